@@ -1,0 +1,48 @@
+// Platform helpers shared by the product's programs: paths and file names.
+//
+// Paths are NUL-terminated UTF-16 texts in device form: absolute, starting with a backslash, no
+// drive letter, backslash as the separator, at most MAX_PATH characters with the terminator.
+// Sizes are in characters, terminator included. Null paths give the "no" answer.
+#pragma once
+
+#include "KxExport.h"
+
+#include <string>
+
+class KXCOMMON_API HelpAPI {
+public:
+    // Appends one backslash unless the path already ends with one; an empty path becomes "\"
+    // (the device root). The buffer must have room for one more character.
+    static void AppendASeparator(wchar_t* path);
+
+    // The text after the last dot at index 1 or later (the terminator when the dot ends the
+    // path), or null when there is none. The search does not stop at backslashes.
+    static const wchar_t* GetFileExt(const wchar_t* path);
+
+    // The text after the last backslash (a slash does not count), the whole path when there is
+    // none, the path itself when it is empty; null for null.
+    static const wchar_t* GetFileName(const wchar_t* path);
+    static wchar_t* GetFileName(wchar_t* path);
+
+    // Writes directory and file name joined by one backslash (none is added after a directory
+    // ending in a backslash or a slash; an empty directory gives the file name alone). A result
+    // longer than `size` - 1 characters is cut, and always terminated. With a null pointer or a
+    // size of 0 the output is left untouched.
+    static void CatPathWithFile(const wchar_t* directory, const wchar_t* fileName, wchar_t* out,
+                                int size);
+
+    // 1 for an existing directory, else 0.
+    static int IsDir(const wchar_t* path);
+    // 1 when the path names an existing file or directory, else 0.
+    static int Access(const wchar_t* path);
+
+private:
+    HelpAPI();
+};
+
+// The path for display: paths of 101 characters or more become "..." and their last 100
+// characters; shorter ones are copied whole. A null path gives an empty text.
+KXCOMMON_API std::wstring GetShortPathFile(const wchar_t* path);
+
+// True when the bare file name is the main program's, "KxMain.exe", in any case.
+KXCOMMON_API bool IsInMainModule(const wchar_t* fileName);

@@ -1,0 +1,21 @@
+// KxConfig: the product's settings store and protection controls. Every member is static; the
+// class is never instantiated. Each setting is one registry value of the product's tree under
+// HKEY_LOCAL_MACHINE, reached through a named accessor, so no program spells a key path.
+//
+// Unless a member says otherwise it returns a status: 0, KX_E_REGISTRY (0x30000) or
+// KX_E_INVALIDARG (0xF0000). A getter leaves its output unchanged when the value is missing,
+// unless its comment names a default.
+#pragma once
+
+#include "KxExport.h"
+#include "KxStatus.h"
+
+class KXCOMMON_API KxConfig {
+public:
+    // ---- Settings catalogue -------------------------------------------------------------
+
+    // ---- Caller lists -------------------------------------------------------------------
+
+private:
+    KxConfig();
+};

@@ -1,0 +1,7 @@
+// Everything kxcommon.dll exports.
+#pragma once
+
+#include "KxStatus.h"
+#include "KxRegUtil.h"
+#include "HelpAPI.h"
+#include "KxConfig.h"

@@ -1,0 +1,11 @@
+// The one platform header of the library's sources: lean Windows includes and, as the platform
+// layer grows, the CE-only declarations and the redirections to the device's view.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>

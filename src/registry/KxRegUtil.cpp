@@ -1,0 +1,384 @@
+#include "kxcommon/KxRegUtil.h"
+
+#include "kxcommon/HelpAPI.h"
+
+#include "../internal/MemoryProbe.h"
+#include "../internal/ScopedHandle.h"
+#include "../internal/kxplatform.h"
+
+#include <cstring>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// Keys are opened and created for reading and writing together.
+constexpr REGSAM kKeyAccess = KEY_READ | KEY_WRITE;
+static_assert(kKeyAccess == 0x2001F, "registry access mask");
+
+// Enumeration buffers: value and subkey names, and texts read during a walk.
+constexpr DWORD kNameChars = 1024;
+constexpr DWORD kExactQueryBytes = 2048;
+constexpr size_t kTailChars = 7;
+
+// Reads that fit this many bytes go through a stack buffer; larger ones through the heap.
+constexpr DWORD kStackReadBytes = 2048;
+
+constexpr DWORD kTimeRecordBytes = sizeof(SYSTEMTIME);
+static_assert(kTimeRecordBytes == 16, "time records are 16 bytes");
+
+kx::UniqueKey OpenKey(HKEY root, const wchar_t* keyPath) {
+    kx::UniqueKey key;
+    if (::RegOpenKeyExW(root, keyPath, 0, kKeyAccess, key.Receive()) != ERROR_SUCCESS) key.Reset();
+    return key;
+}
+
+kx::UniqueKey CreateKey(HKEY root, const wchar_t* keyPath, REGSAM access) {
+    kx::UniqueKey key;
+    if (::RegCreateKeyExW(root, keyPath, 0, nullptr, 0, access, nullptr, key.Receive(), nullptr) !=
+        ERROR_SUCCESS)
+        key.Reset();
+    return key;
+}
+
+// Queries a value into a scratch buffer of `size` bytes and copies it to `out` only when it fit:
+// the registry may write into a buffer that turns out too small, and that must never reach the
+// caller's.
+bool QueryIntoCallerBuffer(HKEY key, const wchar_t* valueName, unsigned char* out, DWORD size,
+                           DWORD* bytesRead) {
+    unsigned char stackBuffer[kStackReadBytes];
+    std::vector<unsigned char> heapBuffer;
+    unsigned char* scratch = stackBuffer;
+    if (size > kStackReadBytes) {
+        heapBuffer.resize(size);
+        scratch = heapBuffer.data();
+    }
+    DWORD got = size;
+    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, scratch, &got) != ERROR_SUCCESS ||
+        got > size)
+        return false;
+    std::memcpy(out, scratch, got);
+    *bytesRead = got;
+    return true;
+}
+
+DWORD CountValues(HKEY key, bool* ok) {
+    DWORD count = 0;
+    *ok = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                             nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return count;
+}
+
+DWORD CountSubKeys(HKEY key, bool* ok) {
+    DWORD count = 0;
+    *ok = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return count;
+}
+
+// Reads the name of value `index` into a cleared buffer of kNameChars characters.
+bool ReadValueName(HKEY key, DWORD index, wchar_t (&name)[kNameChars]) {
+    std::wmemset(name, 0, kNameChars);
+    DWORD chars = kNameChars;
+    return ::RegEnumValueW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+bool HasTail(const wchar_t* name, const wchar_t* tail) {
+    const size_t length = std::wcslen(name);
+    return length >= kTailChars && std::wmemcmp(name + length - kTailChars, tail, kTailChars) == 0;
+}
+
+}  // namespace
+
+// ---- KxRegUtil ----------------------------------------------------------------------------
+
+KXSTATUS KxRegUtil::InternalGetValue(const wchar_t* keyPath, const wchar_t* valueName,
+                                     unsigned char* buffer, unsigned long size, HKEY root,
+                                     unsigned long* bytesRead) {
+    if (size == 0 || !kx::IsWritableRange(buffer, size)) return KX_E_REGISTRY;
+    kx::UniqueKey key = OpenKey(root, keyPath);
+    if (!key) return KX_E_REGISTRY;
+    DWORD got = 0;
+    if (!QueryIntoCallerBuffer(key.Get(), valueName, buffer, size, &got)) return KX_E_REGISTRY;
+    if (bytesRead != nullptr) *bytesRead = got;
+    return KX_OK;
+}
+
+KXSTATUS KxRegUtil::InternalSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type,
+                                     const unsigned char* data, unsigned long size) {
+    if (size == 0 || !kx::IsReadableRange(data, size)) return KX_E_REGISTRY;
+    kx::UniqueKey key = CreateKey(HKEY_LOCAL_MACHINE, keyPath, kKeyAccess);
+    if (!key) return KX_E_REGISTRY;
+    return ::RegSetValueExW(key.Get(), valueName, 0, type, data, size) == ERROR_SUCCESS
+               ? KX_OK
+               : KX_E_REGISTRY;
+}
+
+KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName,
+                             unsigned char* buffer, unsigned long size, HKEY root) {
+    return InternalGetValue(keyPath, valueName, buffer, size, root);
+}
+
+KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer,
+                             unsigned long length, HKEY root) {
+    if (length == 0 || length > MAXDWORD / sizeof(wchar_t)) return KX_E_REGISTRY;
+    // Read into a scratch copy first: whether the text can be terminated within the caller's
+    // buffer is known only after the read, and a refused text must leave the buffer untouched.
+    std::vector<wchar_t> text(length);
+    unsigned long bytes = 0;
+    if (!kx::IsWritableRange(buffer, length * sizeof(wchar_t))) return KX_E_REGISTRY;
+    const KXSTATUS status =
+        InternalGetValue(keyPath, valueName, reinterpret_cast<unsigned char*>(text.data()),
+                         length * sizeof(wchar_t), root, &bytes);
+    if (status != KX_OK) return status;
+    // Texts written by other tools may lack the terminator; add it where it fits.
+    const size_t units = bytes / sizeof(wchar_t);
+    const bool terminated = units > 0 && text[units - 1] == L'\0';
+    if (!terminated && units >= length) return KX_E_REGISTRY;
+    std::memcpy(buffer, text.data(), bytes);
+    if (!terminated) buffer[units] = L'\0';
+    return KX_OK;
+}
+
+KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName,
+                             unsigned long& number, HKEY root) {
+    // The stored bytes land in the low bytes of the caller's number, as the device stores them.
+    DWORD value = number;
+    const KXSTATUS status = InternalGetValue(
+        keyPath, valueName, reinterpret_cast<unsigned char*>(&value), sizeof value, root);
+    if (status == KX_OK) number = value;
+    return status;
+}
+
+KXSTATUS KxRegUtil::SetValue(const wchar_t* keyPath, const wchar_t* valueName,
+                             const wchar_t* text) {
+    if (text == nullptr) return KX_E_REGISTRY;
+    const size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
+    if (bytes > MAXDWORD) return KX_E_REGISTRY;
+    return InternalSetValue(keyPath, valueName, REG_SZ, reinterpret_cast<const unsigned char*>(text),
+                            static_cast<unsigned long>(bytes));
+}
+
+KXSTATUS KxRegUtil::SetValue(const wchar_t* keyPath, const wchar_t* valueName,
+                             unsigned long number) {
+    const DWORD value = number;
+    return InternalSetValue(keyPath, valueName, REG_DWORD,
+                            reinterpret_cast<const unsigned char*>(&value), sizeof value);
+}
+
+KXSTATUS KxRegUtil::SetValue(const wchar_t* keyPath, const wchar_t* valueName,
+                             const unsigned char* data, unsigned long size) {
+    return InternalSetValue(keyPath, valueName, REG_BINARY, data, size);
+}
+
+KXSTATUS KxRegUtil::DelValue(const wchar_t* keyPath, const wchar_t* valueName) {
+    kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
+    if (!key) return KX_E_REGISTRY;
+    return ::RegDeleteValueW(key.Get(), valueName) == ERROR_SUCCESS ? KX_OK : KX_E_REGISTRY;
+}
+
+KXSTATUS KxRegUtil::QueryKeyExist(const wchar_t* keyPath, const wchar_t* valueName) {
+    kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
+    if (!key) return KX_E_REGISTRY;
+
+    unsigned char exact[kExactQueryBytes];
+    DWORD size = sizeof exact;
+    if (::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, exact, &size) == ERROR_SUCCESS)
+        return KX_OK;
+
+    // Numbers are matched on their last seven digits, so "+886912345678" finds "0912345678".
+    const size_t length = valueName != nullptr ? std::wcslen(valueName) : 0;
+    if (length <= kTailChars) return KX_E_NO_MATCH;
+    const wchar_t* tail = valueName + length - kTailChars;
+
+    bool counted = false;
+    const DWORD count = CountValues(key.Get(), &counted);
+    if (!counted) return KX_E_NO_MATCH;
+    wchar_t name[kNameChars];
+    for (DWORD index = 0; index < count; ++index) {
+        if (!ReadValueName(key.Get(), index, name)) break;
+        if (HasTail(name, tail)) return KX_OK;
+    }
+    return KX_E_NO_MATCH;
+}
+
+KXSTATUS KxRegUtil::EnumKeys(const wchar_t* keyPath, EnumKeysCallback callback, void* context) {
+    if (callback == nullptr) return KX_E_INVALIDARG;
+    kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
+    if (!key) return KX_E_REGISTRY;
+    bool counted = false;
+    const DWORD count = CountValues(key.Get(), &counted);
+    if (!counted) return KX_E_REGISTRY;
+
+    wchar_t name[kNameChars];
+    wchar_t data[kNameChars];
+    for (DWORD index = 0; index < count; ++index) {
+        if (!ReadValueName(key.Get(), index, name)) break;
+        std::wmemset(data, 0, kNameChars);
+        if (GetValue(keyPath, name, data, kNameChars, HKEY_LOCAL_MACHINE) != KX_OK) continue;
+        if (callback(name, data, context) == 0) break;
+    }
+    return KX_OK;
+}
+
+KXSTATUS KxRegUtil::EnumSubKey(const wchar_t* keyPath, std::vector<wchar_t*>& keys) {
+    kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
+    if (!key) return KX_E_REGISTRY;
+    bool counted = false;
+    const DWORD count = CountSubKeys(key.Get(), &counted);
+    if (!counted) return KX_E_REGISTRY;
+
+    wchar_t name[kNameChars];
+    for (DWORD index = 0; index < count; ++index) {
+        std::wmemset(name, 0, kNameChars);
+        DWORD chars = kNameChars;
+        if (::RegEnumKeyExW(key.Get(), index, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        wchar_t* path = new wchar_t[kNameChars]();
+        HelpAPI::CatPathWithFile(keyPath, name, path, kNameChars);
+        keys.push_back(path);
+    }
+    return KX_OK;
+}
+
+KXSTATUS KxRegUtil::ReleaseKeyList(std::vector<wchar_t*>& keys) {
+    for (wchar_t* path : keys) delete[] path;
+    keys.clear();
+    return KX_OK;
+}
+
+// ---- RegKey -------------------------------------------------------------------------------
+
+RegKey::RegKey(const wchar_t* keyPath, bool create, HKEY root, const wchar_t* keyClass)
+    : disposition_(0), key_(nullptr) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (create) {
+        ::RegCreateKeyExW(root, keyPath, 0, const_cast<wchar_t*>(keyClass), 0, kKeyAccess, nullptr,
+                          &key, &disposition);
+    } else if (::RegOpenKeyExW(root, keyPath, 0, kKeyAccess, &key) == ERROR_SUCCESS) {
+        disposition = kOpenedExisting;
+    }
+    // Only the handle tells success; the registry's own result is not kept.
+    if (key != nullptr) {
+        key_ = key;
+        disposition_ = disposition;
+    }
+}
+
+RegKey::~RegKey() { Close(); }
+
+RegKey::RegKey(const RegKey& other) : disposition_(0), key_(nullptr) { *this = other; }
+
+RegKey& RegKey::operator=(const RegKey& other) {
+    if (this == &other) return *this;
+    HKEY copy = nullptr;
+    // Opening the empty subpath of a key gives a second handle to the same key.
+    if (other.key_ != nullptr &&
+        ::RegOpenKeyExW(other.key_, nullptr, 0, kKeyAccess, &copy) != ERROR_SUCCESS)
+        copy = nullptr;
+    Close();
+    key_ = copy;
+    disposition_ = copy != nullptr ? other.disposition_ : 0;
+    return *this;
+}
+
+RegKey::RegKey(RegKey&& other) noexcept : disposition_(other.disposition_), key_(other.key_) {
+    other.disposition_ = 0;
+    other.key_ = nullptr;
+}
+
+RegKey& RegKey::operator=(RegKey&& other) noexcept {
+    if (this != &other) {
+        Close();
+        disposition_ = other.disposition_;
+        key_ = other.key_;
+        other.disposition_ = 0;
+        other.key_ = nullptr;
+    }
+    return *this;
+}
+
+bool RegKey::AlreadyExists() const { return disposition_ == kOpenedExisting; }
+
+RegKey::operator HKEY() const { return key_; }
+
+void RegKey::Close() {
+    if (key_ != nullptr) ::RegCloseKey(key_);
+    key_ = nullptr;
+    disposition_ = 0;
+}
+
+// ---- RegValueData, RegQV, RegKeyData -----------------------------------------------------
+
+RegValueData::RegValueData() : name(nullptr), type(0), data(nullptr), size(0) {}
+
+RegValueData::RegValueData(const wchar_t* name_, DWORD type_, const unsigned char* data_,
+                           DWORD size_)
+    : name(name_), type(type_), data(data_), size(size_) {}
+
+RegQV::RegQV(HKEY key) : key_(key), capacity_(0), buffer_(nullptr) {}
+
+RegQV::~RegQV() { delete[] buffer_; }
+
+RegQV::RegQV(const RegQV& other) : key_(other.key_), capacity_(0), buffer_(nullptr) {
+    *this = other;
+}
+
+RegQV& RegQV::operator=(const RegQV& other) {
+    if (this == &other) return *this;
+    unsigned char* copy = other.capacity_ != 0 ? new unsigned char[other.capacity_] : nullptr;
+    if (copy != nullptr) std::memcpy(copy, other.buffer_, other.capacity_);
+    delete[] buffer_;
+    key_ = other.key_;
+    capacity_ = other.capacity_;
+    buffer_ = copy;
+    return *this;
+}
+
+bool RegQV::operator()(const wchar_t* valueName, RegValueData& out) {
+    DWORD type = 0;
+    DWORD size = 0;
+    if (::RegQueryValueExW(key_, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    if (size > capacity_) {
+        delete[] buffer_;
+        buffer_ = new unsigned char[size];
+        capacity_ = size;
+    }
+    // The value may have grown since the size was asked; such a read fails like a missing one.
+    DWORD got = capacity_;
+    if (::RegQueryValueExW(key_, valueName, nullptr, &type, buffer_, &got) != ERROR_SUCCESS)
+        return false;
+    out = RegValueData(valueName, type, buffer_, got);
+    return true;
+}
+
+RegKeyData::RegKeyData(const wchar_t* first_, const wchar_t* second_)
+    : first(first_), second(second_) {}
+
+// ---- Time records -------------------------------------------------------------------------
+
+// The device ignores the access mask of these two calls; on desktop Windows the equivalent of
+// that unchecked access is read and write together.
+bool RegSetSystemTime(const wchar_t* keyPath, const wchar_t* valueName, const SYSTEMTIME* time,
+                      HKEY root) {
+    if (time == nullptr) return false;
+    kx::UniqueKey key = CreateKey(root, keyPath, kKeyAccess);
+    if (!key) return false;
+    return ::RegSetValueExW(key.Get(), valueName, 0, REG_BINARY,
+                            reinterpret_cast<const BYTE*>(time), kTimeRecordBytes) == ERROR_SUCCESS;
+}
+
+bool RegGetSystemTime(const wchar_t* keyPath, const wchar_t* valueName, SYSTEMTIME* time,
+                      HKEY root) {
+    if (time == nullptr) return false;
+    kx::UniqueKey key = CreateKey(root, keyPath, kKeyAccess);
+    if (!key) return false;
+    DWORD size = kTimeRecordBytes;
+    return ::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(time), &size) == ERROR_SUCCESS &&
+           size == kTimeRecordBytes;
+}

@@ -1,0 +1,100 @@
+#include "DeviceFixture.h"
+
+#include <vector>
+
+namespace kxtest {
+namespace {
+
+constexpr wchar_t kDeviceRoot[] = L"C:\\";
+
+// Folders of the device that tests fill; emptied (and removed) before each test.
+const wchar_t* const kDeviceFolders[] = {kScratchDir};
+
+void DeleteTree(const std::wstring& path) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(child);
+            else
+                ::DeleteFileW(child.c_str());
+        } while (::FindNextFileW(find, &entry));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+void ResetDevice() {
+    ASSERT_TRUE(::SetCurrentDirectoryW(kDeviceRoot));
+    const LSTATUS deleted = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVendorKey);
+    ASSERT_TRUE(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) << deleted;
+    for (const wchar_t* folder : kDeviceFolders) {
+        DeleteTree(folder);
+        ASSERT_EQ(::GetFileAttributesW(folder), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+bool RawKeyExists(const wchar_t* keyPath) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+bool RawValueExists(const wchar_t* keyPath, const wchar_t* valueName) {
+    DWORD type = 0;
+    std::string bytes;
+    return RawGetValue(keyPath, valueName, &type, &bytes);
+}
+
+void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, const void* data,
+                 DWORD size) {
+    HKEY key = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(::RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+    ::RegCloseKey(key);
+}
+
+bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
+                 std::string* bytes) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    bool ok = ::RegQueryValueExW(key, valueName, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
+    if (ok) {
+        std::vector<BYTE> data(size + 1);
+        ok = ::RegQueryValueExW(key, valueName, nullptr, type, data.data(), &size) ==
+             ERROR_SUCCESS;
+        bytes->assign(reinterpret_cast<const char*>(data.data()), size);
+    }
+    ::RegCloseKey(key);
+    return ok;
+}
+
+std::wstring MakeScratchFile(const std::wstring& name, const std::string& content) {
+    ::CreateDirectoryW(kScratchDir, nullptr);
+    const std::wstring path = std::wstring(kScratchDir) + L"\\" + name;
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "cannot create scratch file";
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        ::CloseHandle(file);
+    }
+    return path;
+}
+
+}  // namespace kxtest

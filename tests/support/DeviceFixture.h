@@ -1,0 +1,45 @@
+// The device fixture: every test starts on a clean handset.
+//
+// Before each test the product's registry tree is deleted, the device folders that tests use are
+// emptied and the current directory is put at the device root (drive C: of the test prefix).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <string>
+
+namespace kxtest {
+
+// Registry tree of the product (and of its previous version).
+constexpr wchar_t kVendorKey[] = L"SOFTWARE\\Quorlend";
+constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
+
+// Device folder where tests put their own files.
+constexpr wchar_t kScratchDir[] = L"\\kxtest";
+
+void ResetDevice();
+
+class DeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetDevice(); }
+};
+
+// Raw registry access for arranging and checking what the library did, independent of it.
+bool RawKeyExists(const wchar_t* keyPath);
+bool RawValueExists(const wchar_t* keyPath, const wchar_t* valueName);
+// Writes a value of any type and size, creating the key.
+void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, const void* data,
+                 DWORD size);
+// Reads a value's type and bytes; false when it is missing.
+bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
+                 std::string* bytes);
+
+// Creates a file holding `content` (and its folder), returning its device path.
+std::wstring MakeScratchFile(const std::wstring& name, const std::string& content = "x");
+
+}  // namespace kxtest

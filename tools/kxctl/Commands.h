@@ -1,0 +1,10 @@
+// The verb groups of kxctl. Each takes the arguments after its own verb.
+#pragma once
+
+#include "Output.h"
+
+namespace kxctl {
+
+int RunReg(const Args& args);
+
+}  // namespace kxctl
