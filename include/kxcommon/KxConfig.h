@@ -10,12 +10,202 @@
 #include "KxExport.h"
 #include "KxStatus.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 class KXCOMMON_API KxConfig {
 public:
     // ---- Settings catalogue -------------------------------------------------------------
+    //
+    // Text getters take the buffer's capacity in characters; a stored text that does not fit
+    // gives KX_E_REGISTRY. Yes/no getters ("Be" in the name, and GetEnableAcceptList) always
+    // write 1 or 0 (0 when the value is missing); their setters store 1 for any nonzero value.
+
+    // The stored language number; the output is left as it was when the value is missing.
+    static unsigned long GetProductLanguage(unsigned long& language);
+
+    // Both always return 0.
+    static KXSTATUS GetSpamFolder(wchar_t* folder, int length);
+    static KXSTATUS SetSpamFolder(const wchar_t* folder);
+
+    static KXSTATUS GetEnableAcceptList(int& enabled);
+    static KXSTATUS SetEnableAcceptList(int enabled);
+    static KXSTATUS GetBeRealTimeScan(int& enabled);
+    static KXSTATUS SetBeRealTimeScan(int enabled);
+    static KXSTATUS GetBeSafeMode(int& mode);  // as stored
+    static KXSTATUS SetBeSafeMode(int mode);
+    static KXSTATUS GetBeInsCardScan(int& enabled);
+    static KXSTATUS SetBeInsCardScan(int enabled);
+
+    // which = 0: the primary update server; any other: the backup server.
+    static KXSTATUS GetOfficalServer(wchar_t* server, int length, int which);
+    static KXSTATUS SetOfficalServer(const wchar_t* server, int which);
+
+    static KXSTATUS GetScanFileType(unsigned long& types);
+    static KXSTATUS SetScanFileType(unsigned long types);
+    static KXSTATUS GetUncompressSize(unsigned long& bytes);
+    static KXSTATUS SetUncompressSize(unsigned long bytes);
+    // The depth of nested archives to scan; the setter stores it clamped to 1..3.
+    static KXSTATUS GetScanLayer(unsigned long& layers);
+    static KXSTATUS SetScanLayer(unsigned long layers);
+
+    static KXSTATUS GetTaskLogFileName(wchar_t* name, unsigned long length);
+    static KXSTATUS SetTaskLogFileName(const wchar_t* name);
+    static KXSTATUS GetVirusLogFileName(wchar_t* name, unsigned long length);
+    static KXSTATUS SetVirusLogFileName(const wchar_t* name);
+    static KXSTATUS GetSMSLogFileName(wchar_t* name, unsigned long length);
+    static KXSTATUS SetSMSLogFileName(const wchar_t* name);
+    static KXSTATUS GetMsgLogFileName(wchar_t* name, unsigned long length);
+    static KXSTATUS SetMsgLogFileName(const wchar_t* name);
+    static KXSTATUS GetLogFileSize(unsigned long& bytes);
+    static KXSTATUS SetLogFileSize(unsigned long bytes);
+    static KXSTATUS GetDebugLogFileSize(unsigned long& bytes);
+    static KXSTATUS SetDebugLogFileSize(unsigned long bytes);
+
+    static KXSTATUS GetSpamPreventionLevel(unsigned long& level);
+    static KXSTATUS SetSpamPreventionLevel(unsigned long level);
+    static KXSTATUS GetBeBlockSMSWithoutCallerId(unsigned long& option);  // as stored
+    static KXSTATUS SetBeBlockSMSWithoutCallerId(unsigned long option);
+    static KXSTATUS GetImportOption(unsigned long& option);
+    static KXSTATUS SetImportOption(unsigned long option);
+    static KXSTATUS GetWapPushLevel(unsigned long& level);
+    static KXSTATUS SetWapPushLevel(unsigned long level);
+    static KXSTATUS GetRomFileSleepTime(unsigned long& sleep);
+    static KXSTATUS SetRomFileSleepTime(unsigned long sleep);
+
+    static KXSTATUS SetLastPattern(wchar_t* fileName);
+    static KXSTATUS GetDebugLogFlag(unsigned long& flag);
+    static KXSTATUS SetDebugLogFlag(unsigned long flag);
+    static KXSTATUS GetDebugLogOption(unsigned long& option);
+    // The proxy password is stored as plain text.
+    static KXSTATUS GetPxyPwd(wchar_t* password, unsigned long length);
+    static KXSTATUS SetPxyPwd(wchar_t* password);
+    static KXSTATUS GetSpaceFactor(unsigned long& factor);
+    static KXSTATUS SetSpaceFactor(unsigned long factor);
+    static KXSTATUS GetSuperLab(unsigned long& value);
+    // The version recorded by the previous product version (its own key, read only).
+    static KXSTATUS GetOldProductVersion(wchar_t* version, unsigned long length);
+    static KXSTATUS SetDeviceType(unsigned long type);
+    // The 16-byte digest of the last pattern; `digest` must hold 16 bytes.
+    static KXSTATUS GetMD5(char* digest);
+
+    static KXSTATUS GetStartupTemp(wchar_t* path, int length);
+    static KXSTATUS SetStartupTemp(const wchar_t* path);
+    static KXSTATUS DelStartupTemp();
+    static KXSTATUS GetInsertCardTitle(wchar_t* title, int length);
+    static KXSTATUS SetInsertCardTitle(const wchar_t* title);
+    static KXSTATUS DelInsertCardTitle();
+    static KXSTATUS GetStartupFlag(unsigned long& flag);
+    static KXSTATUS SetStartupFlag(unsigned long flag);
+    static KXSTATUS DelStartupFlag();
+
+    // The option itself; a missing value reads as 1, and 1 is then written back.
+    static unsigned long GetRTScanOption();
+    static KXSTATUS SetRTScanOption(unsigned long option);
+
+    static KXSTATUS GetAutomaticUpdate(unsigned long& option);
+    static KXSTATUS SetAutomaticUpdate(unsigned long option);
+    // Days between updates; the setter stores 1, 7, 14 or 30 as given and 1 for anything else.
+    static KXSTATUS GetAutomaticUpdateFrequency(unsigned long& days);
+    static KXSTATUS SetAutomaticUpdateFrequency(unsigned long days);
+
+    static KXSTATUS GetMiscOpt(unsigned long& flags);
+    static KXSTATUS SetMiscOpt(unsigned long flags);
+    // Bit 0 of MiscOpt. Setting it needs an existing MiscOpt; other bits are kept.
+    static KXSTATUS GetRunOnce(unsigned long& flag);
+    static KXSTATUS SetRunOnce(unsigned long flag);
+
+    static KXSTATUS GetPromptWhenConnectByWireless(unsigned long& option);
+    static KXSTATUS SetPromptWhenConnectByWireless(unsigned long option);
+
+    // Management server.
+    static KXSTATUS SetMgiValid(unsigned long valid);
+    // Milliseconds; the output is 600000 (ten minutes) when the value is missing.
+    static KXSTATUS GetMgiUploadIdleTime(unsigned long& milliseconds);
+    static KXSTATUS SetMgiUploadIdleTime(unsigned long milliseconds);
+    // The output is 1 when the value is missing.
+    static KXSTATUS GetUpdateRecievePrompt(unsigned long& prompt);
+    static KXSTATUS SetUpdateRecievePrompt(unsigned long prompt);
+    static KXSTATUS GetMamoHostName(wchar_t* host, int length);
+    // The host name in the device's ANSI code page; `length` in bytes. -1 for a null, empty or
+    // unwritable buffer, else the status of the read. The buffer is zero-filled first.
+    static KXSTATUS GetMamoHostName(char* host, int length);
+    static KXSTATUS SetMamoHostName(const wchar_t* host);
+    // The port, or 0 when none is stored.
+    static unsigned short GetMamoHostPort();
+    static KXSTATUS SetMamoHostPort(unsigned short port);
+    // 1 when the stored number is exactly 1 or the value is missing, else 0.
+    static int GetMamoSendVirusLog();
+    static KXSTATUS SetMamoSendVirusLog(int send);
+    static int GetMamoPromptSendLog();
+    static KXSTATUS SetMamoPromptSendLog(unsigned long prompt);  // stored unchanged
+    static int GetMamoSendUpdateLog();
+    static KXSTATUS SetMamoSendUpdateLog(int send);
+    // 1 when the stored number is exactly 1, else 0 (also when missing).
+    static int GetMamoLockAll();
+    static KXSTATUS SetMamoLockAll(int lock);
+
+    // Always 0; a missing value reads as 10 and 10 is then written back.
+    static KXSTATUS GetMessageMaxNumber(unsigned long& count);
+    static KXSTATUS SetMessageMaxNumber(unsigned long count);
+    static KXSTATUS GetIncludeMGI(unsigned long& include);
+
+    // Brings the shell's file explorer to the foreground when it runs. Always 0.
+    static KXSTATUS ShowFExplore();
+
+    // ---- Directories, versions and times ------------------------------------------------
+    //
+    // Directory getters hand back the directory ending in a backslash. A null buffer gives
+    // KX_E_INVALIDARG; a missing value, or a directory that does not fit the buffer with its
+    // backslash, gives KX_E_REGISTRY and leaves the buffer empty.
+
+    // The application directory, read once per process and kept.
+    static KXSTATUS GetAppDir(wchar_t* directory, unsigned long length);
+    // The product's system directory.
+    static KXSTATUS GetSysDir(wchar_t* directory, unsigned long length);
+    // The device's Startup folder.
+    static KXSTATUS GetStartupDir(wchar_t* directory, int length);
+
+    // The version text a.b.c.d, with at most four characters after its last point.
+    static KXSTATUS GetFullVersion(wchar_t* version, unsigned long length);
+    // The version as two words: high = a << 16 | b, low = c << 16 | d. When no version is
+    // stored both words are 0 and the status is KX_E_REGISTRY.
+    static KXSTATUS GetFullVersion(unsigned long& high, unsigned long& low);
+    static KXSTATUS SetFullVersion(const wchar_t* version);
+    static KXSTATUS SetFullVersion(unsigned long high, unsigned long low);
+    // Adds one to the third part of the version (65535 wraps to 0 without a carry). With no
+    // version stored it writes 0.0.1.0.
+    static KXSTATUS IncrementVer();
+    // The version as one 64-bit number: high word above, low word below.
+    static KXSTATUS GetProductVersion(ULARGE_INTEGER& version);
+
+    // Time records: 0, or KX_E_REGISTRY when the value is missing or not exactly 16 bytes.
+    static KXSTATUS SetLastMSTime(const SYSTEMTIME& time);
+    static KXSTATUS GetLastMSTime(SYSTEMTIME& time);
+    static KXSTATUS SetLastUpdateTime(const SYSTEMTIME& time);
+    static KXSTATUS SetLastUpdateTime();  // the current local time
+    static KXSTATUS GetLastUpdateTime(SYSTEMTIME& time);
+    static KXSTATUS SetScheduleUpdateTime(const SYSTEMTIME* time);
+    static KXSTATUS GetScheduleUpdateTime(SYSTEMTIME* time);
+
+    // The product's start: the current local time, or 30 seconds before it for set-up.
+    static KXSTATUS SetStartUpTime();
+    static KXSTATUS SetStartUpTime_Setup();
+    // Seconds since the recorded start; the output is untouched when none is recorded.
+    static KXSTATUS GetStartUpTillNow(unsigned long& seconds);
+
+    // ---- First run ----------------------------------------------------------------------
+
+    // Writes the first-run values of the settings. Always 0.
+    static KXSTATUS InitOtherReg();
 
     // ---- Caller lists -------------------------------------------------------------------
 
 private:
     KxConfig();
+
+    static KXSTATUS GetAFlagInMiscOpt(unsigned long& flag, int bit);
+    static KXSTATUS SetAFlagInMiscOpt(unsigned long value, int bit);
 };

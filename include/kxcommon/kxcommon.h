@@ -5,3 +5,5 @@
 #include "KxRegUtil.h"
 #include "HelpAPI.h"
 #include "KxConfig.h"
+#include "FmtVer.h"
+#include "Options.h"
