@@ -7,4 +7,8 @@ namespace kxctl {
 
 int RunReg(const Args& args);
 
+// init, show, get, set, delete and version.
+bool IsSettingsVerb(const std::wstring& verb);
+int RunSettings(const std::wstring& verb, const Args& args);
+
 }  // namespace kxctl

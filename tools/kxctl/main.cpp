@@ -7,6 +7,12 @@ namespace {
 
 const wchar_t kUsage[] =
     L"usage: kxctl COMMAND ...\n"
+    L"  init                                         write the first-run values of the settings\n"
+    L"  show                                         every setting with its value or (not set)\n"
+    L"  get NAME                                     one setting, by its value name\n"
+    L"  set NAME VALUE                               store a setting through its accessor\n"
+    L"  delete NAME                                  delete a setting that has a deleter\n"
+    L"  version [bump]                               the product version (bump: next build)\n"
     L"  reg query KEY [VALUE]                        show a key's values, or one value\n"
     L"  reg add KEY VALUE (num|text|bytes) DATA      write a value (creates the key)\n"
     L"  reg delete KEY VALUE                         delete a value\n"
@@ -24,5 +30,6 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = args[0];
     const kxctl::Args rest(args.begin() + 1, args.end());
     if (command == L"reg") return kxctl::RunReg(rest);
+    if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);
 }
