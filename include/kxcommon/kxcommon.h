@@ -3,5 +3,6 @@
 
 #include "KxStatus.h"
 #include "KxRegUtil.h"
+#include "CallerInfo.h"
 #include "HelpAPI.h"
 #include "KxConfig.h"
