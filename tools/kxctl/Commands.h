@@ -7,4 +7,8 @@ namespace kxctl {
 
 int RunReg(const Args& args);
 
+// The caller-list verbs: list, add, del, lookup, match. `args` starts with the list's name.
+bool IsListVerb(const std::wstring& verb);
+int RunList(const std::wstring& verb, const Args& args);
+
 }  // namespace kxctl
