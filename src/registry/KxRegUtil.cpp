@@ -216,12 +216,11 @@ KXSTATUS KxRegUtil::QueryKeyExist(const wchar_t* keyPath, const wchar_t* valueNa
     if (length <= kTailChars) return KX_E_NO_MATCH;
     const wchar_t* tail = valueName + length - kTailChars;
 
-    bool counted = false;
-    const DWORD count = CountValues(key.Get(), &counted);
-    if (!counted) return KX_E_NO_MATCH;
+    // The walk ends where the registry has no further value. Asking for the count first would
+    // add a registry call to every look-up and bound nothing the walk's own end does not; an
+    // empty key or one that cannot be walked answers no match either way.
     wchar_t name[kNameChars];
-    for (DWORD index = 0; index < count; ++index) {
-        if (!ReadValueName(key.Get(), index, name)) break;
+    for (DWORD index = 0; ReadValueName(key.Get(), index, name); ++index) {
         if (HasTail(name, tail)) return KX_OK;
     }
     return KX_E_NO_MATCH;
