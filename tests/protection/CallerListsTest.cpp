@@ -51,21 +51,18 @@ struct ListOps {
     KXSTATUS (*enumerate)(CallerInfo_tag*, unsigned long&);
 };
 
+// The accept and reject look-ups take a record; the WAP-push ones take the number alone.
+template <KXSTATUS (*LookUpEntry)(CallerInfo_tag&)>
+KXSTATUS LookUpNumber(const wchar_t* number) {
+    CallerInfo_tag entry = Entry(number);
+    return LookUpEntry(entry);
+}
+
 const ListOps kLists[] = {
     {"Accept", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\AcceptList", KxConfig::AddAccepter,
-     KxConfig::DelAccepter,
-     [](const wchar_t* n) {
-         CallerInfo_tag e = Entry(n);
-         return KxConfig::GetAcceptr(e);
-     },
-     KxConfig::GetAcceptList},
+     KxConfig::DelAccepter, LookUpNumber<KxConfig::GetAcceptr>, KxConfig::GetAcceptList},
     {"Reject", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\RejectList", KxConfig::AddRejecter,
-     KxConfig::DelRejecter,
-     [](const wchar_t* n) {
-         CallerInfo_tag e = Entry(n);
-         return KxConfig::GetRejecter(e);
-     },
-     KxConfig::GetRejectList},
+     KxConfig::DelRejecter, LookUpNumber<KxConfig::GetRejecter>, KxConfig::GetRejectList},
     {"WapPushAccept", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\WapPush\\AcceptList",
      KxConfig::AddWapPushAccepter, KxConfig::DelWapPushAccepter, KxConfig::GetWapPushAcceptr,
      KxConfig::GetWapPushAcceptList},

@@ -67,6 +67,13 @@ bool MakeEntry(const std::wstring& number, const std::wstring& name, CallerInfo_
     return true;
 }
 
+// Takes "LIST NUMBER" into an entry with an empty name: kExitOk, or a usage error's exit code.
+int NumberArgs(const Args& args, CallerInfo_tag* entry) {
+    if (args.size() != 2) return UsageError(kListUsage);
+    if (!MakeEntry(args[1], L"", entry)) return UsageError(L"a number holds at most 259 characters");
+    return kExitOk;
+}
+
 // Reads the whole list: ask for the count, allocate, read; again if it grew meanwhile.
 KXSTATUS ReadList(const CallerList& list, std::vector<CallerInfo_tag>* entries) {
     KXSTATUS status = KX_E_ARRAY_TOO_SMALL;
@@ -117,10 +124,8 @@ int Add(const CallerList& list, const Args& args) {
 }
 
 int Del(const CallerList& list, const Args& args) {
-    if (args.size() != 2) return UsageError(kListUsage);
     CallerInfo_tag entry;
-    if (!MakeEntry(args[1], L"", &entry))
-        return UsageError(L"a number holds at most 259 characters");
+    if (const int usage = NumberArgs(args, &entry)) return usage;
     const KXSTATUS status = list.del(entry);
     if (status != KX_OK) return CallFailed(L"deleting " + args[1], status);
     Print(std::wstring(L"deleted from the ") + list.title + L": " + entry.Number);
@@ -143,10 +148,8 @@ std::wstring ExplainLookup(const CallerList& list, const std::wstring& number) {
 }
 
 int Lookup(const CallerList& list, const Args& args) {
-    if (args.size() != 2) return UsageError(kListUsage);
     CallerInfo_tag entry;
-    if (!MakeEntry(args[1], L"", &entry))
-        return UsageError(L"a number holds at most 259 characters");
+    if (const int usage = NumberArgs(args, &entry)) return usage;
     const KXSTATUS status = list.lookup(entry);
     if (status == KX_E_NO_MATCH) {
         Print(L"not in the " + std::wstring(list.title) + L": " + args[1] + L" (status " +
@@ -174,12 +177,10 @@ std::wstring ExplainMatch(const CallerList& list, const std::wstring& number) {
 }
 
 int Match(const CallerList& list, const Args& args) {
-    if (args.size() != 2) return UsageError(kListUsage);
     if (list.contains == nullptr)
         return UsageError(L"match works on the accept and reject lists only");
     CallerInfo_tag entry;
-    if (!MakeEntry(args[1], L"", &entry))
-        return UsageError(L"a number holds at most 259 characters");
+    if (const int usage = NumberArgs(args, &entry)) return usage;
     int found = 0;
     const KXSTATUS status = list.contains(entry, found);
     if (status != KX_OK) return CallFailed(L"matching " + args[1], status);
