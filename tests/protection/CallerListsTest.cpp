@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ struct ListOps {
     KXSTATUS (*lookup)(const wchar_t*);
     KXSTATUS (*enumerate)(CallerInfo_tag*, unsigned long&);
 };
+
+void PrintTo(const ListOps& ops, std::ostream* out) { *out << ops.label; }
 
 // The accept and reject look-ups take a record; the WAP-push ones take the number alone.
 template <KXSTATUS (*LookUpEntry)(CallerInfo_tag&)>
@@ -293,6 +296,8 @@ struct FuzzyOps {
     KXSTATUS (*add)(CallerInfo_tag&);
     KXSTATUS (*contains)(CallerInfo_tag&, int&);
 };
+
+void PrintTo(const FuzzyOps& ops, std::ostream* out) { *out << ops.label; }
 
 const FuzzyOps kFuzzyLists[] = {
     {"Accept", KxConfig::AddAccepter, KxConfig::InAccepterFuzzy},
