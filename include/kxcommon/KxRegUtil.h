@@ -16,6 +16,7 @@
 //   - No key stays open between calls.
 #pragma once
 
+#include "CallerInfo.h"
 #include "KxExport.h"
 #include "KxStatus.h"
 
@@ -71,6 +72,17 @@ public:
     KXSTATUS EnumSubKey(const wchar_t* keyPath, std::vector<wchar_t*>& keys);
     // Frees every buffer of the list and empties it.
     KXSTATUS ReleaseKeyList(std::vector<wchar_t*>& keys);
+
+    // Fills caller-list entries from the values of one key: value name to Number, value data
+    // (taken as text, whatever its type) to Name. On entry `count` is the array's capacity in
+    // entries. When the key holds more values than that, `count` becomes the number needed and
+    // the status is KX_E_ARRAY_TOO_SMALL with the array untouched: allocate that many and call
+    // again. On success `count` is the number of entries written, in the registry's value
+    // order; a value that cannot be delivered whole (a name longer than 259 characters, data
+    // longer than 1023 characters) ends the walk, keeping the entries before it. A missing key
+    // gives KX_E_REGISTRY, a null or unwritable array KX_E_INVALIDARG; both leave array and
+    // count untouched.
+    KXSTATUS EnumVaule(const wchar_t* keyPath, CallerInfo_tag* entries, unsigned long& count);
 
 private:
     KXSTATUS InternalGetValue(const wchar_t* keyPath, const wchar_t* valueName,

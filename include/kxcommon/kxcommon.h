@@ -3,6 +3,7 @@
 
 #include "KxStatus.h"
 #include "KxRegUtil.h"
+#include "CallerInfo.h"
 #include "HelpAPI.h"
 #include "KxConfig.h"
 #include "FmtVer.h"

@@ -6,6 +6,7 @@
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <vector>
@@ -87,6 +88,29 @@ bool ReadValueName(HKEY key, DWORD index, wchar_t (&name)[kNameChars]) {
 bool HasTail(const wchar_t* name, const wchar_t* tail) {
     const size_t length = std::wcslen(name);
     return length >= kTailChars && std::wmemcmp(name + length - kTailChars, tail, kTailChars) == 0;
+}
+
+// Caller-list enumeration reads each value's data into this many bytes.
+constexpr DWORD kEntryDataBytes = 2048;
+constexpr DWORD kEntryDataChars = kEntryDataBytes / sizeof(wchar_t);
+
+// Fills one caller entry from a value read by index. False, with the entry untouched, when the
+// value does not fit the record whole: a name beyond Number's 259 characters, or data that holds
+// no terminator within Name's 1024 characters.
+bool FillCallerEntry(const wchar_t* name, DWORD nameChars, const wchar_t* data, DWORD dataBytes,
+                     CallerInfo_tag& entry) {
+    if (nameChars >= KX_CALLER_NUMBER_CHARS) return false;
+    // An odd trailing byte is no character of the text.
+    const size_t textChars = std::min<size_t>(std::wcslen(data), dataBytes / sizeof(wchar_t));
+    if (textChars >= KX_CALLER_NAME_CHARS) return false;
+
+    // The name goes in with its terminator and one more NUL where the field has room for it.
+    const size_t numberChars = std::min<size_t>(nameChars + 2, KX_CALLER_NUMBER_CHARS);
+    std::wmemcpy(entry.Number, name, nameChars);
+    std::wmemset(entry.Number + nameChars, 0, numberChars - nameChars);
+    std::wmemcpy(entry.Name, data, textChars);
+    std::wmemset(entry.Name + textChars, 0, KX_CALLER_NAME_CHARS - textChars);
+    return true;
 }
 
 }  // namespace
@@ -192,6 +216,7 @@ KXSTATUS KxRegUtil::QueryKeyExist(const wchar_t* keyPath, const wchar_t* valueNa
     if (length <= kTailChars) return KX_E_NO_MATCH;
     const wchar_t* tail = valueName + length - kTailChars;
 
+    // The count is read once: values added while the walk runs are not looked at.
     bool counted = false;
     const DWORD count = CountValues(key.Get(), &counted);
     if (!counted) return KX_E_NO_MATCH;
@@ -246,6 +271,39 @@ KXSTATUS KxRegUtil::EnumSubKey(const wchar_t* keyPath, std::vector<wchar_t*>& ke
 KXSTATUS KxRegUtil::ReleaseKeyList(std::vector<wchar_t*>& keys) {
     for (wchar_t* path : keys) delete[] path;
     keys.clear();
+    return KX_OK;
+}
+
+KXSTATUS KxRegUtil::EnumVaule(const wchar_t* keyPath, CallerInfo_tag* entries,
+                             unsigned long& count) {
+    kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
+    if (!key) return KX_E_REGISTRY;
+    bool counted = false;
+    const DWORD values = CountValues(key.Get(), &counted);
+    if (!counted) return KX_E_REGISTRY;
+    if (count < values) {
+        count = values;
+        return KX_E_ARRAY_TOO_SMALL;
+    }
+    if (values > 0 && !kx::IsWritableRange(entries, values * sizeof(CallerInfo_tag)))
+        return KX_E_INVALIDARG;
+
+    wchar_t name[kNameChars];
+    // One spare unit keeps the data terminated even when all 2048 bytes are text.
+    wchar_t data[kEntryDataChars + 1];
+    DWORD delivered = 0;
+    for (; delivered < values; ++delivered) {
+        DWORD nameChars = kNameChars;
+        DWORD dataBytes = kEntryDataBytes;
+        std::wmemset(data, 0, kEntryDataChars + 1);
+        if (::RegEnumValueW(key.Get(), delivered, name, &nameChars, nullptr, nullptr,
+                            reinterpret_cast<BYTE*>(data), &dataBytes) != ERROR_SUCCESS)
+            break;
+        if (!FillCallerEntry(name, nameChars, data, dataBytes, entries[delivered])) break;
+    }
+    // Entries past a value that could not be delivered (or one deleted meanwhile by another
+    // writer) are not reported, so the caller never reads an entry that was not filled.
+    count = delivered;
     return KX_OK;
 }
 

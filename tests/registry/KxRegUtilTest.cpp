@@ -325,8 +325,12 @@ TEST_F(KxRegUtilTest, EnumKeysVisitsEveryTextValueAndSkipsOverlongOnes) {
     ASSERT_EQ(seen.names.size(), 3u);
     for (size_t i = 0; i < seen.names.size(); ++i) {
         EXPECT_NE(seen.names[i], L"Overlong");
-        if (seen.names[i] == L"Longest") EXPECT_EQ(seen.data[i], longest);
-        if (seen.names[i] == L"A") EXPECT_EQ(seen.data[i], L"alpha");
+        if (seen.names[i] == L"Longest") {
+            EXPECT_EQ(seen.data[i], longest);
+        }
+        if (seen.names[i] == L"A") {
+            EXPECT_EQ(seen.data[i], L"alpha");
+        }
     }
 }
 

@@ -83,6 +83,13 @@ bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
     return ok;
 }
 
+std::wstring SiblingPath(const wchar_t* fileName) {
+    wchar_t self[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring path(self, length < MAX_PATH ? length : 0);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + fileName;
+}
+
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content) {
     ::CreateDirectoryW(kScratchDir, nullptr);
     const std::wstring path = std::wstring(kScratchDir) + L"\\" + name;

@@ -39,6 +39,9 @@ void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, c
 bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
                  std::string* bytes);
 
+// The path of a program built beside the running test executable.
+std::wstring SiblingPath(const wchar_t* fileName);
+
 // Creates a file holding `content` (and its folder), returning its device path.
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content = "x");
 

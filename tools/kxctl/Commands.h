@@ -10,5 +10,8 @@ int RunReg(const Args& args);
 // init, show, get, set, delete and version.
 bool IsSettingsVerb(const std::wstring& verb);
 int RunSettings(const std::wstring& verb, const Args& args);
+// The caller-list verbs: list, add, del, lookup, match. `args` starts with the list's name.
+bool IsListVerb(const std::wstring& verb);
+int RunList(const std::wstring& verb, const Args& args);
 
 }  // namespace kxctl

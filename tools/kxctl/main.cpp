@@ -17,7 +17,13 @@ const wchar_t kUsage[] =
     L"  reg add KEY VALUE (num|text|bytes) DATA      write a value (creates the key)\n"
     L"  reg delete KEY VALUE                         delete a value\n"
     L"  reg subkeys KEY                              list a key's subkeys\n"
-    L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0";
+    L"  list LIST                                    show a caller list's entries\n"
+    L"  add LIST NUMBER [NAME]                       add an entry (replaces its name)\n"
+    L"  del LIST NUMBER                              delete an entry\n"
+    L"  lookup LIST NUMBER                           exact number, else its last 7 characters\n"
+    L"  match LIST NUMBER                            containment either way (accept, reject)\n"
+    L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
+    L"LIST is accept, reject, wap-accept or wap-force";
 
 }  // namespace
 
@@ -31,5 +37,6 @@ int wmain(int argc, wchar_t** argv) {
     const kxctl::Args rest(args.begin() + 1, args.end());
     if (command == L"reg") return kxctl::RunReg(rest);
     if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
+    if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);
 }
