@@ -6,5 +6,6 @@
 #include "CallerInfo.h"
 #include "HelpAPI.h"
 #include "KxConfig.h"
+#include "KxService.h"
 #include "FmtVer.h"
 #include "Options.h"

@@ -9,3 +9,6 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+
+// The CE-only functions (services and the rest) come from the platform layer.
+#include <wince/wince.h>

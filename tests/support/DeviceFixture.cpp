@@ -1,5 +1,7 @@
 #include "DeviceFixture.h"
 
+#include <tlhelp32.h>
+
 #include <vector>
 
 namespace kxtest {
@@ -8,7 +10,22 @@ namespace {
 constexpr wchar_t kDeviceRoot[] = L"C:\\";
 
 // Folders of the device that tests fill; emptied (and removed) before each test.
-const wchar_t* const kDeviceFolders[] = {kScratchDir};
+const wchar_t* const kDeviceFolders[] = {kScratchDir, kServiceDir};
+
+constexpr wchar_t kServiceHostImage[] = L"kxsvchost.exe";
+constexpr DWORD kHostExitWaitMs = 10000;
+
+template <typename Visit>
+void ForEachServiceHost(Visit visit) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
+         more = ::Process32NextW(snapshot, &entry))
+        if (::lstrcmpiW(entry.szExeFile, kServiceHostImage) == 0) visit(entry.th32ProcessID);
+    ::CloseHandle(snapshot);
+}
 
 void DeleteTree(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
@@ -31,8 +48,26 @@ void DeleteTree(const std::wstring& path) {
 
 }  // namespace
 
+int CountServiceHosts() {
+    int count = 0;
+    ForEachServiceHost([&count](DWORD) { ++count; });
+    return count;
+}
+
+void KillServiceHosts() {
+    ForEachServiceHost([](DWORD pid) {
+        HANDLE host = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (host == nullptr) return;
+        ::TerminateProcess(host, 1);
+        ::WaitForSingleObject(host, kHostExitWaitMs);
+        ::CloseHandle(host);
+    });
+}
+
 void ResetDevice() {
     ASSERT_TRUE(::SetCurrentDirectoryW(kDeviceRoot));
+    KillServiceHosts();
+    ASSERT_EQ(CountServiceHosts(), 0);
     const LSTATUS deleted = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVendorKey);
     ASSERT_TRUE(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) << deleted;
     for (const wchar_t* folder : kDeviceFolders) {

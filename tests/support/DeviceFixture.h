@@ -22,7 +22,17 @@ constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 // Device folder where tests put their own files.
 constexpr wchar_t kScratchDir[] = L"\\kxtest";
 
+// Where the reference scan service keeps its pattern, quarantine and log.
+constexpr wchar_t kServiceDir[] = L"\\KxSvc";
+
+// Unloads every service (ends their host processes), deletes the product's registry tree and
+// empties the device folders tests use.
 void ResetDevice();
+
+// Running service host processes.
+int CountServiceHosts();
+// Ends every service host at once, as a crash would.
+void KillServiceHosts();
 
 class DeviceTest : public ::testing::Test {
 protected:

@@ -14,4 +14,8 @@ int RunSettings(const std::wstring& verb, const Args& args);
 bool IsListVerb(const std::wstring& verb);
 int RunList(const std::wstring& verb, const Args& args);
 
+// The scan service verbs: service, scan, quarantine, restore, viruses, engine, queue.
+bool IsServiceVerb(const std::wstring& verb);
+int RunService(const std::wstring& verb, const Args& args);
+
 }  // namespace kxctl

@@ -22,6 +22,13 @@ const wchar_t kUsage[] =
     L"  del LIST NUMBER                              delete an entry\n"
     L"  lookup LIST NUMBER                           exact number, else its last 7 characters\n"
     L"  match LIST NUMBER                            containment either way (accept, reject)\n"
+    L"  service start|stop|status|release            the scan service (SAV0:)\n"
+    L"  scan PATH                                    scan one file\n"
+    L"  quarantine PATH VIRUS                        move a file into quarantine\n"
+    L"  restore PATH [DESTINATION] [--replace]       give a quarantined file back\n"
+    L"  viruses                                      the viruses the pattern knows\n"
+    L"  engine                                       engine and pattern versions\n"
+    L"  queue push TEXT | pop | size | clean         the service's message queue\n"
     L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
     L"LIST is accept, reject, wap-accept or wap-force";
 
@@ -37,6 +44,7 @@ int wmain(int argc, wchar_t** argv) {
     const kxctl::Args rest(args.begin() + 1, args.end());
     if (command == L"reg") return kxctl::RunReg(rest);
     if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
+    if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);
 }

@@ -1,0 +1,224 @@
+#include "Quarantine.h"
+
+#include "ServiceFiles.h"
+
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <vector>
+
+namespace kxsvc {
+namespace {
+
+constexpr wchar_t kFileSuffix[] = L".qf";
+constexpr wchar_t kRecordSuffix[] = L".rec";
+constexpr wchar_t kIntentSuffix[] = L".intent";
+
+struct Entry {
+    unsigned long id = 0;
+    std::wstring path;
+    std::wstring virus;
+    ULONGLONG time = 0;
+};
+
+std::wstring StorePath(unsigned long id, const wchar_t* suffix) {
+    return std::wstring(kQuarantineDir) + L"\\" + std::to_wstring(id) + suffix;
+}
+
+bool Exists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                            nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes,
+                          nullptr, nullptr);
+    return out;
+}
+
+std::wstring Wide(const std::string& text) {
+    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                            nullptr, 0);
+    std::wstring out(static_cast<size_t>(chars), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], chars);
+    return out;
+}
+
+// Writes the record through to the disk before it counts: a record names a file that is there.
+bool WriteRecord(const std::wstring& file, const Entry& entry) {
+    char time[24];
+    std::snprintf(time, sizeof time, "%016llx", static_cast<unsigned long long>(entry.time));
+    const std::string text = "path=" + Utf8(entry.path) + "\nvirus=" + Utf8(entry.virus) +
+                             "\ntime=" + time + "\n";
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                    written == text.size() && ::FlushFileBuffers(h);
+    ::CloseHandle(h);
+    if (!ok) ::DeleteFileW(file.c_str());
+    return ok;
+}
+
+bool ReadRecord(const std::wstring& file, Entry* entry) {
+    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    std::string text;
+    char chunk[1024];
+    DWORD got = 0;
+    while (::ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
+    ::CloseHandle(h);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        if (line.rfind("path=", 0) == 0) entry->path = Wide(line.substr(5));
+        if (line.rfind("virus=", 0) == 0) entry->virus = Wide(line.substr(6));
+        if (line.rfind("time=", 0) == 0) entry->time = std::strtoull(line.c_str() + 5, nullptr, 16);
+        start = end + 1;
+    }
+    return !entry->path.empty();
+}
+
+// Ids of the store's files with the given suffix.
+std::vector<unsigned long> IdsWith(const wchar_t* suffix) {
+    std::vector<unsigned long> ids;
+    WIN32_FIND_DATAW found;
+    const std::wstring pattern = std::wstring(kQuarantineDir) + L"\\*" + suffix;
+    HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return ids;
+    do {
+        wchar_t* end = nullptr;
+        const unsigned long id = std::wcstoul(found.cFileName, &end, 10);
+        if (end != found.cFileName && std::wcscmp(end, suffix) == 0) ids.push_back(id);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return ids;
+}
+
+unsigned long NextId() {
+    unsigned long next = 1;
+    for (const wchar_t* suffix : {kFileSuffix, kRecordSuffix, kIntentSuffix})
+        for (unsigned long id : IdsWith(suffix))
+            if (id >= next) next = id + 1;
+    return next;
+}
+
+ULONGLONG Now() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    return static_cast<ULONGLONG>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+}
+
+// Device paths have no drive; the full path says where the file really is.
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH * 2];
+    const DWORD n = ::GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
+    return n != 0 && n < MAX_PATH * 2 ? std::wstring(full) : path;
+}
+
+void EnsureStore() {
+    ::CreateDirectoryW(kServiceDir, nullptr);
+    ::CreateDirectoryW(kQuarantineDir, nullptr);
+}
+
+}  // namespace
+
+bool IsRunningImage(const std::wstring& path) {
+    const std::wstring target = FullPath(path);
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    bool running = false;
+    PROCESSENTRY32W process{};
+    process.dwSize = sizeof process;
+    for (BOOL more = ::Process32FirstW(snapshot, &process); more && !running;
+         more = ::Process32NextW(snapshot, &process)) {
+        HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.th32ProcessID);
+        if (h == nullptr) continue;
+        wchar_t image[MAX_PATH * 2];
+        DWORD size = MAX_PATH * 2;
+        if (::QueryFullProcessImageNameW(h, 0, image, &size))
+            running = ::lstrcmpiW(image, target.c_str()) == 0;
+        ::CloseHandle(h);
+    }
+    ::CloseHandle(snapshot);
+    return running;
+}
+
+void Quarantine::Repair() {
+    EnsureStore();
+    for (unsigned long id : IdsWith(kIntentSuffix)) {
+        const std::wstring intent = StorePath(id, kIntentSuffix);
+        if (Exists(StorePath(id, kFileSuffix)))
+            ::MoveFileExW(intent.c_str(), StorePath(id, kRecordSuffix).c_str(),
+                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+        else
+            ::DeleteFileW(intent.c_str());  // the file never left its place
+    }
+    for (unsigned long id : IdsWith(kRecordSuffix))
+        if (!Exists(StorePath(id, kFileSuffix)))
+            ::DeleteFileW(StorePath(id, kRecordSuffix).c_str());  // given back already
+}
+
+DWORD Quarantine::Add(const std::wstring& path, const std::wstring& virus,
+                      void (*beforeRecord)()) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return kQuarantineNotFound;
+    if (IsRunningImage(path)) return kQuarantineInUse;
+    EnsureStore();
+
+    Entry entry;
+    entry.id = NextId();
+    entry.path = path;
+    entry.virus = virus;
+    entry.time = Now();
+    const std::wstring intent = StorePath(entry.id, kIntentSuffix);
+    const std::wstring stored = StorePath(entry.id, kFileSuffix);
+    if (!WriteRecord(intent, entry)) return kQuarantineFailed;
+    if (!::MoveFileExW(path.c_str(), stored.c_str(),
+                       MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD error = ::GetLastError();
+        ::DeleteFileW(intent.c_str());
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? kQuarantineInUse
+                                                                                  : kQuarantineFailed;
+    }
+    if (beforeRecord != nullptr) beforeRecord();
+    ::MoveFileExW(intent.c_str(), StorePath(entry.id, kRecordSuffix).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    return kQuarantineDone;
+}
+
+DWORD Quarantine::Restore(const std::wstring& path, const std::wstring& destination, bool replace,
+                          const FILETIME& time) {
+    const ULONGLONG wanted = static_cast<ULONGLONG>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    Entry chosen;
+    for (unsigned long id : IdsWith(kRecordSuffix)) {
+        Entry entry;
+        if (!ReadRecord(StorePath(id, kRecordSuffix), &entry)) continue;
+        if (::lstrcmpiW(entry.path.c_str(), path.c_str()) != 0) continue;
+        if (wanted != 0 ? entry.time == wanted : entry.time >= chosen.time) {
+            chosen = entry;
+            chosen.id = id;
+        }
+    }
+    if (chosen.id == 0) return kQuarantineNotFound;
+
+    const std::wstring target = destination.empty() ? chosen.path : destination;
+    if (!replace && Exists(target)) return kQuarantineExists;
+    if (!::MoveFileExW(StorePath(chosen.id, kFileSuffix).c_str(), target.c_str(),
+                       MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH |
+                           (replace ? MOVEFILE_REPLACE_EXISTING : 0)))
+        return kQuarantineFailed;
+    ::DeleteFileW(StorePath(chosen.id, kRecordSuffix).c_str());
+    return kQuarantineDone;
+}
+
+}  // namespace kxsvc

@@ -1,0 +1,198 @@
+#include "Scanner.h"
+
+#include "ServiceFiles.h"
+
+#include <wincrypt.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace kxsvc {
+namespace {
+
+// The standard anti-virus test file: these 68 characters, optionally followed by white space,
+// in a file of at most 128 bytes.
+constexpr char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TEST-FILE!$H+H*";
+constexpr size_t kEicarLength = sizeof kEicar - 1;
+constexpr DWORD kEicarMaxFile = 128;
+constexpr size_t kEngineChars = 11;
+constexpr DWORD kReadChunk = 64 * 1024;
+
+class File {
+public:
+    explicit File(const std::wstring& path)
+        : h_(::CreateFileW(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~File() {
+        if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    HANDLE Get() const { return h_; }
+    bool IsOpen() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
+
+bool IsEicar(const char* data, size_t size) {
+    if (size < kEicarLength || size > kEicarMaxFile) return false;
+    if (std::memcmp(data, kEicar, kEicarLength) != 0) return false;
+    for (size_t i = kEicarLength; i < size; ++i)
+        if (data[i] != ' ' && data[i] != '\t' && data[i] != '\r' && data[i] != '\n' &&
+            data[i] != 0x1A)
+            return false;
+    return true;
+}
+
+// The file's MD5 digest in lower-case hex, through the platform's cryptographic provider;
+// empty when the file cannot be read.
+std::string Md5Hex(HANDLE file, std::string* head) {
+    HCRYPTPROV provider = 0;
+    if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+        return std::string();
+    HCRYPTHASH hash = 0;
+    std::string hex;
+    if (::CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
+        std::string chunk(kReadChunk, '\0');
+        DWORD got = 0;
+        bool ok = true;
+        while ((ok = ::ReadFile(file, &chunk[0], kReadChunk, &got, nullptr) != FALSE) && got > 0) {
+            if (head->size() <= kEicarMaxFile)
+                head->append(chunk.data(), got < kEicarMaxFile + 1 ? got : kEicarMaxFile + 1);
+            ::CryptHashData(hash, reinterpret_cast<const BYTE*>(chunk.data()), got, 0);
+        }
+        BYTE digest[16];
+        DWORD size = sizeof digest;
+        if (ok && ::CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0)) {
+            static const char kDigits[] = "0123456789abcdef";
+            for (BYTE b : digest) {
+                hex += kDigits[b >> 4];
+                hex += kDigits[b & 0xF];
+            }
+        }
+        ::CryptDestroyHash(hash);
+    }
+    ::CryptReleaseContext(provider, 0);
+    return hex;
+}
+
+std::wstring Widen(const std::string& utf8) {
+    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                            nullptr, 0);
+    std::wstring text(static_cast<size_t>(chars), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], chars);
+    return text;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+}  // namespace
+
+void Scanner::Refresh() {
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    if (!::GetFileAttributesExW(kPatternFile, GetFileExInfoStandard, &info)) {
+        loaded_ = false;
+        engine_ = L"1.0.0";
+        pattern_ = 0;
+        entries_.clear();
+        return;
+    }
+    if (loaded_ && ::CompareFileTime(&info.ftLastWriteTime, &loadedWrite_) == 0) return;
+
+    File file(kPatternFile);
+    if (!file.IsOpen()) return;
+    std::string content;
+    char chunk[4096];
+    DWORD got = 0;
+    while (::ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
+        content.append(chunk, got);
+
+    engine_ = L"1.0.0";
+    pattern_ = 0;
+    entries_.clear();
+    std::istringstream lines(content);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        std::string keyword;
+        if (!(words >> keyword) || keyword[0] == '#') continue;
+        if (keyword == "version") {
+            words >> pattern_;
+        } else if (keyword == "engine") {
+            std::string engine;
+            if (words >> engine) engine_ = Widen(engine).substr(0, kEngineChars);
+        } else if (keyword == "md5") {
+            std::string digest, name;
+            words >> digest;
+            std::getline(words >> std::ws, name);
+            while (!name.empty() && (name.back() == '\r' || name.back() == ' ')) name.pop_back();
+            if (digest.size() == 32 && !name.empty()) entries_.push_back({Lower(digest), Widen(name)});
+        }
+    }
+    loadedWrite_ = info.ftLastWriteTime;
+    loaded_ = true;
+}
+
+Verdict Scanner::ScanFile(const std::wstring& path) {
+    Refresh();
+    Verdict verdict;
+    File file(path);
+    if (!file.IsOpen()) {
+        verdict.error = ::GetLastError();
+        return verdict;
+    }
+    std::string head;
+    const std::string digest = Md5Hex(file.Get(), &head);
+    if (digest.empty()) {
+        verdict.error = ERROR_READ_FAULT;
+        return verdict;
+    }
+    if (IsEicar(head.data(), head.size())) {
+        verdict.infected = true;
+        verdict.virus = kEicarName;
+        return verdict;
+    }
+    for (const Entry& entry : entries_) {
+        if (entry.digest == digest) {
+            verdict.infected = true;
+            verdict.virus = entry.name;
+            break;
+        }
+    }
+    return verdict;
+}
+
+Verdict Scanner::ScanText(const std::wstring& text) {
+    Verdict verdict;
+    const std::wstring eicar(kEicar, kEicar + kEicarLength);
+    if (text.find(eicar) != std::wstring::npos) {
+        verdict.infected = true;
+        verdict.virus = kEicarName;
+    }
+    return verdict;
+}
+
+std::wstring Scanner::EngineVersion() {
+    Refresh();
+    return engine_;
+}
+
+DWORD Scanner::PatternVersion() {
+    Refresh();
+    return pattern_;
+}
+
+std::vector<std::wstring> Scanner::Viruses() {
+    Refresh();
+    std::vector<std::wstring> names{kEicarName};
+    for (const Entry& entry : entries_) names.push_back(entry.name);
+    return names;
+}
+
+}  // namespace kxsvc

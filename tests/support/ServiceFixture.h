@@ -1,0 +1,49 @@
+// Test access to the scan service beyond the product's protocol: its host processes, its test
+// control codes, and a way to make it impossible to load.
+#pragma once
+
+#include "DeviceFixture.h"
+
+#include <kxcommon/ScanRecords.h>
+
+#include <string>
+
+namespace kxtest {
+
+// Device folders of the reference scan service (kServiceDir is in DeviceFixture.h).
+constexpr wchar_t kPatternFile[] = L"\\KxSvc\\pattern.txt";
+constexpr wchar_t kQuarantineDir[] = L"\\KxSvc\\Quarantine";
+constexpr wchar_t kServiceLog[] = L"\\KxSvc\\service.log";
+
+// The standard anti-virus test file's content.
+extern const char kEicar[];
+
+// Writes the pattern file.
+void WritePattern(const std::string& text);
+std::string ReadDeviceFile(const std::wstring& path);
+
+// Sends a test control code to the loaded service; false when it is not loaded or refused.
+bool ArmFault(DWORD code, DWORD mode, DWORD count = 0, DWORD param = 0);
+bool ClearFault();
+struct ServiceSnapshot {
+    DWORD running, notification, archiveFlag, hasSchedule;
+    SYSTEMTIME schedule;
+    DWORD mgiEvents, lastProtectLength, requests;
+};
+bool ReadServiceState(ServiceSnapshot* state);
+
+// While it lives, the scan service cannot be loaded: the instance is claimed by the test.
+class BlockServiceLoading {
+public:
+    BlockServiceLoading();
+    ~BlockServiceLoading();
+    BlockServiceLoading(const BlockServiceLoading&) = delete;
+    BlockServiceLoading& operator=(const BlockServiceLoading&) = delete;
+
+private:
+    HANDLE claim_;
+};
+
+class ServiceTest : public DeviceTest {};
+
+}  // namespace kxtest

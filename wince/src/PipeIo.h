@@ -1,0 +1,29 @@
+// Reads and writes on an overlapped pipe handle that give up after a time limit, so neither a
+// caller nor the host waits forever on a peer that died or hangs.
+#pragma once
+
+#include "wince/wince.h"
+
+namespace wince {
+
+// Moves exactly `bytes` bytes; false on a broken pipe, any other failure, or the time limit.
+bool ReadExactly(HANDLE pipe, void* buffer, DWORD bytes, DWORD timeoutMs);
+bool WriteExactly(HANDLE pipe, const void* buffer, DWORD bytes, DWORD timeoutMs);
+
+// Owns a kernel handle that is null when empty (events, processes, mutexes).
+class OwnedHandle {
+public:
+    explicit OwnedHandle(HANDLE h = nullptr) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+    ~OwnedHandle() {
+        if (h_ != nullptr) ::CloseHandle(h_);
+    }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    HANDLE Get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+
+private:
+    HANDLE h_;
+};
+
+}  // namespace wince

@@ -1,0 +1,209 @@
+// Services over desktop Windows: each loaded service lives in a host process of its own
+// (kxsvchost.exe, beside this module) that answers control requests on a named pipe, so every
+// process of the device reaches the one instance.
+#include "wince/wince.h"
+
+#include "PipeIo.h"
+#include "ServiceWire.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace wince;
+
+constexpr wchar_t kHostProgram[] = L"kxsvchost.exe";
+constexpr wchar_t kDeviceRoot[] = L"C:\\";  // the device's file system, where services run
+constexpr DWORD kHostStartTimeoutMs = 30000;
+constexpr DWORD kHostExitTimeoutMs = 10000;
+constexpr DWORD kPipeBusyRetryMs = 1000;
+
+struct Answer {
+    wire::Reply reply{};
+    std::vector<BYTE> out;
+};
+
+HANDLE ConnectToHost(const std::wstring& pipeName) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        HANDLE pipe = ::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (pipe != INVALID_HANDLE_VALUE) return pipe;
+        // Busy means the host is there but between two callers; anything else means no host.
+        if (::GetLastError() != ERROR_PIPE_BUSY ||
+            ::GetTickCount() - start > wire::kConnectTimeoutMs)
+            return INVALID_HANDLE_VALUE;
+        ::WaitNamedPipeW(pipeName.c_str(), kPipeBusyRetryMs);
+    }
+}
+
+// One request and its reply. False when the host is not there or the exchange broke off.
+bool Transact(const wire::Instance& instance, const wire::Request& request, const void* in,
+              const void* out, Answer* answer) {
+    HANDLE raw = ConnectToHost(wire::PipeName(instance));
+    if (raw == INVALID_HANDLE_VALUE) return false;
+    OwnedHandle pipe(raw);
+
+    std::vector<BYTE> message(sizeof request + request.inLen + request.outLen);
+    std::memcpy(message.data(), &request, sizeof request);
+    if (request.inLen != 0) std::memcpy(&message[sizeof request], in, request.inLen);
+    if (request.outLen != 0)
+        std::memcpy(&message[sizeof request + request.inLen], out, request.outLen);
+    if (!WriteExactly(pipe.Get(), message.data(), static_cast<DWORD>(message.size()),
+                      wire::kRequestTimeoutMs))
+        return false;
+
+    if (!ReadExactly(pipe.Get(), &answer->reply, sizeof answer->reply, wire::kRequestTimeoutMs))
+        return false;
+    if (answer->reply.magic != wire::kMagic || answer->reply.outLen > wire::kMaxBytes) return false;
+    answer->out.resize(answer->reply.outLen);
+    return answer->reply.outLen == 0 ||
+           ReadExactly(pipe.Get(), answer->out.data(), answer->reply.outLen,
+                       wire::kRequestTimeoutMs);
+}
+
+bool Ping(const wire::Instance& instance, Answer* answer) {
+    const wire::Request ping{wire::kMagic, wire::kPing, 0, 0, 0, 0, 0};
+    return Transact(instance, ping, nullptr, nullptr, answer) && answer->reply.ok != 0;
+}
+
+std::wstring HostPath() {
+    HMODULE self = nullptr;
+    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCWSTR>(&HostPath), &self);
+    wchar_t path[MAX_PATH] = {};
+    ::GetModuleFileNameW(self, path, MAX_PATH);
+    std::wstring dir = path;
+    return dir.substr(0, dir.find_last_of(L'\\') + 1) + kHostProgram;
+}
+
+std::wstring ReadyEventName() {
+    static volatile LONG counter = 0;
+    return L"kxce-service-ready-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(::GetTickCount()) + L"-" +
+           std::to_wstring(::InterlockedIncrement(&counter));
+}
+
+HANDLE Fail(DWORD error, HANDLE result) {
+    ::SetLastError(error);
+    return result;
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE GetServiceHandle(LPWSTR szPrefix, LPWSTR szDllName, DWORD* pdwDllBuf) {
+    wire::Instance instance;
+    if (!wire::ParseInstanceName(szPrefix, &instance))
+        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+    Answer answer;
+    if (!Ping(instance, &answer)) return Fail(ERROR_DEV_NOT_EXIST, INVALID_HANDLE_VALUE);
+    if (pdwDllBuf != nullptr) {
+        const DWORD needed = static_cast<DWORD>(answer.out.size());
+        if (szDllName != nullptr && *pdwDllBuf >= needed && needed != 0)
+            std::memcpy(szDllName, answer.out.data(), needed);
+        *pdwDllBuf = needed;
+    }
+    return wire::MakeHandle(instance, answer.reply.hostPid);
+}
+
+HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD dwInfo) {
+    wire::Instance instance;
+    if (!wire::ParsePrefix(lpszType, dwIndex, &instance) || lpszLib == nullptr ||
+        lpszLib[0] == L'\0')
+        return Fail(ERROR_INVALID_PARAMETER, nullptr);
+    Answer running;
+    if (Ping(instance, &running)) return Fail(ERROR_DEVICE_IN_USE, nullptr);
+
+    const std::wstring readyName = ReadyEventName();
+    OwnedHandle ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+    if (!ready) return Fail(::GetLastError(), nullptr);
+
+    const std::wstring host = HostPath();
+    std::wstring commandLine = L"\"" + host + L"\" " + instance.prefix + L" " +
+                               std::to_wstring(dwIndex) + L" " + std::to_wstring(dwInfo) + L" " +
+                               readyName + L" \"" + lpszLib + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    // Nothing is inherited: a host outlives its caller and must not keep the caller's pipes open.
+    if (!::CreateProcessW(host.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                          CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, kDeviceRoot,
+                          &startup, &process))
+        return Fail(ERROR_FILE_NOT_FOUND, nullptr);
+    OwnedHandle thread(process.hThread);
+    OwnedHandle hostProcess(process.hProcess);
+
+    const HANDLE waits[] = {ready.Get(), hostProcess.Get()};
+    switch (::WaitForMultipleObjects(2, waits, FALSE, kHostStartTimeoutMs)) {
+    case WAIT_OBJECT_0:
+        return wire::MakeHandle(instance, process.dwProcessId);
+    case WAIT_OBJECT_0 + 1: {
+        // The host exits with the reason the service could not be loaded.
+        DWORD code = ERROR_OPEN_FAILED;
+        ::GetExitCodeProcess(hostProcess.Get(), &code);
+        return Fail(code, nullptr);
+    }
+    default:
+        ::TerminateProcess(hostProcess.Get(), ERROR_TIMEOUT);
+        return Fail(ERROR_TIMEOUT, nullptr);
+    }
+}
+
+BOOL DeregisterService(HANDLE hDevice) {
+    wire::Instance instance;
+    DWORD hostPid = 0;
+    if (!wire::ParseHandle(hDevice, &instance, &hostPid)) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    OwnedHandle host(::OpenProcess(SYNCHRONIZE, FALSE, hostPid));
+    const wire::Request deinit{wire::kMagic, wire::kDeinit, hostPid, 0, 0, 0, 0};
+    Answer answer;
+    if (!Transact(instance, deinit, nullptr, nullptr, &answer) || answer.reply.ok == 0) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    // Unloading ends with the host; wait for it so a new instance can be loaded at once.
+    if (host) ::WaitForSingleObject(host.Get(), kHostExitTimeoutMs);
+    return TRUE;
+}
+
+BOOL ServiceIoControl(HANDLE hService, DWORD dwIoControlCode, LPVOID lpInBuf, DWORD nInBufSize,
+                      LPVOID lpOutBuf, DWORD nOutBufSize, LPDWORD lpBytesReturned,
+                      LPOVERLAPPED lpOverlapped) {
+    wire::Instance instance;
+    DWORD hostPid = 0;
+    if (!wire::ParseHandle(hService, &instance, &hostPid)) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const DWORD inLen = lpInBuf != nullptr ? nInBufSize : 0;
+    const DWORD outLen = lpOutBuf != nullptr ? nOutBufSize : 0;
+    if (lpOverlapped != nullptr || inLen > wire::kMaxBytes || outLen > wire::kMaxBytes) {
+        ::SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD flags = 0;
+    if (lpInBuf != nullptr) flags |= wire::kHasInput;
+    if (lpOutBuf != nullptr) flags |= wire::kHasOutput;
+    if (lpBytesReturned != nullptr) flags |= wire::kWantsByteCount;
+    const wire::Request request{wire::kMagic, wire::kIoControl, hostPid, dwIoControlCode,
+                                flags,        inLen,           outLen};
+    Answer answer;
+    if (!Transact(instance, request, lpInBuf, lpOutBuf, &answer)) {
+        ::SetLastError(ERROR_BROKEN_PIPE);
+        return FALSE;
+    }
+    // The service wrote into the caller's buffer as it would on the device, also on failure.
+    if (outLen != 0) std::memcpy(lpOutBuf, answer.out.data(), answer.out.size() < outLen ? answer.out.size() : outLen);
+    if (lpBytesReturned != nullptr) *lpBytesReturned = answer.reply.bytesReturned;
+    if (answer.reply.ok == 0) ::SetLastError(answer.reply.lastError);
+    return answer.reply.ok != 0 ? TRUE : FALSE;
+}
+
+}  // extern "C"
