@@ -127,12 +127,14 @@ HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD d
     std::wstring commandLine = L"\"" + host + L"\" " + instance.prefix + L" " +
                                std::to_wstring(dwIndex) + L" " + std::to_wstring(dwInfo) + L" " +
                                readyName + L" \"" + lpszLib + L"\"";
+    // Nothing is inherited, not even the standard handles: a host outlives its caller and must
+    // not keep the caller's pipes open.
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION process{};
-    // Nothing is inherited: a host outlives its caller and must not keep the caller's pipes open.
     if (!::CreateProcessW(host.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                          CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, kDeviceRoot,
+                          DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, kDeviceRoot,
                           &startup, &process))
         return Fail(ERROR_FILE_NOT_FOUND, nullptr);
     OwnedHandle thread(process.hThread);
