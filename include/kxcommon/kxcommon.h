@@ -5,3 +5,6 @@
 #include "KxRegUtil.h"
 #include "HelpAPI.h"
 #include "KxConfig.h"
+#include "B64.h"
+#include "UTFConvert.h"
+#include "MD5.h"
