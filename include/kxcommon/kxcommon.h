@@ -8,3 +8,4 @@
 #include "B64.h"
 #include "UTFConvert.h"
 #include "MD5.h"
+#include "CSV.h"
