@@ -14,6 +14,15 @@ class KXCOMMON_API KxConfig {
 public:
     // ---- Settings catalogue -------------------------------------------------------------
 
+    // ---- Directories -------------------------------------------------------------------
+
+    // The application directory ("AppPath") ending in a backslash, into `buffer` of `length`
+    // characters. Read once per process: the first successful read is kept and later changes
+    // of the setting are not seen. KX_E_INVALIDARG for a null buffer; KX_E_REGISTRY, with an
+    // empty text, when the setting is missing, does not leave room for the backslash in
+    // MAX_PATH characters, or does not fit the caller's buffer.
+    static KXSTATUS GetAppDir(wchar_t* buffer, unsigned long length);
+
     // ---- Caller lists -------------------------------------------------------------------
 
 private:

@@ -9,3 +9,4 @@
 #include "UTFConvert.h"
 #include "MD5.h"
 #include "CSV.h"
+#include "Utility.h"
