@@ -6,5 +6,7 @@
 namespace kxctl {
 
 int RunReg(const Args& args);
+int RunMd5(const Args& args);
+int RunB64(const Args& args);
 
 }  // namespace kxctl
