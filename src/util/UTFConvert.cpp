@@ -1,5 +1,6 @@
 #include "kxcommon/UTFConvert.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -63,9 +64,16 @@ int Utf16ToUtf8(unsigned char* out, int* outLength, const unsigned char* in, int
     while (i < length && w + kUtf8CharRoom <= capacity) {
         uint32_t c = ReadUnit<order>(in + i);
         if (c < 0x80) {
-            // Text is mostly ASCII: copy the run while the six-byte rule lets each one start.
-            out[w++] = static_cast<unsigned char>(c);
-            i += 2;
+            // Text is mostly ASCII: copy the whole run that the six-byte rule lets start.
+            const size_t limit = std::min((length - i) / 2, capacity - (kUtf8CharRoom - 1) - w);
+            size_t k = 0;
+            for (; k < limit; ++k) {
+                const uint32_t unit = ReadUnit<order>(in + i + 2 * k);
+                if (unit >= 0x80) break;
+                out[w + k] = static_cast<unsigned char>(unit);
+            }
+            w += k;
+            i += 2 * k;
             continue;
         }
         size_t units = 1;
@@ -122,10 +130,13 @@ int Utf8ToUtf16(unsigned char* out, int* outLength, const unsigned char* in, int
     while (i < length) {
         uint32_t c = in[i];
         if (c < 0x80) {
-            if (w + 2 > room) break;
-            WriteUnit<order>(out + w, c);
-            w += 2;
-            ++i;
+            const size_t limit = std::min(length - i, (room - w) / 2);
+            if (limit == 0) break;
+            size_t k = 0;
+            for (; k < limit && in[i + k] < 0x80; ++k)
+                WriteUnit<order>(out + w + 2 * k, in[i + k]);
+            w += 2 * k;
+            i += k;
             continue;
         }
         size_t trail;

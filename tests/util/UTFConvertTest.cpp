@@ -39,7 +39,8 @@ Outcome Convert(Converter convert, const Bytes& in, int capacity) {
 Bytes Utf16(const std::vector<unsigned>& units, bool bigEndian) {
     Bytes b;
     for (unsigned u : units) {
-        const unsigned char low = static_cast<unsigned char>(u), high = static_cast<unsigned char>(u >> 8);
+        const unsigned char low = static_cast<unsigned char>(u);
+        const unsigned char high = static_cast<unsigned char>(u >> 8);
         b.push_back(bigEndian ? high : low);
         b.push_back(bigEndian ? low : high);
     }
@@ -202,7 +203,8 @@ TEST(UTFConvert, Utf16ToUtf8OutputRoomEndingInsideACharacter) {
             EXPECT_EQ(r.written, 0) << "capacity " << capacity;
         }
         // Consumed and written describe the same whole characters.
-        const Outcome again = Convert(UTF16LEToUTF8, Bytes(in.begin(), in.begin() + r.consumed), 64);
+        const Bytes consumed(in.begin(), in.begin() + r.consumed);
+        const Outcome again = Convert(UTF16LEToUTF8, consumed, 64);
         EXPECT_EQ(again.out, r.out) << "capacity " << capacity;
     }
 }

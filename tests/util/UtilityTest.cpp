@@ -113,7 +113,8 @@ TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
 // ---- MutexLock -----------------------------------------------------------------------------
 
 struct Event {
-    explicit Event(const std::wstring& name) : handle(::CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
+    explicit Event(const std::wstring& name)
+        : handle(::CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
     ~Event() { ::CloseHandle(handle); }
     bool WaitFor(DWORD ms) const { return ::WaitForSingleObject(handle, ms) == WAIT_OBJECT_0; }
     HANDLE handle;
@@ -167,11 +168,6 @@ TEST(MutexLock, WaitingConstructorBlocksUntilTheOwnerIsDestroyed) {
     EXPECT_EQ(waiterStatus, 1);
 }
 
-struct Child {
-    DWORD exitCode = 0xFFFFFFFF;
-    HANDLE process = nullptr;
-};
-
 HANDLE StartHolder(const std::wstring& mutex, int wait, const std::wstring& ready,
                    const std::wstring& release) {
     std::wstring command = L"\"" + ExeDir() + L"kxtest_mutexholder.exe\" " + mutex + L" " +
@@ -188,7 +184,8 @@ HANDLE StartHolder(const std::wstring& mutex, int wait, const std::wstring& read
 
 DWORD EndOf(HANDLE process) {
     DWORD code = 0xFFFFFFFF;
-    if (::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process, &code);
+    if (::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process, &code);
     ::CloseHandle(process);
     return code;
 }
