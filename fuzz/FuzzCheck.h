@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #define KX_FUZZ_CHECK(condition)                                                  \
     do {                                                                          \
@@ -23,4 +24,17 @@ inline size_t TakeSize(const uint8_t** data, size_t* size, size_t limit) {
     *data += 2;
     *size -= 2;
     return value;
+}
+
+// Runs `check(bigEndian, input, inputSize, room)` for both byte orders, with the room taken
+// from the first two bytes and the rest copied to a buffer of its exact size, so that a read
+// past the input is seen.
+template <typename Check>
+void CheckBothByteOrders(const uint8_t* data, size_t size, Check check) {
+    const size_t room = TakeSize(&data, &size, 1024);
+    unsigned char* in = new unsigned char[size + 1];
+    if (size != 0) std::memcpy(in, data, size);
+    check(false, in, size, room);
+    check(true, in, size, room);
+    delete[] in;
 }

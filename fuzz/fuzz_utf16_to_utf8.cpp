@@ -37,12 +37,6 @@ void Check(bool big, const uint8_t* data, size_t size, size_t room) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const size_t room = TakeSize(&data, &size, 1024);
-    // The input at its exact size, so a read past it is seen.
-    unsigned char* in = new unsigned char[size + 1];
-    if (size != 0) std::memcpy(in, data, size);
-    Check(false, in, size, room);
-    Check(true, in, size, room);
-    delete[] in;
+    CheckBothByteOrders(data, size, Check);
     return 0;
 }

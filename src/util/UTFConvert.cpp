@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -27,6 +28,18 @@ inline void WriteUnit(unsigned char* p, uint32_t unit) {
     const unsigned char high = static_cast<unsigned char>(unit >> 8);
     p[order == ByteOrder::kLittle ? 0 : 1] = low;
     p[order == ByteOrder::kLittle ? 1 : 0] = high;
+}
+
+// True when the four units at `p` are all below 0x80: tested eight bytes at once, since the
+// ASCII runs of text make up most of it.
+template <ByteOrder order>
+inline bool FourAsciiUnits(const unsigned char* p) {
+    static const unsigned char kLittleMask[8] = {0x80, 0xFF, 0x80, 0xFF, 0x80, 0xFF, 0x80, 0xFF};
+    static const unsigned char kBigMask[8] = {0xFF, 0x80, 0xFF, 0x80, 0xFF, 0x80, 0xFF, 0x80};
+    uint64_t units, mask;
+    std::memcpy(&units, p, sizeof units);
+    std::memcpy(&mask, order == ByteOrder::kLittle ? kLittleMask : kBigMask, sizeof mask);
+    return (units & mask) == 0;
 }
 
 // Checks the pointers and clamps the lengths; false when the call cannot even report counts.
@@ -67,6 +80,10 @@ int Utf16ToUtf8(unsigned char* out, int* outLength, const unsigned char* in, int
             // Text is mostly ASCII: copy the whole run that the six-byte rule lets start.
             const size_t limit = std::min((length - i) / 2, capacity - (kUtf8CharRoom - 1) - w);
             size_t k = 0;
+            for (; k + 4 <= limit && FourAsciiUnits<order>(in + i + 2 * k); k += 4) {
+                for (size_t j = 0; j < 4; ++j)
+                    out[w + k + j] = in[i + 2 * (k + j) + (order == ByteOrder::kLittle ? 0 : 1)];
+            }
             for (; k < limit; ++k) {
                 const uint32_t unit = ReadUnit<order>(in + i + 2 * k);
                 if (unit >= 0x80) break;
