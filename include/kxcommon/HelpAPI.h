@@ -1,4 +1,4 @@
-// Platform helpers shared by the product's programs: paths and file names.
+// Platform helpers shared by the product's programs: paths and file names, and string helpers.
 //
 // Paths are NUL-terminated UTF-16 texts in device form: absolute, starting with a backslash, no
 // drive letter, backslash as the separator, at most MAX_PATH characters with the terminator.
@@ -35,6 +35,25 @@ public:
     static int IsDir(const wchar_t* path);
     // 1 when the path names an existing file or directory, else 0.
     static int Access(const wchar_t* path);
+
+    // ---- String helpers -------------------------------------------------------------------
+    // White space is exactly space, tab, line feed, carriage return and form feed.
+
+    // The caller's number of an SMS sender text of the form "Name" <number>: the characters
+    // between the angle brackets, which must follow two double quotes. Any other sender text
+    // (a bare number, a name in angle brackets without quotes, empty brackets) is copied whole.
+    // Only the first 259 characters of the sender are looked at. `size` is the output's
+    // capacity in characters; a longer number or sender text is cut to `size` - 1 characters,
+    // and the output is always terminated. Null pointers or a size below 1 write nothing.
+    static void GetSMSCallId(const wchar_t* sender, wchar_t* out, int size);
+
+    // Removes white space from both ends; a string of white space only becomes empty.
+    static void Str_TrimAll(std::wstring& text);
+    // Removes every white-space character, wherever it stands. Null does nothing.
+    static void StrTrimInerStr(wchar_t* text);
+    // Removes white space from both ends in place, moving the rest to the start of the buffer.
+    // Null does nothing.
+    static void StrTrimAll(wchar_t* text);
 
 private:
     HelpAPI();

@@ -9,3 +9,8 @@
 #include "KxService.h"
 #include "FmtVer.h"
 #include "Options.h"
+#include "B64.h"
+#include "UTFConvert.h"
+#include "MD5.h"
+#include "CSV.h"
+#include "Utility.h"

@@ -6,6 +6,8 @@
 namespace kxctl {
 
 int RunReg(const Args& args);
+int RunMd5(const Args& args);
+int RunB64(const Args& args);
 
 // init, show, get, set, delete and version.
 bool IsSettingsVerb(const std::wstring& verb);

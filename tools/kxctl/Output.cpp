@@ -42,6 +42,17 @@ std::wstring Hex(unsigned long value, int digits) {
     return text;
 }
 
+std::wstring HexBytes(const unsigned char* data, size_t size, const wchar_t* separator) {
+    static const wchar_t kDigits[] = L"0123456789abcdef";
+    std::wstring text;
+    for (size_t i = 0; i < size; ++i) {
+        if (i != 0) text += separator;
+        text += kDigits[data[i] >> 4];
+        text += kDigits[data[i] & 0xF];
+    }
+    return text;
+}
+
 bool ParseNumber(const std::wstring& text, unsigned long* value) {
     if (text.empty() || !std::iswdigit(text[0])) return false;
     const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');

@@ -1,6 +1,7 @@
 // kxctl's console output: UTF-8 to the standard streams, and its exit codes.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ int UsageError(const std::wstring& message);
 int CallFailed(const std::wstring& what, int status);
 
 std::wstring Hex(unsigned long value, int digits = 0);
+// Bytes as lower-case hexadecimal pairs, with `separator` between pairs.
+std::wstring HexBytes(const unsigned char* data, size_t size, const wchar_t* separator = L" ");
 
 // Parses a 32-bit number, decimal or 0x-prefixed hexadecimal; false for anything else.
 bool ParseNumber(const std::wstring& text, unsigned long* value);

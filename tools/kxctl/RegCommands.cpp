@@ -41,17 +41,6 @@ bool ParseBytes(const std::wstring& text, std::vector<unsigned char>* bytes) {
     return true;
 }
 
-std::wstring FormatBytes(const unsigned char* data, DWORD size) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring text;
-    for (DWORD i = 0; i < size; ++i) {
-        if (i != 0) text += L' ';
-        text += kDigits[data[i] >> 4];
-        text += kDigits[data[i] & 0xF];
-    }
-    return text;
-}
-
 std::wstring FormatValue(const RegValueData& value) {
     std::wstring line = value.name;
     switch (value.type) {
@@ -67,11 +56,11 @@ std::wstring FormatValue(const RegValueData& value) {
         return line + L"  text  \"" + text + L"\"";
     }
     case REG_BINARY:
-        return line + L"  bytes  " + FormatBytes(value.data, value.size) + L"  (" +
+        return line + L"  bytes  " + HexBytes(value.data, value.size) + L"  (" +
                std::to_wstring(value.size) + L" bytes)";
     }
     return line + L"  type " + std::to_wstring(value.type) + L"  " +
-           FormatBytes(value.data, value.size);
+           HexBytes(value.data, value.size);
 }
 
 int CollectName(const wchar_t* name, const wchar_t* /*data*/, void* context) {

@@ -194,13 +194,7 @@ int SetHostPort(const std::wstring& value) {
 Shown ShowDigest() {
     char digest[16];
     if (KxConfig::GetMD5(digest) != KX_OK) return NotStored();
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring hex;
-    for (char c : digest) {
-        hex += kDigits[static_cast<unsigned char>(c) >> 4];
-        hex += kDigits[c & 0xF];
-    }
-    return Stored(hex);
+    return Stored(HexBytes(reinterpret_cast<const unsigned char*>(digest), sizeof digest, L""));
 }
 
 Shown ShowScheduleTime() {

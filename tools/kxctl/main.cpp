@@ -29,8 +29,13 @@ const wchar_t kUsage[] =
     L"  viruses                                      the viruses the pattern knows\n"
     L"  engine                                       engine and pattern versions\n"
     L"  queue push TEXT | pop | size | clean         the service's message queue\n"
+    L"  md5 FILE                                     the file's MD5 digest in hexadecimal\n"
+    L"  b64 encode FILE                              the file's bytes as one line of Base64\n"
+    L"  b64 decode TEXT [FILE]                       the decoded bytes in hexadecimal, or\n"
+    L"                                               written to FILE\n"
     L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
-    L"LIST is accept, reject, wap-accept or wap-force";
+    L"LIST is accept, reject, wap-accept or wap-force\n"
+    L"FILE is a device path such as \\kxtest\\a.bin (the device root is drive C:)";
 
 }  // namespace
 
@@ -46,5 +51,7 @@ int wmain(int argc, wchar_t** argv) {
     if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
     if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
+    if (command == L"md5") return kxctl::RunMd5(rest);
+    if (command == L"b64") return kxctl::RunB64(rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);
 }
