@@ -47,11 +47,8 @@ bool IsEicar(const char* data, size_t size) {
 }
 
 // The file's MD5 digest in lower-case hex, through the platform's cryptographic provider;
-// empty when the file cannot be read.
-std::string Md5Hex(HANDLE file, std::string* head) {
-    HCRYPTPROV provider = 0;
-    if (!::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
-        return std::string();
+// empty when the file cannot be read. The first bytes of the file land in `head`.
+std::string Md5Hex(HCRYPTPROV provider, HANDLE file, std::string* head) {
     HCRYPTHASH hash = 0;
     std::string hex;
     if (::CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
@@ -74,7 +71,6 @@ std::string Md5Hex(HANDLE file, std::string* head) {
         }
         ::CryptDestroyHash(hash);
     }
-    ::CryptReleaseContext(provider, 0);
     return hex;
 }
 
@@ -93,6 +89,10 @@ std::string Lower(std::string text) {
 }
 
 }  // namespace
+
+Scanner::~Scanner() {
+    if (provider_ != 0) ::CryptReleaseContext(provider_, 0);
+}
 
 void Scanner::Refresh() {
     WIN32_FILE_ATTRIBUTE_DATA info{};
@@ -147,8 +147,12 @@ Verdict Scanner::ScanFile(const std::wstring& path) {
         verdict.error = ::GetLastError();
         return verdict;
     }
+    // The provider is acquired once: acquiring it costs more than hashing a small file.
+    if (provider_ == 0 &&
+        !::CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+        provider_ = 0;
     std::string head;
-    const std::string digest = Md5Hex(file.Get(), &head);
+    const std::string digest = provider_ != 0 ? Md5Hex(provider_, file.Get(), &head) : std::string();
     if (digest.empty()) {
         verdict.error = ERROR_READ_FAULT;
         return verdict;

@@ -23,6 +23,11 @@ struct Verdict {
 
 class Scanner {
 public:
+    Scanner() = default;
+    ~Scanner();
+    Scanner(const Scanner&) = delete;
+    Scanner& operator=(const Scanner&) = delete;
+
     Verdict ScanFile(const std::wstring& path);
     // A text message carrying the EICAR string is infected.
     Verdict ScanText(const std::wstring& text);
@@ -44,6 +49,7 @@ private:
     std::wstring engine_ = L"1.0.0";
     DWORD pattern_ = 0;
     std::vector<Entry> entries_;
+    ULONG_PTR provider_ = 0;  // the cryptographic provider, acquired on first use
 };
 
 }  // namespace kxsvc

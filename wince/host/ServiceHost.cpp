@@ -42,53 +42,58 @@ HANDLE CreateInstance(bool first) {
                               nullptr);
 }
 
-bool SendReply(HANDLE pipe, wire::Reply reply, const void* out) {
+// A caller's connection: requests come one after another until the caller closes it.
+struct Peer {
+    HANDLE pipe;
+    HANDLE done;
+};
+
+bool SendReply(const Peer& peer, wire::Reply reply, const void* out) {
     reply.magic = wire::kMagic;
     reply.hostPid = ::GetCurrentProcessId();
     std::vector<BYTE> message(sizeof reply + reply.outLen);
     memcpy(message.data(), &reply, sizeof reply);
     if (reply.outLen != 0) memcpy(&message[sizeof reply], out, reply.outLen);
-    if (!WriteExactly(pipe, message.data(), static_cast<DWORD>(message.size()), kPeerTimeoutMs))
-        return false;
-    ::FlushFileBuffers(pipe);  // the caller has read everything before the pipe goes
-    return true;
+    return WriteExactly(peer.pipe, peer.done, message.data(), static_cast<DWORD>(message.size()),
+                        kPeerTimeoutMs);
 }
 
-void Serve(HANDLE pipe) {
+// Answers one request; false when the connection is done with.
+bool ServeOne(const Peer& peer) {
     wire::Request request{};
-    if (!ReadExactly(pipe, &request, sizeof request, kPeerTimeoutMs) ||
+    // A kept connection may stay quiet for as long as its caller lives.
+    if (!ReadExactly(peer.pipe, peer.done, &request, sizeof request, kWaitForever) ||
         request.magic != wire::kMagic || request.inLen > wire::kMaxBytes ||
         request.outLen > wire::kMaxBytes)
-        return;
+        return false;
     std::vector<BYTE> in(request.inLen);
     std::vector<BYTE> out(request.outLen);
-    if ((request.inLen != 0 && !ReadExactly(pipe, in.data(), request.inLen, kPeerTimeoutMs)) ||
-        (request.outLen != 0 && !ReadExactly(pipe, out.data(), request.outLen, kPeerTimeoutMs)))
-        return;
+    if ((request.inLen != 0 &&
+         !ReadExactly(peer.pipe, peer.done, in.data(), request.inLen, kPeerTimeoutMs)) ||
+        (request.outLen != 0 &&
+         !ReadExactly(peer.pipe, peer.done, out.data(), request.outLen, kPeerTimeoutMs)))
+        return false;
 
     wire::Reply reply{};
-    const DWORD self = ::GetCurrentProcessId();
     if (request.op == wire::kPing) {
-        const auto* name = reinterpret_cast<const BYTE*>(g_service.dll.c_str());
         reply.ok = TRUE;
         reply.outLen = static_cast<DWORD>((g_service.dll.size() + 1) * sizeof(wchar_t));
-        SendReply(pipe, reply, name);
-        return;
+        return SendReply(peer, reply, g_service.dll.c_str());
     }
-    if (request.hostPid != self) {
+    if (request.hostPid != ::GetCurrentProcessId()) {
         // A handle of an earlier instance of this service.
         reply.lastError = ERROR_INVALID_HANDLE;
-        SendReply(pipe, reply, nullptr);
-        return;
+        return SendReply(peer, reply, nullptr);
     }
     if (request.op == wire::kDeinit) {
         ::EnterCriticalSection(&g_service.lock);
         g_service.deinit(g_service.context);
         reply.ok = TRUE;
-        SendReply(pipe, reply, nullptr);
+        SendReply(peer, reply, nullptr);
+        ::FlushFileBuffers(peer.pipe);  // the caller has its answer before the host goes
         ::ExitProcess(0);
     }
-    if (request.op != wire::kIoControl) return;
+    if (request.op != wire::kIoControl) return false;
 
     DWORD actual = 0;
     ::EnterCriticalSection(&g_service.lock);
@@ -103,12 +108,17 @@ void Serve(HANDLE pipe) {
     reply.ok = reply.ok != 0 ? TRUE : FALSE;
     reply.bytesReturned = actual;
     reply.outLen = request.outLen;
-    SendReply(pipe, reply, out.data());
+    return SendReply(peer, reply, out.data());
 }
 
 DWORD WINAPI ServeConnection(LPVOID parameter) {
     HANDLE pipe = static_cast<HANDLE>(parameter);
-    Serve(pipe);
+    OwnedHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (done) {
+        const Peer peer{pipe, done.Get()};
+        while (ServeOne(peer)) {
+        }
+    }
     ::DisconnectNamedPipe(pipe);
     ::CloseHandle(pipe);
     return 0;

@@ -3,20 +3,18 @@
 namespace wince {
 namespace {
 
-bool Transfer(HANDLE pipe, void* buffer, DWORD bytes, DWORD timeoutMs, bool write) {
-    OwnedHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!done) return false;
+bool Transfer(HANDLE pipe, HANDLE done, void* buffer, DWORD bytes, DWORD timeoutMs, bool write) {
     auto* at = static_cast<BYTE*>(buffer);
     while (bytes > 0) {
         OVERLAPPED overlapped{};
-        overlapped.hEvent = done.Get();
-        ::ResetEvent(done.Get());
+        overlapped.hEvent = done;
+        ::ResetEvent(done);
         DWORD moved = 0;
         const BOOL immediate = write ? ::WriteFile(pipe, at, bytes, &moved, &overlapped)
                                      : ::ReadFile(pipe, at, bytes, &moved, &overlapped);
         if (!immediate) {
             if (::GetLastError() != ERROR_IO_PENDING) return false;
-            if (::WaitForSingleObject(done.Get(), timeoutMs) != WAIT_OBJECT_0) {
+            if (::WaitForSingleObject(done, timeoutMs) != WAIT_OBJECT_0) {
                 ::CancelIo(pipe);
                 ::GetOverlappedResult(pipe, &overlapped, &moved, TRUE);
                 return false;
@@ -32,12 +30,12 @@ bool Transfer(HANDLE pipe, void* buffer, DWORD bytes, DWORD timeoutMs, bool writ
 
 }  // namespace
 
-bool ReadExactly(HANDLE pipe, void* buffer, DWORD bytes, DWORD timeoutMs) {
-    return Transfer(pipe, buffer, bytes, timeoutMs, false);
+bool ReadExactly(HANDLE pipe, HANDLE done, void* buffer, DWORD bytes, DWORD timeoutMs) {
+    return Transfer(pipe, done, buffer, bytes, timeoutMs, false);
 }
 
-bool WriteExactly(HANDLE pipe, const void* buffer, DWORD bytes, DWORD timeoutMs) {
-    return Transfer(pipe, const_cast<void*>(buffer), bytes, timeoutMs, true);
+bool WriteExactly(HANDLE pipe, HANDLE done, const void* buffer, DWORD bytes, DWORD timeoutMs) {
+    return Transfer(pipe, done, const_cast<void*>(buffer), bytes, timeoutMs, true);
 }
 
 }  // namespace wince

@@ -7,6 +7,7 @@
 #include "ServiceWire.h"
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,43 +26,118 @@ struct Answer {
     std::vector<BYTE> out;
 };
 
-HANDLE ConnectToHost(const std::wstring& pipeName) {
+// An open connection to a host, with the event its transfers wait on.
+struct Connection {
+    HANDLE pipe = INVALID_HANDLE_VALUE;
+    HANDLE done = nullptr;
+};
+
+void Close(const Connection& c) {
+    if (c.pipe != INVALID_HANDLE_VALUE) ::CloseHandle(c.pipe);
+    if (c.done != nullptr) ::CloseHandle(c.done);
+}
+
+bool Connect(const std::wstring& pipeName, Connection* c) {
     const DWORD start = ::GetTickCount();
     for (;;) {
-        HANDLE pipe = ::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE) return pipe;
+        c->pipe = ::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+        if (c->pipe != INVALID_HANDLE_VALUE) break;
         // Busy means the host is there but between two callers; anything else means no host.
         if (::GetLastError() != ERROR_PIPE_BUSY ||
             ::GetTickCount() - start > wire::kConnectTimeoutMs)
-            return INVALID_HANDLE_VALUE;
+            return false;
         ::WaitNamedPipeW(pipeName.c_str(), kPipeBusyRetryMs);
     }
+    c->done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (c->done == nullptr) {
+        Close(*c);
+        return false;
+    }
+    return true;
+}
+
+// Connections to hosts are kept open between requests and shared by the threads of the
+// process, one request at a time on each; a connection that broke is dropped.
+class ConnectionPool {
+public:
+    ConnectionPool() { ::InitializeCriticalSection(&lock_); }
+    ~ConnectionPool() {
+        for (auto& entry : idle_)
+            for (const Connection& c : entry.second) Close(c);
+        ::DeleteCriticalSection(&lock_);
+    }
+
+    // An idle connection to the host behind `pipeName`, or a new one (`fresh`).
+    bool Take(const std::wstring& pipeName, Connection* c, bool* fresh) {
+        ::EnterCriticalSection(&lock_);
+        std::vector<Connection>& idle = idle_[pipeName];
+        const bool reuse = !idle.empty();
+        if (reuse) {
+            *c = idle.back();
+            idle.pop_back();
+        }
+        ::LeaveCriticalSection(&lock_);
+        *fresh = !reuse;
+        return reuse || Connect(pipeName, c);
+    }
+
+    void Give(const std::wstring& pipeName, const Connection& c) {
+        ::EnterCriticalSection(&lock_);
+        std::vector<Connection>& idle = idle_[pipeName];
+        const bool keep = idle.size() < kMaxIdlePerHost;
+        if (keep) idle.push_back(c);
+        ::LeaveCriticalSection(&lock_);
+        if (!keep) Close(c);
+    }
+
+private:
+    static constexpr size_t kMaxIdlePerHost = 8;
+    CRITICAL_SECTION lock_;
+    std::map<std::wstring, std::vector<Connection>> idle_;
+};
+
+ConnectionPool& Pool() {
+    static ConnectionPool pool;
+    return pool;
 }
 
 // One request and its reply. False when the host is not there or the exchange broke off.
 bool Transact(const wire::Instance& instance, const wire::Request& request, const void* in,
               const void* out, Answer* answer) {
-    HANDLE raw = ConnectToHost(wire::PipeName(instance));
-    if (raw == INVALID_HANDLE_VALUE) return false;
-    OwnedHandle pipe(raw);
-
     std::vector<BYTE> message(sizeof request + request.inLen + request.outLen);
     std::memcpy(message.data(), &request, sizeof request);
     if (request.inLen != 0) std::memcpy(&message[sizeof request], in, request.inLen);
     if (request.outLen != 0)
         std::memcpy(&message[sizeof request + request.inLen], out, request.outLen);
-    if (!WriteExactly(pipe.Get(), message.data(), static_cast<DWORD>(message.size()),
-                      wire::kRequestTimeoutMs))
-        return false;
 
-    if (!ReadExactly(pipe.Get(), &answer->reply, sizeof answer->reply, wire::kRequestTimeoutMs))
+    const std::wstring pipeName = wire::PipeName(instance);
+    Connection c;
+    bool fresh = false;
+    if (!Pool().Take(pipeName, &c, &fresh)) return false;
+    // A kept connection may belong to a host that has gone since; a request that could not even
+    // be written was never seen, so it goes once more on a new connection.
+    while (!WriteExactly(c.pipe, c.done, message.data(), static_cast<DWORD>(message.size()),
+                         wire::kRequestTimeoutMs)) {
+        Close(c);
+        if (fresh || !Connect(pipeName, &c)) return false;
+        fresh = true;
+    }
+    const bool answered =
+        ReadExactly(c.pipe, c.done, &answer->reply, sizeof answer->reply, wire::kRequestTimeoutMs) &&
+        answer->reply.magic == wire::kMagic && answer->reply.outLen <= wire::kMaxBytes &&
+        [&] {
+            answer->out.resize(answer->reply.outLen);
+            return answer->reply.outLen == 0 ||
+                   ReadExactly(c.pipe, c.done, answer->out.data(), answer->reply.outLen,
+                               wire::kRequestTimeoutMs);
+        }();
+    if (!answered) {
+        Close(c);
         return false;
-    if (answer->reply.magic != wire::kMagic || answer->reply.outLen > wire::kMaxBytes) return false;
-    answer->out.resize(answer->reply.outLen);
-    return answer->reply.outLen == 0 ||
-           ReadExactly(pipe.Get(), answer->out.data(), answer->reply.outLen,
-                       wire::kRequestTimeoutMs);
+    }
+    Pool().Give(pipeName, c);
+    return true;
 }
 
 bool Ping(const wire::Instance& instance, Answer* answer) {
