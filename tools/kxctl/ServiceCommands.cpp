@@ -80,9 +80,12 @@ int Scan(const Args& args) {
     std::wcsncpy(record.path, args[0].c_str(), kMaxPathChars);
     const int status = KxService().ScanFile(&record);
     if (status != KX_OK) return CallFailed(L"scanning " + args[0], status);
-    if (record.resultWord != 0)
-        return CallFailed(L"reading " + args[0] + L" (error " + std::to_wstring(record.resultWord) + L")",
-                          KX_E_SERVICE_REQUEST);
+    if (record.resultWord != 0) {
+        // The reference service puts the reason it could not read the file in the result word.
+        PrintError(L"kxctl: the service could not read " + args[0] + L" (Windows error " +
+                   std::to_wstring(record.resultWord) + L")");
+        return kExitFailed;
+    }
     if (record.scanResult == KXSVC_VERDICT_INFECTED || record.scanResult == KXSVC_VERDICT_SUSPICIOUS)
         Print(args[0] + L": infected by " + record.virusName);
     else
