@@ -7,7 +7,34 @@
 
 #include "KxExport.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <string>
+
+// The arguments of InternalCreateFile, as for CreateFileW.
+struct FileParameter {
+    const wchar_t* fileName;
+    unsigned long desiredAccess;        // e.g. GENERIC_WRITE
+    unsigned long shareMode;
+    unsigned long creationDisposition;  // e.g. CREATE_ALWAYS
+    unsigned long flagsAndAttributes;   // e.g. FILE_ATTRIBUTE_NORMAL
+    unsigned long reserved1;            // 0; not passed on
+    unsigned long reserved2;            // 0; not passed on
+};
+
+// A function with the parameters of CreateFileW, normally CreateFileW itself.
+typedef HANDLE(WINAPI* CreateFileFunction)(LPCWSTR fileName, DWORD access, DWORD shareMode,
+                                           LPSECURITY_ATTRIBUTES securityAttributes,
+                                           DWORD creationDisposition, DWORD flagsAndAttributes,
+                                           HANDLE templateFile);
+
+// Creates a file through `create`, marking the product's own creation while real-time scanning
+// is on: the marker 3 goes where the security attributes and the template handle would be
+// (arguments the device ignores), 0 when scanning is off. INVALID_HANDLE_VALUE without `create`.
+KXCOMMON_API HANDLE InternalCreateFile(FileParameter& parameter, CreateFileFunction create);
 
 class KXCOMMON_API HelpAPI {
 public:
@@ -54,6 +81,23 @@ public:
     // Removes white space from both ends in place, moving the rest to the start of the buffer.
     // Null does nothing.
     static void StrTrimAll(wchar_t* text);
+
+    // ---- File operations ----------------------------------------------------------------
+    //
+    // They work despite read-only attributes and try every entry of a tree: the result tells
+    // whether all succeeded.
+
+    // Nonzero when the file was deleted (a read-only one too).
+    static int ForceDeleteFile(const wchar_t* path);
+    // 1 when moved: an existing destination is replaced and the moved file keeps its
+    // attributes; on failure the source keeps its attributes. 0 otherwise.
+    static int ForceMoveFile(const wchar_t* source, const wchar_t* destination);
+    // Removes a directory tree (entries whose names begin with a dot are left, which keeps the
+    // directory) or a file. 1 when everything went.
+    static int UnlinkDir(const wchar_t* path);
+    // Moves the entries of a directory tree into `destination` (created when missing), or a
+    // file; the source directory stays, emptied. 1 when every entry moved.
+    static int MoveDir(const wchar_t* source, const wchar_t* destination);
 
 private:
     HelpAPI();

@@ -196,6 +196,43 @@ public:
     // Seconds since the recorded start; the output is untouched when none is recorded.
     static KXSTATUS GetStartUpTillNow(unsigned long& seconds);
 
+    // ---- Real-time scanning and the WAP-push filter ----------------------------------------
+    //
+    // Switched by the hook loader, "KxHookLoader.exe" in the system directory, started with one
+    // keyword as its whole command line. With `wait` the call waits up to 30 seconds for it to
+    // end. Statuses: 0; KX_E_PROGRAM_NOT_STARTED (real-time) or KX_E_WAPFILTER_NOT_STARTED when
+    // it could not be started; the time-out status of each operation when it ran longer.
+
+    // "STARTUP_ENABLE_REALTIME" with `atStartup` (the device is starting), else "ENABLE_REALTIME";
+    // time-out KX_E_RTSCAN_START_TIMEOUT.
+    static int StartRealTimeScan(int wait, int atStartup);
+    // "DISABLE_REALTIME"; time-out KX_E_RTSCAN_STOP_TIMEOUT.
+    static int StopRealTimeScan(int wait);
+    // "ENABLE_WapPushFilter"; time-out KX_E_WAPFILTER_START_TIMEOUT.
+    static int StartWapPushFilter(int wait);
+    // "DISABLE_WapPushFilter"; time-out KX_E_WAPFILTER_STOP_TIMEOUT.
+    static int StopWapPushFilter(int wait);
+    // Does nothing. Always 0.
+    static int DisableAllFeature();
+
+    // ---- Processes and synchronisation events ------------------------------------------
+
+    // Ends (exit code 0xFFFFFFFF) every running process whose executable is one of the named
+    // programs, compared without regard to case. The names follow the directory selector
+    // (KX_DIR_SYSTEM, KX_DIR_APP, or any other value for full paths) and end with a null
+    // pointer. Always 0.
+    static int KillProcess(long selector, ...);
+    // Ends the main user interface, "KxMain.exe" in the application directory. Always 0.
+    static int KillUIProcess();
+    // Registers "\Windows\repllog.exe" for the serial-connection event. 0, or KX_E_INVALIDARG
+    // (nothing done) when `guard` is 0.
+    static int SetActiveSynEvent(int guard);
+    // Removes every event registration of "\Windows\repllog.exe" and of "repllog.exe".
+    static int DelActiveSynEvent(int guard);
+    // Starts "repllog.exe" as the serial-connection event would, at the highest priority, without
+    // waiting. 0, or KX_E_PROGRAM_NOT_STARTED.
+    static int RunActiveSynEvent();
+
     // ---- First run ----------------------------------------------------------------------
 
     // Writes the first-run values of the settings. Always 0.
@@ -257,6 +294,8 @@ public:
 private:
     KxConfig();
 
+    static int StartStopRealtimeScan(int start, int wait, int atStartup);
+    static int StartStopWapPushFilter(int wait, int enable);
     static KXSTATUS GetAFlagInMiscOpt(unsigned long& flag, int bit);
     static KXSTATUS SetAFlagInMiscOpt(unsigned long value, int bit);
 };

@@ -7,6 +7,8 @@
 #include "HelpAPI.h"
 #include "KxConfig.h"
 #include "KxService.h"
+#include "AppUtil.h"
+#include "UI.h"
 #include "FmtVer.h"
 #include "Options.h"
 #include "B64.h"

@@ -12,3 +12,13 @@
 
 // The CE-only functions (services and the rest) come from the platform layer.
 #include <wince/wince.h>
+
+// Where desktop Windows answers differently from the device, the library asks the device's view
+// under the platform's own names.
+#undef SHGetPathFromIDList
+#define SHGetSpecialFolderLocation DeviceSHGetSpecialFolderLocation
+#define SHGetPathFromIDList DeviceSHGetPathFromIDList
+#define CreateFileW DeviceCreateFileW
+#define CreateProcessW DeviceCreateProcessW
+#define GetThreadPriority DeviceGetThreadPriority
+#define SetThreadPriority DeviceSetThreadPriority

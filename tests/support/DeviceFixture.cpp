@@ -11,6 +11,10 @@ constexpr wchar_t kDeviceRoot[] = L"C:\\";
 
 // Folders of the device that tests fill; emptied (and removed) before each test.
 const wchar_t* const kDeviceFolders[] = {kScratchDir, kServiceDir};
+// Files of the device that tests make.
+const wchar_t* const kDeviceFiles[] = {kDebugLog};
+// Registry trees: the product's, the platform layer's staged device, the stand-ins' records.
+const wchar_t* const kDeviceKeys[] = {kVendorKey, kPlatformKey, kStandInsKey};
 
 constexpr wchar_t kServiceHostImage[] = L"kxsvchost.exe";
 constexpr DWORD kHostExitWaitMs = 10000;
@@ -68,8 +72,14 @@ void ResetDevice() {
     ASSERT_TRUE(::SetCurrentDirectoryW(kDeviceRoot));
     KillServiceHosts();
     ASSERT_EQ(CountServiceHosts(), 0);
-    const LSTATUS deleted = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kVendorKey);
-    ASSERT_TRUE(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) << deleted;
+    for (const wchar_t* key : kDeviceKeys) {
+        const LSTATUS deleted = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key);
+        ASSERT_TRUE(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) << deleted;
+    }
+    for (const wchar_t* file : kDeviceFiles) {
+        ::SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(file);
+    }
     for (const wchar_t* folder : kDeviceFolders) {
         DeleteTree(folder);
         ASSERT_EQ(::GetFileAttributesW(folder), INVALID_FILE_ATTRIBUTES);

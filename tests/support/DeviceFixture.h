@@ -17,6 +17,12 @@ namespace kxtest {
 
 // Registry tree of the product (and of its previous version).
 constexpr wchar_t kVendorKey[] = L"SOFTWARE\\Quorlend";
+// The platform layer's own tree (staged device, notification registrations).
+constexpr wchar_t kPlatformKey[] = L"SOFTWARE\\KxCE";
+// Where the stand-ins of the product's other programs record their runs.
+constexpr wchar_t kStandInsKey[] = L"SOFTWARE\\KxStandIns";
+// The product's debug log.
+constexpr wchar_t kDebugLog[] = L"\\KxCommon.log";
 constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 
 // Device folder where tests put their own files.
