@@ -20,4 +20,8 @@ int RunList(const std::wstring& verb, const Args& args);
 bool IsServiceVerb(const std::wstring& verb);
 int RunService(const std::wstring& verb, const Args& args);
 
+// The process verbs: realtime, wappush, kill, sync, log.
+bool IsProcessVerb(const std::wstring& verb);
+int RunProcess(const std::wstring& verb, const Args& args);
+
 }  // namespace kxctl

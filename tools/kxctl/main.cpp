@@ -29,6 +29,11 @@ const wchar_t kUsage[] =
     L"  viruses                                      the viruses the pattern knows\n"
     L"  engine                                       engine and pattern versions\n"
     L"  queue push TEXT | pop | size | clean         the service's message queue\n"
+    L"  realtime on|off [--wait]                     switch real-time scanning (hook loader)\n"
+    L"  wappush on|off [--wait]                      switch the WAP-push filter (hook loader)\n"
+    L"  kill PATH...                                 end every process running PATH\n"
+    L"  sync set|del|run|list                        the synchronisation logger's event\n"
+    L"  log TEXT                                     append a line to \\KxCommon.log\n"
     L"  md5 FILE                                     the file's MD5 digest in hexadecimal\n"
     L"  b64 encode FILE                              the file's bytes as one line of Base64\n"
     L"  b64 decode TEXT [FILE]                       the decoded bytes in hexadecimal, or\n"
@@ -49,6 +54,7 @@ int wmain(int argc, wchar_t** argv) {
     const kxctl::Args rest(args.begin() + 1, args.end());
     if (command == L"reg") return kxctl::RunReg(rest);
     if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
+    if (kxctl::IsProcessVerb(command)) return kxctl::RunProcess(command, rest);
     if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
     if (command == L"md5") return kxctl::RunMd5(rest);
