@@ -12,3 +12,11 @@
 
 // The CE-only functions (services and the rest) come from the platform layer.
 #include <wince/wince.h>
+
+// The IP helper's adapter list, answered by the device.
+#include <iphlpapi.h>
+
+// Where the handset answers differently from the desktop, the library asks the handset.
+#define GetVersionExW DeviceGetVersionExW
+#define SystemParametersInfoW DeviceSystemParametersInfoW
+#define GetAdaptersInfo DeviceGetAdaptersInfo

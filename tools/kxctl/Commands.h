@@ -20,4 +20,8 @@ int RunList(const std::wstring& verb, const Args& args);
 bool IsServiceVerb(const std::wstring& verb);
 int RunService(const std::wstring& verb, const Args& args);
 
+// The device and connectivity verbs: device, sms, proxy, connect.
+bool IsDeviceVerb(const std::wstring& verb);
+int RunDevice(const std::wstring& verb, const Args& args);
+
 }  // namespace kxctl
