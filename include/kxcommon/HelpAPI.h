@@ -1,4 +1,5 @@
-// Platform helpers shared by the product's programs: paths and file names, and string helpers.
+// Platform helpers shared by the product's programs: paths and file names, string helpers and
+// device identification.
 //
 // Paths are NUL-terminated UTF-16 texts in device form: absolute, starting with a backslash, no
 // drive letter, backslash as the separator, at most MAX_PATH characters with the terminator.
@@ -35,6 +36,53 @@ typedef HANDLE(WINAPI* CreateFileFunction)(LPCWSTR fileName, DWORD access, DWORD
 // is on: the marker 3 goes where the security attributes and the template handle would be
 // (arguments the device ignores), 0 when scanning is off. INVALID_HANDLE_VALUE without `create`.
 KXCOMMON_API HANDLE InternalCreateFile(FileParameter& parameter, CreateFileFunction create);
+// Telephony types of the platform, named here so that this header needs no telephony include.
+struct HLINEAPP__;
+struct lineextensionid_tag;
+
+// What RadioVersionInfoCollect learns about the phone radio. A field it could not read keeps
+// the value it had; a fresh record holds the initial values below.
+struct KXCOMMON_API RadioInfo {
+    RadioInfo();
+
+    int hasPhone;               // 1; 0 when the device has no line named "Cellular Line"
+    int radioOff;               // 0; 1 when the radio is off or its details cannot be read
+    std::wstring manufacturer;
+    std::wstring model;
+    std::wstring revision;
+    std::wstring serialNumber;  // normalised: see RadioVersionInfoCollect
+    std::wstring subscriberNumber;
+    unsigned long systemType;          // LINESYSTEMTYPE_ bits
+    unsigned long registrationStatus;  // LINEREGSTATUS_ value, read on GSM and GPRS only
+    unsigned long equipmentState;      // LINEEQUIPSTATE_ value
+    unsigned long radioSupport;        // LINERADIOSUPPORT_ value (1: off)
+    std::wstring reportedSerialNumber; // as the radio reports it
+    std::wstring operatorLongName;
+    std::wstring operatorShortName;
+    std::wstring operatorNumericName;
+};
+
+// Device-type words of HelpAPI::GetDeviceType: the family in the low 16 bits, the exact kind in
+// the high 16 bits.
+enum : unsigned long {
+    KX_DEVICE_UNKNOWN = 0x00000000,       // version or platform type unreadable
+    KX_DEVICE_FAMILY_MASK = 0x0000FFFF,
+    KX_DEVICE_FAMILY_SMARTPHONE = 0x0100,
+    KX_DEVICE_FAMILY_POCKETPC = 0x0200,
+    KX_DEVICE_FAMILY_OTHER_CE = 0x0300,
+    KX_DEVICE_FAMILY_NOT_CE = 0x0400,
+    KX_DEVICE_NOT_CE = 0x04000400,
+    KX_DEVICE_OTHER_CE = 0x03000300,
+    KX_DEVICE_POCKETPC_3_0 = 0x02010200,
+    KX_DEVICE_POCKETPC_3_1 = 0x02020200,
+    KX_DEVICE_POCKETPC_4 = 0x02030200,
+    KX_DEVICE_POCKETPC_5 = 0x02040200,
+    KX_DEVICE_POCKETPC_OTHER = 0x00000200,
+    KX_DEVICE_SMARTPHONE_3 = 0x01010100,
+    KX_DEVICE_SMARTPHONE_4 = 0x01020100,
+    KX_DEVICE_SMARTPHONE_5 = 0x01030100,
+    KX_DEVICE_SMARTPHONE_OTHER = 0x00000100,
+};
 
 class KXCOMMON_API HelpAPI {
 public:
@@ -98,6 +146,37 @@ public:
     // Moves the entries of a directory tree into `destination` (created when missing), or a
     // file; the source directory stays, emptied. 1 when every entry moved.
     static int MoveDir(const wchar_t* source, const wchar_t* destination);
+    // ---- Device identification --------------------------------------------------------
+
+    // The device-type word (KX_DEVICE_...). A Smartphone that refuses the platform-type query
+    // (access denied) still counts as a Smartphone.
+    static unsigned long GetDeviceType();
+    // 1 when the operating system's major version is 5 or more (Windows Mobile 5 and later).
+    static int IsWM5();
+    // The hardware identifier: the preset part followed by the platform part, cut to 16 bytes
+    // (the output is zeroed first, so a shorter identifier ends in zeros). False for a null
+    // output or when the device gives no identifier.
+    static bool GetDeviceID(GUID* id);
+    // The device identifier of the line named `lineName` (exactly, case-sensitive) among
+    // `deviceCount` line devices negotiated at `apiVersion`; when several carry the name the
+    // last wins. Its media modes and extension identifier are written only for a match (the
+    // media modes are set to 0 first). 0xFFFFFFFF when none matches.
+    static unsigned long GetTSPLineDeviceID(HLINEAPP__* lineApp, unsigned long deviceCount,
+                                            unsigned long apiVersion, const wchar_t* lineName,
+                                            unsigned long& mediaModes,
+                                            lineextensionid_tag& extensionId);
+    // Fills `info` from the phone radio, the telephony application registered under
+    // `instance`. The serial number is normalised: from its first decimal digit, up to 15
+    // letters and digits (other characters skipped); on a CDMA system (system type below 3 or
+    // equal to 4) that text is read as a hexadecimal number and written in decimal, at least
+    // 15 digits with leading zeros. A serial without a digit normalises to the empty text.
+    // Whatever is opened is released before returning.
+    static void RadioVersionInfoCollect(HINSTANCE instance, RadioInfo& info);
+    // The has-phone answer of RadioVersionInfoCollect for this process: 1 also when telephony
+    // cannot start at all.
+    static int HasPhone();
+    // 1 when real-time scanning is switched on, else 2. The argument is not used.
+    static int GetNotificationType(bool unused);
 
 private:
     HelpAPI();
@@ -106,6 +185,9 @@ private:
 // The path for display: paths of 101 characters or more become "..." and their last 100
 // characters; shorter ones are copied whole. A null path gives an empty text.
 KXCOMMON_API std::wstring GetShortPathFile(const wchar_t* path);
+
+// True for a device without a phone that is not a Smartphone.
+KXCOMMON_API bool IsPDA();
 
 // True when the bare file name is the main program's, "KxMain.exe", in any case.
 KXCOMMON_API bool IsInMainModule(const wchar_t* fileName);

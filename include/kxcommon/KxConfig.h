@@ -291,6 +291,56 @@ public:
     static KXSTATUS GetForceListAcceptr(const wchar_t* number);
     static KXSTATUS GetForceAcceptList(struct CallerInfo_tag* entries, unsigned long& count);
 
+    // ---- SMS listener and SMS protocol providers -----------------------------------------
+
+    // Loads the SMS listener "KXSMSLsn2.dll" (by its bare name, the system's search order),
+    // calls its DllRegisterServer (DllUnregisterServer) and unloads it again. 0 when the entry
+    // point answered 0; KX_E_SMSLSN_NOT_LOADED, KX_E_SMSLSN_NO_ENTRY, or KX_E_SMSLSN_FAILED
+    // when it answered anything else (its own answer is not passed on).
+    static KXSTATUS RegisterSMSListern();
+    static KXSTATUS UnregisterSMSListern();
+
+    // The "DLL" of one SMS protocol provider, into `path` of `length` characters, read where
+    // the platform release keeps it: with HelpAPI::IsWM5 under HKEY_LOCAL_MACHINE in
+    // Comm\Cellular\SMS\Protocols, earlier under HKEY_CURRENT_USER in
+    // Software\Microsoft\SMS\Protocols, one key per protocol; one location only. Statuses and
+    // buffer handling as KxRegUtil's text read; a length below 1 gives KX_E_REGISTRY. Notify
+    // reads the protocol "Notification".
+    static KXSTATUS Get_ProviderDLLPath_WDP(wchar_t* path, int length);
+    static KXSTATUS Get_ProviderDLLPath_Notify(wchar_t* path, int length);
+    static KXSTATUS Get_ProviderDLLPath_Text(wchar_t* path, int length);
+    static KXSTATUS Get_ProviderDLLPath_WCMP(wchar_t* path, int length);
+    static KXSTATUS Get_ProviderDLLPath_Broadcast(wchar_t* path, int length);
+    static KXSTATUS Get_ProviderDLLPath_Status(wchar_t* path, int length);
+    static KXSTATUS Get_ProviderDLLPath_Raw(wchar_t* path, int length);
+
+    // ---- Proxy settings (the connection manager's, read only) ----------------------------
+
+    // Whether proxies are enabled: "Enable" of the proxy provider key at its pre-Windows
+    // Mobile 5 location, on every release. `use` is 1 or 0; 0 also when the read fails, whose
+    // status is then returned.
+    static KXSTATUS GetBeUseProxy(int& use);
+
+    // The HTTP and SOCKS proxies of the connection manager: every enabled subkey of the proxy
+    // provider key (location by HelpAPI::IsWM5) whose "Proxy" reads "host:port" and whose
+    // "Type" is 1 (HTTP, and only under a subkey path containing "HTTP"), 4 or 8 (SOCKS 4 or
+    // 5). A later entry of a kind overwrites an earlier one; outputs of a kind without an entry
+    // keep what the caller put there. Hosts are cut to their buffer's capacity - 1 characters;
+    // ports are the decimal digits after the first ':' (0 when there are none); user names are
+    // read as KxRegUtil reads texts; the password flags tell whether a "Password" value of any
+    // type exists. The SOCKS type (4 or 8) is stored as the last character of the SOCKS
+    // user-name buffer, which is set to 0 first: a caller wanting both keeps the user name at
+    // most capacity - 2 characters long. Capacities are in characters.
+    //
+    // 0; the registry status when the provider key cannot be listed (nothing is written then);
+    // KX_E_INVALIDARG when a buffer is null or a capacity 0 (nothing is written).
+    static KXSTATUS GetProxy(wchar_t* httpHost, unsigned long httpHostLength,
+                             unsigned long& httpPort, wchar_t* socksHost,
+                             unsigned long socksHostLength, unsigned long& socksPort,
+                             wchar_t* httpUserName, unsigned long httpUserNameLength,
+                             int& httpHasPassword, wchar_t* socksUserName,
+                             unsigned long socksUserNameLength, int& socksHasPassword);
+
 private:
     KxConfig();
 

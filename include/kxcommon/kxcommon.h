@@ -16,3 +16,4 @@
 #include "MD5.h"
 #include "CSV.h"
 #include "Utility.h"
+#include "ConnMgr.h"

@@ -22,3 +22,10 @@
 #define CreateProcessW DeviceCreateProcessW
 #define GetThreadPriority DeviceGetThreadPriority
 #define SetThreadPriority DeviceSetThreadPriority
+// The IP helper's adapter list, answered by the device.
+#include <iphlpapi.h>
+
+// Where the handset answers differently from the desktop, the library asks the handset.
+#define GetVersionExW DeviceGetVersionExW
+#define SystemParametersInfoW DeviceSystemParametersInfoW
+#define GetAdaptersInfo DeviceGetAdaptersInfo

@@ -90,6 +90,27 @@ inline constexpr Value kUpdateLogUpload{kServerAgentKey, L"UpdateLogUpload"};
 // Previous version's key.
 inline constexpr Value kPreviousVersion{kPreviousVersionKey, L"Version"};
 
+// ---- The platform's keys the library reads (never writes) ---------------------------------
+
+// The SMS protocol providers: Windows Mobile 5 and later keep them under HKEY_LOCAL_MACHINE,
+// earlier releases under HKEY_CURRENT_USER. Each protocol's key holds the provider's "DLL".
+inline constexpr wchar_t kSmsProtocolsKeyWm5[] = L"Comm\\Cellular\\SMS\\Protocols";
+inline constexpr wchar_t kSmsProtocolsKeyEarlier[] = L"Software\\Microsoft\\SMS\\Protocols";
+inline constexpr wchar_t kSmsProviderDllValue[] = L"DLL";
+
+// The connection manager's HTTP proxy provider, one subkey per configured proxy; the release
+// selects the location as for the SMS providers. "Enable" directly in the earlier location's
+// key tells whether proxies are used at all.
+inline constexpr wchar_t kProxyProvidersKeyWm5[] =
+    L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
+inline constexpr wchar_t kProxyProvidersKeyEarlier[] =
+    L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
+inline constexpr wchar_t kProxyEnableValue[] = L"Enable";
+inline constexpr wchar_t kProxyTypeValue[] = L"Type";
+inline constexpr wchar_t kProxyAddressValue[] = L"Proxy";
+inline constexpr wchar_t kProxyUserNameValue[] = L"UserName";
+inline constexpr wchar_t kProxyPasswordValue[] = L"Password";
+
 // Typed access, all under HKEY_LOCAL_MACHINE; statuses as KxRegUtil gives them.
 KXSTATUS Read(const Value& v, unsigned long& number);
 KXSTATUS Read(const Value& v, wchar_t* text, unsigned long length);

@@ -21,7 +21,7 @@ using kxtest::RawSetValue;
 constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 constexpr wchar_t kHookLoaderRecord[] = L"SOFTWARE\\KxStandIns\\KxHookLoader";
 constexpr wchar_t kReplLogRecord[] = L"SOFTWARE\\KxStandIns\\repllog";
-constexpr wchar_t kRegistrations[] = L"SOFTWARE\\KxCE\\Notifications";
+constexpr wchar_t kRegistrations[] = L"SOFTWARE\\WinCE Platform\\Notifications";
 constexpr wchar_t kSystemDir[] = L"\\kxtest\\sys";
 
 class ProcessControlTest : public kxtest::DeviceTest {

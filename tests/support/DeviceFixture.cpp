@@ -2,6 +2,9 @@
 
 #include <tlhelp32.h>
 
+#include <wince/wince.h>
+
+#include <cstring>
 #include <vector>
 
 namespace kxtest {
@@ -13,8 +16,9 @@ constexpr wchar_t kDeviceRoot[] = L"C:\\";
 const wchar_t* const kDeviceFolders[] = {kScratchDir, kServiceDir};
 // Files of the device that tests make.
 const wchar_t* const kDeviceFiles[] = {kDebugLog};
-// Registry trees: the product's, the platform layer's staged device, the stand-ins' records.
-const wchar_t* const kDeviceKeys[] = {kVendorKey, kPlatformKey, kStandInsKey};
+// Registry trees: the product's, the platform layer's (staged handset, event registrations),
+// the stand-ins' records.
+const wchar_t* const kDeviceKeys[] = {kVendorKey, kPlatformKey, kStandInsKey, kSmsListenerKey};
 
 constexpr wchar_t kServiceHostImage[] = L"kxsvchost.exe";
 constexpr DWORD kHostExitWaitMs = 10000;
@@ -76,6 +80,7 @@ void ResetDevice() {
         const LSTATUS deleted = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key);
         ASSERT_TRUE(deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND) << deleted;
     }
+    ASSERT_TRUE(WinceClearDevice()) << ::GetLastError();
     for (const wchar_t* file : kDeviceFiles) {
         ::SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(file);
@@ -126,6 +131,42 @@ bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
     }
     ::RegCloseKey(key);
     return ok;
+}
+
+void StageHandset(const wchar_t* name) {
+    ASSERT_TRUE(WinceStageHandset(name)) << "cannot stage handset, error " << ::GetLastError();
+}
+
+void StageProfileNumber(const wchar_t* name, DWORD value) {
+    RawSetValue(WINCE_PROFILE_KEY, name, REG_DWORD, &value, sizeof value);
+}
+
+void StageProfileText(const wchar_t* name, const wchar_t* text) {
+    RawSetValue(WINCE_PROFILE_KEY, name, REG_SZ, text,
+                static_cast<DWORD>((::lstrlenW(text) + 1) * sizeof(wchar_t)));
+}
+
+void StageProfileList(const wchar_t* name, std::initializer_list<const wchar_t*> items) {
+    std::wstring packed;
+    for (const wchar_t* item : items) packed += std::wstring(item) + L'\0';
+    packed += L'\0';
+    RawSetValue(WINCE_PROFILE_KEY, name, REG_MULTI_SZ, packed.data(),
+                static_cast<DWORD>(packed.size() * sizeof(wchar_t)));
+}
+
+void StageProfileBytes(const wchar_t* name, const std::string& bytes) {
+    RawSetValue(WINCE_PROFILE_KEY, name, REG_BINARY, bytes.data(),
+                static_cast<DWORD>(bytes.size()));
+}
+
+DWORD ProfileNumber(const wchar_t* name, DWORD fallback) {
+    DWORD type = 0;
+    std::string bytes;
+    if (!RawGetValue(WINCE_PROFILE_KEY, name, &type, &bytes) || bytes.size() != sizeof(DWORD))
+        return fallback;
+    DWORD value = 0;
+    std::memcpy(&value, bytes.data(), sizeof value);
+    return value;
 }
 
 std::wstring SiblingPath(const wchar_t* fileName) {

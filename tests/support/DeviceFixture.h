@@ -1,6 +1,7 @@
 // The device fixture: every test starts on a clean handset.
 //
-// Before each test the product's registry tree is deleted, the device folders that tests use are
+// Before each test the product's registry tree is deleted, no handset is staged (the device
+// answers as a plain desktop), the SMS listener's registration is forgotten, the device folders that tests use are
 // emptied and the current directory is put at the device root (drive C: of the test prefix).
 #pragma once
 
@@ -11,6 +12,7 @@
 #endif
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace kxtest {
@@ -18,7 +20,7 @@ namespace kxtest {
 // Registry tree of the product (and of its previous version).
 constexpr wchar_t kVendorKey[] = L"SOFTWARE\\Quorlend";
 // The platform layer's own tree (staged device, notification registrations).
-constexpr wchar_t kPlatformKey[] = L"SOFTWARE\\KxCE";
+constexpr wchar_t kPlatformKey[] = L"SOFTWARE\\WinCE Platform";
 // Where the stand-ins of the product's other programs record their runs.
 constexpr wchar_t kStandInsKey[] = L"SOFTWARE\\KxStandIns";
 // The product's debug log.
@@ -31,8 +33,11 @@ constexpr wchar_t kScratchDir[] = L"\\kxtest";
 // Where the reference scan service keeps its pattern, quarantine and log.
 constexpr wchar_t kServiceDir[] = L"\\KxSvc";
 
-// Unloads every service (ends their host processes), deletes the product's registry tree and
-// empties the device folders tests use.
+// Where the SMS listener stand-in records its registration.
+constexpr wchar_t kSmsListenerKey[] = L"SOFTWARE\\KXSMSLsn2";
+
+// Unloads every service (ends their host processes), deletes the product's registry tree,
+// unstages the handset, forgets the SMS listener and empties the device folders tests use.
 void ResetDevice();
 
 // Running service host processes.
@@ -54,6 +59,17 @@ void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, c
 // Reads a value's type and bytes; false when it is missing.
 bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
                  std::string* bytes);
+
+// Stages a named handset of the platform layer (wince.h lists them).
+void StageHandset(const wchar_t* name);
+// Single values of the staged handset's profile (value names in the platform layer's
+// Profile.h), for cases no named handset covers.
+void StageProfileNumber(const wchar_t* name, DWORD value);
+void StageProfileText(const wchar_t* name, const wchar_t* text);
+void StageProfileList(const wchar_t* name, std::initializer_list<const wchar_t*> items);
+void StageProfileBytes(const wchar_t* name, const std::string& bytes);
+// A number of the profile, as the platform layer left it; `fallback` when missing.
+DWORD ProfileNumber(const wchar_t* name, DWORD fallback);
 
 // The path of a program built beside the running test executable.
 std::wstring SiblingPath(const wchar_t* fileName);

@@ -23,5 +23,8 @@ int RunService(const std::wstring& verb, const Args& args);
 // The process verbs: realtime, wappush, kill, sync, log.
 bool IsProcessVerb(const std::wstring& verb);
 int RunProcess(const std::wstring& verb, const Args& args);
+// The device and connectivity verbs: device, sms, proxy, connect.
+bool IsDeviceVerb(const std::wstring& verb);
+int RunDevice(const std::wstring& verb, const Args& args);
 
 }  // namespace kxctl

@@ -19,7 +19,7 @@ const wchar_t kUsage[] =
     L"       kxctl log TEXT";
 
 // Where the platform layer keeps event registrations ("<event> <program>" values).
-constexpr wchar_t kRegistrationsKey[] = L"SOFTWARE\\KxCE\\Notifications";
+constexpr wchar_t kRegistrationsKey[] = L"SOFTWARE\\WinCE Platform\\Notifications";
 
 // on|off and an optional --wait.
 bool ParseSwitch(const Args& args, bool* on, int* wait) {

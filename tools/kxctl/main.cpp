@@ -38,6 +38,13 @@ const wchar_t kUsage[] =
     L"  b64 encode FILE                              the file's bytes as one line of Base64\n"
     L"  b64 decode TEXT [FILE]                       the decoded bytes in hexadecimal, or\n"
     L"                                               written to FILE\n"
+    L"  device                                       the handset as the library sees it\n"
+    L"  device stage NAME | handsets | clear         stage a named handset, list them, unstage\n"
+    L"  sms register|unregister                      the SMS listener KXSMSLsn2.dll\n"
+    L"  sms providers                                the SMS protocol providers' modules\n"
+    L"  proxy                                        the connection manager's proxies\n"
+    L"  connect                                      open and release the data connection\n"
+    L"  connect type [ADAPTER]                       the device's link, or an adapter name's\n"
     L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
     L"LIST is accept, reject, wap-accept or wap-force\n"
     L"FILE is a device path such as \\kxtest\\a.bin (the device root is drive C:)";
@@ -57,6 +64,7 @@ int wmain(int argc, wchar_t** argv) {
     if (kxctl::IsProcessVerb(command)) return kxctl::RunProcess(command, rest);
     if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
+    if (kxctl::IsDeviceVerb(command)) return kxctl::RunDevice(command, rest);
     if (command == L"md5") return kxctl::RunMd5(rest);
     if (command == L"b64") return kxctl::RunB64(rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr wchar_t kRegistrationsKey[] = L"SOFTWARE\\KxCE\\Notifications";
+constexpr wchar_t kRegistrationsKey[] = L"SOFTWARE\\WinCE Platform\\Notifications";
 constexpr DWORD kNameChars = 1024;
 
 std::wstring ValueName(LONG event, const wchar_t* app) {

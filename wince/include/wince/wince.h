@@ -99,3 +99,302 @@ BOOL WINAPI DeviceSetThreadPriority(HANDLE hThread, int nPriority);
 #ifdef __cplusplus
 }
 #endif
+
+// ---- Device identity, telephony, connection manager and the device profile -----------------
+//
+// What the handset itself reports: its CE version and platform type, its hardware identifier,
+// its radio and operator, its network adapters and the result of a connection request. The
+// answers come from the device profile, a registry key of the platform layer's own
+// (WINCE_PROFILE_KEY under HKEY_LOCAL_MACHINE); every value the profile lacks is answered as
+// a plain desktop answers it, and with no profile staged the device is that desktop.
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define WINCE_PROFILE_KEY L"SOFTWARE\\WinCE Platform\\Device"
+
+#ifndef VER_PLATFORM_WIN32_CE
+#define VER_PLATFORM_WIN32_CE 3
+#endif
+#define SPI_GETPLATFORMTYPE 257
+#define SPI_GETOEMINFO 258
+
+// Kernel I/O control: the device identifier, asked in two calls. A DEVICE_ID whose dwSize (and
+// the output size) is too small fails with ERROR_INSUFFICIENT_BUFFER and dwSize set to the size
+// needed; the identifier parts follow the 20-byte header within that size.
+#define IOCTL_HAL_GET_DEVICEID 0x01010054
+
+typedef struct _DEVICE_ID {
+    DWORD dwSize;
+    DWORD dwPresetIDOffset;
+    DWORD dwPresetIDBytes;
+    DWORD dwPlatformIDOffset;
+    DWORD dwPlatformIDBytes;
+} DEVICE_ID, *PDEVICE_ID;
+
+BOOL WINAPI KernelIoControl(DWORD dwIoControlCode, LPVOID lpInBuf, DWORD nInBufSize,
+                            LPVOID lpOutBuf, DWORD nOutBufSize, LPDWORD lpBytesReturned);
+
+// The device's view of desktop functions whose answers differ on a handset; the library's
+// platform header redirects the desktop names to these.
+BOOL WINAPI DeviceGetVersionExW(LPOSVERSIONINFOW lpVersionInformation);
+// SPI_GETPLATFORMTYPE: the platform type text ("PocketPC", "Smartphone"), `uiParam` being the
+// buffer's capacity in characters; a handset may refuse it (ERROR_ACCESS_DENIED). Every other
+// action is the desktop's.
+BOOL WINAPI DeviceSystemParametersInfoW(UINT uiAction, UINT uiParam, PVOID pvParam, UINT fWinIni);
+// The staged adapters as a chain of the platform's IP_ADAPTER_INFO records (the name in
+// AdapterName and Description), `*pOutBufLen` in bytes: ERROR_BUFFER_OVERFLOW with the size
+// needed when the buffer is null or short, ERROR_NO_DATA when there is no adapter.
+struct _IP_ADAPTER_INFO;
+DWORD WINAPI DeviceGetAdaptersInfo(struct _IP_ADAPTER_INFO* pAdapterInfo, PULONG pOutBufLen);
+
+// ---- Cellular telephony (TAPI line functions and the extended telephony functions) ----------
+//
+// Line devices are the profile's lines, numbered from 0 in the order staged; the radio answers
+// only on a line named "Cellular Line". Variable records follow the size protocol: dwTotalSize
+// is what the caller allocated, dwNeededSize what the whole answer takes; a record too small
+// even for its fixed part gives LINEERR_STRUCTURETOOSMALL.
+
+struct HLINEAPP__ { int unused; };
+typedef struct HLINEAPP__* HLINEAPP;
+typedef HLINEAPP* LPHLINEAPP;
+struct HLINE__ { int unused; };
+typedef struct HLINE__* HLINE;
+typedef HLINE* LPHLINE;
+typedef void(CALLBACK* LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance,
+                                     DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+
+#define LINEERR_BADDEVICEID 0x80000002L
+#define LINEERR_INCOMPATIBLEAPIVERSION 0x8000000CL
+#define LINEERR_INCOMPATIBLEEXTVERSION 0x8000000DL
+#define LINEERR_INVALAPPHANDLE 0x80000014L
+#define LINEERR_INVALLINEHANDLE 0x8000002BL
+#define LINEERR_INVALPARAM 0x80000032L
+#define LINEERR_INVALPOINTER 0x80000035L
+#define LINEERR_NODRIVER 0x80000043L
+#define LINEERR_OPERATIONUNAVAIL 0x80000049L
+#define LINEERR_RESOURCEUNAVAIL 0x8000004BL
+#define LINEERR_STRUCTURETOOSMALL 0x8000004DL
+
+#define LINEINITIALIZEEXOPTION_USEHIDDENWINDOW 0x00000001
+#define LINEINITIALIZEEXOPTION_USEEVENT 0x00000002
+#define LINECALLPRIVILEGE_NONE 0x00000001
+#define LINECALLPRIVILEGE_MONITOR 0x00000002
+#define LINECALLPRIVILEGE_OWNER 0x00000004
+#define LINEMEDIAMODE_INTERACTIVEVOICE 0x00000004
+#define LINEMEDIAMODE_DATAMODEM 0x00000010
+#define LINESTRINGFORMAT_UNICODE 0x00000003
+
+#define LINEEQUIPSTATE_MINIMUM 1
+#define LINEEQUIPSTATE_FULL 5
+#define LINERADIOSUPPORT_OFF 1
+#define LINERADIOSUPPORT_ON 2
+#define LINEREGSTATUS_HOME 5
+#define LINESYSTEMTYPE_NONE 0x00000000
+#define LINESYSTEMTYPE_IS95A 0x00000001
+#define LINESYSTEMTYPE_IS95B 0x00000002
+#define LINESYSTEMTYPE_1XRTTPACKET 0x00000004
+#define LINESYSTEMTYPE_GSM 0x00000008
+#define LINESYSTEMTYPE_GPRS 0x00000010
+#define LINEOPFORMAT_ALPHASHORT 0x00000001
+#define LINEOPFORMAT_ALPHALONG 0x00000002
+#define LINEOPFORMAT_NUMERIC 0x00000004
+#define LINEOPSTATUS_CURRENT 2
+#define LINEOPERATOR_USEFIRSTAVAILABLEINDEX 0xFFFFFFFF
+#define MAX_LENGTH_OPERATOR_LONG 32
+#define MAX_LENGTH_OPERATOR_SHORT 16
+#define MAX_LENGTH_OPERATOR_NUMERIC 16
+
+#define CELLTSP_LINENAME_STRING L"Cellular Line"
+
+typedef struct lineinitializeexparams_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwOptions;
+    union {
+        HANDLE hEvent;
+        HANDLE hCompletionPort;
+    } Handles;
+    DWORD dwCompletionKey;
+} LINEINITIALIZEEXPARAMS, *LPLINEINITIALIZEEXPARAMS;
+
+typedef struct lineextensionid_tag {
+    DWORD dwExtensionID0;
+    DWORD dwExtensionID1;
+    DWORD dwExtensionID2;
+    DWORD dwExtensionID3;
+} LINEEXTENSIONID, *LPLINEEXTENSIONID;
+
+typedef struct linedialparams_tag {
+    DWORD dwDialPause;
+    DWORD dwDialSpeed;
+    DWORD dwDigitDuration;
+    DWORD dwWaitForDialtone;
+} LINEDIALPARAMS;
+
+// The line capabilities of TAPI 2.0 (252 bytes); texts follow the fixed part.
+typedef struct linedevcaps_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwProviderInfoSize;
+    DWORD dwProviderInfoOffset;
+    DWORD dwSwitchInfoSize;
+    DWORD dwSwitchInfoOffset;
+    DWORD dwPermanentLineID;
+    DWORD dwLineNameSize;
+    DWORD dwLineNameOffset;
+    DWORD dwStringFormat;
+    DWORD dwAddressModes;
+    DWORD dwNumAddresses;
+    DWORD dwBearerModes;
+    DWORD dwMaxRate;
+    DWORD dwMediaModes;
+    DWORD dwGenerateToneModes;
+    DWORD dwGenerateToneMaxNumFreq;
+    DWORD dwGenerateDigitModes;
+    DWORD dwMonitorToneMaxNumFreq;
+    DWORD dwMonitorToneMaxNumEntries;
+    DWORD dwMonitorDigitModes;
+    DWORD dwGatherDigitsMinTimeout;
+    DWORD dwGatherDigitsMaxTimeout;
+    DWORD dwMedCtlDigitMaxListSize;
+    DWORD dwMedCtlMediaMaxListSize;
+    DWORD dwMedCtlToneMaxListSize;
+    DWORD dwMedCtlCallStateMaxListSize;
+    DWORD dwDevCapFlags;
+    DWORD dwMaxNumActiveCalls;
+    DWORD dwAnswerMode;
+    DWORD dwRingModes;
+    DWORD dwLineStates;
+    DWORD dwUUIAcceptSize;
+    DWORD dwUUIAnswerSize;
+    DWORD dwUUIMakeCallSize;
+    DWORD dwUUIDropSize;
+    DWORD dwUUISendUserUserInfoSize;
+    DWORD dwUUICallInfoSize;
+    LINEDIALPARAMS MinDialParams;
+    LINEDIALPARAMS MaxDialParams;
+    LINEDIALPARAMS DefaultDialParams;
+    DWORD dwNumTerminals;
+    DWORD dwTerminalCapsSize;
+    DWORD dwTerminalCapsOffset;
+    DWORD dwTerminalTextEntrySize;
+    DWORD dwTerminalTextSize;
+    DWORD dwTerminalTextOffset;
+    DWORD dwDevSpecificSize;
+    DWORD dwDevSpecificOffset;
+    DWORD dwLineFeatures;
+    DWORD dwSettableDevStatus;
+    DWORD dwDeviceClassesSize;
+    DWORD dwDeviceClassesOffset;
+} LINEDEVCAPS, *LPLINEDEVCAPS;
+
+typedef struct linecallparams_tag* LPLINECALLPARAMS;  // not used by the product; pass null
+
+typedef struct lineoperator_tag {
+    DWORD dwIndex;
+    DWORD dwValidFields;
+    DWORD dwStatus;
+    WCHAR lpszLongName[MAX_LENGTH_OPERATOR_LONG];
+    WCHAR lpszShortName[MAX_LENGTH_OPERATOR_SHORT];
+    WCHAR lpszNumName[MAX_LENGTH_OPERATOR_NUMERIC];
+} LINEOPERATOR, *LPLINEOPERATOR;
+
+// Radio details; texts are UTF-16 with their terminator, sizes in bytes, offsets from the start.
+typedef struct linegeneralinfo_tag {
+    DWORD dwTotalSize;
+    DWORD dwNeededSize;
+    DWORD dwUsedSize;
+    DWORD dwManufacturerSize;
+    DWORD dwManufacturerOffset;
+    DWORD dwModelSize;
+    DWORD dwModelOffset;
+    DWORD dwRevisionSize;
+    DWORD dwRevisionOffset;
+    DWORD dwSerialNumberSize;
+    DWORD dwSerialNumberOffset;
+    DWORD dwSubscriberNumberSize;
+    DWORD dwSubscriberNumberOffset;
+} LINEGENERALINFO, *LPLINEGENERALINFO;
+
+LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE hInstance,
+                             LINECALLBACK lpfnCallback, LPCWSTR lpszFriendlyAppName,
+                             LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+                             LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams);
+LONG WINAPI lineShutdown(HLINEAPP hLineApp);
+LONG WINAPI lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
+                                    DWORD dwAPIHighVersion, LPDWORD lpdwAPIVersion,
+                                    LPLINEEXTENSIONID lpExtensionID);
+LONG WINAPI lineGetDevCaps(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
+                           DWORD dwExtVersion, LPLINEDEVCAPS lpLineDevCaps);
+LONG WINAPI lineOpen(HLINEAPP hLineApp, DWORD dwDeviceID, LPHLINE lphLine, DWORD dwAPIVersion,
+                     DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
+                     DWORD dwMediaModes, LPLINECALLPARAMS lpCallParams);
+LONG WINAPI lineClose(HLINE hLine);
+LONG WINAPI lineNegotiateExtVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion,
+                                    DWORD dwExtLowVersion, DWORD dwExtHighVersion,
+                                    LPDWORD lpdwExtVersion);
+LONG WINAPI lineGetEquipmentState(HLINE hLine, LPDWORD lpdwState, LPDWORD lpdwRadioSupport);
+LONG WINAPI lineGetCurrentOperator(HLINE hLine, LPLINEOPERATOR lpLineOperator);
+LONG WINAPI lineGetCurrentSystemType(HLINE hLine, LPDWORD lpdwCurrentSystemType);
+LONG WINAPI lineGetRegisterStatus(HLINE hLine, LPDWORD lpdwRegisterStatus);
+LONG WINAPI lineGetGeneralInfo(HLINE hLine, LPLINEGENERALINFO lpLineGeneralInfo);
+
+// ---- Connection manager ---------------------------------------------------------------------
+
+#define CONNMGR_PARAM_GUIDDESTNET 0x1
+#define CONNMGR_FLAG_PROXY_HTTP 0x1
+#define CONNMGR_FLAG_PROXY_WAP 0x2
+#define CONNMGR_FLAG_PROXY_SOCKS4 0x4
+#define CONNMGR_FLAG_PROXY_SOCKS5 0x8
+#define CONNMGR_PRIORITY_USERINTERACTIVE 0x08000
+#define CONNMGR_STATUS_CONNECTED 0x10
+#define CONNMGR_STATUS_CONNECTIONFAILED 0x21
+#define CONNMGR_STATUS_NOPATHTODESTINATION 0x24
+
+// 64 bytes on the device's 32-bit processor; the pointer-sized fields make it larger here, so
+// callers set cbSize from sizeof.
+typedef struct _CONNMGR_CONNECTIONINFO {
+    DWORD cbSize;
+    DWORD dwParams;
+    DWORD dwFlags;
+    DWORD dwPriority;
+    BOOL bExclusive;
+    BOOL bDisabled;
+    GUID guidDestNet;
+    HWND hWnd;
+    UINT uMsg;
+    LPARAM lParam;
+    ULONG ulMaxCost;
+    ULONG ulMinRcvBw;
+    ULONG ulMaxConnLatency;
+} CONNMGR_CONNECTIONINFO;
+
+// Connects (or fails) before returning: the profile's "ConnectResult" HRESULT (S_OK when
+// none is staged). A handle is written only on success (null otherwise); each must be released.
+HRESULT WINAPI ConnMgrEstablishConnectionSync(CONNMGR_CONNECTIONINFO* pConnInfo,
+                                              HANDLE* phConnection, DWORD dwTimeout,
+                                              DWORD* pdwStatus);
+// E_HANDLE for a handle this process does not hold.
+HRESULT WINAPI ConnMgrReleaseConnection(HANDLE hConnection, LONG lCache);
+
+// ---- Staging handsets (tests, the demo and kxctl) --------------------------------------------
+//
+// Staging a handset writes its profile and the platform settings it comes with (its SMS
+// protocol providers, its connection manager's proxies), replacing whatever was staged before.
+
+// The name of staged handset `index` (from 0), or null past the last.
+LPCWSTR WinceHandsetName(DWORD index);
+// A one-line description of that handset, or null.
+LPCWSTR WinceHandsetDescription(DWORD index);
+// FALSE (ERROR_NOT_FOUND) for an unknown name.
+BOOL WinceStageHandset(LPCWSTR name);
+// Back to the plain desktop: deletes the profile and the platform settings staging writes.
+BOOL WinceClearDevice(void);
+
+#ifdef __cplusplus
+}
+#endif

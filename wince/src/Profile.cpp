@@ -1,0 +1,95 @@
+#include "Profile.h"
+
+namespace wince {
+namespace profile {
+namespace {
+
+bool Query(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    bool ok = ::RegQueryValueExW(key, name, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
+    if (ok) {
+        data->assign(size, 0);
+        ok = ::RegQueryValueExW(key, name, nullptr, type, data->data(), &size) == ERROR_SUCCESS;
+        data->resize(size);
+    }
+    ::RegCloseKey(key);
+    return ok;
+}
+
+bool Write(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, nullptr, 0, KEY_WRITE, nullptr,
+                          &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool ok = ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
+                    ERROR_SUCCESS;
+    ::RegCloseKey(key);
+    return ok;
+}
+
+}  // namespace
+
+bool ReadNumber(const wchar_t* name, DWORD* value) {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (!Query(name, &type, &data) || type != REG_DWORD || data.size() != sizeof(DWORD))
+        return false;
+    *value = *reinterpret_cast<const DWORD*>(data.data());
+    return true;
+}
+
+DWORD NumberOr(const wchar_t* name, DWORD fallback) {
+    DWORD value = fallback;
+    ReadNumber(name, &value);
+    return value;
+}
+
+bool ReadText(const wchar_t* name, std::wstring* text) {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (!Query(name, &type, &data) || type != REG_SZ) return false;
+    text->assign(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+    const size_t end = text->find(L'\0');
+    if (end != std::wstring::npos) text->resize(end);
+    return true;
+}
+
+bool ReadBytes(const wchar_t* name, std::vector<BYTE>* bytes) {
+    DWORD type = 0;
+    return Query(name, &type, bytes) && type == REG_BINARY;
+}
+
+bool ReadList(const wchar_t* name, std::vector<std::wstring>* items) {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    if (!Query(name, &type, &data) || type != REG_MULTI_SZ) return false;
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(data.data());
+    const size_t units = data.size() / sizeof(wchar_t);
+    items->clear();
+    std::wstring item;
+    for (size_t i = 0; i < units; ++i) {
+        if (text[i] != L'\0') {
+            item += text[i];
+        } else {
+            if (item.empty()) break;  // the empty string closes the list
+            items->push_back(item);
+            item.clear();
+        }
+    }
+    if (!item.empty()) items->push_back(item);
+    return true;
+}
+
+bool WriteNumber(const wchar_t* name, DWORD value) {
+    return Write(name, REG_DWORD, &value, sizeof value);
+}
+
+bool WriteBytes(const wchar_t* name, const void* data, DWORD size) {
+    return Write(name, REG_BINARY, data, size);
+}
+
+}  // namespace profile
+}  // namespace wince

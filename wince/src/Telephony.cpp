@@ -1,0 +1,366 @@
+// Cellular telephony over the device profile: the profile's lines as line devices, and the
+// radio (equipment state, operator, system, registration, general information) behind the line
+// named "Cellular Line". Line applications and open lines belong to the calling process;
+// closing the application closes its lines.
+#include "wince/wince.h"
+
+#include "Profile.h"
+
+#include <cstddef>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace wince;
+
+static_assert(sizeof(LINEDEVCAPS) == 252, "TAPI 2.0 line capabilities are 252 bytes");
+static_assert(sizeof(LINEOPERATOR) == 140, "the operator record is 140 bytes");
+static_assert(sizeof(LINEGENERALINFO) == 52, "the general information record is 52 bytes");
+static_assert(offsetof(LINEDEVCAPS, dwLineNameOffset) == 36, "line name offset");
+static_assert(offsetof(LINEDEVCAPS, dwMediaModes) == 60, "media modes");
+
+constexpr DWORD kApiVersion = 0x00020000;     // TAPI 2.0, the device's
+constexpr DWORD kOldestApiVersion = 0x00010004;
+constexpr DWORD kExtVersion = 0x00010000;     // the cellular extensions
+constexpr wchar_t kCellularProvider[] = L"Cellular TAPI Service Provider";
+constexpr wchar_t kOtherProvider[] = L"Line Service Provider";
+// The cellular provider's extension identifier.
+constexpr LINEEXTENSIONID kCellularExtension = {0xC3E5A7B9, 0x11D04B2E, 0x8A1C0060, 0x97D9F61E};
+
+// Handles are the objects' addresses, recognised by a mark rather than by a table of this
+// module: every copy of the platform layer in a process (the library's, a program's own) must
+// accept the handles another copy gave out, as the device's one telephony service does.
+constexpr DWORD kAppMark = 0x4C415050;   // "LAPP"
+constexpr DWORD kLineMark = 0x4C494E45;  // "LINE"
+
+struct Line;
+
+struct LineApp {
+    DWORD mark = kAppMark;
+    std::vector<std::wstring> lines;  // what the device had when the application started
+    std::vector<Line*> open;
+    HANDLE event = nullptr;
+};
+
+struct Line {
+    DWORD mark;
+    LineApp* app;
+    DWORD device;
+    bool cellular;
+};
+
+std::mutex gLock;
+
+bool Readable(const void* p, size_t size) {
+    MEMORY_BASIC_INFORMATION m;
+    if (p == nullptr || ::VirtualQuery(p, &m, sizeof m) != sizeof m || m.State != MEM_COMMIT ||
+        (m.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0)
+        return false;
+    const BYTE* end = static_cast<const BYTE*>(m.BaseAddress) + m.RegionSize;
+    return static_cast<const BYTE*>(p) + size <= end;
+}
+
+bool IsCellular(const std::wstring& name) { return name == CELLTSP_LINENAME_STRING; }
+
+LineApp* FindApp(HLINEAPP handle) {
+    LineApp* app = reinterpret_cast<LineApp*>(handle);
+    return Readable(app, sizeof *app) && app->mark == kAppMark ? app : nullptr;
+}
+
+Line* FindLine(HLINE handle) {
+    Line* line = reinterpret_cast<Line*>(handle);
+    return Readable(line, sizeof *line) && line->mark == kLineMark ? line : nullptr;
+}
+
+void Forget(Line* line) {
+    line->mark = 0;
+    delete line;
+}
+
+// The open line behind `handle` when it is the cellular one; `error` says why not.
+bool FindRadio(HLINE handle, LONG* error) {
+    Line* line = FindLine(handle);
+    if (line == nullptr) {
+        *error = LINEERR_INVALLINEHANDLE;
+        return false;
+    }
+    if (!line->cellular) {
+        *error = LINEERR_OPERATIONUNAVAIL;
+        return false;
+    }
+    return true;
+}
+
+bool RadioOff() {
+    return profile::NumberOr(profile::kRadioSupport, LINERADIOSUPPORT_ON) == LINERADIOSUPPORT_OFF;
+}
+
+void CopyName(const std::wstring& name, WCHAR* field, size_t chars) {
+    const size_t n = name.size() < chars ? name.size() : chars - 1;
+    std::wmemcpy(field, name.c_str(), n);
+    field[n] = L'\0';
+}
+
+// Lays texts out after a record's fixed part, each as size and offset fields, when the record
+// has room for all of them; `needed` is what the whole answer takes.
+struct TextBlock {
+    DWORD fixed;
+    std::vector<std::pair<const std::wstring*, size_t>> texts;  // text, offset of its size field
+
+    DWORD Needed() const {
+        DWORD total = fixed;
+        for (const auto& t : texts)
+            if (!t.first->empty()) total += static_cast<DWORD>((t.first->size() + 1) * sizeof(WCHAR));
+        return total;
+    }
+
+    // Writes the texts when the record's dwTotalSize (its first word) holds them all.
+    void Fill(BYTE* record) const {
+        DWORD* words = reinterpret_cast<DWORD*>(record);
+        const DWORD needed = Needed();
+        words[1] = needed;
+        if (words[0] < needed) {
+            words[2] = fixed;
+            return;
+        }
+        DWORD at = fixed;
+        for (const auto& t : texts) {
+            if (t.first->empty()) continue;
+            const DWORD bytes = static_cast<DWORD>((t.first->size() + 1) * sizeof(WCHAR));
+            std::memcpy(record + at, t.first->c_str(), bytes);
+            std::memcpy(record + t.second, &bytes, sizeof bytes);
+            std::memcpy(record + t.second + sizeof(DWORD), &at, sizeof at);
+            at += bytes;
+        }
+        words[2] = at;
+    }
+};
+
+std::wstring Text(const wchar_t* name) {
+    std::wstring text;
+    profile::ReadText(name, &text);
+    return text;
+}
+
+}  // namespace
+
+extern "C" {
+
+LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWSTR,
+                             LPDWORD deviceCount, LPDWORD apiVersion,
+                             LPLINEINITIALIZEEXPARAMS params) {
+    if (lineApp == nullptr || deviceCount == nullptr || apiVersion == nullptr)
+        return LINEERR_INVALPOINTER;
+    if (profile::NumberOr(profile::kTelephony, 1) == 0) return LINEERR_NODRIVER;
+    if (params != nullptr && params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS))
+        return LINEERR_STRUCTURETOOSMALL;
+
+    LineApp* app = new LineApp;
+    profile::ReadList(profile::kLines, &app->lines);
+    if (params != nullptr) {
+        params->dwNeededSize = params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
+        if (params->dwOptions == LINEINITIALIZEEXOPTION_USEEVENT) {
+            app->event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            if (app->event == nullptr) {
+                delete app;
+                return LINEERR_RESOURCEUNAVAIL;
+            }
+            params->Handles.hEvent = app->event;
+        }
+    }
+    *lineApp = reinterpret_cast<HLINEAPP>(app);
+    *deviceCount = static_cast<DWORD>(app->lines.size());
+    *apiVersion = kApiVersion;
+    return 0;
+}
+
+LONG WINAPI lineShutdown(HLINEAPP handle) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LineApp* app = FindApp(handle);
+    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    for (Line* line : app->open) Forget(line);
+    if (app->event != nullptr) ::CloseHandle(app->event);
+    app->mark = 0;
+    delete app;
+    return 0;
+}
+
+LONG WINAPI lineNegotiateAPIVersion(HLINEAPP handle, DWORD device, DWORD low, DWORD high,
+                                    LPDWORD version, LPLINEEXTENSIONID extension) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LineApp* app = FindApp(handle);
+    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+    if (version == nullptr || extension == nullptr) return LINEERR_INVALPOINTER;
+    if (low > high || low > kApiVersion || high < kOldestApiVersion)
+        return LINEERR_INCOMPATIBLEAPIVERSION;
+    *version = high < kApiVersion ? high : kApiVersion;
+    if (IsCellular(app->lines[device]))
+        *extension = kCellularExtension;
+    else
+        std::memset(extension, 0, sizeof *extension);
+    return 0;
+}
+
+LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDEVCAPS caps) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LineApp* app = FindApp(handle);
+    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+    if (caps == nullptr) return LINEERR_INVALPOINTER;
+    if (caps->dwTotalSize < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
+
+    const std::wstring& name = app->lines[device];
+    const bool cellular = IsCellular(name);
+    const std::wstring provider = cellular ? kCellularProvider : kOtherProvider;
+    const DWORD total = caps->dwTotalSize;
+    std::memset(caps, 0, sizeof *caps);
+    caps->dwTotalSize = total;
+    caps->dwPermanentLineID = device + 1;
+    caps->dwStringFormat = LINESTRINGFORMAT_UNICODE;
+    caps->dwNumAddresses = 1;
+    caps->dwMaxNumActiveCalls = 1;
+    caps->dwMediaModes = cellular ? LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM
+                                  : LINEMEDIAMODE_DATAMODEM;
+    TextBlock block{sizeof(LINEDEVCAPS),
+                    {{&provider, offsetof(LINEDEVCAPS, dwProviderInfoSize)},
+                     {&name, offsetof(LINEDEVCAPS, dwLineNameSize)}}};
+    block.Fill(reinterpret_cast<BYTE*>(caps));
+    return 0;
+}
+
+LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, DWORD_PTR,
+                     DWORD privileges, DWORD, LPLINECALLPARAMS) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LineApp* app = FindApp(handle);
+    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+    if (line == nullptr) return LINEERR_INVALPOINTER;
+    const DWORD known = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
+    if (privileges == 0 || (privileges & ~known) != 0) return LINEERR_INVALPARAM;
+    Line* opened = new Line{kLineMark, app, device, IsCellular(app->lines[device])};
+    app->open.push_back(opened);
+    *line = reinterpret_cast<HLINE>(opened);
+    return 0;
+}
+
+LONG WINAPI lineClose(HLINE handle) {
+    std::lock_guard<std::mutex> hold(gLock);
+    Line* line = FindLine(handle);
+    if (line == nullptr) return LINEERR_INVALLINEHANDLE;
+    std::vector<Line*>& open = line->app->open;
+    for (size_t i = 0; i < open.size(); ++i)
+        if (open[i] == line) {
+            open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    Forget(line);
+    return 0;
+}
+
+LONG WINAPI lineNegotiateExtVersion(HLINEAPP handle, DWORD device, DWORD, DWORD low, DWORD high,
+                                    LPDWORD version) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LineApp* app = FindApp(handle);
+    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+    if (version == nullptr) return LINEERR_INVALPOINTER;
+    if (!IsCellular(app->lines[device])) return LINEERR_OPERATIONUNAVAIL;
+    if (low > high || low > kExtVersion || high < kExtVersion)
+        return LINEERR_INCOMPATIBLEEXTVERSION;
+    *version = kExtVersion;
+    return 0;
+}
+
+LONG WINAPI lineGetEquipmentState(HLINE handle, LPDWORD state, LPDWORD radioSupport) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LONG error = 0;
+    if (!FindRadio(handle, &error)) return error;
+    if (state == nullptr || radioSupport == nullptr) return LINEERR_INVALPOINTER;
+    *state = profile::NumberOr(profile::kEquipmentState, LINEEQUIPSTATE_FULL);
+    *radioSupport = profile::NumberOr(profile::kRadioSupport, LINERADIOSUPPORT_ON);
+    return 0;
+}
+
+LONG WINAPI lineGetCurrentOperator(HLINE handle, LPLINEOPERATOR op) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LONG error = 0;
+    if (!FindRadio(handle, &error)) return error;
+    if (op == nullptr) return LINEERR_INVALPOINTER;
+    if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
+    const std::wstring longName = Text(profile::kOperatorLong);
+    const std::wstring shortName = Text(profile::kOperatorShort);
+    const std::wstring numeric = Text(profile::kOperatorNumeric);
+    // Only a network that names its operator answers (CDMA networks do not).
+    if (longName.empty() && shortName.empty() && numeric.empty()) return LINEERR_OPERATIONUNAVAIL;
+    op->dwValidFields = 0;
+    op->dwStatus = LINEOPSTATUS_CURRENT;
+    std::memset(op->lpszLongName, 0, sizeof op->lpszLongName);
+    std::memset(op->lpszShortName, 0, sizeof op->lpszShortName);
+    std::memset(op->lpszNumName, 0, sizeof op->lpszNumName);
+    if (!shortName.empty()) {
+        CopyName(shortName, op->lpszShortName, MAX_LENGTH_OPERATOR_SHORT);
+        op->dwValidFields |= LINEOPFORMAT_ALPHASHORT;
+    }
+    if (!longName.empty()) {
+        CopyName(longName, op->lpszLongName, MAX_LENGTH_OPERATOR_LONG);
+        op->dwValidFields |= LINEOPFORMAT_ALPHALONG;
+    }
+    if (!numeric.empty()) {
+        CopyName(numeric, op->lpszNumName, MAX_LENGTH_OPERATOR_NUMERIC);
+        op->dwValidFields |= LINEOPFORMAT_NUMERIC;
+    }
+    return 0;
+}
+
+LONG WINAPI lineGetCurrentSystemType(HLINE handle, LPDWORD systemType) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LONG error = 0;
+    if (!FindRadio(handle, &error)) return error;
+    if (systemType == nullptr) return LINEERR_INVALPOINTER;
+    *systemType = RadioOff() ? LINESYSTEMTYPE_NONE
+                             : profile::NumberOr(profile::kSystemType, LINESYSTEMTYPE_NONE);
+    return 0;
+}
+
+LONG WINAPI lineGetRegisterStatus(HLINE handle, LPDWORD status) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LONG error = 0;
+    if (!FindRadio(handle, &error)) return error;
+    if (status == nullptr) return LINEERR_INVALPOINTER;
+    DWORD staged = 0;
+    if (RadioOff() || !profile::ReadNumber(profile::kRegisterStatus, &staged))
+        return LINEERR_RESOURCEUNAVAIL;
+    *status = staged;
+    return 0;
+}
+
+LONG WINAPI lineGetGeneralInfo(HLINE handle, LPLINEGENERALINFO info) {
+    std::lock_guard<std::mutex> hold(gLock);
+    LONG error = 0;
+    if (!FindRadio(handle, &error)) return error;
+    if (info == nullptr) return LINEERR_INVALPOINTER;
+    if (info->dwTotalSize < sizeof(LINEGENERALINFO)) return LINEERR_STRUCTURETOOSMALL;
+    if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
+    const std::wstring manufacturer = Text(profile::kManufacturer);
+    const std::wstring model = Text(profile::kModel);
+    const std::wstring revision = Text(profile::kRevision);
+    const std::wstring serial = Text(profile::kSerialNumber);
+    const std::wstring subscriber = Text(profile::kSubscriberNumber);
+    const DWORD total = info->dwTotalSize;
+    std::memset(info, 0, sizeof *info);
+    info->dwTotalSize = total;
+    TextBlock block{sizeof(LINEGENERALINFO),
+                    {{&manufacturer, offsetof(LINEGENERALINFO, dwManufacturerSize)},
+                     {&model, offsetof(LINEGENERALINFO, dwModelSize)},
+                     {&revision, offsetof(LINEGENERALINFO, dwRevisionSize)},
+                     {&serial, offsetof(LINEGENERALINFO, dwSerialNumberSize)},
+                     {&subscriber, offsetof(LINEGENERALINFO, dwSubscriberNumberSize)}}};
+    block.Fill(reinterpret_cast<BYTE*>(info));
+    return 0;
+}
+
+}  // extern "C"
