@@ -130,6 +130,28 @@ public:
     // Null does nothing.
     static void StrTrimAll(wchar_t* text);
 
+    // ---- Scan targets ---------------------------------------------------------------------
+    //
+    // Which files a scan takes: never files in ROM, device names, the storage manager's folder,
+    // the product's own files or the system's service host; the user's file types narrow the
+    // rest. Names compare without regard to case.
+
+    // 1 for a file in ROM or a ROM module, and for a file that cannot be read; else 0.
+    static int isRomFile(const wchar_t* path);
+    // 1 for the system's "\Windows\service.exe"; else 0.
+    static int isIgnoreFile(const wchar_t* path);
+    // 1 when the file name is one of the product's modules (the scan service, the SMS listener,
+    // the scan engine, the update module); else 0.
+    static int isIgnoreDllFile(const wchar_t* path);
+    // True for the product's own files: "KxMain.exe" and "debug.log" in the application
+    // directory, "KxMsgSvr.exe" and "KxAgent.exe" in the system directory. The list is made on
+    // the first call in a process and kept.
+    static bool IsOurFile(const wchar_t* path);
+    // 1 to skip the file, 0 to scan it. `checked` is 1 when the file could not be read, is
+    // scanned, or is skipped for its type (with `checkType` nonzero the file-type choice
+    // applies); 0 when skipped for an empty name, ROM, a device name or the storage manager.
+    static int SkipScanFile(const wchar_t* path, int& checked, int checkType);
+
     // ---- File operations ----------------------------------------------------------------
     //
     // They work despite read-only attributes and try every entry of a tree: the result tells

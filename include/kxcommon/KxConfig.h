@@ -215,6 +215,26 @@ public:
     // Does nothing. Always 0.
     static int DisableAllFeature();
 
+    // ---- Startup folder ---------------------------------------------------------------------
+
+    // `match` 1 when the path's type is to be scanned under "FileScanType" (bit 0 exe, bit 1
+    // dll, bit 2 cab and zip, 0x7FFFFFFF every file), else 0. KX_E_INVALIDARG for a null path
+    // (match untouched); the read's status when the setting is missing and the path has an
+    // extension.
+    static int GetMatchFile(const wchar_t* path, int& match);
+    // 0 when the path lies in the Startup folder (or below it), compared case-sensitively;
+    // KX_E_PATH_TOO_SHORT for an empty path, KX_E_NO_STARTUP_DIR when the folder is not known,
+    // KX_E_NOT_IN_STARTUP otherwise.
+    static int IsInStartup(const wchar_t* path);
+    // Scans a file, or the target of a shortcut (".lnk"), and puts what is infected into
+    // quarantine: a shortcut is deleted and its target quarantined; a program in use is ended
+    // and quarantine asked once more. 0 whatever the verdict; KX_E_PATH_TOO_SHORT for a path of
+    // fewer than 4 characters.
+    static int ScanIt(const wchar_t* path);
+    // Hands every file of the Startup folder to ScanIt. 0, or KX_E_NO_STARTUP_DIR when the
+    // folder is not known.
+    static int ScanStartup();
+
     // ---- Processes and synchronisation events ------------------------------------------
 
     // Ends (exit code 0xFFFFFFFF) every running process whose executable is one of the named

@@ -19,6 +19,7 @@
 #define SHGetSpecialFolderLocation DeviceSHGetSpecialFolderLocation
 #define SHGetPathFromIDList DeviceSHGetPathFromIDList
 #define CreateFileW DeviceCreateFileW
+#define GetFileAttributesW DeviceGetFileAttributesW
 #define CreateProcessW DeviceCreateProcessW
 #define GetThreadPriority DeviceGetThreadPriority
 #define SetThreadPriority DeviceSetThreadPriority

@@ -34,8 +34,9 @@ KXSTATUS ReadDirectory(const Value& value, wchar_t* buffer, unsigned long length
     buffer[0] = L'\0';
     const KXSTATUS status = Read(value, buffer, length);
     if (status != KX_OK) return status;
+    // An empty setting names no directory: it stays empty rather than becoming the root.
     const size_t chars = std::wcslen(buffer);
-    if (chars > 0 && buffer[chars - 1] == L'\\') return KX_OK;
+    if (chars == 0 || buffer[chars - 1] == L'\\') return KX_OK;
     if (chars + 1 >= length) {
         buffer[0] = L'\0';
         return KX_E_REGISTRY;

@@ -43,6 +43,13 @@ TEST_F(KxConfigDirsTest, DirectoryGettersAddOneBackslash) {
     EXPECT_STREQ(dir, L"\\Windows\\StartUp\\");
 }
 
+TEST_F(KxConfigDirsTest, AnEmptyDirectorySettingStaysEmpty) {
+    StoreText(L"StartupPath", L"");
+    wchar_t dir[8] = L"junk";
+    EXPECT_EQ(KxConfig::GetStartupDir(dir, 8), KX_OK);
+    EXPECT_STREQ(dir, L"") << "not the device root";
+}
+
 TEST_F(KxConfigDirsTest, DirectoryGettersRefuseBadBuffersAndMissingValues) {
     EXPECT_EQ(KxConfig::GetSysDir(nullptr, MAX_PATH), KX_E_INVALIDARG);
     EXPECT_EQ(KxConfig::GetStartupDir(nullptr, MAX_PATH), KX_E_INVALIDARG);

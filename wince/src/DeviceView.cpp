@@ -138,4 +138,32 @@ BOOL WINAPI DeviceSetThreadPriority(HANDLE hThread, int nPriority) {
     return ::SetThreadPriority(hThread, kDesktopPriorities[nPriority]);
 }
 
+DWORD WINAPI DeviceGetFileAttributesW(LPCWSTR lpFileName) {
+    DWORD attributes = ::GetFileAttributesW(lpFileName);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+    // These bits mean "device" and "not indexed" on the desktop; the device gives them its own.
+    attributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_ROMMODULE);
+    DWORD rom = 0;
+    DWORD size = sizeof rom;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, WINCE_ROM_FILES_KEY, lpFileName, RRF_RT_REG_DWORD,
+                       nullptr, &rom, &size) == ERROR_SUCCESS)
+        attributes |= rom & (FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_ROMMODULE);
+    return attributes;
+}
+
+BOOL WinceMarkRomFile(LPCWSTR path, DWORD ceAttributes) {
+    if (path == nullptr || path[0] == L'\0') return FALSE;
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WINCE_ROM_FILES_KEY, 0, nullptr, 0, KEY_WRITE,
+                          nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return FALSE;
+    const DWORD bits = ceAttributes & (FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_ROMMODULE);
+    const LSTATUS status =
+        bits != 0 ? ::RegSetValueExW(key, path, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&bits),
+                                     sizeof bits)
+                  : ::RegDeleteValueW(key, path);
+    ::RegCloseKey(key);
+    return status == ERROR_SUCCESS || (bits == 0 && status == ERROR_FILE_NOT_FOUND);
+}
+
 }  // extern "C"

@@ -89,6 +89,29 @@ BOOL WINAPI DeviceCreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine
                                  LPCWSTR lpCurrentDirectory, LPSTARTUPINFOW lpStartupInfo,
                                  LPPROCESS_INFORMATION lpProcessInformation);
 
+// GetFileAttributesW as the device has it. The desktop bits that CE uses for other meanings
+// (0x40, 0x2000) are cleared, and files the device profile lists as in ROM carry
+// FILE_ATTRIBUTE_INROM and FILE_ATTRIBUTE_ROMMODULE as the profile says.
+#define FILE_ATTRIBUTE_INROM 0x00000040
+#define FILE_ATTRIBUTE_ROMMODULE 0x00002000
+#define WINCE_ROM_FILES_KEY L"SOFTWARE\\WinCE Platform\\Device\\RomFiles"
+DWORD WINAPI DeviceGetFileAttributesW(LPCWSTR lpFileName);
+// Stages a ROM file: `ceAttributes` (FILE_ATTRIBUTE_INROM, FILE_ATTRIBUTE_ROMMODULE or both) is
+// what the device reports for `path` besides its own attributes; 0 unstages it.
+BOOL WinceMarkRomFile(LPCWSTR path, DWORD ceAttributes);
+
+// ---- Shortcuts -----------------------------------------------------------------------------
+//
+// A device shortcut is a small text file "<count>#<command line>": the target, in double quotes
+// when it holds spaces, optionally followed by arguments; <count> is the number of characters
+// after the "#".
+
+// The shortcut's target path: quotes and arguments removed. `cchMax` is in characters.
+BOOL SHGetShortcutTarget(LPWSTR szShortcut, LPWSTR szTarget, int cchMax);
+// Writes a shortcut to `szTarget` (quoted when it holds spaces); FALSE when the shortcut exists
+// already or the target has more than 256 characters.
+DWORD WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget);
+
 // Thread priorities on the device's scale: 0 (time-critical) to 7 (idle), 3 normal.
 #define CE_THREAD_PRIORITY_TIME_CRITICAL 0
 #define CE_THREAD_PRIORITY_NORMAL 3

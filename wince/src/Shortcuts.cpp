@@ -1,0 +1,89 @@
+// Device shortcuts: "<count>#<command line>" text files, 8-bit text (UTF-8 here).
+#include "wince/wince.h"
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+constexpr size_t kMaxTargetChars = 256;
+constexpr DWORD kMaxShortcutBytes = 4096;
+
+std::string ToUtf8(const std::wstring& text) {
+    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                            nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(bytes), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes,
+                          nullptr, nullptr);
+    return out;
+}
+
+std::wstring FromUtf8(const std::string& text) {
+    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                            nullptr, 0);
+    std::wstring out(static_cast<size_t>(chars), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], chars);
+    return out;
+}
+
+bool ReadSmallFile(const wchar_t* path, std::string* content) {
+    HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[kMaxShortcutBytes];
+    DWORD got = 0;
+    const bool ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE;
+    ::CloseHandle(file);
+    content->assign(buffer, got);
+    return ok;
+}
+
+// The target of a command line: the quoted part, or everything up to the first blank.
+std::wstring TargetOf(const std::wstring& commandLine) {
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        const size_t close = commandLine.find(L'"', 1);
+        return close == std::wstring::npos ? std::wstring() : commandLine.substr(1, close - 1);
+    }
+    return commandLine.substr(0, commandLine.find(L' '));
+}
+
+}  // namespace
+
+extern "C" {
+
+BOOL SHGetShortcutTarget(LPWSTR szShortcut, LPWSTR szTarget, int cchMax) {
+    if (szShortcut == nullptr || szTarget == nullptr || cchMax <= 0) return FALSE;
+    std::string content;
+    if (!ReadSmallFile(szShortcut, &content)) return FALSE;
+    const size_t hash = content.find('#');
+    if (hash == std::string::npos || hash == 0) return FALSE;
+    for (size_t i = 0; i < hash; ++i)
+        if (content[i] < '0' || content[i] > '9') return FALSE;
+    // The count is not relied on: the line ends at the first line break or the file's end.
+    std::string commandLine = content.substr(hash + 1);
+    commandLine = commandLine.substr(0, commandLine.find_first_of("\r\n"));
+    const std::wstring target = TargetOf(FromUtf8(commandLine));
+    if (target.empty() || target.size() >= static_cast<size_t>(cchMax)) return FALSE;
+    std::wmemcpy(szTarget, target.c_str(), target.size() + 1);
+    return TRUE;
+}
+
+DWORD WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget) {
+    if (szShortcut == nullptr || szTarget == nullptr) return FALSE;
+    std::wstring target = szTarget;
+    if (target.empty() || target.size() > kMaxTargetChars) return FALSE;
+    if (target.find(L' ') != std::wstring::npos && target[0] != L'"') target = L"\"" + target + L"\"";
+    const std::string commandLine = ToUtf8(target);
+    const std::string content = std::to_string(target.size()) + "#" + commandLine;
+    HANDLE file = ::CreateFileW(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return FALSE;
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                                nullptr) &&
+                    written == content.size();
+    ::CloseHandle(file);
+    return ok;
+}
+
+}  // extern "C"
