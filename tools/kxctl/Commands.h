@@ -27,4 +27,8 @@ int RunProcess(const std::wstring& verb, const Args& args);
 bool IsDeviceVerb(const std::wstring& verb);
 int RunDevice(const std::wstring& verb, const Args& args);
 
+// The Startup-folder verbs: startup check|scan, classify.
+bool IsStartupVerb(const std::wstring& verb);
+int RunStartup(const std::wstring& verb, const Args& args);
+
 }  // namespace kxctl

@@ -29,6 +29,9 @@ const wchar_t kUsage[] =
     L"  viruses                                      the viruses the pattern knows\n"
     L"  engine                                       engine and pattern versions\n"
     L"  queue push TEXT | pop | size | clean         the service's message queue\n"
+    L"  startup check PATH                           is PATH in the Startup folder\n"
+    L"  startup scan [PATH]                          scan PATH (file or shortcut), or the folder\n"
+    L"  classify PATH                                each rule on whether a scan takes PATH\n"
     L"  realtime on|off [--wait]                     switch real-time scanning (hook loader)\n"
     L"  wappush on|off [--wait]                      switch the WAP-push filter (hook loader)\n"
     L"  kill PATH...                                 end every process running PATH\n"
@@ -61,6 +64,7 @@ int wmain(int argc, wchar_t** argv) {
     const kxctl::Args rest(args.begin() + 1, args.end());
     if (command == L"reg") return kxctl::RunReg(rest);
     if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
+    if (kxctl::IsStartupVerb(command)) return kxctl::RunStartup(command, rest);
     if (kxctl::IsProcessVerb(command)) return kxctl::RunProcess(command, rest);
     if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
