@@ -14,3 +14,4 @@
 #include "MD5.h"
 #include "CSV.h"
 #include "Utility.h"
+#include "KxXml.h"
