@@ -20,4 +20,11 @@ int RunList(const std::wstring& verb, const Args& args);
 bool IsServiceVerb(const std::wstring& verb);
 int RunService(const std::wstring& verb, const Args& args);
 
+// update (schedule, versions) and pattern.
+int RunUpdate(const std::wstring& verb, const Args& args);
+// mgi and subscription.
+int RunMgi(const std::wstring& verb, const Args& args);
+// xml FILE TAG [ATTRIBUTE].
+int RunXml(const Args& args);
+
 }  // namespace kxctl

@@ -33,6 +33,14 @@ const wchar_t kUsage[] =
     L"  b64 encode FILE                              the file's bytes as one line of Base64\n"
     L"  b64 decode TEXT [FILE]                       the decoded bytes in hexadecimal, or\n"
     L"                                               written to FILE\n"
+    L"  update schedule [YYYY-MM-DD HH:MM:SS]        tell the scan service the next update\n"
+    L"  update versions                              record the service's engine and pattern\n"
+    L"  pattern                                      the last pattern file, normalised\n"
+    L"  subscription set FILE [--subscribe N] [--unsubscribe N] [--subscribe-header H]\n"
+    L"                   [--unsubscribe-header H]    set the operator's subscription file\n"
+    L"  mgi status|clear|recover                     the management server's settings\n"
+    L"  mgi key [FIRST SECOND]                       show or write mgi.key (hex components)\n"
+    L"  xml FILE TAG [ATTRIBUTE]                     count the TAG elements, show ATTRIBUTE\n"
     L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
     L"LIST is accept, reject, wap-accept or wap-force\n"
     L"FILE is a device path such as \\kxtest\\a.bin (the device root is drive C:)";
@@ -51,6 +59,9 @@ int wmain(int argc, wchar_t** argv) {
     if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
     if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
+    if (command == L"update" || command == L"pattern") return kxctl::RunUpdate(command, rest);
+    if (command == L"mgi" || command == L"subscription") return kxctl::RunMgi(command, rest);
+    if (command == L"xml") return kxctl::RunXml(rest);
     if (command == L"md5") return kxctl::RunMd5(rest);
     if (command == L"b64") return kxctl::RunB64(rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);
