@@ -88,8 +88,6 @@ public:
     // The version recorded by the previous product version (its own key, read only).
     static KXSTATUS GetOldProductVersion(wchar_t* version, unsigned long length);
     static KXSTATUS SetDeviceType(unsigned long type);
-    // The 16-byte digest of the last pattern; `digest` must hold 16 bytes.
-    static KXSTATUS GetMD5(char* digest);
 
     static KXSTATUS GetStartupTemp(wchar_t* path, int length);
     static KXSTATUS SetStartupTemp(const wchar_t* path);
@@ -257,6 +255,73 @@ public:
 
     // Writes the first-run values of the settings. Always 0.
     static KXSTATUS InitOtherReg();
+
+    // ---- Update schedule and pattern bookkeeping ----------------------------------------
+
+    // Tells the scan service when the next automatic update is due: `start` (null: now, local
+    // time) plus ScheduleUpdateFrequency days (30 when it is not stored), by the calendar. When
+    // ScheduleUpdateOption is 0 or missing the service gets no time and drops its schedule.
+    // Always 0; the service's answer is not examined.
+    static int SetUpdateSchedule(const SYSTEMTIME* start);
+    // Copies the engine and pattern versions the scan service reports into ZRAPIEngineVer and
+    // ZRAPIPatternVer. 0, or KxService's failure status with both settings left as they were.
+    static int SetZRApiVersionReg();
+    // LastPatternFilename, lower-cased, and cut three characters after "scvpnwce." when the
+    // name has more (\temp\scvpnwce.456.bak reads as \temp\scvpnwce.456). The buffer
+    // (capacity in characters) is normalised whatever the read reported; a null buffer or a
+    // capacity of 0 gives KX_E_INVALIDARG.
+    static KXSTATUS GetLastPattern(wchar_t* fileName, unsigned long length);
+    // The 16-byte MD5 digest of the message server (KxMsgSvr.exe in the system directory)
+    // kept in RepMD5. GetMD5 needs a 16-byte buffer. SetMD5 computes it afresh and stores it;
+    // KX_E_REGISTRY, with RepMD5 unchanged, when the file cannot be read.
+    static KXSTATUS GetMD5(char* digest);
+    static KXSTATUS SetMD5();
+
+    // ---- Subscription file -----------------------------------------------------------------
+    //
+    // Sets the attributes SubscribeNumber, UnsubscribeNumber, SubscribePatternHeader and
+    // UnsubscribePatternHeader of the first ServiceProvider element below the document element
+    // and saves the file; a null or empty argument leaves its attribute as it was. 1 when the
+    // file was loaded (also when it has no ServiceProvider, and whatever saving reports); 0
+    // when it is missing or not XML, or the XML DOM is unavailable, the file then untouched.
+    // The library never creates the file.
+
+    // subscription.xml in the application directory.
+    static int SetSpdXml(const wchar_t* subscribeNumber, const wchar_t* unsubscribeNumber,
+                         const wchar_t* subscribeHeader, const wchar_t* unsubscribeHeader);
+    static int SetSpdXmlEx(const wchar_t* path, const wchar_t* subscribeNumber,
+                           const wchar_t* unsubscribeNumber, const wchar_t* subscribeHeader,
+                           const wchar_t* unsubscribeHeader);
+
+    // ---- Management server -----------------------------------------------------------------
+
+    // 1 when IsMgiValid is nonzero and a management host name is configured, else 0.
+    static int GetMgiValid();
+    // 1 when IsMgiValid is nonzero, else 0 (also when it is missing).
+    static int GetMgiValidSimple();
+    // Clears the server address: host name empty, port 0.
+    static void EmptyMgiParam();
+    // Applies configmgi.xml from the application directory (UTF-16 text) through the
+    // platform's configuration manager, then deletes it. 0 done or no document; -1 the
+    // document cannot be read or is empty; -2 the platform rejected it. On -1 and -2 the
+    // document stays for a later attempt.
+    static int RecoverMgiConfig();
+    // The key file mgi.key in the application directory: two opaque components, each a 32-bit
+    // length (never 0) and its bytes, then a flag byte written as 1.
+    //
+    // GetRsaKeyEx: on entry the lengths are the capacities of the buffers in bytes; they
+    // receive the stored lengths as they are read. 1 when both components were read, `flag`
+    // then 1, or 0 for a file that ends before its flag byte. 0 for a missing, damaged or cut
+    // file, or a component larger than its buffer; nothing is written past a buffer.
+    static int GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
+                           unsigned char* second, unsigned long& secondLength,
+                           unsigned char& flag);
+    // 1 when the whole file was written. A null or zero-length component gives 0 before the
+    // file is touched.
+    static int SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
+                           unsigned char* second, unsigned long& secondLength);
+    // The ConfigURL setting; the flag is not used.
+    static KXSTATUS GetConfigURL(wchar_t* url, unsigned long length, bool unused = false);
 
     // ---- Caller lists -------------------------------------------------------------------
     //

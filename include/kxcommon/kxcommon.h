@@ -17,3 +17,4 @@
 #include "CSV.h"
 #include "Utility.h"
 #include "ConnMgr.h"
+#include "KxXml.h"

@@ -130,11 +130,6 @@ KXSTATUS KxConfig::GetOldProductVersion(wchar_t* version, unsigned long length) 
 }
 KXSTATUS KxConfig::SetDeviceType(unsigned long type) { return Write(kDeviceType, type); }
 
-KXSTATUS KxConfig::GetMD5(char* digest) {
-    constexpr unsigned long kDigestBytes = 16;
-    return ReadBytes(kRepMd5, reinterpret_cast<unsigned char*>(digest), kDigestBytes);
-}
-
 KXSTATUS KxConfig::GetStartupTemp(wchar_t* path, int length) {
     return Read(kStartupTemp, path, TextLength(length));
 }

@@ -63,6 +63,7 @@ inline constexpr Value kPromptWireless{kProductKey, L"PromptWhenConnectByWireles
 inline constexpr Value kLockAllOption{kProductKey, L"LockAllOption"};
 inline constexpr Value kMaxMessageNumber{kProductKey, L"MaxMessageNumber"};
 inline constexpr Value kIncludeMgi{kProductKey, L"IncludeMGI"};
+inline constexpr Value kConfigUrl{kProductKey, L"ConfigURL"};
 
 // Directories, versions and times (product key).
 inline constexpr Value kAppPath{kProductKey, L"AppPath"};

@@ -30,5 +30,11 @@ int RunDevice(const std::wstring& verb, const Args& args);
 // The Startup-folder verbs: startup check|scan, classify.
 bool IsStartupVerb(const std::wstring& verb);
 int RunStartup(const std::wstring& verb, const Args& args);
+// update (schedule, versions) and pattern.
+int RunUpdate(const std::wstring& verb, const Args& args);
+// mgi and subscription.
+int RunMgi(const std::wstring& verb, const Args& args);
+// xml FILE TAG [ATTRIBUTE].
+int RunXml(const Args& args);
 
 }  // namespace kxctl

@@ -76,4 +76,43 @@ bool ParseNumber(const std::wstring& text, unsigned long* value) {
     return true;
 }
 
+std::wstring FormatTime(const SYSTEMTIME& t) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    return text;
+}
+
+// "now" (local time) or "YYYY-MM-DD HH:MM:SS"; the day of the week is worked out.
+bool ParseTime(const std::wstring& value, SYSTEMTIME* time) {
+    SYSTEMTIME t{};
+    if (value == L"now") {
+        ::GetLocalTime(&t);
+    } else {
+        unsigned y, mo, d, h, mi, s;
+        wchar_t tail;
+        if (std::swscanf(value.c_str(), L"%4u-%2u-%2u %2u:%2u:%2u%lc", &y, &mo, &d, &h, &mi, &s,
+                         &tail) != 6)
+            return false;
+        t = {static_cast<WORD>(y), static_cast<WORD>(mo), 0, static_cast<WORD>(d),
+             static_cast<WORD>(h), static_cast<WORD>(mi), static_cast<WORD>(s), 0};
+    }
+    FILETIME file;
+    if (!::SystemTimeToFileTime(&t, &file) || !::FileTimeToSystemTime(&file, time)) return false;
+    return true;
+}
+
+bool ParseBytes(const std::wstring& text, std::vector<unsigned char>* bytes) {
+    std::wstring digits;
+    for (wchar_t c : text) {
+        if (c == L' ' || c == L',') continue;
+        if (!std::iswxdigit(c)) return false;
+        digits += c;
+    }
+    if (digits.empty() || digits.size() % 2 != 0) return false;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        bytes->push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return true;
+}
+
 }  // namespace kxctl

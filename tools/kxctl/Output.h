@@ -1,6 +1,11 @@
 // kxctl's console output: UTF-8 to the standard streams, and its exit codes.
 #pragma once
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -29,5 +34,13 @@ std::wstring HexBytes(const unsigned char* data, size_t size, const wchar_t* sep
 
 // Parses a 32-bit number, decimal or 0x-prefixed hexadecimal; false for anything else.
 bool ParseNumber(const std::wstring& text, unsigned long* value);
+
+// "YYYY-MM-DD HH:MM:SS.mmm".
+std::wstring FormatTime(const SYSTEMTIME& time);
+// "now" (local time) or "YYYY-MM-DD HH:MM:SS"; the day of the week is worked out. False for a
+// text that is no calendar time.
+bool ParseTime(const std::wstring& text, SYSTEMTIME* time);
+// "01 02 ff", "0102ff" or "01,02,ff": pairs of hexadecimal digits, appended to `bytes`.
+bool ParseBytes(const std::wstring& text, std::vector<unsigned char>* bytes);
 
 }  // namespace kxctl

@@ -27,20 +27,6 @@ std::wstring KeyPath(const std::wstring& key) {
     return key;
 }
 
-// "01 02 ff", "0102ff" or "01,02,ff": pairs of hexadecimal digits.
-bool ParseBytes(const std::wstring& text, std::vector<unsigned char>* bytes) {
-    std::wstring digits;
-    for (wchar_t c : text) {
-        if (c == L' ' || c == L',') continue;
-        if (!std::iswxdigit(c)) return false;
-        digits += c;
-    }
-    if (digits.empty() || digits.size() % 2 != 0) return false;
-    for (size_t i = 0; i < digits.size(); i += 2)
-        bytes->push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return true;
-}
-
 std::wstring FormatValue(const RegValueData& value) {
     std::wstring line = value.name;
     switch (value.type) {

@@ -103,32 +103,6 @@ KXSTATUS Writable(const wchar_t* text) {
     return Set(&copy[0]);
 }
 
-std::wstring FormatTime(const SYSTEMTIME& t) {
-    wchar_t text[32];
-    std::swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-    return text;
-}
-
-// "now" (local time) or "YYYY-MM-DD HH:MM:SS"; the day of the week is worked out.
-bool ParseTime(const std::wstring& value, SYSTEMTIME* time) {
-    SYSTEMTIME t{};
-    if (value == L"now") {
-        ::GetLocalTime(&t);
-    } else {
-        unsigned y, mo, d, h, mi, s;
-        wchar_t tail;
-        if (std::swscanf(value.c_str(), L"%4u-%2u-%2u %2u:%2u:%2u%lc", &y, &mo, &d, &h, &mi, &s,
-                         &tail) != 6)
-            return false;
-        t = {static_cast<WORD>(y), static_cast<WORD>(mo), 0, static_cast<WORD>(d),
-             static_cast<WORD>(h), static_cast<WORD>(mi), static_cast<WORD>(s), 0};
-    }
-    FILETIME file;
-    if (!::SystemTimeToFileTime(&t, &file) || !::FileTimeToSystemTime(&file, time)) return false;
-    return true;
-}
-
 template <KXSTATUS (*Get)(SYSTEMTIME&)>
 Shown ShowTime() {
     SYSTEMTIME t{};

@@ -48,6 +48,14 @@ const wchar_t kUsage[] =
     L"  proxy                                        the connection manager's proxies\n"
     L"  connect                                      open and release the data connection\n"
     L"  connect type [ADAPTER]                       the device's link, or an adapter name's\n"
+    L"  update schedule [YYYY-MM-DD HH:MM:SS]        tell the scan service the next update\n"
+    L"  update versions                              record the service's engine and pattern\n"
+    L"  pattern                                      the last pattern file, normalised\n"
+    L"  subscription set FILE [--subscribe N] [--unsubscribe N] [--subscribe-header H]\n"
+    L"                   [--unsubscribe-header H]    set the operator's subscription file\n"
+    L"  mgi status|clear|recover                     the management server's settings\n"
+    L"  mgi key [FIRST SECOND]                       show or write mgi.key (hex components)\n"
+    L"  xml FILE TAG [ATTRIBUTE]                     count the TAG elements, show ATTRIBUTE\n"
     L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
     L"LIST is accept, reject, wap-accept or wap-force\n"
     L"FILE is a device path such as \\kxtest\\a.bin (the device root is drive C:)";
@@ -69,6 +77,9 @@ int wmain(int argc, wchar_t** argv) {
     if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
     if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
     if (kxctl::IsDeviceVerb(command)) return kxctl::RunDevice(command, rest);
+    if (command == L"update" || command == L"pattern") return kxctl::RunUpdate(command, rest);
+    if (command == L"mgi" || command == L"subscription") return kxctl::RunMgi(command, rest);
+    if (command == L"xml") return kxctl::RunXml(rest);
     if (command == L"md5") return kxctl::RunMd5(rest);
     if (command == L"b64") return kxctl::RunB64(rest);
     return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);

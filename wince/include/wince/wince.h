@@ -421,3 +421,38 @@ BOOL WinceClearDevice(void);
 #ifdef __cplusplus
 }
 #endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// ---- Provisioning ---------------------------------------------------------------------------
+//
+// The configuration manager applies a provisioning document (<wap-provisioningdoc>, UTF-16)
+// through its configuration service providers; this layer has the Registry provider: nested
+// characteristics naming keys ("HKLM\Software\X" at the top, then one key or a relative path
+// per level), parms with the datatypes integer, boolean, string, multiplestring and binary
+// (Base64), noparm (delete a value) and nocharacteristic (delete a key and its subkeys).
+// A document is applied whole or not at all.
+//
+// On S_OK *ppszwXMLout receives the document as processed; on a failure it receives the
+// document with the failing element replaced by its "-error" form (e.g. <parm-error ...
+// desc="0x80042009"/>), or a lone <wap-provisioningdoc-error desc="..."/> when the text is not
+// XML at all. The answer is allocated with new[]; the caller releases it with delete[].
+// E_INVALIDARG (no answer) for a null document or out-pointer or flags other than
+// CFGFLAG_PROCESS.
+
+#define CFGFLAG_PROCESS 0x0001
+#define CFGFLAG_METADATA 0x0002
+
+#define CONFIG_E_OBJECTBUSY ((HRESULT)0x80042001L)
+#define CONFIG_E_ENTRYNOTFOUND ((HRESULT)0x80042004L)
+#define CONFIG_E_CSPEXCEPTION ((HRESULT)0x80042007L)
+#define CONFIG_E_TRANSACTIONINGFAILURE ((HRESULT)0x80042008L)
+#define CONFIG_E_BAD_XML ((HRESULT)0x80042009L)
+
+HRESULT DMProcessConfigXML(LPCWSTR pszWXMLin, DWORD dwFlags, LPWSTR* ppszwXMLout);
+
+#ifdef __cplusplus
+}
+#endif

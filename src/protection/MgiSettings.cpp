@@ -1,0 +1,155 @@
+// KxConfig: the management server beyond its plain settings: whether management is in effect,
+// clearing the server address, the provisioning document an installer or the server leaves in
+// the application directory, and the key file of the server link.
+#include "kxcommon/KxConfig.h"
+
+#include "../internal/MemoryProbe.h"
+#include "../internal/ScopedHandle.h"
+#include "../registry/Settings.h"
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+using namespace kx::settings;
+
+namespace {
+
+constexpr wchar_t kProvisioningFile[] = L"configmgi.xml";
+constexpr wchar_t kKeyFile[] = L"mgi.key";
+constexpr int kHostNameChars = 1024;
+// A provisioning document is a few kilobytes; anything past this is not one.
+constexpr LONGLONG kMaxProvisioningBytes = 16 * 1024 * 1024;
+constexpr unsigned char kKeyFlag = 1;
+
+constexpr int kRecoverDone = 0;
+constexpr int kRecoverUnreadable = -1;
+constexpr int kRecoverRejected = -2;
+
+// The application directory joined with `file`; false when the directory is unknown or the
+// path would not fit the platform's limit.
+bool AppFilePath(const wchar_t* file, std::wstring& path) {
+    wchar_t directory[MAX_PATH] = L"";
+    if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_OK) return false;
+    path = directory;
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    path += file;
+    return path.size() < MAX_PATH;
+}
+
+bool ReadExactly(HANDLE file, void* buffer, DWORD bytes) {
+    DWORD read = 0;
+    return ::ReadFile(file, buffer, bytes, &read, nullptr) && read == bytes;
+}
+
+bool WriteExactly(HANDLE file, const void* buffer, DWORD bytes) {
+    DWORD written = 0;
+    return ::WriteFile(file, buffer, bytes, &written, nullptr) && written == bytes;
+}
+
+// One component of the key file: its length word, then its bytes into a buffer of `capacity`
+// bytes. `length` receives the stored length as soon as it is read.
+bool ReadComponent(HANDLE file, unsigned char* buffer, unsigned long capacity,
+                   unsigned long& length) {
+    DWORD stored = 0;
+    if (!ReadExactly(file, &stored, sizeof stored)) return false;
+    length = stored;
+    if (stored == 0 || stored > capacity || !kx::IsWritableRange(buffer, stored)) return false;
+    return ReadExactly(file, buffer, stored);
+}
+
+bool UsableComponent(const unsigned char* data, unsigned long length) {
+    return data != nullptr && length != 0 && kx::IsReadableRange(data, length);
+}
+
+}  // namespace
+
+int KxConfig::GetMgiValid() {
+    unsigned long valid = 0;
+    Read(kMgiValid, valid);
+    if (valid == 0) return 0;
+    wchar_t host[kHostNameChars] = L"";
+    if (GetMamoHostName(host, kHostNameChars) != KX_OK) return 0;
+    return host[0] != L'\0' ? 1 : 0;
+}
+
+int KxConfig::GetMgiValidSimple() { return NumberOr(kMgiValid, 0) != 0 ? 1 : 0; }
+
+void KxConfig::EmptyMgiParam() {
+    SetMamoHostName(L"");
+    SetMamoHostPort(0);
+}
+
+int KxConfig::RecoverMgiConfig() {
+    std::wstring path;
+    if (!AppFilePath(kProvisioningFile, path)) return kRecoverDone;
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return kRecoverDone;
+
+    std::vector<unsigned char> text;
+    {
+        kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return kRecoverUnreadable;
+        LARGE_INTEGER size;
+        if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart == 0 ||
+            size.QuadPart > kMaxProvisioningBytes)
+            return kRecoverUnreadable;
+        const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+        // Two zero bytes after the text end it as a UTF-16 string whatever its length.
+        text.assign(bytes + sizeof(wchar_t), 0);
+        if (!ReadExactly(file.Get(), text.data(), bytes)) return kRecoverUnreadable;
+    }
+
+    LPWSTR answer = nullptr;
+    const HRESULT hr =
+        ::DMProcessConfigXML(reinterpret_cast<LPCWSTR>(text.data()), CFGFLAG_PROCESS, &answer);
+    delete[] answer;
+    // Kept for a later attempt.
+    if (hr != S_OK) return kRecoverRejected;
+
+    kx::UniqueKey agent;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServerAgentKey, 0, KEY_READ, agent.Receive()) ==
+        ERROR_SUCCESS)
+        ::RegFlushKey(agent.Get());
+    ::DeleteFileW(path.c_str());
+    return kRecoverDone;
+}
+
+int KxConfig::GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
+                          unsigned char* second, unsigned long& secondLength,
+                          unsigned char& flag) {
+    std::wstring path;
+    if (!AppFilePath(kKeyFile, path)) return 0;
+    kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;
+    if (!ReadComponent(file.Get(), first, firstLength, firstLength)) return 0;
+    if (!ReadComponent(file.Get(), second, secondLength, secondLength)) return 0;
+    // A file that ends after the second component carries no flag.
+    unsigned char stored = 0;
+    flag = ReadExactly(file.Get(), &stored, sizeof stored) ? stored : 0;
+    return 1;
+}
+
+int KxConfig::SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
+                          unsigned char* second, unsigned long& secondLength) {
+    // Checked before the file is opened, so a bad argument never truncates a good key file.
+    if (!UsableComponent(first, firstLength) || !UsableComponent(second, secondLength)) return 0;
+    std::wstring path;
+    if (!AppFilePath(kKeyFile, path)) return 0;
+    kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return 0;
+    const DWORD l1 = firstLength;
+    const DWORD l2 = secondLength;
+    const bool written = WriteExactly(file.Get(), &l1, sizeof l1) &&
+                         WriteExactly(file.Get(), first, l1) &&
+                         WriteExactly(file.Get(), &l2, sizeof l2) &&
+                         WriteExactly(file.Get(), second, l2) &&
+                         WriteExactly(file.Get(), &kKeyFlag, sizeof kKeyFlag);
+    return written ? 1 : 0;
+}
+
+KXSTATUS KxConfig::GetConfigURL(wchar_t* url, unsigned long length, bool /*unused*/) {
+    return Read(kConfigUrl, url, length);
+}
