@@ -43,19 +43,13 @@ protected:
     void StageHookLoader() {
         ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
         ::CreateDirectoryW(kSystemDir, nullptr);
-        ASSERT_TRUE(::CopyFileW(Sibling(L"KxHookLoader.exe").c_str(),
+        ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"KxHookLoader.exe").c_str(),
                                 (std::wstring(kSystemDir) + L"\\KxHookLoader.exe").c_str(), FALSE));
         const std::wstring dir = kSystemDir;
         RawSetValue(kProductKey, L"WinPath", REG_SZ, dir.c_str(),
                     static_cast<DWORD>((dir.size() + 1) * 2));
     }
 
-    static std::wstring Sibling(const wchar_t* file) {
-        wchar_t self[MAX_PATH];
-        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring path = self;
-        return path.substr(0, path.find_last_of(L'\\') + 1) + file;
-    }
 };
 
 std::wstring RecordedText(const wchar_t* key, const wchar_t* name) {
@@ -133,44 +127,14 @@ TEST_F(ProcessControlTest, AHookLoaderThatOutlastsTheWaitIsATimeOut) {
 
 // ---- Ending programs -----------------------------------------------------------------------
 
-class RunningCopy {
-public:
-    RunningCopy(const std::wstring& path) {
-        std::wstring commandLine = L"\"" + path + L"\" 60000";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        ok_ = ::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process_) != FALSE;
-        if (ok_) ::CloseHandle(process_.hThread);
-    }
-    ~RunningCopy() {
-        if (!ok_) return;
-        ::TerminateProcess(process_.hProcess, 0);
-        ::WaitForSingleObject(process_.hProcess, 5000);
-        ::CloseHandle(process_.hProcess);
-    }
-    bool Started() const { return ok_; }
-    // The exit code once ended within the time, or STILL_ACTIVE.
-    DWORD ExitCode(DWORD waitMs) const {
-        ::WaitForSingleObject(process_.hProcess, waitMs);
-        DWORD code = 0;
-        ::GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    bool ok_ = false;
-    PROCESS_INFORMATION process_{};
-};
-
 TEST_F(ProcessControlTest, KillProcessEndsEveryInstanceOfOnePathAndNoOther) {
     for (const wchar_t* dir : {L"\\kxtest", L"\\kxtest\\a", L"\\kxtest\\b"})
         ::CreateDirectoryW(dir, nullptr);
     for (const wchar_t* copy : {L"\\kxtest\\a\\app.exe", L"\\kxtest\\b\\app.exe"})
-        ASSERT_TRUE(::CopyFileW(Sibling(L"kxtest_sleeper.exe").c_str(), copy, FALSE));
-    RunningCopy first(L"\\kxtest\\a\\app.exe");
-    RunningCopy second(L"\\kxtest\\a\\app.exe");
-    RunningCopy other(L"\\kxtest\\b\\app.exe");
+        ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), copy, FALSE));
+    kxtest::RunningProgram first(L"\\kxtest\\a\\app.exe");
+    kxtest::RunningProgram second(L"\\kxtest\\a\\app.exe");
+    kxtest::RunningProgram other(L"\\kxtest\\b\\app.exe");
     ASSERT_TRUE(first.Started() && second.Started() && other.Started());
 
     EXPECT_EQ(KxConfig::KillProcess(0, L"\\KXTEST\\A\\APP.EXE", L"\\kxtest\\a\\app.exe",
@@ -183,10 +147,10 @@ TEST_F(ProcessControlTest, KillProcessEndsEveryInstanceOfOnePathAndNoOther) {
 
 TEST_F(ProcessControlTest, KillProcessJoinsNamesWithTheSelectedDirectory) {
     StageHookLoader();  // WinPath = \kxtest\sys
-    ASSERT_TRUE(::CopyFileW(Sibling(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\sys\\a.exe", FALSE));
-    ASSERT_TRUE(::CopyFileW(Sibling(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\sys\\b.exe", FALSE));
-    RunningCopy a(L"\\kxtest\\sys\\a.exe");
-    RunningCopy b(L"\\kxtest\\sys\\b.exe");
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\sys\\a.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\sys\\b.exe", FALSE));
+    kxtest::RunningProgram a(L"\\kxtest\\sys\\a.exe");
+    kxtest::RunningProgram b(L"\\kxtest\\sys\\b.exe");
     ASSERT_TRUE(a.Started() && b.Started());
     EXPECT_EQ(KxConfig::KillProcess(KX_DIR_SYSTEM, L"a.exe", L"b.exe", L"a.exe",
                                     static_cast<const wchar_t*>(nullptr)),

@@ -44,20 +44,13 @@ void SetNumber(const wchar_t* name, DWORD value) {
     RawSetValue(kProductKey, name, REG_DWORD, &value, sizeof value);
 }
 
-std::wstring Sibling(const wchar_t* file) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + file;
-}
-
 bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // A program the pattern knows by its digest, placed at `path`.
 void PlaceKnownProgram(const std::wstring& path) {
-    ASSERT_TRUE(::CopyFileW(Sibling(L"kxtest_sleeper.exe").c_str(), path.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path.c_str(), FALSE));
     const unsigned char* digest = MD5File(reinterpret_cast<const unsigned short*>(path.c_str()));
     ASSERT_NE(digest, nullptr);
     char hex[33];
@@ -65,42 +58,13 @@ void PlaceKnownProgram(const std::wstring& path) {
     kxtest::WritePattern(std::string("version 100\nmd5 ") + hex + " Trojan.Dropper\n");
 }
 
-class Running {
-public:
-    explicit Running(const std::wstring& path) {
-        std::wstring commandLine = L"\"" + path + L"\" 60000";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        started_ = ::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                                    nullptr, nullptr, &startup, &process_) != FALSE;
-        if (started_) ::CloseHandle(process_.hThread);
-    }
-    ~Running() {
-        if (!started_) return;
-        ::TerminateProcess(process_.hProcess, 0);
-        ::WaitForSingleObject(process_.hProcess, 5000);
-        ::CloseHandle(process_.hProcess);
-    }
-    bool Started() const { return started_; }
-    DWORD ExitCode(DWORD waitMs) const {
-        ::WaitForSingleObject(process_.hProcess, waitMs);
-        DWORD code = 0;
-        ::GetExitCodeProcess(process_.hProcess, &code);
-        return code;
-    }
-
-private:
-    bool started_ = false;
-    PROCESS_INFORMATION process_{};
-};
-
 // ---- The road ------------------------------------------------------------------------------
 
 TEST_F(StartupScanTest, ARunningInfectedProgramIsEndedAndQuarantined) {
     SetText(L"StartupPath", kStartup);
     const std::wstring program = std::wstring(kStartup) + L"\\evil.exe";
     PlaceKnownProgram(program);
-    Running running(program);
+    kxtest::RunningProgram running(program);
     ASSERT_TRUE(running.Started());
 
     EXPECT_EQ(KxConfig::IsInStartup(program.c_str()), 0);
@@ -122,7 +86,7 @@ TEST_F(StartupScanTest, AnInfectedTargetBehindAShortcutIsCaught) {
     std::wstring shortcut = std::wstring(kStartup) + L"\\evil.lnk";
     std::wstring targetCopy = target;
     ASSERT_TRUE(::SHCreateShortcut(&shortcut[0], &targetCopy[0]));
-    Running running(target);
+    kxtest::RunningProgram running(target);
     ASSERT_TRUE(running.Started());
 
     EXPECT_EQ(KxConfig::IsInStartup(shortcut.c_str()), 0);

@@ -346,28 +346,19 @@ TEST_F(KxServiceTest, RestoreByQuarantineTimePicksThatEntry) {
 }
 
 TEST_F(KxServiceTest, ARunningProgramIsInUse) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring helper = self;
-    helper = helper.substr(0, helper.find_last_of(L'\\') + 1) + L"kxtest_sleeper.exe";
+    const std::wstring helper = kxtest::SiblingPath(L"kxtest_sleeper.exe");
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     const std::wstring busy = std::wstring(kxtest::kScratchDir) + L"\\busy.exe";
     ASSERT_TRUE(::CopyFileW(helper.c_str(), busy.c_str(), FALSE));
 
-    std::wstring commandLine = L"busy.exe 20000";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(::CreateProcessW(busy.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                 nullptr, &startup, &process));
+    {
+        kxtest::RunningProgram running(busy);
+        ASSERT_TRUE(running.Started());
+        KxService service;
+        EXPECT_EQ(service.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 3);
+        EXPECT_NE(::GetFileAttributesW(busy.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
     KxService service;
-    EXPECT_EQ(service.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 3);
-    EXPECT_NE(::GetFileAttributesW(busy.c_str()), INVALID_FILE_ATTRIBUTES);
-
-    ::TerminateProcess(process.hProcess, 0);
-    ::WaitForSingleObject(process.hProcess, 10000);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
     EXPECT_EQ(service.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 0) << "free once it ended";
 }
 

@@ -22,13 +22,6 @@ class ServiceReliabilityTest : public kxtest::ServiceTest {};
 
 wchar_t kInstance[] = L"SAV0:";
 
-std::wstring Sibling(const wchar_t* program) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + program;
-}
-
 TEST_F(ServiceReliabilityTest, FourProcessesOfTwoHundredRequestsAllGetTheirAnswers) {
     kxtest::WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
     MakeScratchFile(L"clean.txt", "hello");
@@ -40,7 +33,7 @@ TEST_F(ServiceReliabilityTest, FourProcessesOfTwoHundredRequestsAllGetTheirAnswe
     const std::wstring eventName = L"kxtest-service-go-" + std::to_wstring(::GetCurrentProcessId());
     HANDLE go = ::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
     ASSERT_NE(go, nullptr);
-    const std::wstring helper = Sibling(L"kxtest_servicehelper.exe");
+    const std::wstring helper = kxtest::SiblingPath(L"kxtest_servicehelper.exe");
     std::vector<PROCESS_INFORMATION> clients;
     for (int i = 0; i < 4; ++i) {
         std::wstring commandLine = L"\"" + helper + L"\" client 200 " + eventName;

@@ -176,6 +176,29 @@ std::wstring SiblingPath(const wchar_t* fileName) {
     return path.substr(0, path.find_last_of(L'\\') + 1) + fileName;
 }
 
+RunningProgram::RunningProgram(const std::wstring& path) {
+    std::wstring commandLine = L"\"" + path + L"\" 60000";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    started_ = ::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                nullptr, &startup, &process_) != FALSE;
+    if (started_) ::CloseHandle(process_.hThread);
+}
+
+RunningProgram::~RunningProgram() {
+    if (!started_) return;
+    ::TerminateProcess(process_.hProcess, 0);
+    ::WaitForSingleObject(process_.hProcess, 5000);
+    ::CloseHandle(process_.hProcess);
+}
+
+DWORD RunningProgram::ExitCode(DWORD waitMs) const {
+    ::WaitForSingleObject(process_.hProcess, waitMs);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+}
+
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content) {
     ::CreateDirectoryW(kScratchDir, nullptr);
     const std::wstring path = std::wstring(kScratchDir) + L"\\" + name;

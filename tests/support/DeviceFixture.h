@@ -74,6 +74,24 @@ DWORD ProfileNumber(const wchar_t* name, DWORD fallback);
 // The path of a program built beside the running test executable.
 std::wstring SiblingPath(const wchar_t* fileName);
 
+// A program started for a test (kxtest_sleeper.exe or a copy of it: it runs for a minute),
+// ended and waited for when the object goes.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::wstring& path);
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    bool Started() const { return started_; }
+    // The exit code once it ended within `waitMs`, else STILL_ACTIVE.
+    DWORD ExitCode(DWORD waitMs) const;
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION process_{};
+};
+
 // Creates a file holding `content` (and its folder), returning its device path.
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content = "x");
 

@@ -13,13 +13,6 @@ class KxctlProcessTest : public kxtest::DeviceTest {};
 
 bool Has(const KxctlRun& r, const char* text) { return r.output.find(text) != std::string::npos; }
 
-std::wstring Sibling(const wchar_t* file) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + file;
-}
-
 std::wstring Recorded(const wchar_t* name) {
     DWORD type = 0;
     std::string bytes;
@@ -40,7 +33,7 @@ TEST_F(KxctlProcessTest, RealTimeAndWapPushGoThroughTheHookLoader) {
     r = RunKxctl(L"wappush off");
     EXPECT_TRUE(Has(r, "0x1D0000")) << r.output;
 
-    ASSERT_TRUE(::CopyFileW(Sibling(L"KxHookLoader.exe").c_str(), L"\\kxtest\\KxHookLoader.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"KxHookLoader.exe").c_str(), L"\\kxtest\\KxHookLoader.exe", FALSE));
     r = RunKxctl(L"realtime on --wait");
     EXPECT_EQ(r.exitCode, 0u) << r.output;
     EXPECT_EQ(Recorded(L"LastCommandLine"), L"ENABLE_REALTIME");

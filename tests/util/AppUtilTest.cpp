@@ -26,17 +26,10 @@ void StoreText(const wchar_t* name, const std::wstring& text) {
     RawSetValue(kProductKey, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
 }
 
-std::wstring Sibling(const wchar_t* file) {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1) + file;
-}
-
 // The test module, loaded for its resources.
 class ResourceModule {
 public:
-    ResourceModule() : module_(::LoadLibraryExW(Sibling(L"kxtest_resmodule.dll").c_str(), nullptr,
+    ResourceModule() : module_(::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(), nullptr,
                                                 LOAD_LIBRARY_AS_DATAFILE)) {}
     ~ResourceModule() {
         if (module_ != nullptr) ::FreeLibrary(module_);
@@ -87,7 +80,7 @@ TEST_F(AppUtilTest, SpecialFoldersAreTheDevicesOwn) {
 
 TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    ASSERT_TRUE(::CopyFileW(Sibling(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\nap.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\nap.exe", FALSE));
     StoreText(L"WinPath", L"\\kxtest");
 
     EXPECT_NE(RunApp(U(L"nap.exe"), U(L"nap.exe 10"), 10000, KX_DIR_SYSTEM), 0);
@@ -100,11 +93,11 @@ TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
 }
 
 TEST_F(AppUtilTest, ProductVersionComesFromTheVersionResource) {
-    const std::wstring module = Sibling(L"kxtest_resmodule.dll");
+    const std::wstring module = kxtest::SiblingPath(L"kxtest_resmodule.dll");
     const auto version = GetAFileVersion(U(module.c_str()));
     EXPECT_EQ(version.first, 0x20000ul) << "the product version, not the file version 9.8.7.6";
     EXPECT_EQ(version.second, 0x103FDul);
-    const auto none = GetAFileVersion(U(Sibling(L"kxtest_sleeper.exe").c_str()));
+    const auto none = GetAFileVersion(U(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str()));
     EXPECT_EQ(none.first, 0ul);
     EXPECT_EQ(none.second, 0ul);
     EXPECT_EQ(GetAFileVersion(U(L"\\kxtest\\absent.dll")).first, 0ul);

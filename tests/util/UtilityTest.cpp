@@ -15,13 +15,6 @@ const unsigned short* U(const std::wstring& text) {
     return reinterpret_cast<const unsigned short*>(text.c_str());
 }
 
-std::wstring ExeDir() {
-    wchar_t self[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path = self;
-    return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 // A name no other test or process uses.
 std::wstring UniqueName(const wchar_t* what) {
     static int serial = 0;
@@ -170,7 +163,7 @@ TEST(MutexLock, WaitingConstructorBlocksUntilTheOwnerIsDestroyed) {
 
 HANDLE StartHolder(const std::wstring& mutex, int wait, const std::wstring& ready,
                    const std::wstring& release) {
-    std::wstring command = L"\"" + ExeDir() + L"kxtest_mutexholder.exe\" " + mutex + L" " +
+    std::wstring command = L"\"" + kxtest::SiblingPath(L"") + L"kxtest_mutexholder.exe\" " + mutex + L" " +
                            std::to_wstring(wait) + L" " + ready + L" " + release;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -240,7 +233,7 @@ protected:
         ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
         ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
         const std::wstring target = std::wstring(kAppDir) + L"\\" + kAppOnlyProbe;
-        ASSERT_TRUE(::CopyFileW((ExeDir() + kProbe).c_str(), target.c_str(), FALSE));
+        ASSERT_TRUE(::CopyFileW((kxtest::SiblingPath(L"") + kProbe).c_str(), target.c_str(), FALSE));
     }
 };
 
