@@ -225,6 +225,18 @@ KXSTATUS GetStartupDirectory(wchar_t* dir, unsigned long n) {
     return KxConfig::GetStartupDir(dir, static_cast<int>(n));
 }
 
+Shown ShowLastPattern() {
+    // The getter normalises the buffer whatever the read reports: start from an empty text.
+    wchar_t text[kTextChars] = {};
+    return KxConfig::GetLastPattern(text, kTextChars) == KX_OK
+               ? Stored(L"\"" + std::wstring(text) + L"\" (as the product reads it)")
+               : NotStored();
+}
+
+Shown ShowMgiValid() {
+    return Stored(std::to_wstring(KxConfig::GetMgiValidSimple()) + L" (as the product reads it)");
+}
+
 // Settings the library writes but offers no getter for.
 Shown WriteOnly() { return {false, L"(written only; the library offers no getter)"}; }
 
@@ -277,7 +289,7 @@ const Setting kSettings[] = {
      SetNumber<KxConfig::SetWapPushLevel>, nullptr},
     {L"ROMFileSleep", kNum, ShowNumber<KxConfig::GetRomFileSleepTime>,
      SetNumber<KxConfig::SetRomFileSleepTime>, nullptr},
-    {L"LastPatternFilename", kText, WriteOnly, SetText<Writable<KxConfig::SetLastPattern>>,
+    {L"LastPatternFilename", kText, ShowLastPattern, SetText<Writable<KxConfig::SetLastPattern>>,
      nullptr},
     {L"DebugLog", kNum, ShowNumber<KxConfig::GetDebugLogFlag>,
      SetNumber<KxConfig::SetDebugLogFlag>, nullptr},
@@ -307,7 +319,7 @@ const Setting kSettings[] = {
      nullptr},
     {L"PromptWhenConnectByWireless", kNum, ShowNumber<KxConfig::GetPromptWhenConnectByWireless>,
      SetNumber<KxConfig::SetPromptWhenConnectByWireless>, nullptr},
-    {L"IsMgiValid", kNum, WriteOnly, SetNumber<KxConfig::SetMgiValid>, nullptr},
+    {L"IsMgiValid", kNum, ShowMgiValid, SetNumber<KxConfig::SetMgiValid>, nullptr},
     {L"MgiUploadIdleTime", L"milliseconds", ShowNumber<KxConfig::GetMgiUploadIdleTime>,
      SetNumber<KxConfig::SetMgiUploadIdleTime>, nullptr},
     {L"UpdateReceivePrompt", kNum, ShowNumber<KxConfig::GetUpdateRecievePrompt>,
