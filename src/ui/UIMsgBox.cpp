@@ -41,28 +41,44 @@ bool LoadAndFormat(HINSTANCE module, UINT titleId, UINT formatId, va_list args, 
     return FormatBody(body, format, args) > 0;
 }
 
+// Shortens a body too long for the small screen: its head, "..." and its last characters.
+std::wstring Trimmed(const wchar_t* body, UINT style) {
+    // A plain OK box leaves more room for text than one with a row of buttons.
+    int limit = (style & 0x0F) == 0 ? 256 : 200;
+    if (IsWideMode()) limit -= 20;
+    const std::wstring whole(body);
+    if (static_cast<int>(whole.size()) < limit) return whole;
+    return whole.substr(0, static_cast<size_t>(limit - kTailChars)) + kEllipsis +
+           whole.substr(whole.size() - kTailChars);
+}
+
+// The forms with identifiers: texts from `module` (the resource module when null).
+int ShowLoaded(HWND owner, HINSTANCE module, UINT titleId, UINT formatId, UINT style, bool trim,
+               va_list args) {
+    wchar_t title[kTitleChars], body[kBodyChars];
+    if (!LoadAndFormat(module, titleId, formatId, args, title, body)) return 0;
+    const std::wstring shown = trim ? Trimmed(body, style) : std::wstring(body);
+    return ::MessageBoxW(owner, shown.c_str(), titleId != 0 ? title : nullptr, style);
+}
+
 }  // namespace
 
 int UI_MsgBox(HWND owner, UINT titleId, UINT formatId, UINT style, ...) {
-    wchar_t title[kTitleChars], body[kBodyChars];
     va_list args;
     va_start(args, style);
-    const bool show = LoadAndFormat(nullptr, titleId, formatId, args, title, body);
+    const int result = ShowLoaded(owner, nullptr, titleId, formatId, style, false, args);
     va_end(args);
-    if (!show) return 0;
-    return ::MessageBoxW(owner, body, titleId != 0 ? title : nullptr, style);
+    return result;
 }
 
 int UI_MsgBox(HWND owner, HINSTANCE instance, UINT titleId, UINT formatId, UINT style, ...) {
     // As for LoadStringW, a null instance is the executable itself.
     if (instance == nullptr) instance = ::GetModuleHandleW(nullptr);
-    wchar_t title[kTitleChars], body[kBodyChars];
     va_list args;
     va_start(args, style);
-    const bool show = LoadAndFormat(instance, titleId, formatId, args, title, body);
+    const int result = ShowLoaded(owner, instance, titleId, formatId, style, false, args);
     va_end(args);
-    if (!show) return 0;
-    return ::MessageBoxW(owner, body, titleId != 0 ? title : nullptr, style);
+    return result;
 }
 
 int UI_MsgBox(HWND owner, LPCWSTR title, LPCWSTR format, UINT style, ...) {
@@ -76,23 +92,11 @@ int UI_MsgBox(HWND owner, LPCWSTR title, LPCWSTR format, UINT style, ...) {
 }
 
 int UI_Trim_MsgBox(HWND owner, UINT titleId, UINT formatId, UINT style, ...) {
-    wchar_t title[kTitleChars], body[kBodyChars];
     va_list args;
     va_start(args, style);
-    const bool show = LoadAndFormat(nullptr, titleId, formatId, args, title, body);
+    const int result = ShowLoaded(owner, nullptr, titleId, formatId, style, true, args);
     va_end(args);
-    if (!show) return 0;
-
-    // A plain OK box leaves more room for text than one with a row of buttons.
-    int limit = (style & 0x0F) == 0 ? 256 : 200;
-    if (IsWideMode()) limit -= 20;
-    const std::wstring whole(body);
-    std::wstring shown = whole;
-    if (static_cast<int>(whole.size()) >= limit) {
-        shown = whole.substr(0, static_cast<size_t>(limit - kTailChars)) + kEllipsis +
-                whole.substr(whole.size() - kTailChars);
-    }
-    return ::MessageBoxW(owner, shown.c_str(), titleId != 0 ? title : nullptr, style);
+    return result;
 }
 
 void UI_AddStringToLB(HWND listBox, ...) {

@@ -6,7 +6,6 @@
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
-#include <string>
 #include <vector>
 
 namespace {

@@ -62,11 +62,14 @@ TEST_F(MenuBarTest, CreatedFromTheDeviceResourceAndFound) {
     EXPECT_EQ(::SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 2);
     EXPECT_EQ(KeyLabel(bar, IDM_DONE), L"Done");
     EXPECT_EQ(KeyLabel(bar, IDM_MENU), L"Menu");
-    // The bar lies right under the dialog's client area, as wide as it.
+    // The bar lies right under the dialog's client area, across the work area.
     const RECT client = kxtest::ScreenClientRect(dialog.hwnd());
     const RECT at = kxtest::WindowRect(bar);
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     EXPECT_EQ(at.top, client.bottom);
-    EXPECT_EQ(at.right - at.left, client.right - client.left);
+    EXPECT_EQ(at.left, work.left);
+    EXPECT_EQ(at.right, work.right);
 
     HMENU popup = reinterpret_cast<HMENU>(::SendMessageW(bar, SHCMBM_GETSUBMENU, 0, IDM_MENU));
     ASSERT_NE(popup, nullptr);

@@ -146,16 +146,18 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* pmbi) {
 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
-    RECT client{};
+    RECT client{}, work{};
     ::GetClientRect(pmbi->hwndParent, &client);
     ::MapWindowPoints(pmbi->hwndParent, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    const int width = client.right - client.left;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    // The bar spans the screen's work area, whatever the dialog's own width.
+    const int width = work.right - work.left;
     // A pop-up window owned by the dialog: it is destroyed with the dialog, and the toolbar sends
     // its commands to the window given as parent at creation.
     const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | TBSTYLE_FLAT | CCS_NORESIZE |
                         CCS_NOPARENTALIGN | CCS_NODIVIDER |
                         ((pmbi->dwFlags & SHCMBF_HIDDEN) ? 0 : WS_VISIBLE);
-    HWND bar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style, client.left, client.bottom,
+    HWND bar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style, work.left, client.bottom,
                                  width, kBarHeight, pmbi->hwndParent, nullptr,
                                  ::GetModuleHandleW(nullptr), nullptr);
     if (bar == nullptr) {

@@ -449,8 +449,8 @@ typedef struct tagSHMENUBARINFO {
 //  - SHCMBF_HMENU: `nToolBarId` names a menu resource; each top-level item becomes a soft key
 //    with the item's identifier and text, carrying the item's pop-up when it has one.
 //  - SHCMBF_EMPTYBAR: a bar without buttons.
-// The bar sits right under the dialog's client area, as wide as it; SHCMBF_HIDDEN leaves it
-// hidden. FALSE with ERROR_INVALID_PARAMETER for a null record or parent, ERROR_RESOURCE_NAME_
+// The bar sits right under the dialog's client area, as wide as the work area; SHCMBF_HIDDEN
+// leaves it hidden. FALSE with ERROR_INVALID_PARAMETER for a null record or parent, ERROR_RESOURCE_NAME_
 // NOT_FOUND for a missing or malformed resource.
 BOOL SHCreateMenuBar(SHMENUBARINFO* pmbi);
 
