@@ -30,3 +30,10 @@
 #define GetVersionExW DeviceGetVersionExW
 #define SystemParametersInfoW DeviceSystemParametersInfoW
 #define GetAdaptersInfo DeviceGetAdaptersInfo
+
+// The handset's screen and window manager: its screen size and orientation, and the device's
+// request to bring a window's last active pop-up forward.
+#undef ChangeDisplaySettingsEx
+#define GetSystemMetrics DeviceGetSystemMetrics
+#define ChangeDisplaySettingsEx DeviceChangeDisplaySettingsExW
+#define SetForegroundWindow DeviceSetForegroundWindow

@@ -41,6 +41,9 @@ inline constexpr wchar_t kAdapters[] = L"Adapters";
 inline constexpr wchar_t kAdapterListError[] = L"AdapterListError";
 inline constexpr wchar_t kConnectResult[] = L"ConnectResult";
 // Written by the connection manager: connections held and released, and the last request.
+// The screen in pixels (portrait or landscape as staged); turned by an orientation change.
+inline constexpr wchar_t kScreenWidth[] = L"ScreenWidth";
+inline constexpr wchar_t kScreenHeight[] = L"ScreenHeight";
 inline constexpr wchar_t kConnectionsHeld[] = L"ConnectionsHeld";
 inline constexpr wchar_t kConnectionsReleased[] = L"ConnectionsReleased";
 inline constexpr wchar_t kLastRequest[] = L"LastConnectionRequest";

@@ -456,3 +456,81 @@ HRESULT DMProcessConfigXML(LPCWSTR pszWXMLin, DWORD dwFlags, LPWSTR* ppszwXMLout
 #ifdef __cplusplus
 }
 #endif
+
+// ---- Menu bar (soft keys) and screen ----------------------------------------------------------
+//
+// A dialog's menu bar is a toolbar owned by the dialog: each button is a soft key, and a button
+// may carry a pop-up menu, shown when the key is pressed. Commands of keys and menu items reach
+// the dialog as WM_COMMAND. The bar is destroyed with its dialog.
+
+#include <commctrl.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define SHCMBF_EMPTYBAR 0x0001
+#define SHCMBF_HIDDEN 0x0002
+#define SHCMBF_HIDESIPBUTTON 0x0004
+#define SHCMBF_COLORBK 0x0008
+#define SHCMBF_HMENU 0x0010
+
+#define SHCMBM_SETSUBMENU (WM_USER + 400)
+#define SHCMBM_GETSUBMENU (WM_USER + 401)
+#define SHCMBM_GETMENU (WM_USER + 402)
+
+#define NOMENU 0xFFFF
+#ifndef I_IMAGENONE
+#define I_IMAGENONE (-2)
+#endif
+
+// 36 bytes on the device's 32-bit processor; the handles make it larger here, so callers set
+// cbSize from sizeof.
+typedef struct tagSHMENUBARINFO {
+    DWORD cbSize;
+    HWND hwndParent;
+    DWORD dwFlags;
+    UINT nToolBarId;
+    HINSTANCE hInstRes;
+    int nBmpId;
+    int cBmpImages;
+    HWND hwndMB;
+    COLORREF clrBk;
+} SHMENUBARINFO, *PSHMENUBARINFO;
+
+// Creates the menu bar of `pmbi->hwndParent` and stores it in `hwndMB`; a window has at most
+// one, and a second call replaces the first.
+//  - Default: `nToolBarId` names an RCDATA resource of `hInstRes` laid out as on the device:
+//    WORD menu identifier (0 for none), WORD button count, then per button seven WORDs: image
+//    (I_IMAGENONE), command, state, style, string identifier of the label (in `hInstRes`), 0,
+//    index of the button's pop-up in the menu or NOMENU.
+//  - SHCMBF_HMENU: `nToolBarId` names a menu resource; each top-level item becomes a soft key
+//    with the item's identifier and text, carrying the item's pop-up when it has one.
+//  - SHCMBF_EMPTYBAR: a bar without buttons.
+// The bar sits right under the dialog's client area, as wide as the work area; SHCMBF_HIDDEN
+// leaves it hidden. FALSE with ERROR_INVALID_PARAMETER for a null record or parent, ERROR_RESOURCE_NAME_
+// NOT_FOUND for a missing or malformed resource.
+BOOL SHCreateMenuBar(SHMENUBARINFO* pmbi);
+
+// The menu bar of `hwnd`, or null when it has none.
+HWND SHFindMenuBar(HWND hwnd);
+
+// The screen as the staged handset has it: SM_CXSCREEN and SM_CYSCREEN come from the profile's
+// "ScreenWidth" and "ScreenHeight" when both are staged; every other metric is the desktop's.
+int WINAPI DeviceGetSystemMetrics(int nIndex);
+// With a staged screen, a DM_DISPLAYORIENTATION request turns it (DMDO_0 and DMDO_180 give the
+// portrait screen, DMDO_90 and DMDO_270 the landscape one) and answers DISP_CHANGE_SUCCESSFUL;
+// without one the desktop answers.
+LONG WINAPI DeviceChangeDisplaySettingsExW(LPCWSTR lpszDeviceName, LPDEVMODEW lpDevMode,
+                                           HWND hwnd, DWORD dwflags, LPVOID lParam);
+// A window handle with its lowest bit set asks for the window's last active pop-up to be
+// brought forward, as on the device; a plain handle is brought forward itself.
+BOOL WINAPI DeviceSetForegroundWindow(HWND hWnd);
+
+// The device's dialogs have the window class "Dialog". A program whose dialog templates name
+// that class (CLASS "Dialog") registers it once for its instance; 0 on failure.
+ATOM WinceRegisterDialogClass(HINSTANCE hInstance);
+
+#ifdef __cplusplus
+}
+#endif
