@@ -1,6 +1,7 @@
 #include "Quarantine.h"
 
 #include "ServiceFiles.h"
+#include "Utf8.h"
 
 #include <tlhelp32.h>
 
@@ -31,28 +32,11 @@ bool Exists(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-std::string Utf8(const std::wstring& text) {
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                            nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], bytes,
-                          nullptr, nullptr);
-    return out;
-}
-
-std::wstring Wide(const std::string& text) {
-    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                            nullptr, 0);
-    std::wstring out(static_cast<size_t>(chars), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], chars);
-    return out;
-}
-
 // Writes the record through to the disk before it counts: a record names a file that is there.
 bool WriteRecord(const std::wstring& file, const Entry& entry) {
     char time[24];
     std::snprintf(time, sizeof time, "%016llx", static_cast<unsigned long long>(entry.time));
-    const std::string text = "path=" + Utf8(entry.path) + "\nvirus=" + Utf8(entry.virus) +
+    const std::string text = "path=" + ToUtf8(entry.path) + "\nvirus=" + ToUtf8(entry.virus) +
                              "\ntime=" + time + "\n";
     HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
@@ -79,8 +63,8 @@ bool ReadRecord(const std::wstring& file, Entry* entry) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         const std::string line = text.substr(start, end - start);
-        if (line.rfind("path=", 0) == 0) entry->path = Wide(line.substr(5));
-        if (line.rfind("virus=", 0) == 0) entry->virus = Wide(line.substr(6));
+        if (line.rfind("path=", 0) == 0) entry->path = FromUtf8(line.substr(5));
+        if (line.rfind("virus=", 0) == 0) entry->virus = FromUtf8(line.substr(6));
         if (line.rfind("time=", 0) == 0) entry->time = std::strtoull(line.c_str() + 5, nullptr, 16);
         start = end + 1;
     }

@@ -6,6 +6,7 @@
 #include "Scanner.h"
 #include "ServiceFiles.h"
 #include "ServiceTestHooks.h"
+#include "Utf8.h"
 
 #include <kxcommon/ScanRecords.h>
 
@@ -67,12 +68,7 @@ void AppendToLog(const std::wstring& line) {
     HANDLE log = ::CreateFileW(kServiceLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
-    const std::wstring text = line + L"\r\n";
-    const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                            nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], bytes,
-                          nullptr, nullptr);
+    const std::string utf8 = ToUtf8(line + L"\r\n");
     DWORD written = 0;
     ::WriteFile(log, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
     ::CloseHandle(log);

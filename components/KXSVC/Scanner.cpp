@@ -1,6 +1,7 @@
 #include "Scanner.h"
 
 #include "ServiceFiles.h"
+#include "Utf8.h"
 
 #include <wincrypt.h>
 
@@ -74,14 +75,6 @@ std::string Md5Hex(HCRYPTPROV provider, HANDLE file, std::string* head) {
     return hex;
 }
 
-std::wstring Widen(const std::string& utf8) {
-    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                            nullptr, 0);
-    std::wstring text(static_cast<size_t>(chars), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], chars);
-    return text;
-}
-
 std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -126,13 +119,13 @@ void Scanner::Refresh() {
             words >> pattern_;
         } else if (keyword == "engine") {
             std::string engine;
-            if (words >> engine) engine_ = Widen(engine).substr(0, kEngineChars);
+            if (words >> engine) engine_ = FromUtf8(engine).substr(0, kEngineChars);
         } else if (keyword == "md5") {
             std::string digest, name;
             words >> digest;
             std::getline(words >> std::ws, name);
             while (!name.empty() && (name.back() == '\r' || name.back() == ' ')) name.pop_back();
-            if (digest.size() == 32 && !name.empty()) entries_.push_back({Lower(digest), Widen(name)});
+            if (digest.size() == 32 && !name.empty()) entries_.push_back({Lower(digest), FromUtf8(name)});
         }
     }
     loadedWrite_ = info.ftLastWriteTime;
