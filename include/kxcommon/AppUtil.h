@@ -29,7 +29,8 @@ KXCOMMON_API void GetOurPath(int selector, unsigned short* path);
 KXCOMMON_API void GetSpecialPath(int csidl, unsigned short* path);
 
 // Starts the program (in the selected directory) with `commandLine` and waits up to `waitMs`
-// (0xFFFFFFFF: until it ends). Nonzero when it was started; a path over 259 characters is not.
+// (0xFFFFFFFF: until it ends). Nonzero when it was started; a path over 259 characters is not,
+// nor a program of the system or application directory while that directory is not known.
 KXCOMMON_API int RunApp(const unsigned short* program, const unsigned short* commandLine,
                         unsigned long waitMs, int selector);
 

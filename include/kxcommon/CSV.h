@@ -12,14 +12,15 @@ class KXCOMMON_API CSV {
 public:
     // Splits `text` (terminated; null gives no fields). Consecutive separators give empty
     // fields and a leading separator an empty first field; a trailing separator adds no empty
-    // last field, and an empty text gives none. Fields are stored untrimmed.
+    // last field, and an empty text gives none. Fields are stored untrimmed. Without memory for
+    // the fields the record has none.
     CSV(const unsigned short* text, unsigned short separator);
 
     // Number of fields.
     int size() const;
     // A copy of field `index` (from 0), trimmed at both ends as HelpAPI::Str_TrimAll trims when
-    // `trim` is nonzero; the empty string for an index outside 0 .. size() - 1. The stored field
-    // is never changed.
+    // `trim` is nonzero; the empty string for an index outside 0 .. size() - 1 or without memory
+    // for the copy. The stored field is never changed.
     std::wstring get(int index, int trim) const;
     // The fields themselves, for the caller to read or change.
     std::vector<std::wstring>& Vector();

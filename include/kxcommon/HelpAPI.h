@@ -145,7 +145,7 @@ public:
     static int isIgnoreDllFile(const wchar_t* path);
     // True for the product's own files: "KxMain.exe" and "debug.log" in the application
     // directory, "KxMsgSvr.exe" and "KxAgent.exe" in the system directory. The list is made on
-    // the first call in a process and kept.
+    // the first call in a process and kept; a file whose directory is not known is in no list.
     static bool IsOurFile(const wchar_t* path);
     // 1 to skip the file, 0 to scan it. `checked` is 1 when the file could not be read, is
     // scanned, or is skipped for its type (with `checkType` nonzero the file-type choice

@@ -157,7 +157,9 @@ public:
     //
     // Directory getters hand back the directory ending in a backslash. A null buffer gives
     // KX_E_INVALIDARG; a missing value, or a directory that does not fit the buffer with its
-    // backslash, gives KX_E_REGISTRY and leaves the buffer empty.
+    // backslash, gives KX_E_REGISTRY and leaves the buffer empty. An empty setting gives 0 and
+    // the empty text: no directory is known, and the members that keep their files in the
+    // application directory then fail rather than look at the device root.
 
     // The application directory, read once per process and kept.
     static KXSTATUS GetAppDir(wchar_t* directory, unsigned long length);

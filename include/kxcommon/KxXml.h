@@ -31,7 +31,8 @@ public:
     KxXmlElement& operator=(const KxXmlElement& other);
     ~KxXmlElement();
 
-    // The attribute's value; the empty string when it is absent or empty. Values longer than
+    // The attribute's value; the empty string when it is absent or empty (or there is
+    // no memory for it). Values longer than
     // 1023 characters come back whole.
     std::wstring Attribute(unsigned short* name);
 

@@ -2,11 +2,11 @@
 // network adapters.
 #include "kxcommon/ConnMgr.h"
 
+#include "../internal/PlatformBuffer.h"
 #include "../internal/kxplatform.h"
 
 #include <cctype>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -62,13 +62,13 @@ int ConnMgr::GetConnectionType(const char* adapterName) {
 int ConnMgr::GetConnectionType() {
     ULONG size = 0;
     GetAdaptersInfo(nullptr, &size);
-    std::vector<BYTE> buffer(size, 0);
-    if (GetAdaptersInfo(buffer.empty() ? nullptr : reinterpret_cast<IP_ADAPTER_INFO*>(buffer.data()),
-                        &size) != ERROR_SUCCESS)
+    const kx::PlatformBuffer buffer(size);
+    if (!buffer ||
+        GetAdaptersInfo(size == 0 ? nullptr : buffer.As<IP_ADAPTER_INFO>(), &size) != ERROR_SUCCESS)
         return KX_CONNECTION_UNKNOWN;
     // Whole records only, in the order the list gives them.
     const size_t count = (size < buffer.size() ? size : buffer.size()) / sizeof(IP_ADAPTER_INFO);
-    const IP_ADAPTER_INFO* adapters = reinterpret_cast<const IP_ADAPTER_INFO*>(buffer.data());
+    const IP_ADAPTER_INFO* adapters = buffer.As<IP_ADAPTER_INFO>();
     for (size_t i = 0; i < count; ++i) {
         char name[sizeof adapters[i].AdapterName + 1] = {};
         std::memcpy(name, adapters[i].AdapterName, sizeof adapters[i].AdapterName);

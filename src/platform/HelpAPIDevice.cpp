@@ -3,11 +3,15 @@
 #include "kxcommon/HelpAPI.h"
 #include "kxcommon/KxConfig.h"
 
+#include "../internal/Boundary.h"
+#include "../internal/PlatformBuffer.h"
 #include "../internal/kxplatform.h"
 
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -76,6 +80,47 @@ std::wstring NormaliseSerial(const std::wstring& reported, bool cdma) {
     return decimal;
 }
 
+// A line's capabilities; false when the line cannot tell them. A telephony service without
+// memory leaves the search unanswered rather than the line unnamed.
+bool ReadCaps(HLINEAPP lineApp, DWORD device, DWORD version, LINEDEVCAPS* caps) {
+    const LONG error = lineGetDevCaps(lineApp, device, version, 0, caps);
+    if (error == static_cast<LONG>(LINEERR_NOMEM)) throw std::bad_alloc();
+    return error == 0;
+}
+
+// The line device of a name among `deviceCount` lines; when several carry the name the last
+// wins. Throws when there is no memory for a line's capabilities.
+struct Line {
+    unsigned long device = kNoLine;
+    unsigned long mediaModes = 0;
+    LINEEXTENSIONID extension{};
+};
+
+Line FindLine(HLINEAPP lineApp, DWORD deviceCount, DWORD apiVersion, const wchar_t* lineName) {
+    Line found;
+    for (DWORD device = 0; device < deviceCount; ++device) {
+        DWORD negotiated = 0;
+        LINEEXTENSIONID extension{};
+        if (lineNegotiateAPIVersion(lineApp, device, apiVersion, apiVersion, &negotiated,
+                                    &extension) != 0)
+            continue;
+        std::vector<BYTE> caps(kFixedDevCapsBytes);
+        reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwTotalSize = kFixedDevCapsBytes;
+        if (!ReadCaps(lineApp, device, negotiated, reinterpret_cast<LINEDEVCAPS*>(caps.data())))
+            continue;
+        const DWORD needed = reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwNeededSize;
+        if (needed > caps.size()) caps.assign(needed, 0);
+        LINEDEVCAPS* full = reinterpret_cast<LINEDEVCAPS*>(caps.data());
+        full->dwTotalSize = static_cast<DWORD>(caps.size());
+        if (!ReadCaps(lineApp, device, negotiated, full)) continue;
+        std::wstring name;
+        if (TextAt(caps, full->dwLineNameSize, full->dwLineNameOffset, &name) &&
+            name == lineName)
+            found = Line{device, full->dwMediaModes, extension};
+    }
+    return found;
+}
+
 // Owns what RadioVersionInfoCollect opens, releasing it on every way out.
 struct TelephonySession {
     HLINEAPP app = nullptr;
@@ -86,107 +131,7 @@ struct TelephonySession {
     }
 };
 
-}  // namespace
-
-RadioInfo::RadioInfo()
-    : hasPhone(1),
-      radioOff(0),
-      systemType(0),
-      registrationStatus(0),
-      equipmentState(0),
-      radioSupport(0) {}
-
-unsigned long HelpAPI::GetDeviceType() {
-    OSVERSIONINFOW version;
-    if (!ReadVersion(&version)) return KX_DEVICE_UNKNOWN;
-    if (version.dwPlatformId != VER_PLATFORM_WIN32_CE) return KX_DEVICE_NOT_CE;
-    wchar_t type[kPlatformTypeChars] = {};
-    bool smartphone = false;
-    if (!SystemParametersInfoW(SPI_GETPLATFORMTYPE, kPlatformTypeChars, type, 0)) {
-        // Some Smartphones refuse the query to unprivileged programs.
-        if (::GetLastError() != ERROR_ACCESS_DENIED) return KX_DEVICE_UNKNOWN;
-        smartphone = true;
-    }
-    type[kPlatformTypeChars - 1] = L'\0';
-    if (smartphone || ::lstrcmpiW(type, L"Smartphone") == 0) return SmartphoneKind(version);
-    if (::lstrcmpiW(type, L"PocketPC") == 0) return PocketPcKind(version);
-    return KX_DEVICE_OTHER_CE;
-}
-
-int HelpAPI::IsWM5() {
-    OSVERSIONINFOW version;
-    return ReadVersion(&version) && version.dwMajorVersion >= 5 ? 1 : 0;
-}
-
-bool HelpAPI::GetDeviceID(GUID* id) {
-    if (id == nullptr) return false;
-    std::memset(id, 0, sizeof *id);
-    DEVICE_ID probe{};
-    probe.dwSize = sizeof probe;
-    if (KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, &probe, sizeof probe, nullptr) ||
-        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER || probe.dwSize < sizeof probe)
-        return false;
-    const DWORD needed = probe.dwSize;
-    std::vector<BYTE> record(needed);
-    DEVICE_ID* answer = reinterpret_cast<DEVICE_ID*>(record.data());
-    answer->dwSize = needed;
-    if (!KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, answer, needed, nullptr) ||
-        ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
-        return false;
-    // Both parts must lie within what the device wrote.
-    const DEVICE_ID parts = *answer;
-    if (parts.dwPresetIDOffset > needed || parts.dwPresetIDBytes > needed - parts.dwPresetIDOffset ||
-        parts.dwPlatformIDOffset > needed ||
-        parts.dwPlatformIDBytes > needed - parts.dwPlatformIDOffset)
-        return false;
-    BYTE* out = reinterpret_cast<BYTE*>(id);
-    size_t used = 0;
-    const auto take = [&](DWORD offset, DWORD bytes) {
-        const size_t n = bytes < sizeof *id - used ? bytes : sizeof *id - used;
-        std::memcpy(out + used, record.data() + offset, n);
-        used += n;
-    };
-    take(parts.dwPresetIDOffset, parts.dwPresetIDBytes);
-    take(parts.dwPlatformIDOffset, parts.dwPlatformIDBytes);
-    return true;
-}
-
-unsigned long HelpAPI::GetTSPLineDeviceID(HLINEAPP lineApp, unsigned long deviceCount,
-                                          unsigned long apiVersion, const wchar_t* lineName,
-                                          unsigned long& mediaModes,
-                                          LINEEXTENSIONID& extensionId) {
-    unsigned long found = kNoLine;
-    mediaModes = 0;
-    if (lineName == nullptr) return found;
-    for (DWORD device = 0; device < deviceCount; ++device) {
-        DWORD negotiated = 0;
-        LINEEXTENSIONID extension{};
-        if (lineNegotiateAPIVersion(lineApp, device, apiVersion, apiVersion, &negotiated,
-                                    &extension) != 0)
-            continue;
-        std::vector<BYTE> caps(kFixedDevCapsBytes);
-        reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwTotalSize = kFixedDevCapsBytes;
-        if (lineGetDevCaps(lineApp, device, negotiated, 0,
-                           reinterpret_cast<LINEDEVCAPS*>(caps.data())) != 0)
-            continue;
-        const DWORD needed = reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwNeededSize;
-        if (needed > caps.size()) caps.assign(needed, 0);
-        LINEDEVCAPS* full = reinterpret_cast<LINEDEVCAPS*>(caps.data());
-        full->dwTotalSize = static_cast<DWORD>(caps.size());
-        if (lineGetDevCaps(lineApp, device, negotiated, 0, full) != 0) continue;
-        std::wstring name;
-        if (TextAt(caps, full->dwLineNameSize, full->dwLineNameOffset, &name) &&
-            name == lineName) {
-            found = device;  // no early exit: the last line of that name wins
-            mediaModes = full->dwMediaModes;
-            extensionId = extension;
-        }
-    }
-    return found;
-}
-
-void HelpAPI::RadioVersionInfoCollect(HINSTANCE instance, RadioInfo& info) {
-    info.hasPhone = 1;
+void CollectRadio(HINSTANCE instance, RadioInfo& info) {
     TelephonySession session;
     DWORD deviceCount = 0;
     DWORD apiVersion = kTapiVersion;
@@ -198,11 +143,8 @@ void HelpAPI::RadioVersionInfoCollect(HINSTANCE instance, RadioInfo& info) {
         session.app = nullptr;
         return;
     }
-    unsigned long mediaModes = 0;
-    LINEEXTENSIONID extension{};
-    const unsigned long cellular = GetTSPLineDeviceID(session.app, deviceCount, kTapiVersion,
-                                                      CELLTSP_LINENAME_STRING, mediaModes,
-                                                      extension);
+    const unsigned long cellular =
+        FindLine(session.app, deviceCount, kTapiVersion, CELLTSP_LINENAME_STRING).device;
     if (cellular == kNoLine) {
         info.hasPhone = 0;
         return;
@@ -271,6 +213,94 @@ void HelpAPI::RadioVersionInfoCollect(HINSTANCE instance, RadioInfo& info) {
     }
     TextAt(general, gi->dwSubscriberNumberSize, gi->dwSubscriberNumberOffset,
            &info.subscriberNumber);
+}
+
+}  // namespace
+
+RadioInfo::RadioInfo()
+    : hasPhone(1),
+      radioOff(0),
+      systemType(0),
+      registrationStatus(0),
+      equipmentState(0),
+      radioSupport(0) {}
+
+unsigned long HelpAPI::GetDeviceType() {
+    OSVERSIONINFOW version;
+    if (!ReadVersion(&version)) return KX_DEVICE_UNKNOWN;
+    if (version.dwPlatformId != VER_PLATFORM_WIN32_CE) return KX_DEVICE_NOT_CE;
+    wchar_t type[kPlatformTypeChars] = {};
+    bool smartphone = false;
+    if (!SystemParametersInfoW(SPI_GETPLATFORMTYPE, kPlatformTypeChars, type, 0)) {
+        // Some Smartphones refuse the query to unprivileged programs.
+        if (::GetLastError() != ERROR_ACCESS_DENIED) return KX_DEVICE_UNKNOWN;
+        smartphone = true;
+    }
+    type[kPlatformTypeChars - 1] = L'\0';
+    if (smartphone || ::lstrcmpiW(type, L"Smartphone") == 0) return SmartphoneKind(version);
+    if (::lstrcmpiW(type, L"PocketPC") == 0) return PocketPcKind(version);
+    return KX_DEVICE_OTHER_CE;
+}
+
+int HelpAPI::IsWM5() {
+    OSVERSIONINFOW version;
+    return ReadVersion(&version) && version.dwMajorVersion >= 5 ? 1 : 0;
+}
+
+bool HelpAPI::GetDeviceID(GUID* id) {
+    if (id == nullptr) return false;
+    std::memset(id, 0, sizeof *id);
+    DEVICE_ID probe{};
+    probe.dwSize = sizeof probe;
+    if (KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, &probe, sizeof probe, nullptr) ||
+        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER || probe.dwSize < sizeof probe)
+        return false;
+    const DWORD needed = probe.dwSize;
+    const kx::PlatformBuffer record(needed);
+    if (!record) return false;
+    DEVICE_ID* answer = record.As<DEVICE_ID>();
+    answer->dwSize = needed;
+    if (!KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, answer, needed, nullptr) ||
+        ::GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+        return false;
+    // Both parts must lie within what the device wrote.
+    const DEVICE_ID parts = *answer;
+    if (parts.dwPresetIDOffset > needed || parts.dwPresetIDBytes > needed - parts.dwPresetIDOffset ||
+        parts.dwPlatformIDOffset > needed ||
+        parts.dwPlatformIDBytes > needed - parts.dwPlatformIDOffset)
+        return false;
+    BYTE* out = reinterpret_cast<BYTE*>(id);
+    size_t used = 0;
+    const auto take = [&](DWORD offset, DWORD bytes) {
+        const size_t n = bytes < sizeof *id - used ? bytes : sizeof *id - used;
+        std::memcpy(out + used, record.data() + offset, n);
+        used += n;
+    };
+    take(parts.dwPresetIDOffset, parts.dwPresetIDBytes);
+    take(parts.dwPlatformIDOffset, parts.dwPlatformIDBytes);
+    return true;
+}
+
+unsigned long HelpAPI::GetTSPLineDeviceID(HLINEAPP lineApp, unsigned long deviceCount,
+                                          unsigned long apiVersion, const wchar_t* lineName,
+                                          unsigned long& mediaModes,
+                                          LINEEXTENSIONID& extensionId) {
+    mediaModes = 0;
+    if (lineName == nullptr) return kNoLine;
+    return kx::Boundary(kNoLine, [&] {
+        const Line line = FindLine(lineApp, deviceCount, apiVersion, lineName);
+        if (line.device != kNoLine) {
+            mediaModes = line.mediaModes;
+            extensionId = line.extension;
+        }
+        return line.device;
+    });
+}
+
+void HelpAPI::RadioVersionInfoCollect(HINSTANCE instance, RadioInfo& info) {
+    info.hasPhone = 1;
+    // Without memory the radio is not asked further: what was not read keeps its value.
+    kx::Boundary([&] { CollectRadio(instance, info); });
 }
 
 int HelpAPI::HasPhone() {

@@ -7,7 +7,6 @@
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
-#include <string>
 
 namespace {
 
@@ -16,8 +15,14 @@ constexpr uintptr_t kOwnCreationMarker = 3;
 
 bool IsDotEntry(const wchar_t* name) { return name[0] == L'.'; }
 
-std::wstring Join(const std::wstring& directory, const wchar_t* name) {
-    return directory + L"\\" + name;
+// An entry's path below a directory; false when it does not fit a device path, which no file
+// call could open either.
+bool Join(const wchar_t* directory, const wchar_t* name, wchar_t (&path)[MAX_PATH]) {
+    if (std::wcslen(directory) + 1 + std::wcslen(name) >= MAX_PATH) return false;
+    std::wcscpy(path, directory);
+    std::wcscat(path, L"\\");
+    std::wcscat(path, name);
+    return true;
 }
 
 }  // namespace
@@ -66,15 +71,20 @@ int HelpAPI::UnlinkDir(const wchar_t* path) {
     if (!IsDir(directory)) return Access(directory) ? ForceDeleteFile(directory) : 0;
 
     int result = 1;
+    wchar_t pattern[MAX_PATH];
+    if (!Join(directory, L"*", pattern)) return 0;
     WIN32_FIND_DATAW entry;
-    kx::UniqueFind find(::FindFirstFileW(Join(directory, L"*").c_str(), &entry));
+    kx::UniqueFind find(::FindFirstFileW(pattern, &entry));
     if (!find) return ::RemoveDirectoryW(directory) ? 1 : 0;
     do {
         if (IsDotEntry(entry.cFileName)) continue;
-        const std::wstring child = Join(directory, entry.cFileName);
-        if (!Access(child.c_str())) continue;
-        const int removed =
-            IsDir(child.c_str()) ? UnlinkDir(child.c_str()) : ForceDeleteFile(child.c_str());
+        wchar_t child[MAX_PATH];
+        if (!Join(directory, entry.cFileName, child)) {
+            result = 0;
+            continue;
+        }
+        if (!Access(child)) continue;
+        const int removed = IsDir(child) ? UnlinkDir(child) : ForceDeleteFile(child);
         if (!removed) result = 0;
     } while (::FindNextFileW(find.Get(), &entry));
     find.Reset();
@@ -86,17 +96,22 @@ int HelpAPI::MoveDir(const wchar_t* source, const wchar_t* destination) {
     if (!IsDir(source) && Access(source)) return ForceMoveFile(source, destination);
     if (!Access(destination) && !::CreateDirectoryW(destination, nullptr)) return 0;
 
+    wchar_t pattern[MAX_PATH];
+    if (!Join(source, L"*", pattern)) return 0;
     WIN32_FIND_DATAW entry;
-    kx::UniqueFind find(::FindFirstFileW(Join(source, L"*").c_str(), &entry));
+    kx::UniqueFind find(::FindFirstFileW(pattern, &entry));
     if (!find) return 1;
     int result = 1;
     do {
         if (IsDotEntry(entry.cFileName)) continue;
-        const std::wstring from = Join(source, entry.cFileName);
-        const std::wstring to = Join(destination, entry.cFileName);
-        if (!Access(from.c_str())) continue;
-        const int moved = IsDir(from.c_str()) ? MoveDir(from.c_str(), to.c_str())
-                                              : ForceMoveFile(from.c_str(), to.c_str());
+        wchar_t from[MAX_PATH];
+        wchar_t to[MAX_PATH];
+        if (!Join(source, entry.cFileName, from) || !Join(destination, entry.cFileName, to)) {
+            result = 0;
+            continue;
+        }
+        if (!Access(from)) continue;
+        const int moved = IsDir(from) ? MoveDir(from, to) : ForceMoveFile(from, to);
         if (!moved) result = 0;
     } while (::FindNextFileW(find.Get(), &entry));
     return result;

@@ -1,5 +1,6 @@
 #include "kxcommon/HelpAPI.h"
 
+#include "../internal/Boundary.h"
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
@@ -76,9 +77,11 @@ int HelpAPI::Access(const wchar_t* path) {
 
 std::wstring GetShortPathFile(const wchar_t* path) {
     if (path == nullptr) return std::wstring();
-    const size_t length = std::wcslen(path);
-    if (length <= kShortPathTailChars) return std::wstring(path, length);
-    return kShortPathEllipsis + std::wstring(path + length - kShortPathTailChars);
+    return kx::Boundary(std::wstring(), [&] {
+        const size_t length = std::wcslen(path);
+        if (length <= kShortPathTailChars) return std::wstring(path, length);
+        return kShortPathEllipsis + std::wstring(path + length - kShortPathTailChars);
+    });
 }
 
 bool IsInMainModule(const wchar_t* fileName) {

@@ -6,8 +6,7 @@
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
-#include <string>
-#include <vector>
+#include <iterator>
 
 namespace {
 
@@ -30,36 +29,34 @@ const OwnFile kOwnFiles[] = {
     {L"KxAgent.exe", kSystemDirectory},
 };
 
-// The product's own files, lower-cased full paths, made once per process. Of two threads
-// asking first together one builds the list while the other waits for it.
-std::vector<std::wstring> g_ownFiles;
+// The product's own files as full paths, made once per process; a file whose directory is not
+// known has an empty entry, which matches nothing. Of two threads asking first together one
+// builds the list while the other waits for it.
+wchar_t g_ownFiles[std::size(kOwnFiles)][MAX_PATH];
 volatile LONG g_ownFilesState = 0;
 enum : LONG { kListEmpty = 0, kListBuilding = 1, kListBuilt = 2 };
-
-std::wstring Lower(std::wstring text) {
-    if (!text.empty()) ::CharLowerW(&text[0]);
-    return text;
-}
 
 void BuildOwnFiles() {
     wchar_t appDir[MAX_PATH] = {};
     wchar_t sysDir[MAX_PATH] = {};
     KxConfig::GetAppDir(appDir, MAX_PATH);
     KxConfig::GetSysDir(sysDir, MAX_PATH);
-    for (const OwnFile& file : kOwnFiles) {
-        const wchar_t* directory = file.directory == kAppDirectory ? appDir : sysDir;
-        g_ownFiles.push_back(Lower(std::wstring(directory) + file.name));
+    for (size_t i = 0; i < std::size(kOwnFiles); ++i) {
+        const wchar_t* directory = kOwnFiles[i].directory == kAppDirectory ? appDir : sysDir;
+        g_ownFiles[i][0] = L'\0';
+        if (directory[0] != L'\0')
+            HelpAPI::CatPathWithFile(directory, kOwnFiles[i].name, g_ownFiles[i], MAX_PATH);
     }
 }
 
-const std::vector<std::wstring>& OwnFiles() {
+void EnsureOwnFiles() {
     for (;;) {
         const LONG state = ::InterlockedCompareExchange(&g_ownFilesState, kListBuilding, kListEmpty);
-        if (state == kListBuilt) return g_ownFiles;
+        if (state == kListBuilt) return;
         if (state == kListEmpty) {
             BuildOwnFiles();
             ::InterlockedExchange(&g_ownFilesState, kListBuilt);
-            return g_ownFiles;
+            return;
         }
         ::Sleep(0);
     }
@@ -88,10 +85,9 @@ int HelpAPI::isIgnoreDllFile(const wchar_t* path) {
 
 bool HelpAPI::IsOurFile(const wchar_t* path) {
     if (path == nullptr) return false;
-    const std::vector<std::wstring>& own = OwnFiles();
-    const std::wstring wanted = Lower(path);
-    for (const std::wstring& file : own)
-        if (file == wanted) return true;
+    EnsureOwnFiles();
+    for (const wchar_t* file : g_ownFiles)
+        if (file[0] != L'\0' && ::lstrcmpiW(file, path) == 0) return true;
     return false;
 }
 

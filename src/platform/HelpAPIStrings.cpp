@@ -58,7 +58,9 @@ void HelpAPI::Str_TrimAll(std::wstring& text) {
     while (first < text.size() && IsWhiteSpace(text[first])) ++first;
     size_t end = text.size();
     while (end > first && IsWhiteSpace(text[end - 1])) --end;
-    text = text.substr(first, end - first);
+    // Erasing moves the characters within the string's own storage: no memory is needed.
+    text.erase(end);
+    text.erase(0, first);
 }
 
 void HelpAPI::StrTrimInerStr(wchar_t* text) {

@@ -6,7 +6,8 @@
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 
-#include <string>
+#include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -19,6 +20,8 @@ constexpr wchar_t kStartRealTime[] = L"ENABLE_REALTIME";
 constexpr wchar_t kStopRealTime[] = L"DISABLE_REALTIME";
 constexpr wchar_t kStartWapPushFilter[] = L"ENABLE_WapPushFilter";
 constexpr wchar_t kStopWapPushFilter[] = L"DISABLE_WapPushFilter";
+constexpr size_t kKeywordChars = 32;
+static_assert(std::size(kStartRealTimeAtBoot) <= kKeywordChars, "the longest keyword fits");
 
 // Runs the hook loader from the system directory with `keyword` as its whole command line.
 int RunHookLoader(const wchar_t* keyword, int wait, int notStarted, int timedOut) {
@@ -27,11 +30,13 @@ int RunHookLoader(const wchar_t* keyword, int wait, int notStarted, int timedOut
     wchar_t program[MAX_PATH] = {};
     HelpAPI::CatPathWithFile(directory, kHookLoader, program, MAX_PATH);
 
-    std::wstring commandLine = keyword;
+    // The platform takes the command line writable.
+    wchar_t commandLine[kKeywordChars] = {};
+    std::wcsncpy(commandLine, keyword, kKeywordChars - 1);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!::CreateProcessW(program, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process))
         return notStarted;
     kx::UniqueHandle thread(process.hThread);

@@ -3,12 +3,12 @@
 // the application directory, and the key file of the server link.
 #include "kxcommon/KxConfig.h"
 
+#include "../internal/Boundary.h"
 #include "../internal/MemoryProbe.h"
 #include "../internal/ScopedHandle.h"
 #include "../registry/Settings.h"
 
 #include <cwchar>
-#include <string>
 #include <vector>
 
 using namespace kx::settings;
@@ -25,17 +25,6 @@ constexpr unsigned char kKeyFlag = 1;
 constexpr int kRecoverDone = 0;
 constexpr int kRecoverUnreadable = -1;
 constexpr int kRecoverRejected = -2;
-
-// The application directory joined with `file`; false when the directory is unknown or the
-// path would not fit the platform's limit.
-bool AppFilePath(const wchar_t* file, std::wstring& path) {
-    wchar_t directory[MAX_PATH] = L"";
-    if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_OK) return false;
-    path = directory;
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    path += file;
-    return path.size() < MAX_PATH;
-}
 
 bool ReadExactly(HANDLE file, void* buffer, DWORD bytes) {
     DWORD read = 0;
@@ -81,46 +70,49 @@ void KxConfig::EmptyMgiParam() {
 }
 
 int KxConfig::RecoverMgiConfig() {
-    std::wstring path;
-    if (!AppFilePath(kProvisioningFile, path)) return kRecoverDone;
-    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return kRecoverDone;
+    wchar_t path[MAX_PATH];
+    if (!AppDirFile(kProvisioningFile, path)) return kRecoverDone;
+    if (::GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return kRecoverDone;
+    // The document stays on every failure, so running out of memory is one more reason to try
+    // again later.
+    return kx::Boundary(kRecoverUnreadable, [&]() -> int {
+        std::vector<unsigned char> text;
+        {
+            kx::UniqueFile file(::CreateFileW(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+            if (!file) return kRecoverUnreadable;
+            LARGE_INTEGER size;
+            if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart == 0 ||
+                size.QuadPart > kMaxProvisioningBytes)
+                return kRecoverUnreadable;
+            const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+            // Two zero bytes after the text end it as a UTF-16 string whatever its length.
+            text.assign(bytes + sizeof(wchar_t), 0);
+            if (!ReadExactly(file.Get(), text.data(), bytes)) return kRecoverUnreadable;
+        }
 
-    std::vector<unsigned char> text;
-    {
-        kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return kRecoverUnreadable;
-        LARGE_INTEGER size;
-        if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart == 0 ||
-            size.QuadPart > kMaxProvisioningBytes)
-            return kRecoverUnreadable;
-        const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-        // Two zero bytes after the text end it as a UTF-16 string whatever its length.
-        text.assign(bytes + sizeof(wchar_t), 0);
-        if (!ReadExactly(file.Get(), text.data(), bytes)) return kRecoverUnreadable;
-    }
+        LPWSTR answer = nullptr;
+        const HRESULT hr = ::DMProcessConfigXML(reinterpret_cast<LPCWSTR>(text.data()),
+                                                CFGFLAG_PROCESS, &answer);
+        delete[] answer;
+        // Kept for a later attempt.
+        if (hr != S_OK) return kRecoverRejected;
 
-    LPWSTR answer = nullptr;
-    const HRESULT hr =
-        ::DMProcessConfigXML(reinterpret_cast<LPCWSTR>(text.data()), CFGFLAG_PROCESS, &answer);
-    delete[] answer;
-    // Kept for a later attempt.
-    if (hr != S_OK) return kRecoverRejected;
-
-    kx::UniqueKey agent;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServerAgentKey, 0, KEY_READ, agent.Receive()) ==
-        ERROR_SUCCESS)
-        ::RegFlushKey(agent.Get());
-    ::DeleteFileW(path.c_str());
-    return kRecoverDone;
+        kx::UniqueKey agent;
+        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServerAgentKey, 0, KEY_READ, agent.Receive()) ==
+            ERROR_SUCCESS)
+            ::RegFlushKey(agent.Get());
+        ::DeleteFileW(path);
+        return kRecoverDone;
+    });
 }
 
 int KxConfig::GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
                           unsigned char* second, unsigned long& secondLength,
                           unsigned char& flag) {
-    std::wstring path;
-    if (!AppFilePath(kKeyFile, path)) return 0;
-    kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    wchar_t path[MAX_PATH];
+    if (!AppDirFile(kKeyFile, path)) return 0;
+    kx::UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
     if (!ReadComponent(file.Get(), first, firstLength, firstLength)) return 0;
@@ -135,9 +127,9 @@ int KxConfig::SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
                           unsigned char* second, unsigned long& secondLength) {
     // Checked before the file is opened, so a bad argument never truncates a good key file.
     if (!UsableComponent(first, firstLength) || !UsableComponent(second, secondLength)) return 0;
-    std::wstring path;
-    if (!AppFilePath(kKeyFile, path)) return 0;
-    kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    wchar_t path[MAX_PATH];
+    if (!AppDirFile(kKeyFile, path)) return 0;
+    kx::UniqueFile file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
     const DWORD l1 = firstLength;

@@ -6,12 +6,13 @@
 
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
+#include "../registry/Settings.h"
 
 #include <tlhelp32.h>
 
 #include <cstdarg>
-#include <string>
-#include <vector>
+#include <cwchar>
+#include <iterator>
 
 namespace {
 
@@ -29,13 +30,23 @@ struct SnapshotTraits {
 };
 using UniqueSnapshot = kx::ScopedHandle<SnapshotTraits>;
 
-std::wstring SelectedDirectory(long selector) {
-    unsigned short directory[MAX_PATH] = {};
-    GetOurPath(static_cast<int>(selector), directory);
-    return reinterpret_cast<const wchar_t*>(directory);
+// The named programs, each in the selected directory, compared with a process's image path.
+// The names are walked again for every process, so ending programs needs no memory of its own.
+bool IsNamed(const wchar_t* image, const wchar_t* directory, va_list names) {
+    va_list walk;
+    va_copy(walk, names);
+    bool named = false;
+    for (const wchar_t* name = va_arg(walk, const wchar_t*); name != nullptr && !named;
+         name = va_arg(walk, const wchar_t*)) {
+        wchar_t path[MAX_PATH] = {};
+        HelpAPI::CatPathWithFile(directory, name, path, MAX_PATH);
+        named = ::lstrcmpiW(image, path) == 0;
+    }
+    va_end(walk);
+    return named;
 }
 
-void KillMatching(const std::vector<std::wstring>& targets) {
+void KillNamed(const wchar_t* directory, va_list names) {
     UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return;
     PROCESSENTRY32W entry{};
@@ -47,59 +58,57 @@ void KillMatching(const std::vector<std::wstring>& targets) {
         if (!process) continue;
         wchar_t image[MAX_PATH] = {};
         if (::DeviceGetProcessImagePath(process.Get(), image, MAX_PATH) == 0) continue;
-        for (const std::wstring& target : targets) {
-            if (::lstrcmpiW(image, target.c_str()) == 0) {
-                ::TerminateProcess(process.Get(), kKilledExitCode);
-                break;  // each process is ended at most once
-            }
-        }
+        // Each process is ended at most once.
+        if (IsNamed(image, directory, names)) ::TerminateProcess(process.Get(), kKilledExitCode);
     }
 }
 
 }  // namespace
 
 int KxConfig::KillProcess(long selector, ...) {
-    const std::wstring directory = SelectedDirectory(selector);
-    std::vector<std::wstring> targets;
+    unsigned short directory[MAX_PATH] = {};
+    GetOurPath(static_cast<int>(selector), directory);
     va_list names;
     va_start(names, selector);
-    for (const wchar_t* name = va_arg(names, const wchar_t*); name != nullptr;
-         name = va_arg(names, const wchar_t*)) {
-        wchar_t path[MAX_PATH] = {};
-        HelpAPI::CatPathWithFile(directory.c_str(), name, path, MAX_PATH);
-        targets.push_back(path);
-    }
+    KillNamed(reinterpret_cast<const wchar_t*>(directory), names);
     va_end(names);
-    KillMatching(targets);
     return KX_OK;
 }
 
 int KxConfig::KillUIProcess() {
-    return KillProcess(KX_DIR_APP, kMainProgram, static_cast<const wchar_t*>(nullptr));
+    // Without a known application directory there is no main program to end.
+    wchar_t program[MAX_PATH];
+    if (!kx::settings::AppDirFile(kMainProgram, program)) return KX_OK;
+    return KillProcess(KX_DIR_NONE, program, static_cast<const wchar_t*>(nullptr));
 }
 
 int KxConfig::SetActiveSynEvent(int guard) {
     if (guard == 0) return KX_E_INVALIDARG;
-    wchar_t program[] = L"\\Windows\\repllog.exe";
+    // The platform takes the program's name in a writable buffer.
+    wchar_t program[std::size(kSyncLogger)];
+    std::wcscpy(program, kSyncLogger);
     ::CeRunAppAtEvent(program, NOTIFICATION_EVENT_RS232_DETECTED);
     return KX_OK;
 }
 
 int KxConfig::DelActiveSynEvent(int guard) {
     if (guard == 0) return KX_E_INVALIDARG;
-    std::wstring full = kSyncLogger;
-    std::wstring bare = kSyncLoggerName;
-    ::CeRunAppAtEvent(&full[0], NOTIFICATION_EVENT_NONE);
-    ::CeRunAppAtEvent(&bare[0], NOTIFICATION_EVENT_NONE);
+    wchar_t full[std::size(kSyncLogger)];
+    wchar_t bare[std::size(kSyncLoggerName)];
+    std::wcscpy(full, kSyncLogger);
+    std::wcscpy(bare, kSyncLoggerName);
+    ::CeRunAppAtEvent(full, NOTIFICATION_EVENT_NONE);
+    ::CeRunAppAtEvent(bare, NOTIFICATION_EVENT_NONE);
     return KX_OK;
 }
 
 int KxConfig::RunActiveSynEvent() {
-    std::wstring commandLine = APP_RUN_AT_RS232_DETECT;
+    // The command line is handed over writable, as the platform wants it.
+    wchar_t commandLine[] = APP_RUN_AT_RS232_DETECT;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(kSyncLoggerName, &commandLine[0], nullptr, nullptr, FALSE,
+    if (!::CreateProcessW(kSyncLoggerName, commandLine, nullptr, nullptr, FALSE,
                           CREATE_SUSPENDED, nullptr, nullptr, &startup, &process))
         return KX_E_PROGRAM_NOT_STARTED;
     kx::UniqueHandle thread(process.hThread);

@@ -1,9 +1,9 @@
 // The connection manager's proxy settings, read from its HTTP proxy provider's entries.
-#include "kxcommon/CSV.h"
 #include "kxcommon/HelpAPI.h"
 #include "kxcommon/KxConfig.h"
 #include "kxcommon/KxRegUtil.h"
 
+#include "../internal/Boundary.h"
 #include "../internal/kxplatform.h"
 #include "../registry/Settings.h"
 
@@ -27,12 +27,10 @@ void CopyCut(const std::wstring& text, wchar_t* out, unsigned long capacity) {
 }
 
 // The leading decimal digits of the port field; none gives 0.
-unsigned long Port(const std::wstring& field) {
+unsigned long Port(const wchar_t* digits) {
     unsigned long port = 0;
-    for (wchar_t c : field) {
-        if (c < L'0' || c > L'9') break;
-        port = port * 10 + static_cast<unsigned long>(c - L'0');
-    }
+    for (; *digits >= L'0' && *digits <= L'9'; ++digits)
+        port = port * 10 + static_cast<unsigned long>(*digits - L'0');
     return port;
 }
 
@@ -52,11 +50,51 @@ struct Kind {
     int& hasPassword;
 };
 
-void Take(const wchar_t* entry, const CSV& fields, const Kind& kind) {
-    CopyCut(fields.get(0, 0), kind.host, kind.hostLength);
-    kind.port = Port(fields.get(1, 0));
-    KxRegUtil().GetValue(entry, kProxyUserNameValue, kind.userName, kind.userNameLength);
-    kind.hasPassword = HasValue(entry, kProxyPasswordValue) ? 1 : 0;
+// The provider's subkey paths, released when the list goes.
+struct SubKeys {
+    std::vector<wchar_t*> paths;
+    ~SubKeys() { KxRegUtil().ReleaseKeyList(paths); }
+};
+
+// One enabled entry of the provider key, parsed: which kind it sets and its address.
+struct Match {
+    const wchar_t* entry;
+    DWORD type;
+    std::wstring host;
+    unsigned long port;
+};
+
+// Hands one entry to the caller's outputs of its kind; writes nothing that can fail for lack
+// of memory.
+void Take(const Match& match, const Kind& kind) {
+    CopyCut(match.host, kind.host, kind.hostLength);
+    kind.port = match.port;
+    KxRegUtil().GetValue(match.entry, kProxyUserNameValue, kind.userName, kind.userNameLength);
+    kind.hasPassword = HasValue(match.entry, kProxyPasswordValue) ? 1 : 0;
+}
+
+// The enabled HTTP and SOCKS entries with a "host:port" address, in the registry's order.
+std::vector<Match> ParseEntries(const std::vector<wchar_t*>& entries) {
+    KxRegUtil registry;
+    std::vector<Match> matches;
+    for (const wchar_t* entry : entries) {
+        unsigned long enabled = 0;
+        if (registry.GetValue(entry, kProxyEnableValue, enabled) != KX_OK || enabled == 0)
+            continue;
+        unsigned long type = 0;
+        if (registry.GetValue(entry, kProxyTypeValue, type) != KX_OK) continue;
+        const bool http = type == kTypeHttp && std::wcsstr(entry, L"HTTP") != nullptr;
+        if (!http && type != kTypeSocks4 && type != kTypeSocks5) continue;
+        wchar_t address[kProxyTextChars] = {};
+        if (registry.GetValue(entry, kProxyAddressValue, address, kProxyTextChars) != KX_OK)
+            continue;
+        // "host:port": the host before the first ':', the port's digits after it.
+        const wchar_t* colon = std::wcschr(address, L':');
+        if (colon == nullptr) continue;
+        const size_t hostChars = static_cast<size_t>(colon - address);
+        matches.push_back(Match{entry, type, std::wstring(address, hostChars), Port(colon + 1)});
+    }
+    return matches;
 }
 
 }  // namespace
@@ -81,41 +119,28 @@ KXSTATUS KxConfig::GetProxy(wchar_t* httpHost, unsigned long httpHostLength,
         return KX_E_INVALIDARG;
     const wchar_t* provider =
         HelpAPI::IsWM5() ? kProxyProvidersKeyWm5 : kProxyProvidersKeyEarlier;
-    KxRegUtil registry;
-    std::vector<wchar_t*> entries;
-    const KXSTATUS listed = registry.EnumSubKey(provider, entries);
-    if (listed != KX_OK) {
-        registry.ReleaseKeyList(entries);
-        return listed;
-    }
-    socksUserName[socksUserNameLength - 1] = L'\0';
-    const Kind http{httpHost, httpHostLength, httpPort, httpUserName, httpUserNameLength,
-                    httpHasPassword};
-    const Kind socks{socksHost, socksHostLength, socksPort, socksUserName, socksUserNameLength,
-                     socksHasPassword};
+    // The entries are listed and parsed before any output is written, so a walk cut short by
+    // a lack of memory leaves every output as the caller put it.
+    return kx::Boundary(KX_E_REGISTRY, [&]() -> KXSTATUS {
+        SubKeys entries;
+        const KXSTATUS listed = KxRegUtil().EnumSubKey(provider, entries.paths);
+        if (listed != KX_OK) return listed;
+        const std::vector<Match> matches = ParseEntries(entries.paths);
 
-    for (const wchar_t* entry : entries) {
-        unsigned long enabled = 0;
-        if (registry.GetValue(entry, kProxyEnableValue, enabled) != KX_OK || enabled == 0)
-            continue;
-        unsigned long type = 0;
-        if (registry.GetValue(entry, kProxyTypeValue, type) != KX_OK) continue;
-        std::vector<wchar_t> address(kProxyTextChars, L'\0');
-        if (registry.GetValue(entry, kProxyAddressValue, address.data(), kProxyTextChars) != KX_OK)
-            continue;
-        std::wstring text = address.data();
-        // "host:" names a host with an empty port: the splitter drops an empty last field, so
-        // keep it here.
-        if (!text.empty() && text.back() == L':') text += L' ';
-        CSV fields(reinterpret_cast<const unsigned short*>(text.c_str()), L':');
-        if (fields.size() < 2) continue;
-        if (type == kTypeHttp && std::wcsstr(entry, L"HTTP") != nullptr) {
-            Take(entry, fields, http);
-        } else if (type == kTypeSocks4 || type == kTypeSocks5) {
-            Take(entry, fields, socks);
-            socksUserName[socksUserNameLength - 1] = static_cast<wchar_t>(type);
+        socksUserName[socksUserNameLength - 1] = L'\0';
+        const Kind http{httpHost, httpHostLength, httpPort, httpUserName, httpUserNameLength,
+                        httpHasPassword};
+        const Kind socks{socksHost, socksHostLength, socksPort, socksUserName,
+                         socksUserNameLength, socksHasPassword};
+        // A later entry of a kind overwrites an earlier one.
+        for (const Match& match : matches) {
+            if (match.type == kTypeHttp) {
+                Take(match, http);
+            } else {
+                Take(match, socks);
+                socksUserName[socksUserNameLength - 1] = static_cast<wchar_t>(match.type);
+            }
         }
-    }
-    registry.ReleaseKeyList(entries);
-    return KX_OK;
+        return KX_OK;
+    });
 }

@@ -6,7 +6,6 @@
 #include "../internal/kxplatform.h"
 #include "../registry/Settings.h"
 
-#include <string>
 
 namespace {
 
@@ -15,6 +14,9 @@ constexpr char kRegisterEntry[] = "DllRegisterServer";
 constexpr char kUnregisterEntry[] = "DllUnregisterServer";
 
 typedef HRESULT(STDAPICALLTYPE* SelfRegistration)();
+
+// The protocols' key and the longest protocol name ("Notification") fit with room to spare.
+constexpr int kProtocolKeyChars = 128;
 
 KXSTATUS CallListener(const char* entry) {
     HMODULE module = ::LoadLibraryW(kListenerModule);
@@ -31,10 +33,11 @@ KXSTATUS CallListener(const char* entry) {
 KXSTATUS ReadProviderDll(const wchar_t* protocol, wchar_t* path, int length) {
     using namespace kx::settings;
     const bool wm5 = HelpAPI::IsWM5() != 0;
-    const std::wstring key =
-        std::wstring(wm5 ? kSmsProtocolsKeyWm5 : kSmsProtocolsKeyEarlier) + L"\\" + protocol;
+    wchar_t key[kProtocolKeyChars];
+    HelpAPI::CatPathWithFile(wm5 ? kSmsProtocolsKeyWm5 : kSmsProtocolsKeyEarlier, protocol, key,
+                             kProtocolKeyChars);
     const unsigned long capacity = length > 0 ? static_cast<unsigned long>(length) : 0;
-    return KxRegUtil().GetValue(key.c_str(), kSmsProviderDllValue, path, capacity,
+    return KxRegUtil().GetValue(key, kSmsProviderDllValue, path, capacity,
                                 wm5 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER);
 }
 

@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <cwchar>
-#include <string>
 
 namespace {
 
@@ -23,9 +22,10 @@ constexpr size_t kMinScanPathChars = 4;
 constexpr wchar_t kShortcutSuffix[] = L".LNK";
 constexpr size_t kShortcutSuffixChars = 4;
 
-bool IsShortcut(const std::wstring& path) {
-    return path.size() >= kShortcutSuffixChars &&
-           ::lstrcmpiW(path.c_str() + path.size() - kShortcutSuffixChars, kShortcutSuffix) == 0;
+bool IsShortcut(const wchar_t* path) {
+    const size_t chars = std::wcslen(path);
+    return chars >= kShortcutSuffixChars &&
+           ::lstrcmpiW(path + chars - kShortcutSuffixChars, kShortcutSuffix) == 0;
 }
 
 bool Infected(const FileScan_tag& record) {
@@ -112,12 +112,17 @@ int KxConfig::ScanIt(const wchar_t* path) {
 int KxConfig::ScanStartup() {
     wchar_t folder[MAX_PATH] = {};
     if (GetStartupDir(folder, MAX_PATH) != KX_OK || folder[0] == L'\0') return KX_E_NO_STARTUP_DIR;
+    wchar_t pattern[MAX_PATH];
+    HelpAPI::CatPathWithFile(folder, L"*.*", pattern, MAX_PATH);
     WIN32_FIND_DATAW entry;
-    kx::UniqueFind find(::FindFirstFileW((std::wstring(folder) + L"*.*").c_str(), &entry));
+    kx::UniqueFind find(::FindFirstFileW(pattern, &entry));
     if (!find) return KX_OK;
     do {
         if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
-        ScanIt((std::wstring(folder) + entry.cFileName).c_str());
+        // A name too long for a device path names no file ScanIt could open.
+        wchar_t path[MAX_PATH + 1];
+        HelpAPI::CatPathWithFile(folder, entry.cFileName, path, MAX_PATH + 1);
+        if (std::wcslen(path) < MAX_PATH) ScanIt(path);
     } while (::FindNextFileW(find.Get(), &entry));
     return KX_OK;
 }

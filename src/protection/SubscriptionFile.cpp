@@ -1,13 +1,12 @@
 // KxConfig: the operator's subscription file, edited through the platform's XML DOM.
 #include "kxcommon/KxConfig.h"
 
-#include "kxcommon/HelpAPI.h"
 
 #include "../internal/ComPtr.h"
+#include "../registry/Settings.h"
 
 #include <msxml.h>
 
-#include <cwchar>
 
 using kx::ComPtr;
 using kx::UniqueBstr;
@@ -17,7 +16,6 @@ namespace {
 
 constexpr wchar_t kSubscriptionFile[] = L"subscription.xml";
 constexpr wchar_t kServiceProviderTag[] = L"ServiceProvider";
-constexpr int kPathChars = MAX_PATH;
 
 void SetIfGiven(IXMLDOMElement* element, const wchar_t* attribute, const wchar_t* value) {
     if (value == nullptr || value[0] == L'\0') return;
@@ -30,12 +28,9 @@ void SetIfGiven(IXMLDOMElement* element, const wchar_t* attribute, const wchar_t
 
 int KxConfig::SetSpdXml(const wchar_t* subscribeNumber, const wchar_t* unsubscribeNumber,
                         const wchar_t* subscribeHeader, const wchar_t* unsubscribeHeader) {
-    wchar_t directory[kPathChars] = L"";
-    GetAppDir(directory, kPathChars);
-    if (std::wcslen(directory) + 1 < static_cast<size_t>(kPathChars))
-        HelpAPI::AppendASeparator(directory);
-    wchar_t path[kPathChars];
-    HelpAPI::CatPathWithFile(directory, kSubscriptionFile, path, kPathChars);
+    // Without a known application directory there is no operator file to edit.
+    wchar_t path[MAX_PATH];
+    if (!kx::settings::AppDirFile(kSubscriptionFile, path)) return 0;
     return SetSpdXmlEx(path, subscribeNumber, unsubscribeNumber, subscribeHeader,
                        unsubscribeHeader);
 }

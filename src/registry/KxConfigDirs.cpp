@@ -51,8 +51,11 @@ KXSTATUS FillAppDirCache() {
         g_appDir[0] = L'\0';
         return status;
     }
-    // A stored path that fills the cache gets no separator rather than an overflow.
-    if (std::wcslen(g_appDir) + 1 < kAppDirChars) HelpAPI::AppendASeparator(g_appDir);
+    // An empty setting names no directory, as for the other directories: it stays empty
+    // rather than becoming the device root. A stored path that fills the cache gets no
+    // separator rather than an overflow.
+    const size_t chars = std::wcslen(g_appDir);
+    if (chars > 0 && chars + 1 < kAppDirChars) HelpAPI::AppendASeparator(g_appDir);
     return KX_OK;
 }
 
@@ -102,6 +105,17 @@ KXSTATUS KxConfig::GetAppDir(wchar_t* directory, unsigned long length) {
     if (std::wcslen(g_appDir) >= length) return KX_E_REGISTRY;
     std::wcscpy(directory, g_appDir);
     return KX_OK;
+}
+
+bool kx::settings::AppDirFile(const wchar_t* file, wchar_t (&path)[MAX_PATH]) {
+    path[0] = L'\0';
+    wchar_t directory[MAX_PATH] = L"";
+    if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_OK || directory[0] == L'\0') return false;
+    const size_t directoryChars = std::wcslen(directory);
+    const size_t separator = directory[directoryChars - 1] == L'\\' ? 0 : 1;
+    if (directoryChars + separator + std::wcslen(file) >= MAX_PATH) return false;
+    HelpAPI::CatPathWithFile(directory, file, path, MAX_PATH);
+    return true;
 }
 
 KXSTATUS KxConfig::GetSysDir(wchar_t* directory, unsigned long length) {

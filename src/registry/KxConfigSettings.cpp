@@ -3,6 +3,7 @@
 
 #include "kxcommon/Options.h"
 
+#include "../internal/Boundary.h"
 #include "../internal/MemoryProbe.h"
 #include "Settings.h"
 
@@ -230,18 +231,21 @@ KXSTATUS KxConfig::GetMamoHostName(wchar_t* host, int length) {
 KXSTATUS KxConfig::GetMamoHostName(char* host, int length) {
     if (length <= 0 || !kx::IsWritableRange(host, static_cast<size_t>(length)))
         return kNarrowHostNameRefused;
-    ZeroMemory(host, static_cast<size_t>(length));
-    std::vector<wchar_t> wide(static_cast<size_t>(length), L'\0');
-    const KXSTATUS status = GetMamoHostName(wide.data(), length);
-    if (status == KX_OK) {
+    // The scratch copies are as large as the caller's buffer, which was just found writable;
+    // without memory for them the read cannot be done, and the buffer is left alone.
+    return kx::Boundary(KX_E_REGISTRY, [&]() -> KXSTATUS {
+        std::vector<wchar_t> wide(static_cast<size_t>(length), L'\0');
+        std::vector<char> narrow(static_cast<size_t>(length), '\0');
+        ZeroMemory(host, static_cast<size_t>(length));
+        const KXSTATUS status = GetMamoHostName(wide.data(), length);
         // Converted into a scratch copy: a name that needs more bytes than the buffer holds
         // leaves the zero-filled buffer rather than an unterminated part of it.
-        std::vector<char> narrow(static_cast<size_t>(length), '\0');
-        if (::WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), -1, narrow.data(),
+        if (status == KX_OK &&
+            ::WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), -1, narrow.data(),
                                   length, nullptr, nullptr) > 0)
             CopyMemory(host, narrow.data(), static_cast<size_t>(length));
-    }
-    return status;
+        return status;
+    });
 }
 
 KXSTATUS KxConfig::SetMamoHostName(const wchar_t* host) { return Write(kHostName, host); }

@@ -2,6 +2,7 @@
 
 #include "kxcommon/HelpAPI.h"
 
+#include "../internal/Boundary.h"
 #include "../internal/MemoryProbe.h"
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <memory>
+#include <new>
 #include <vector>
 
 namespace {
@@ -42,25 +45,43 @@ kx::UniqueKey CreateKey(HKEY root, const wchar_t* keyPath, REGSAM access) {
     return key;
 }
 
-// Queries a value into a scratch buffer of `size` bytes and copies it to `out` only when it fit:
-// the registry may write into a buffer that turns out too small, and that must never reach the
-// caller's.
-bool QueryIntoCallerBuffer(HKEY key, const wchar_t* valueName, unsigned char* out, DWORD size,
-                           DWORD* bytesRead) {
-    unsigned char stackBuffer[kStackReadBytes];
-    std::vector<unsigned char> heapBuffer;
-    unsigned char* scratch = stackBuffer;
-    if (size > kStackReadBytes) {
-        heapBuffer.resize(size);
-        scratch = heapBuffer.data();
-    }
-    DWORD got = size;
-    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, scratch, &got) != ERROR_SUCCESS ||
-        got > size)
+// A read buffer as large as the value the registry holds: on the stack when small, else from
+// the heap without throwing (empty when there is no memory).
+class ValueScratch {
+public:
+    explicit ValueScratch(DWORD bytes)
+        : heap_(bytes > kStackReadBytes ? new (std::nothrow) unsigned char[bytes] : nullptr),
+          data_(bytes > kStackReadBytes ? heap_.get() : stack_) {}
+    ValueScratch(const ValueScratch&) = delete;
+    ValueScratch& operator=(const ValueScratch&) = delete;
+
+    unsigned char* data() const { return data_; }
+
+private:
+    unsigned char stack_[kStackReadBytes];
+    std::unique_ptr<unsigned char[]> heap_;
+    unsigned char* data_;
+};
+
+// Reads a value of at most `capacity` bytes into a scratch buffer sized by the stored value and
+// hands the bytes to `deliver` only when the whole value was read: the registry may write into
+// a buffer that turns out too small, and that must never reach the caller's. The size the
+// caller claims bounds the value but never the allocation.
+template <typename Deliver>
+bool ReadValue(HKEY key, const wchar_t* valueName, DWORD capacity, Deliver deliver) {
+    DWORD stored = 0;
+    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &stored) != ERROR_SUCCESS ||
+        stored > capacity)
         return false;
-    std::memcpy(out, scratch, got);
-    *bytesRead = got;
-    return true;
+    const ValueScratch scratch(stored);
+    if (scratch.data() == nullptr) return false;
+    // A value that grew since its size was asked fails like one that does not fit.
+    DWORD got = stored;
+    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, scratch.data(), &got) !=
+            ERROR_SUCCESS ||
+        got > stored)
+        return false;
+    return deliver(scratch.data(), got);
 }
 
 DWORD CountValues(HKEY key, bool* ok) {
@@ -123,10 +144,12 @@ KXSTATUS KxRegUtil::InternalGetValue(const wchar_t* keyPath, const wchar_t* valu
     if (size == 0 || !kx::IsWritableRange(buffer, size)) return KX_E_REGISTRY;
     kx::UniqueKey key = OpenKey(root, keyPath);
     if (!key) return KX_E_REGISTRY;
-    DWORD got = 0;
-    if (!QueryIntoCallerBuffer(key.Get(), valueName, buffer, size, &got)) return KX_E_REGISTRY;
-    if (bytesRead != nullptr) *bytesRead = got;
-    return KX_OK;
+    const bool read = ReadValue(key.Get(), valueName, size, [&](const unsigned char* data, DWORD got) {
+        std::memcpy(buffer, data, got);
+        if (bytesRead != nullptr) *bytesRead = got;
+        return true;
+    });
+    return read ? KX_OK : KX_E_REGISTRY;
 }
 
 KXSTATUS KxRegUtil::InternalSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type,
@@ -146,23 +169,28 @@ KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName,
 
 KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName, wchar_t* buffer,
                              unsigned long length, HKEY root) {
-    if (length == 0 || length > MAXDWORD / sizeof(wchar_t)) return KX_E_REGISTRY;
-    // Read into a scratch copy first: whether the text can be terminated within the caller's
-    // buffer is known only after the read, and a refused text must leave the buffer untouched.
-    std::vector<wchar_t> text(length);
-    unsigned long bytes = 0;
-    if (!kx::IsWritableRange(buffer, length * sizeof(wchar_t))) return KX_E_REGISTRY;
-    const KXSTATUS status =
-        InternalGetValue(keyPath, valueName, reinterpret_cast<unsigned char*>(text.data()),
-                         length * sizeof(wchar_t), root, &bytes);
-    if (status != KX_OK) return status;
-    // Texts written by other tools may lack the terminator; add it where it fits.
-    const size_t units = bytes / sizeof(wchar_t);
-    const bool terminated = units > 0 && text[units - 1] == L'\0';
-    if (!terminated && units >= length) return KX_E_REGISTRY;
-    std::memcpy(buffer, text.data(), bytes);
-    if (!terminated) buffer[units] = L'\0';
-    return KX_OK;
+    // The caller's buffer is checked before anything is read or allocated.
+    if (length == 0 || length > MAXDWORD / sizeof(wchar_t) ||
+        !kx::IsWritableRange(buffer, length * sizeof(wchar_t)))
+        return KX_E_REGISTRY;
+    kx::UniqueKey key = OpenKey(root, keyPath);
+    if (!key) return KX_E_REGISTRY;
+    // Whether the text can be terminated within the caller's buffer is known only after the
+    // read, and a refused text must leave the buffer untouched.
+    const auto deliver = [&](const unsigned char* data, DWORD bytes) {
+        const size_t units = bytes / sizeof(wchar_t);
+        wchar_t last = L'\0';
+        if (units > 0) std::memcpy(&last, data + (units - 1) * sizeof(wchar_t), sizeof last);
+        // Texts written by other tools may lack the terminator; add it where it fits.
+        const bool terminated = units > 0 && last == L'\0';
+        if (!terminated && units >= length) return false;
+        std::memcpy(buffer, data, bytes);
+        if (!terminated) buffer[units] = L'\0';
+        return true;
+    };
+    return ReadValue(key.Get(), valueName, static_cast<DWORD>(length * sizeof(wchar_t)), deliver)
+               ? KX_OK
+               : KX_E_REGISTRY;
 }
 
 KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName,
@@ -248,24 +276,30 @@ KXSTATUS KxRegUtil::EnumKeys(const wchar_t* keyPath, EnumKeysCallback callback, 
 }
 
 KXSTATUS KxRegUtil::EnumSubKey(const wchar_t* keyPath, std::vector<wchar_t*>& keys) {
-    kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
-    if (!key) return KX_E_REGISTRY;
-    bool counted = false;
-    const DWORD count = CountSubKeys(key.Get(), &counted);
-    if (!counted) return KX_E_REGISTRY;
+    return kx::Boundary(KX_E_REGISTRY, [&]() -> KXSTATUS {
+        kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
+        if (!key) return KX_E_REGISTRY;
+        bool counted = false;
+        const DWORD count = CountSubKeys(key.Get(), &counted);
+        if (!counted) return KX_E_REGISTRY;
 
-    wchar_t name[kNameChars];
-    for (DWORD index = 0; index < count; ++index) {
-        std::wmemset(name, 0, kNameChars);
-        DWORD chars = kNameChars;
-        if (::RegEnumKeyExW(key.Get(), index, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        wchar_t* path = new wchar_t[kNameChars]();
-        HelpAPI::CatPathWithFile(keyPath, name, path, kNameChars);
-        keys.push_back(path);
-    }
-    return KX_OK;
+        // Collected apart from the caller's list, which gets all of them or none.
+        std::vector<std::unique_ptr<wchar_t[]>> found;
+        wchar_t name[kNameChars];
+        for (DWORD index = 0; index < count; ++index) {
+            std::wmemset(name, 0, kNameChars);
+            DWORD chars = kNameChars;
+            if (::RegEnumKeyExW(key.Get(), index, name, &chars, nullptr, nullptr, nullptr,
+                                nullptr) != ERROR_SUCCESS)
+                break;
+            std::unique_ptr<wchar_t[]> path(new wchar_t[kNameChars]());
+            HelpAPI::CatPathWithFile(keyPath, name, path.get(), kNameChars);
+            found.push_back(std::move(path));
+        }
+        keys.reserve(keys.size() + found.size());
+        for (std::unique_ptr<wchar_t[]>& path : found) keys.push_back(path.release());
+        return KX_OK;
+    });
 }
 
 KXSTATUS KxRegUtil::ReleaseKeyList(std::vector<wchar_t*>& keys) {
@@ -387,11 +421,13 @@ RegQV::RegQV(const RegQV& other) : key_(other.key_), capacity_(0), buffer_(nullp
 
 RegQV& RegQV::operator=(const RegQV& other) {
     if (this == &other) return *this;
-    unsigned char* copy = other.capacity_ != 0 ? new unsigned char[other.capacity_] : nullptr;
+    // The buffer only carries the last value read; a copy without memory starts without one.
+    unsigned char* copy =
+        other.capacity_ != 0 ? new (std::nothrow) unsigned char[other.capacity_] : nullptr;
     if (copy != nullptr) std::memcpy(copy, other.buffer_, other.capacity_);
     delete[] buffer_;
     key_ = other.key_;
-    capacity_ = other.capacity_;
+    capacity_ = copy != nullptr ? other.capacity_ : 0;
     buffer_ = copy;
     return *this;
 }
@@ -402,8 +438,10 @@ bool RegQV::operator()(const wchar_t* valueName, RegValueData& out) {
     if (::RegQueryValueExW(key_, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return false;
     if (size > capacity_) {
+        unsigned char* larger = new (std::nothrow) unsigned char[size];
+        if (larger == nullptr) return false;
         delete[] buffer_;
-        buffer_ = new unsigned char[size];
+        buffer_ = larger;
         capacity_ = size;
     }
     // The value may have grown since the size was asked; such a read fails like a missing one.

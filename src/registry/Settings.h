@@ -135,5 +135,10 @@ int IsExactlyOne(const Value& v, int fallback);
 KXSTATUS WriteTime(const Value& v, const SYSTEMTIME& time);
 KXSTATUS ReadTime(const Value& v, SYSTEMTIME& time);
 
+// The path of `file` in the application directory, for the product's files kept there. False,
+// with `path` empty, when the directory is not known (missing or empty "AppPath") or the path
+// would not fit the platform's limit: such a file is never looked for anywhere else.
+bool AppDirFile(const wchar_t* file, wchar_t (&path)[MAX_PATH]);
+
 }  // namespace settings
 }  // namespace kx

@@ -4,7 +4,7 @@
 
 #include <cstdarg>
 #include <cwchar>
-#include <string>
+#include <iterator>
 
 namespace {
 
@@ -41,15 +41,19 @@ bool LoadAndFormat(HINSTANCE module, UINT titleId, UINT formatId, va_list args, 
     return FormatBody(body, format, args) > 0;
 }
 
-// Shortens a body too long for the small screen: its head, "..." and its last characters.
-std::wstring Trimmed(const wchar_t* body, UINT style) {
+// Shortens a body too long for the small screen, in place: its head, "..." and its last
+// characters.
+void Trim(wchar_t* body, UINT style) {
     // A plain OK box leaves more room for text than one with a row of buttons.
     int limit = (style & 0x0F) == 0 ? 256 : 200;
     if (IsWideMode()) limit -= 20;
-    const std::wstring whole(body);
-    if (static_cast<int>(whole.size()) < limit) return whole;
-    return whole.substr(0, static_cast<size_t>(limit - kTailChars)) + kEllipsis +
-           whole.substr(whole.size() - kTailChars);
+    const size_t chars = std::wcslen(body);
+    if (static_cast<int>(chars) < limit) return;
+    const size_t head = static_cast<size_t>(limit - kTailChars);
+    // The tail moves first: it lies behind where the ellipsis goes.
+    std::wmemmove(body + head + std::size(kEllipsis) - 1, body + chars - kTailChars,
+                  kTailChars + 1);
+    std::wmemcpy(body + head, kEllipsis, std::size(kEllipsis) - 1);
 }
 
 // The forms with identifiers: texts from `module` (the resource module when null).
@@ -57,8 +61,8 @@ int ShowLoaded(HWND owner, HINSTANCE module, UINT titleId, UINT formatId, UINT s
                va_list args) {
     wchar_t title[kTitleChars], body[kBodyChars];
     if (!LoadAndFormat(module, titleId, formatId, args, title, body)) return 0;
-    const std::wstring shown = trim ? Trimmed(body, style) : std::wstring(body);
-    return ::MessageBoxW(owner, shown.c_str(), titleId != 0 ? title : nullptr, style);
+    if (trim) Trim(body, style);
+    return ::MessageBoxW(owner, body, titleId != 0 ? title : nullptr, style);
 }
 
 }  // namespace

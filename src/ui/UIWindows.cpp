@@ -6,7 +6,6 @@
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
-#include <vector>
 
 namespace {
 
@@ -185,11 +184,11 @@ HANDLE ActivatePreviousInstance(UINT mainTitleId, UINT closeTitleId, LPCWSTR com
     if (dialog == nullptr) return nullptr;
     UI_ActiveWindow(dialog, true);
     if (commandLine != nullptr && commandLine[0] != L'\0') {
-        std::vector<wchar_t> copy(commandLine, commandLine + std::wcslen(commandLine));
         COPYDATASTRUCT data{};
         data.dwData = UI_COPYDATA_CMDLINE;
-        data.cbData = static_cast<DWORD>(copy.size() * sizeof(wchar_t));
-        data.lpData = copy.data();
+        data.cbData = static_cast<DWORD>(std::wcslen(commandLine) * sizeof(wchar_t));
+        // The message hands the receiver a copy; the text itself is only read.
+        data.lpData = const_cast<wchar_t*>(commandLine);
         ::SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
     }
     UI_DestroyWindow(closeTitleId, true);

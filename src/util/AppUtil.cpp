@@ -4,6 +4,8 @@
 #include "kxcommon/KxConfig.h"
 #include "kxcommon/UI.h"
 
+#include "../internal/Boundary.h"
+#include "../internal/PlatformBuffer.h"
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 
@@ -11,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -84,19 +86,26 @@ int RunApp(const unsigned short* program, const unsigned short* commandLine,
     if (program == nullptr) return 0;
     unsigned short directory[kPathChars];
     GetOurPath(selector, directory);
-    const std::wstring path = std::wstring(Wide(directory)) + Wide(program);
-    if (path.size() >= kPathChars) return 0;
-    std::wstring arguments = commandLine != nullptr ? Wide(commandLine) : L"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started = ::CreateProcessW(path.c_str(), &arguments[0], nullptr, nullptr, FALSE, 0,
-                                          nullptr, nullptr, &startup, &process);
-    if (!started) return 0;
-    ::CloseHandle(process.hThread);
-    ::WaitForSingleObject(process.hProcess, waitMs);
-    ::CloseHandle(process.hProcess);
-    return started;
+    // A program of a directory that is not known is not looked for elsewhere.
+    if ((selector == KX_DIR_SYSTEM || selector == KX_DIR_APP) && directory[0] == 0) return 0;
+    if (std::wcslen(Wide(directory)) + std::wcslen(Wide(program)) >= kPathChars) return 0;
+    wchar_t path[kPathChars];
+    std::wcscpy(path, Wide(directory));
+    std::wcscat(path, Wide(program));
+    return kx::Boundary(0, [&] {
+        // The platform takes the command line writable: a copy as long as the caller's text.
+        std::wstring arguments = commandLine != nullptr ? Wide(commandLine) : L"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(path, &arguments[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process))
+            return 0;
+        kx::UniqueHandle thread(process.hThread);
+        kx::UniqueHandle started(process.hProcess);
+        ::WaitForSingleObject(started.Get(), waitMs);
+        return 1;
+    });
 }
 
 std::pair<unsigned long, unsigned long> GetAFileVersion(const unsigned short* module) {
@@ -105,8 +114,8 @@ std::pair<unsigned long, unsigned long> GetAFileVersion(const unsigned short* mo
     DWORD ignored = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(Wide(module), &ignored);
     if (size == 0) return none;
-    std::vector<BYTE> info(size);
-    if (!::GetFileVersionInfoW(Wide(module), 0, size, info.data())) return none;
+    const kx::PlatformBuffer info(size);
+    if (!info || !::GetFileVersionInfoW(Wide(module), 0, size, info.data())) return none;
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedSize = 0;
     if (!::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
@@ -130,10 +139,12 @@ std::wstring CreateStringFromByteBuf(unsigned char* bytes, unsigned int size, bo
         bytes += 2;
         size -= 2;
     }
-    std::wstring text(size / 2, L'\0');
-    for (size_t i = 0; i < text.size(); ++i)
-        text[i] = static_cast<wchar_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    return text;
+    return kx::Boundary(std::wstring(), [&] {
+        std::wstring text(size / 2, L'\0');
+        for (size_t i = 0; i < text.size(); ++i)
+            text[i] = static_cast<wchar_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        return text;
+    });
 }
 
 std::wstring CreateStringFromRes(HINSTANCE module, int id, const unsigned short* type,

@@ -85,7 +85,7 @@ DynamicLoadLibrary::DynamicLoadLibrary(const unsigned short* name, bool fromAppD
     if (fromAppDir) {
         wchar_t directory[MAX_PATH] = {};
         wchar_t path[MAX_PATH] = {};
-        if (KxConfig::GetAppDir(directory, MAX_PATH) == KX_OK) {
+        if (KxConfig::GetAppDir(directory, MAX_PATH) == KX_OK && directory[0] != L'\0') {
             HelpAPI::CatPathWithFile(directory, text, path, MAX_PATH);
             m_handle = ::LoadLibraryExW(path, nullptr, 0);
         }

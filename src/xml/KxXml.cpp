@@ -2,6 +2,7 @@
 // carrying one reference of its own; Hold() is the one place that moves a reference.
 #include "kxcommon/KxXml.h"
 
+#include "../internal/Boundary.h"
 #include "../internal/ComPtr.h"
 
 #include <msxml.h>
@@ -46,11 +47,13 @@ std::wstring KxXmlElement::Attribute(unsigned short* name) {
     // The element stays alive for the call even if the caller drops its last copy meanwhile.
     const ComPtr<IXMLDOMElement> element = ComPtr<IXMLDOMElement>::Share(m_element);
     const kx::UniqueBstr bstrName(::SysAllocString(Wide(name)));
+    if (!bstrName) return std::wstring();
     UniqueVariant value;
     // S_FALSE is a missing attribute; only S_OK carries a string.
     if (element->getAttribute(bstrName.Get(), value.Receive()) != S_OK) return std::wstring();
     if (value.Get().vt != VT_BSTR || value.Get().bstrVal == nullptr) return std::wstring();
-    return std::wstring(value.Get().bstrVal, ::SysStringLen(value.Get().bstrVal));
+    const BSTR text = value.Get().bstrVal;
+    return kx::Boundary(std::wstring(), [&] { return std::wstring(text, ::SysStringLen(text)); });
 }
 
 // ---- KxXmlElementList ------------------------------------------------------------------------

@@ -3,8 +3,10 @@
 // what a program asked for can be seen from outside it.
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
 #include "Profile.h"
 
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -19,10 +21,19 @@ struct Connection {
 std::mutex gLock;
 std::set<Connection*> gHeld;
 
-void Count(const wchar_t* name, int delta) {
-    const DWORD now = profile::NumberOr(name, 0);
-    profile::WriteNumber(name, static_cast<DWORD>(static_cast<long>(now) + delta));
-}
+// A counter of the profile, read before a change is made and written after it, so that a
+// change refused for want of memory leaves the counts as they were.
+class Counter {
+public:
+    explicit Counter(const wchar_t* name) : name_(name), now_(profile::NumberOr(name, 0)) {}
+    void Add(int delta) {
+        profile::WriteNumber(name_, static_cast<DWORD>(static_cast<long>(now_) + delta));
+    }
+
+private:
+    const wchar_t* name_;
+    DWORD now_;
+};
 
 }  // namespace
 
@@ -30,35 +41,43 @@ extern "C" {
 
 HRESULT WINAPI ConnMgrEstablishConnectionSync(CONNMGR_CONNECTIONINFO* request, HANDLE* connection,
                                               DWORD timeout, DWORD* status) {
-    if (request == nullptr || connection == nullptr || status == nullptr ||
-        request->cbSize != sizeof(CONNMGR_CONNECTIONINFO))
-        return E_INVALIDARG;
-    std::lock_guard<std::mutex> hold(gLock);
-    profile::WriteBytes(profile::kLastRequest, request, sizeof *request);
-    profile::WriteNumber(profile::kLastTimeout, timeout);
-    const HRESULT result =
-        static_cast<HRESULT>(profile::NumberOr(profile::kConnectResult, S_OK));
-    if (FAILED(result)) {
-        *connection = nullptr;
-        *status = CONNMGR_STATUS_CONNECTIONFAILED;
+    return wince::OrOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
+        if (request == nullptr || connection == nullptr || status == nullptr ||
+            request->cbSize != sizeof(CONNMGR_CONNECTIONINFO))
+            return E_INVALIDARG;
+        std::lock_guard<std::mutex> hold(gLock);
+        profile::WriteBytes(profile::kLastRequest, request, sizeof *request);
+        profile::WriteNumber(profile::kLastTimeout, timeout);
+        const HRESULT result =
+            static_cast<HRESULT>(profile::NumberOr(profile::kConnectResult, S_OK));
+        if (FAILED(result)) {
+            *connection = nullptr;
+            *status = CONNMGR_STATUS_CONNECTIONFAILED;
+            return result;
+        }
+        Counter heldCount(profile::kConnectionsHeld);
+        std::unique_ptr<Connection> held(new Connection{0});
+        gHeld.insert(held.get());
+        heldCount.Add(+1);
+        *connection = reinterpret_cast<HANDLE>(held.release());
+        *status = CONNMGR_STATUS_CONNECTED;
         return result;
-    }
-    Connection* held = new Connection{0};
-    gHeld.insert(held);
-    Count(profile::kConnectionsHeld, +1);
-    *connection = reinterpret_cast<HANDLE>(held);
-    *status = CONNMGR_STATUS_CONNECTED;
-    return result;
+    });
 }
 
 HRESULT WINAPI ConnMgrReleaseConnection(HANDLE connection, LONG) {
-    std::lock_guard<std::mutex> hold(gLock);
-    Connection* held = reinterpret_cast<Connection*>(connection);
-    if (gHeld.erase(held) == 0) return E_HANDLE;
-    delete held;
-    Count(profile::kConnectionsHeld, -1);
-    Count(profile::kConnectionsReleased, +1);
-    return S_OK;
+    return wince::OrOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
+        std::lock_guard<std::mutex> hold(gLock);
+        Connection* held = reinterpret_cast<Connection*>(connection);
+        if (gHeld.count(held) == 0) return E_HANDLE;
+        Counter heldCount(profile::kConnectionsHeld);
+        Counter releasedCount(profile::kConnectionsReleased);
+        gHeld.erase(held);
+        delete held;
+        heldCount.Add(-1);
+        releasedCount.Add(+1);
+        return S_OK;
+    });
 }
 
 }  // extern "C"

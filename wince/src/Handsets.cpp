@@ -3,6 +3,7 @@
 // manager's proxies, where its platform release keeps them).
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
 #include "Profile.h"
 
 #include <cwchar>
@@ -212,11 +213,15 @@ bool Stage(const Handset& h) {
 extern "C" {
 
 LPCWSTR WinceHandsetName(DWORD index) {
-    return index < Handsets().size() ? Handsets()[index].name : nullptr;
+    return wince::OrOutOfMemory(static_cast<LPCWSTR>(nullptr), [&]() -> LPCWSTR {
+        return index < Handsets().size() ? Handsets()[index].name : nullptr;
+    });
 }
 
 LPCWSTR WinceHandsetDescription(DWORD index) {
-    return index < Handsets().size() ? Handsets()[index].description : nullptr;
+    return wince::OrOutOfMemory(static_cast<LPCWSTR>(nullptr), [&]() -> LPCWSTR {
+        return index < Handsets().size() ? Handsets()[index].description : nullptr;
+    });
 }
 
 BOOL WinceStageHandset(LPCWSTR name) {
@@ -224,18 +229,19 @@ BOOL WinceStageHandset(LPCWSTR name) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    for (const Handset& h : Handsets()) {
-        if (std::wcscmp(h.name, name) != 0) continue;
-        if (!WinceClearDevice()) return FALSE;
-        if (!Stage(h)) {
-            WinceClearDevice();  // never leave half a handset behind
-            ::SetLastError(ERROR_WRITE_FAULT);
-            return FALSE;
-        }
-        return TRUE;
+    const Handset* handset = wince::OrOutOfMemory(static_cast<const Handset*>(nullptr), [&] {
+        for (const Handset& h : Handsets())
+            if (std::wcscmp(h.name, name) == 0) return &h;
+        ::SetLastError(ERROR_NOT_FOUND);
+        return static_cast<const Handset*>(nullptr);
+    });
+    if (handset == nullptr || !WinceClearDevice()) return FALSE;
+    if (!wince::OrOutOfMemory(false, [&] { return Stage(*handset); })) {
+        WinceClearDevice();  // never leave half a handset behind
+        ::SetLastError(ERROR_WRITE_FAULT);
+        return FALSE;
     }
-    ::SetLastError(ERROR_NOT_FOUND);
-    return FALSE;
+    return TRUE;
 }
 
 BOOL WinceClearDevice(void) {

@@ -3,6 +3,9 @@
 // commands of keys and menu items alike.
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
+
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,34 @@ constexpr int kBarHeight = 26;
 struct BarState {
     HWND owner;
     HMENU menu;  // the loaded menu whose pop-ups the keys carry; null when none
+};
+
+// A loaded menu, destroyed with its owner unless a bar took it.
+class LoadedMenu {
+public:
+    LoadedMenu() = default;
+    ~LoadedMenu() {
+        if (menu_ != nullptr) ::DestroyMenu(menu_);
+    }
+    LoadedMenu(const LoadedMenu&) = delete;
+    LoadedMenu& operator=(const LoadedMenu&) = delete;
+
+    explicit operator bool() const { return menu_ != nullptr; }
+    HMENU Get() const { return menu_; }
+    // Holds `menu`; true when it is a menu.
+    bool Reset(HMENU menu) {
+        if (menu_ != nullptr) ::DestroyMenu(menu_);
+        menu_ = menu;
+        return menu_ != nullptr;
+    }
+    HMENU Release() {
+        HMENU menu = menu_;
+        menu_ = nullptr;
+        return menu;
+    }
+
+private:
+    HMENU menu_ = nullptr;
 };
 
 struct SoftKey {
@@ -125,54 +156,27 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* pmbi) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::vector<SoftKey> keys;
-    HMENU menu = nullptr;
-    if (pmbi->dwFlags & SHCMBF_HMENU) {
-        menu = ::LoadMenuW(pmbi->hInstRes, MAKEINTRESOURCEW(pmbi->nToolBarId));
-        if (menu == nullptr) {
-            ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-            return FALSE;
+    return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
+        // Everything that needs memory is made before the bar exists, so a bar is made whole or
+        // not at all; the menu stays with its owner until the bar takes it.
+        std::vector<SoftKey> keys;
+        LoadedMenu menu;
+        if (pmbi->dwFlags & SHCMBF_HMENU) {
+            menu.Reset(::LoadMenuW(pmbi->hInstRes, MAKEINTRESOURCEW(pmbi->nToolBarId)));
+            if (!menu) {
+                ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+                return FALSE;
+            }
+            KeysFromMenu(menu.Get(), &keys);
+        } else if (!(pmbi->dwFlags & SHCMBF_EMPTYBAR)) {
+            WORD menuId = 0;
+            if (!ReadBarResource(pmbi->hInstRes, pmbi->nToolBarId, &menuId, &keys) ||
+                (menuId != 0 &&
+                 !menu.Reset(::LoadMenuW(pmbi->hInstRes, MAKEINTRESOURCEW(menuId))))) {
+                ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+                return FALSE;
+            }
         }
-        KeysFromMenu(menu, &keys);
-    } else if (!(pmbi->dwFlags & SHCMBF_EMPTYBAR)) {
-        WORD menuId = 0;
-        if (!ReadBarResource(pmbi->hInstRes, pmbi->nToolBarId, &menuId, &keys) ||
-            (menuId != 0 &&
-             (menu = ::LoadMenuW(pmbi->hInstRes, MAKEINTRESOURCEW(menuId))) == nullptr)) {
-            ::SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-            return FALSE;
-        }
-    }
-
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    RECT client{}, work{};
-    ::GetClientRect(pmbi->hwndParent, &client);
-    ::MapWindowPoints(pmbi->hwndParent, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    // The bar spans the screen's work area, whatever the dialog's own width.
-    const int width = work.right - work.left;
-    // A pop-up window owned by the dialog: it is destroyed with the dialog, and the toolbar sends
-    // its commands to the window given as parent at creation.
-    const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | TBSTYLE_FLAT | CCS_NORESIZE |
-                        CCS_NOPARENTALIGN | CCS_NODIVIDER |
-                        ((pmbi->dwFlags & SHCMBF_HIDDEN) ? 0 : WS_VISIBLE);
-    HWND bar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style, work.left, client.bottom,
-                                 width, kBarHeight, pmbi->hwndParent, nullptr,
-                                 ::GetModuleHandleW(nullptr), nullptr);
-    if (bar == nullptr) {
-        if (menu != nullptr) ::DestroyMenu(menu);
-        return FALSE;
-    }
-    auto* st = new BarState{pmbi->hwndParent, menu};
-    ::SetWindowSubclass(bar, BarProc, kSubclassId, reinterpret_cast<DWORD_PTR>(st));
-
-    ::SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    ::SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
-    if (!keys.empty()) {
-        // The soft keys share the bar's width equally.
-        const int keyWidth = width / static_cast<int>(keys.size());
-        ::SendMessageW(bar, TB_SETBUTTONWIDTH, 0, MAKELPARAM(keyWidth, keyWidth));
         std::vector<TBBUTTON> buttons;
         for (const SoftKey& key : keys) {
             TBBUTTON b{};
@@ -184,15 +188,45 @@ BOOL SHCreateMenuBar(SHMENUBARINFO* pmbi) {
             b.iString = reinterpret_cast<INT_PTR>(key.label.c_str());
             buttons.push_back(b);
         }
-        ::SendMessageW(bar, TB_ADDBUTTONSW, buttons.size(),
-                       reinterpret_cast<LPARAM>(buttons.data()));
-    }
+        std::unique_ptr<BarState> state(new BarState{pmbi->hwndParent, nullptr});
 
-    HWND previous = static_cast<HWND>(::GetPropW(pmbi->hwndParent, kMenuBarProp));
-    ::SetPropW(pmbi->hwndParent, kMenuBarProp, bar);
-    if (previous != nullptr) ::DestroyWindow(previous);
-    pmbi->hwndMB = bar;
-    return TRUE;
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        RECT client{}, work{};
+        ::GetClientRect(pmbi->hwndParent, &client);
+        ::MapWindowPoints(pmbi->hwndParent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        // The bar spans the screen's work area, whatever the dialog's own width.
+        const int width = work.right - work.left;
+        // A pop-up window owned by the dialog: it is destroyed with the dialog, and the toolbar
+        // sends its commands to the window given as parent at creation.
+        const DWORD style = WS_POPUP | WS_CLIPSIBLINGS | TBSTYLE_FLAT | CCS_NORESIZE |
+                            CCS_NOPARENTALIGN | CCS_NODIVIDER |
+                            ((pmbi->dwFlags & SHCMBF_HIDDEN) ? 0 : WS_VISIBLE);
+        HWND bar = ::CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", style, work.left, client.bottom,
+                                     width, kBarHeight, pmbi->hwndParent, nullptr,
+                                     ::GetModuleHandleW(nullptr), nullptr);
+        if (bar == nullptr) return FALSE;
+        state->menu = menu.Release();
+        ::SetWindowSubclass(bar, BarProc, kSubclassId,
+                            reinterpret_cast<DWORD_PTR>(state.release()));
+
+        ::SendMessageW(bar, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+        ::SendMessageW(bar, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+        if (!buttons.empty()) {
+            // The soft keys share the bar's width equally.
+            const int keyWidth = width / static_cast<int>(buttons.size());
+            ::SendMessageW(bar, TB_SETBUTTONWIDTH, 0, MAKELPARAM(keyWidth, keyWidth));
+            ::SendMessageW(bar, TB_ADDBUTTONSW, buttons.size(),
+                           reinterpret_cast<LPARAM>(buttons.data()));
+        }
+
+        HWND previous = static_cast<HWND>(::GetPropW(pmbi->hwndParent, kMenuBarProp));
+        ::SetPropW(pmbi->hwndParent, kMenuBarProp, bar);
+        if (previous != nullptr) ::DestroyWindow(previous);
+        pmbi->hwndMB = bar;
+        return TRUE;
+    });
 }
 
 HWND SHFindMenuBar(HWND hwnd) {

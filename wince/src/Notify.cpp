@@ -3,6 +3,9 @@
 // keeps them.
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
+#include "OwnedKey.h"
+
 #include <string>
 #include <vector>
 
@@ -28,30 +31,31 @@ extern "C" BOOL CeRunAppAtEvent(WCHAR* pwszAppName, LONG lWhichEvent) {
         ::SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistrationsKey, 0, nullptr, 0,
-                          KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return FALSE;
-    BOOL ok = TRUE;
-    if (lWhichEvent != NOTIFICATION_EVENT_NONE) {
-        const std::wstring name = ValueName(lWhichEvent, pwszAppName);
-        const DWORD bytes = static_cast<DWORD>((wcslen(pwszAppName) + 1) * sizeof(wchar_t));
-        ok = ::RegSetValueExW(key, name.c_str(), 0, REG_SZ,
-                              reinterpret_cast<const BYTE*>(pwszAppName), bytes) == ERROR_SUCCESS;
-    } else {
+    return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
+        wince::OwnedKey key;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistrationsKey, 0, nullptr, 0,
+                              KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr) !=
+            ERROR_SUCCESS)
+            return FALSE;
+        if (lWhichEvent != NOTIFICATION_EVENT_NONE) {
+            const std::wstring name = ValueName(lWhichEvent, pwszAppName);
+            const DWORD bytes = static_cast<DWORD>((wcslen(pwszAppName) + 1) * sizeof(wchar_t));
+            return ::RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(pwszAppName),
+                                    bytes) == ERROR_SUCCESS;
+        }
         // Event 0 removes every registration of the program; collect first, then delete, so
         // the walk's indexes stay valid.
         std::vector<std::wstring> doomed;
         wchar_t name[kNameChars];
         for (DWORD index = 0;; ++index) {
             DWORD chars = kNameChars;
-            if (::RegEnumValueW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
-                ERROR_SUCCESS)
+            if (::RegEnumValueW(key.Get(), index, name, &chars, nullptr, nullptr, nullptr,
+                                nullptr) != ERROR_SUCCESS)
                 break;
             if (::lstrcmpiW(ProgramOf(name).c_str(), pwszAppName) == 0) doomed.push_back(name);
         }
-        for (const std::wstring& value : doomed) ::RegDeleteValueW(key, value.c_str());
-    }
-    ::RegCloseKey(key);
-    return ok;
+        for (const std::wstring& value : doomed) ::RegDeleteValueW(key.Get(), value.c_str());
+        return TRUE;
+    });
 }

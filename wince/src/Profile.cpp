@@ -1,21 +1,26 @@
 #include "Profile.h"
 
+#include "OwnedKey.h"
+
 namespace wince {
 namespace profile {
 namespace {
 
+bool OpenProfile(OwnedKey* key) {
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, KEY_READ, key->Receive()) ==
+           ERROR_SUCCESS;
+}
+
 bool Query(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
+    OwnedKey key;
+    if (!OpenProfile(&key)) return false;
     DWORD size = 0;
-    bool ok = ::RegQueryValueExW(key, name, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
-    if (ok) {
-        data->assign(size, 0);
-        ok = ::RegQueryValueExW(key, name, nullptr, type, data->data(), &size) == ERROR_SUCCESS;
-        data->resize(size);
-    }
-    ::RegCloseKey(key);
+    if (::RegQueryValueExW(key.Get(), name, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    data->assign(size, 0);
+    const bool ok =
+        ::RegQueryValueExW(key.Get(), name, nullptr, type, data->data(), &size) == ERROR_SUCCESS;
+    data->resize(size);
     return ok;
 }
 
@@ -33,11 +38,17 @@ bool Write(const wchar_t* name, DWORD type, const void* data, DWORD size) {
 }  // namespace
 
 bool ReadNumber(const wchar_t* name, DWORD* value) {
+    // Read in place: a number needs no memory of its own.
+    OwnedKey key;
+    if (!OpenProfile(&key)) return false;
     DWORD type = 0;
-    std::vector<BYTE> data;
-    if (!Query(name, &type, &data) || type != REG_DWORD || data.size() != sizeof(DWORD))
+    DWORD number = 0;
+    DWORD size = sizeof number;
+    if (::RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&number),
+                           &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof number)
         return false;
-    *value = *reinterpret_cast<const DWORD*>(data.data());
+    *value = number;
     return true;
 }
 

@@ -5,6 +5,7 @@
 // whole or not at all.
 #include <wince/wince.h>
 
+#include "OutOfMemory.h"
 #include "internal/ComPtr.h"
 
 #include <msxml.h>
@@ -384,8 +385,18 @@ struct UndoStep {
     KeyCopy tree;
 };
 
+// Changes made under a transaction are undone when it goes without a commit, also when an
+// exception (running out of memory) passes through.
 class Transaction {
 public:
+    Transaction() = default;
+    ~Transaction() { Rollback(); }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Keeps what was applied.
+    void Commit() { journal_.clear(); }
+
     // False when the operation could not be applied; what it changed is already undone by then
     // only if Rollback is called.
     bool Apply(const Operation& op) {
@@ -562,44 +573,50 @@ HRESULT Answer(HRESULT hr, IXMLDOMDocument* document, LPWSTR* out) {
 }  // namespace
 
 extern "C" HRESULT DMProcessConfigXML(LPCWSTR pszWXMLin, DWORD dwFlags, LPWSTR* ppszwXMLout) {
-    if (ppszwXMLout != nullptr) *ppszwXMLout = nullptr;
-    if (pszWXMLin == nullptr || ppszwXMLout == nullptr || dwFlags != CFGFLAG_PROCESS)
-        return E_INVALIDARG;
-    // A byte-order mark is not part of the document's text.
-    if (pszWXMLin[0] == 0xFEFF) ++pszWXMLin;
+    return wince::OrOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
+        if (ppszwXMLout != nullptr) *ppszwXMLout = nullptr;
+        if (pszWXMLin == nullptr || ppszwXMLout == nullptr || dwFlags != CFGFLAG_PROCESS)
+            return E_INVALIDARG;
+        // A byte-order mark is not part of the document's text.
+        if (pszWXMLin[0] == 0xFEFF) ++pszWXMLin;
 
-    // The caller's thread may already be in another apartment; the DOM works in either.
-    const kx::ComApartment com;
-    ComPtr<IXMLDOMDocument> document;
-    ::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                       reinterpret_cast<void**>(document.Receive()));
-    if (!document) return E_UNEXPECTED;
-    document->put_async(VARIANT_FALSE);
-    document->put_resolveExternals(VARIANT_FALSE);
-    const UniqueBstr text(::SysAllocString(pszWXMLin));
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    ComPtr<IXMLDOMElement> root;
-    if (FAILED(document->loadXML(text.Get(), &loaded)) || loaded != VARIANT_TRUE ||
-        FAILED(document->get_documentElement(root.Receive())) || !root)
-        return Answer(CONFIG_E_BAD_XML, nullptr, ppszwXMLout);
+        // The caller's thread may already be in another apartment; the DOM works in either.
+        const kx::ComApartment com;
+        ComPtr<IXMLDOMDocument> document;
+        ::CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
+                           reinterpret_cast<void**>(document.Receive()));
+        if (!document) return E_UNEXPECTED;
+        document->put_async(VARIANT_FALSE);
+        document->put_resolveExternals(VARIANT_FALSE);
+        const UniqueBstr text(::SysAllocString(pszWXMLin));
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        ComPtr<IXMLDOMElement> root;
+        if (FAILED(document->loadXML(text.Get(), &loaded)) || loaded != VARIANT_TRUE ||
+            FAILED(document->get_documentElement(root.Receive())) || !root)
+            return Answer(CONFIG_E_BAD_XML, nullptr, ppszwXMLout);
 
-    std::vector<Operation> ops;
-    Planner planner(ops);
-    if (!planner.Document(root.Get())) {
-        MarkFailure(document.Get(), planner.failure);
-        return Answer(planner.failure.hr, document.Get(), ppszwXMLout);
-    }
+        std::vector<Operation> ops;
+        Planner planner(ops);
+        if (!planner.Document(root.Get())) {
+            MarkFailure(document.Get(), planner.failure);
+            return Answer(planner.failure.hr, document.Get(), ppszwXMLout);
+        }
 
-    Transaction transaction;
-    for (const Operation& op : ops) {
-        if (transaction.Apply(op)) continue;
-        const bool restored = transaction.Rollback();
-        Failure failure;
-        failure.hr = restored ? CONFIG_E_CSPEXCEPTION : CONFIG_E_TRANSACTIONINGFAILURE;
-        failure.node = op.node;
-        MarkFailure(document.Get(), failure);
-        return Answer(failure.hr, document.Get(), ppszwXMLout);
-    }
-    *ppszwXMLout = CopyOut(pszWXMLin, std::wcslen(pszWXMLin));
-    return *ppszwXMLout == nullptr ? E_OUTOFMEMORY : S_OK;
+        Transaction transaction;
+        for (const Operation& op : ops) {
+            if (transaction.Apply(op)) continue;
+            const bool restored = transaction.Rollback();
+            Failure failure;
+            failure.hr = restored ? CONFIG_E_CSPEXCEPTION : CONFIG_E_TRANSACTIONINGFAILURE;
+            failure.node = op.node;
+            MarkFailure(document.Get(), failure);
+            return Answer(failure.hr, document.Get(), ppszwXMLout);
+        }
+        // The answer is made before the changes are kept: without memory for it nothing was applied.
+        LPWSTR answer = CopyOut(pszWXMLin, std::wcslen(pszWXMLin));
+        if (answer == nullptr) return E_OUTOFMEMORY;
+        transaction.Commit();
+        *ppszwXMLout = answer;
+        return S_OK;
+    });
 }

@@ -3,12 +3,14 @@
 // process of the device reaches the one instance.
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
 #include "PipeIo.h"
 #include "ServiceWire.h"
 
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,72 +28,102 @@ struct Answer {
     std::vector<BYTE> out;
 };
 
-// An open connection to a host, with the event its transfers wait on.
-struct Connection {
-    HANDLE pipe = INVALID_HANDLE_VALUE;
-    HANDLE done = nullptr;
-};
-
-void Close(const Connection& c) {
-    if (c.pipe != INVALID_HANDLE_VALUE) ::CloseHandle(c.pipe);
-    if (c.done != nullptr) ::CloseHandle(c.done);
-}
-
-bool Connect(const std::wstring& pipeName, Connection* c) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        c->pipe = ::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-        if (c->pipe != INVALID_HANDLE_VALUE) break;
-        // Busy means the host is there but between two callers; anything else means no host.
-        if (::GetLastError() != ERROR_PIPE_BUSY ||
-            ::GetTickCount() - start > wire::kConnectTimeoutMs)
-            return false;
-        ::WaitNamedPipeW(pipeName.c_str(), kPipeBusyRetryMs);
+// An open connection to a host, with the event its transfers wait on; closed once, when its
+// owner goes, unless handed back to the pool.
+class Connection {
+public:
+    Connection() = default;
+    ~Connection() { Close(); }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Connection(Connection&& other) noexcept { *this = std::move(other); }
+    Connection& operator=(Connection&& other) noexcept {
+        if (this != &other) {
+            Close();
+            pipe_ = std::exchange(other.pipe_, INVALID_HANDLE_VALUE);
+            done_ = std::exchange(other.done_, nullptr);
+        }
+        return *this;
     }
-    c->done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (c->done == nullptr) {
-        Close(*c);
+
+    HANDLE pipe() const { return pipe_; }
+    HANDLE done() const { return done_; }
+
+    bool Open(const std::wstring& pipeName) {
+        Close();
+        const DWORD start = ::GetTickCount();
+        for (;;) {
+            pipe_ = ::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+            if (pipe_ != INVALID_HANDLE_VALUE) break;
+            // Busy means the host is there but between two callers; anything else means no host.
+            if (::GetLastError() != ERROR_PIPE_BUSY ||
+                ::GetTickCount() - start > wire::kConnectTimeoutMs)
+                return false;
+            ::WaitNamedPipeW(pipeName.c_str(), kPipeBusyRetryMs);
+        }
+        done_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (done_ != nullptr) return true;
+        Close();
         return false;
     }
-    return true;
-}
+
+    void Close() {
+        if (pipe_ != INVALID_HANDLE_VALUE) ::CloseHandle(pipe_);
+        if (done_ != nullptr) ::CloseHandle(done_);
+        pipe_ = INVALID_HANDLE_VALUE;
+        done_ = nullptr;
+    }
+
+private:
+    HANDLE pipe_ = INVALID_HANDLE_VALUE;
+    HANDLE done_ = nullptr;
+};
 
 // Connections to hosts are kept open between requests and shared by the threads of the
 // process, one request at a time on each; a connection that broke is dropped.
 class ConnectionPool {
 public:
     ConnectionPool() { ::InitializeCriticalSection(&lock_); }
-    ~ConnectionPool() {
-        for (auto& entry : idle_)
-            for (const Connection& c : entry.second) Close(c);
-        ::DeleteCriticalSection(&lock_);
-    }
+    ~ConnectionPool() { ::DeleteCriticalSection(&lock_); }
 
     // An idle connection to the host behind `pipeName`, or a new one (`fresh`).
     bool Take(const std::wstring& pipeName, Connection* c, bool* fresh) {
-        ::EnterCriticalSection(&lock_);
-        std::vector<Connection>& idle = idle_[pipeName];
-        const bool reuse = !idle.empty();
-        if (reuse) {
-            *c = idle.back();
-            idle.pop_back();
+        {
+            const Locked hold(lock_);
+            const auto idle = idle_.find(pipeName);
+            *fresh = idle == idle_.end() || idle->second.empty();
+            if (!*fresh) {
+                *c = std::move(idle->second.back());
+                idle->second.pop_back();
+            }
         }
-        ::LeaveCriticalSection(&lock_);
-        *fresh = !reuse;
-        return reuse || Connect(pipeName, c);
+        return !*fresh || c->Open(pipeName);
     }
 
-    void Give(const std::wstring& pipeName, const Connection& c) {
-        ::EnterCriticalSection(&lock_);
-        std::vector<Connection>& idle = idle_[pipeName];
-        const bool keep = idle.size() < kMaxIdlePerHost;
-        if (keep) idle.push_back(c);
-        ::LeaveCriticalSection(&lock_);
-        if (!keep) Close(c);
+    // Keeps the connection for the next request; one the pool has no room (or no memory) for
+    // stays with the caller, who closes it. The request it carried is done whatever happens
+    // here, so nothing leaves this call.
+    void Give(const std::wstring& pipeName, Connection&& c) noexcept {
+        const Locked hold(lock_);
+        kx::Boundary([&] {
+            std::vector<Connection>& idle = idle_[pipeName];
+            if (idle.size() < kMaxIdlePerHost) idle.push_back(std::move(c));
+        });
     }
 
 private:
+    class Locked {
+    public:
+        explicit Locked(CRITICAL_SECTION& lock) : lock_(lock) { ::EnterCriticalSection(&lock_); }
+        ~Locked() { ::LeaveCriticalSection(&lock_); }
+        Locked(const Locked&) = delete;
+        Locked& operator=(const Locked&) = delete;
+
+    private:
+        CRITICAL_SECTION& lock_;
+    };
+
     static constexpr size_t kMaxIdlePerHost = 8;
     CRITICAL_SECTION lock_;
     std::map<std::wstring, std::vector<Connection>> idle_;
@@ -112,31 +144,30 @@ bool Transact(const wire::Instance& instance, const wire::Request& request, cons
         std::memcpy(&message[sizeof request + request.inLen], out, request.outLen);
 
     const std::wstring pipeName = wire::PipeName(instance);
+    // Room for the answer of a control request is made before the request goes: once the
+    // service has acted, nothing may fail for want of memory.
+    answer->out.reserve(request.outLen);
     Connection c;
     bool fresh = false;
     if (!Pool().Take(pipeName, &c, &fresh)) return false;
     // A kept connection may belong to a host that has gone since; a request that could not even
     // be written was never seen, so it goes once more on a new connection.
-    while (!WriteExactly(c.pipe, c.done, message.data(), static_cast<DWORD>(message.size()),
+    while (!WriteExactly(c.pipe(), c.done(), message.data(), static_cast<DWORD>(message.size()),
                          wire::kRequestTimeoutMs)) {
-        Close(c);
-        if (fresh || !Connect(pipeName, &c)) return false;
+        if (fresh || !c.Open(pipeName)) return false;
         fresh = true;
     }
-    const bool answered =
-        ReadExactly(c.pipe, c.done, &answer->reply, sizeof answer->reply, wire::kRequestTimeoutMs) &&
-        answer->reply.magic == wire::kMagic && answer->reply.outLen <= wire::kMaxBytes &&
-        [&] {
-            answer->out.resize(answer->reply.outLen);
-            return answer->reply.outLen == 0 ||
-                   ReadExactly(c.pipe, c.done, answer->out.data(), answer->reply.outLen,
-                               wire::kRequestTimeoutMs);
-        }();
-    if (!answered) {
-        Close(c);
+    // A connection whose exchange broke off is closed with its owner, never kept.
+    if (!ReadExactly(c.pipe(), c.done(), &answer->reply, sizeof answer->reply,
+                     wire::kRequestTimeoutMs) ||
+        answer->reply.magic != wire::kMagic || answer->reply.outLen > wire::kMaxBytes)
         return false;
-    }
-    Pool().Give(pipeName, c);
+    answer->out.resize(answer->reply.outLen);
+    if (answer->reply.outLen != 0 &&
+        !ReadExactly(c.pipe(), c.done(), answer->out.data(), answer->reply.outLen,
+                     wire::kRequestTimeoutMs))
+        return false;
+    Pool().Give(pipeName, std::move(c));
     return true;
 }
 
@@ -173,115 +204,123 @@ HANDLE Fail(DWORD error, HANDLE result) {
 extern "C" {
 
 HANDLE GetServiceHandle(LPWSTR szPrefix, LPWSTR szDllName, DWORD* pdwDllBuf) {
-    wire::Instance instance;
-    if (!wire::ParseInstanceName(szPrefix, &instance))
-        return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-    Answer answer;
-    if (!Ping(instance, &answer)) return Fail(ERROR_DEV_NOT_EXIST, INVALID_HANDLE_VALUE);
-    if (pdwDllBuf != nullptr) {
-        const DWORD needed = static_cast<DWORD>(answer.out.size());
-        if (szDllName != nullptr && *pdwDllBuf >= needed && needed != 0)
-            std::memcpy(szDllName, answer.out.data(), needed);
-        *pdwDllBuf = needed;
-    }
-    return wire::MakeHandle(instance, answer.reply.hostPid);
+    return wince::OrOutOfMemory(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+        wire::Instance instance;
+        if (!wire::ParseInstanceName(szPrefix, &instance))
+            return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+        Answer answer;
+        if (!Ping(instance, &answer)) return Fail(ERROR_DEV_NOT_EXIST, INVALID_HANDLE_VALUE);
+        if (pdwDllBuf != nullptr) {
+            const DWORD needed = static_cast<DWORD>(answer.out.size());
+            if (szDllName != nullptr && *pdwDllBuf >= needed && needed != 0)
+                std::memcpy(szDllName, answer.out.data(), needed);
+            *pdwDllBuf = needed;
+        }
+        return wire::MakeHandle(instance, answer.reply.hostPid);
+    });
 }
 
 HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD dwInfo) {
-    wire::Instance instance;
-    if (!wire::ParsePrefix(lpszType, dwIndex, &instance) || lpszLib == nullptr ||
-        lpszLib[0] == L'\0')
-        return Fail(ERROR_INVALID_PARAMETER, nullptr);
-    Answer running;
-    if (Ping(instance, &running)) return Fail(ERROR_DEVICE_IN_USE, nullptr);
+    return wince::OrOutOfMemory(static_cast<HANDLE>(nullptr), [&]() -> HANDLE {
+        wire::Instance instance;
+        if (!wire::ParsePrefix(lpszType, dwIndex, &instance) || lpszLib == nullptr ||
+            lpszLib[0] == L'\0')
+            return Fail(ERROR_INVALID_PARAMETER, nullptr);
+        Answer running;
+        if (Ping(instance, &running)) return Fail(ERROR_DEVICE_IN_USE, nullptr);
 
-    const std::wstring readyName = ReadyEventName();
-    OwnedHandle ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
-    if (!ready) return Fail(::GetLastError(), nullptr);
+        const std::wstring readyName = ReadyEventName();
+        OwnedHandle ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+        if (!ready) return Fail(::GetLastError(), nullptr);
 
-    const std::wstring host = HostPath();
-    std::wstring commandLine = L"\"" + host + L"\" " + instance.prefix + L" " +
-                               std::to_wstring(dwIndex) + L" " + std::to_wstring(dwInfo) + L" " +
-                               readyName + L" \"" + lpszLib + L"\"";
-    // Nothing is inherited, not even the standard handles: a host outlives its caller and must
-    // not keep the caller's pipes open.
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(host.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
-                          DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, kDeviceRoot,
-                          &startup, &process))
-        return Fail(ERROR_FILE_NOT_FOUND, nullptr);
-    OwnedHandle thread(process.hThread);
-    OwnedHandle hostProcess(process.hProcess);
+        const std::wstring host = HostPath();
+        std::wstring commandLine = L"\"" + host + L"\" " + instance.prefix + L" " +
+                                   std::to_wstring(dwIndex) + L" " + std::to_wstring(dwInfo) + L" " +
+                                   readyName + L" \"" + lpszLib + L"\"";
+        // Nothing is inherited, not even the standard handles: a host outlives its caller and must
+        // not keep the caller's pipes open.
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(host.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+                              DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, kDeviceRoot,
+                              &startup, &process))
+            return Fail(ERROR_FILE_NOT_FOUND, nullptr);
+        OwnedHandle thread(process.hThread);
+        OwnedHandle hostProcess(process.hProcess);
 
-    const HANDLE waits[] = {ready.Get(), hostProcess.Get()};
-    switch (::WaitForMultipleObjects(2, waits, FALSE, kHostStartTimeoutMs)) {
-    case WAIT_OBJECT_0:
-        return wire::MakeHandle(instance, process.dwProcessId);
-    case WAIT_OBJECT_0 + 1: {
-        // The host exits with the reason the service could not be loaded.
-        DWORD code = ERROR_OPEN_FAILED;
-        ::GetExitCodeProcess(hostProcess.Get(), &code);
-        return Fail(code, nullptr);
-    }
-    default:
-        ::TerminateProcess(hostProcess.Get(), ERROR_TIMEOUT);
-        return Fail(ERROR_TIMEOUT, nullptr);
-    }
+        const HANDLE waits[] = {ready.Get(), hostProcess.Get()};
+        switch (::WaitForMultipleObjects(2, waits, FALSE, kHostStartTimeoutMs)) {
+        case WAIT_OBJECT_0:
+            return wire::MakeHandle(instance, process.dwProcessId);
+        case WAIT_OBJECT_0 + 1: {
+            // The host exits with the reason the service could not be loaded.
+            DWORD code = ERROR_OPEN_FAILED;
+            ::GetExitCodeProcess(hostProcess.Get(), &code);
+            return Fail(code, nullptr);
+        }
+        default:
+            ::TerminateProcess(hostProcess.Get(), ERROR_TIMEOUT);
+            return Fail(ERROR_TIMEOUT, nullptr);
+        }
+    });
 }
 
 BOOL DeregisterService(HANDLE hDevice) {
-    wire::Instance instance;
-    DWORD hostPid = 0;
-    if (!wire::ParseHandle(hDevice, &instance, &hostPid)) {
-        ::SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    OwnedHandle host(::OpenProcess(SYNCHRONIZE, FALSE, hostPid));
-    const wire::Request deinit{wire::kMagic, wire::kDeinit, hostPid, 0, 0, 0, 0};
-    Answer answer;
-    if (!Transact(instance, deinit, nullptr, nullptr, &answer) || answer.reply.ok == 0) {
-        ::SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    // Unloading ends with the host; wait for it so a new instance can be loaded at once.
-    if (host) ::WaitForSingleObject(host.Get(), kHostExitTimeoutMs);
-    return TRUE;
+    return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
+        wire::Instance instance;
+        DWORD hostPid = 0;
+        if (!wire::ParseHandle(hDevice, &instance, &hostPid)) {
+            ::SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        OwnedHandle host(::OpenProcess(SYNCHRONIZE, FALSE, hostPid));
+        const wire::Request deinit{wire::kMagic, wire::kDeinit, hostPid, 0, 0, 0, 0};
+        Answer answer;
+        if (!Transact(instance, deinit, nullptr, nullptr, &answer) || answer.reply.ok == 0) {
+            ::SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        // Unloading ends with the host; wait for it so a new instance can be loaded at once.
+        if (host) ::WaitForSingleObject(host.Get(), kHostExitTimeoutMs);
+        return TRUE;
+    });
 }
 
 BOOL ServiceIoControl(HANDLE hService, DWORD dwIoControlCode, LPVOID lpInBuf, DWORD nInBufSize,
                       LPVOID lpOutBuf, DWORD nOutBufSize, LPDWORD lpBytesReturned,
                       LPOVERLAPPED lpOverlapped) {
-    wire::Instance instance;
-    DWORD hostPid = 0;
-    if (!wire::ParseHandle(hService, &instance, &hostPid)) {
-        ::SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    const DWORD inLen = lpInBuf != nullptr ? nInBufSize : 0;
-    const DWORD outLen = lpOutBuf != nullptr ? nOutBufSize : 0;
-    if (lpOverlapped != nullptr || inLen > wire::kMaxBytes || outLen > wire::kMaxBytes) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    DWORD flags = 0;
-    if (lpInBuf != nullptr) flags |= wire::kHasInput;
-    if (lpOutBuf != nullptr) flags |= wire::kHasOutput;
-    if (lpBytesReturned != nullptr) flags |= wire::kWantsByteCount;
-    const wire::Request request{wire::kMagic, wire::kIoControl, hostPid, dwIoControlCode,
-                                flags,        inLen,           outLen};
-    Answer answer;
-    if (!Transact(instance, request, lpInBuf, lpOutBuf, &answer)) {
-        ::SetLastError(ERROR_BROKEN_PIPE);
-        return FALSE;
-    }
-    // The service wrote into the caller's buffer as it would on the device, also on failure.
-    if (outLen != 0) std::memcpy(lpOutBuf, answer.out.data(), answer.out.size() < outLen ? answer.out.size() : outLen);
-    if (lpBytesReturned != nullptr) *lpBytesReturned = answer.reply.bytesReturned;
-    if (answer.reply.ok == 0) ::SetLastError(answer.reply.lastError);
-    return answer.reply.ok != 0 ? TRUE : FALSE;
+    return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
+        wire::Instance instance;
+        DWORD hostPid = 0;
+        if (!wire::ParseHandle(hService, &instance, &hostPid)) {
+            ::SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        const DWORD inLen = lpInBuf != nullptr ? nInBufSize : 0;
+        const DWORD outLen = lpOutBuf != nullptr ? nOutBufSize : 0;
+        if (lpOverlapped != nullptr || inLen > wire::kMaxBytes || outLen > wire::kMaxBytes) {
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+        DWORD flags = 0;
+        if (lpInBuf != nullptr) flags |= wire::kHasInput;
+        if (lpOutBuf != nullptr) flags |= wire::kHasOutput;
+        if (lpBytesReturned != nullptr) flags |= wire::kWantsByteCount;
+        const wire::Request request{wire::kMagic, wire::kIoControl, hostPid, dwIoControlCode,
+                                    flags,        inLen,           outLen};
+        Answer answer;
+        if (!Transact(instance, request, lpInBuf, lpOutBuf, &answer)) {
+            ::SetLastError(ERROR_BROKEN_PIPE);
+            return FALSE;
+        }
+        // The service wrote into the caller's buffer as it would on the device, also on failure.
+        if (outLen != 0) std::memcpy(lpOutBuf, answer.out.data(), answer.out.size() < outLen ? answer.out.size() : outLen);
+        if (lpBytesReturned != nullptr) *lpBytesReturned = answer.reply.bytesReturned;
+        if (answer.reply.ok == 0) ::SetLastError(answer.reply.lastError);
+        return answer.reply.ok != 0 ? TRUE : FALSE;
+    });
 }
 
 }  // extern "C"

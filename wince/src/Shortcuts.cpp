@@ -1,6 +1,8 @@
 // Device shortcuts: "<count>#<command line>" text files, 8-bit text (UTF-8 here).
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
+
 #include <cwchar>
 #include <string>
 
@@ -52,38 +54,42 @@ std::wstring TargetOf(const std::wstring& commandLine) {
 extern "C" {
 
 BOOL SHGetShortcutTarget(LPWSTR szShortcut, LPWSTR szTarget, int cchMax) {
-    if (szShortcut == nullptr || szTarget == nullptr || cchMax <= 0) return FALSE;
-    std::string content;
-    if (!ReadSmallFile(szShortcut, &content)) return FALSE;
-    const size_t hash = content.find('#');
-    if (hash == std::string::npos || hash == 0) return FALSE;
-    for (size_t i = 0; i < hash; ++i)
-        if (content[i] < '0' || content[i] > '9') return FALSE;
-    // The count is not relied on: the line ends at the first line break or the file's end.
-    std::string commandLine = content.substr(hash + 1);
-    commandLine = commandLine.substr(0, commandLine.find_first_of("\r\n"));
-    const std::wstring target = TargetOf(FromUtf8(commandLine));
-    if (target.empty() || target.size() >= static_cast<size_t>(cchMax)) return FALSE;
-    std::wmemcpy(szTarget, target.c_str(), target.size() + 1);
-    return TRUE;
+    return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
+        if (szShortcut == nullptr || szTarget == nullptr || cchMax <= 0) return FALSE;
+        std::string content;
+        if (!ReadSmallFile(szShortcut, &content)) return FALSE;
+        const size_t hash = content.find('#');
+        if (hash == std::string::npos || hash == 0) return FALSE;
+        for (size_t i = 0; i < hash; ++i)
+            if (content[i] < '0' || content[i] > '9') return FALSE;
+        // The count is not relied on: the line ends at the first line break or the file's end.
+        std::string commandLine = content.substr(hash + 1);
+        commandLine = commandLine.substr(0, commandLine.find_first_of("\r\n"));
+        const std::wstring target = TargetOf(FromUtf8(commandLine));
+        if (target.empty() || target.size() >= static_cast<size_t>(cchMax)) return FALSE;
+        std::wmemcpy(szTarget, target.c_str(), target.size() + 1);
+        return TRUE;
+    });
 }
 
 DWORD WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget) {
-    if (szShortcut == nullptr || szTarget == nullptr) return FALSE;
-    std::wstring target = szTarget;
-    if (target.empty() || target.size() > kMaxTargetChars) return FALSE;
-    if (target.find(L' ') != std::wstring::npos && target[0] != L'"') target = L"\"" + target + L"\"";
-    const std::string commandLine = ToUtf8(target);
-    const std::string content = std::to_string(target.size()) + "#" + commandLine;
-    HANDLE file = ::CreateFileW(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return FALSE;
-    DWORD written = 0;
-    const BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                                nullptr) &&
-                    written == content.size();
-    ::CloseHandle(file);
-    return ok;
+    return wince::OrOutOfMemory(FALSE, [&]() -> DWORD {
+        if (szShortcut == nullptr || szTarget == nullptr) return FALSE;
+        std::wstring target = szTarget;
+        if (target.empty() || target.size() > kMaxTargetChars) return FALSE;
+        if (target.find(L' ') != std::wstring::npos && target[0] != L'"') target = L"\"" + target + L"\"";
+        const std::string commandLine = ToUtf8(target);
+        const std::string content = std::to_string(target.size()) + "#" + commandLine;
+        HANDLE file = ::CreateFileW(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return FALSE;
+        DWORD written = 0;
+        const BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                                    nullptr) &&
+                        written == content.size();
+        ::CloseHandle(file);
+        return ok;
+    });
 }
 
 }  // extern "C"

@@ -4,10 +4,12 @@
 // closing the application closes its lines.
 #include "wince/wince.h"
 
+#include "OutOfMemory.h"
 #include "Profile.h"
 
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -152,29 +154,28 @@ extern "C" {
 LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWSTR,
                              LPDWORD deviceCount, LPDWORD apiVersion,
                              LPLINEINITIALIZEEXPARAMS params) {
-    if (lineApp == nullptr || deviceCount == nullptr || apiVersion == nullptr)
-        return LINEERR_INVALPOINTER;
-    if (profile::NumberOr(profile::kTelephony, 1) == 0) return LINEERR_NODRIVER;
-    if (params != nullptr && params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS))
-        return LINEERR_STRUCTURETOOSMALL;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        if (lineApp == nullptr || deviceCount == nullptr || apiVersion == nullptr)
+            return LINEERR_INVALPOINTER;
+        if (profile::NumberOr(profile::kTelephony, 1) == 0) return LINEERR_NODRIVER;
+        if (params != nullptr && params->dwTotalSize < sizeof(LINEINITIALIZEEXPARAMS))
+            return LINEERR_STRUCTURETOOSMALL;
 
-    LineApp* app = new LineApp;
-    profile::ReadList(profile::kLines, &app->lines);
-    if (params != nullptr) {
-        params->dwNeededSize = params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
-        if (params->dwOptions == LINEINITIALIZEEXOPTION_USEEVENT) {
-            app->event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            if (app->event == nullptr) {
-                delete app;
-                return LINEERR_RESOURCEUNAVAIL;
+        std::unique_ptr<LineApp> app(new LineApp);
+        profile::ReadList(profile::kLines, &app->lines);
+        if (params != nullptr) {
+            params->dwNeededSize = params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
+            if (params->dwOptions == LINEINITIALIZEEXOPTION_USEEVENT) {
+                app->event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+                if (app->event == nullptr) return LINEERR_RESOURCEUNAVAIL;
+                params->Handles.hEvent = app->event;
             }
-            params->Handles.hEvent = app->event;
         }
-    }
-    *lineApp = reinterpret_cast<HLINEAPP>(app);
-    *deviceCount = static_cast<DWORD>(app->lines.size());
-    *apiVersion = kApiVersion;
-    return 0;
+        *lineApp = reinterpret_cast<HLINEAPP>(app.release());
+        *deviceCount = static_cast<DWORD>(reinterpret_cast<LineApp*>(*lineApp)->lines.size());
+        *apiVersion = kApiVersion;
+        return 0;
+    });
 }
 
 LONG WINAPI lineShutdown(HLINEAPP handle) {
@@ -206,45 +207,49 @@ LONG WINAPI lineNegotiateAPIVersion(HLINEAPP handle, DWORD device, DWORD low, DW
 }
 
 LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDEVCAPS caps) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LineApp* app = FindApp(handle);
-    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
-    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
-    if (caps == nullptr) return LINEERR_INVALPOINTER;
-    if (caps->dwTotalSize < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LineApp* app = FindApp(handle);
+        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+        if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+        if (caps == nullptr) return LINEERR_INVALPOINTER;
+        if (caps->dwTotalSize < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
 
-    const std::wstring& name = app->lines[device];
-    const bool cellular = IsCellular(name);
-    const std::wstring provider = cellular ? kCellularProvider : kOtherProvider;
-    const DWORD total = caps->dwTotalSize;
-    std::memset(caps, 0, sizeof *caps);
-    caps->dwTotalSize = total;
-    caps->dwPermanentLineID = device + 1;
-    caps->dwStringFormat = LINESTRINGFORMAT_UNICODE;
-    caps->dwNumAddresses = 1;
-    caps->dwMaxNumActiveCalls = 1;
-    caps->dwMediaModes = cellular ? LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM
-                                  : LINEMEDIAMODE_DATAMODEM;
-    TextBlock block{sizeof(LINEDEVCAPS),
-                    {{&provider, offsetof(LINEDEVCAPS, dwProviderInfoSize)},
-                     {&name, offsetof(LINEDEVCAPS, dwLineNameSize)}}};
-    block.Fill(reinterpret_cast<BYTE*>(caps));
-    return 0;
+        const std::wstring& name = app->lines[device];
+        const bool cellular = IsCellular(name);
+        const std::wstring provider = cellular ? kCellularProvider : kOtherProvider;
+        const DWORD total = caps->dwTotalSize;
+        std::memset(caps, 0, sizeof *caps);
+        caps->dwTotalSize = total;
+        caps->dwPermanentLineID = device + 1;
+        caps->dwStringFormat = LINESTRINGFORMAT_UNICODE;
+        caps->dwNumAddresses = 1;
+        caps->dwMaxNumActiveCalls = 1;
+        caps->dwMediaModes = cellular ? LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM
+                                      : LINEMEDIAMODE_DATAMODEM;
+        TextBlock block{sizeof(LINEDEVCAPS),
+                        {{&provider, offsetof(LINEDEVCAPS, dwProviderInfoSize)},
+                         {&name, offsetof(LINEDEVCAPS, dwLineNameSize)}}};
+        block.Fill(reinterpret_cast<BYTE*>(caps));
+        return 0;
+    });
 }
 
 LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, DWORD_PTR,
                      DWORD privileges, DWORD, LPLINECALLPARAMS) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LineApp* app = FindApp(handle);
-    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
-    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
-    if (line == nullptr) return LINEERR_INVALPOINTER;
-    const DWORD known = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
-    if (privileges == 0 || (privileges & ~known) != 0) return LINEERR_INVALPARAM;
-    Line* opened = new Line{kLineMark, app, device, IsCellular(app->lines[device])};
-    app->open.push_back(opened);
-    *line = reinterpret_cast<HLINE>(opened);
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LineApp* app = FindApp(handle);
+        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+        if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+        if (line == nullptr) return LINEERR_INVALPOINTER;
+        const DWORD known = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
+        if (privileges == 0 || (privileges & ~known) != 0) return LINEERR_INVALPARAM;
+        std::unique_ptr<Line> opened(new Line{kLineMark, app, device, IsCellular(app->lines[device])});
+        app->open.push_back(opened.get());
+        *line = reinterpret_cast<HLINE>(opened.release());
+        return 0;
+    });
 }
 
 LONG WINAPI lineClose(HLINE handle) {
@@ -276,91 +281,101 @@ LONG WINAPI lineNegotiateExtVersion(HLINEAPP handle, DWORD device, DWORD, DWORD 
 }
 
 LONG WINAPI lineGetEquipmentState(HLINE handle, LPDWORD state, LPDWORD radioSupport) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LONG error = 0;
-    if (!FindRadio(handle, &error)) return error;
-    if (state == nullptr || radioSupport == nullptr) return LINEERR_INVALPOINTER;
-    *state = profile::NumberOr(profile::kEquipmentState, LINEEQUIPSTATE_FULL);
-    *radioSupport = profile::NumberOr(profile::kRadioSupport, LINERADIOSUPPORT_ON);
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LONG error = 0;
+        if (!FindRadio(handle, &error)) return error;
+        if (state == nullptr || radioSupport == nullptr) return LINEERR_INVALPOINTER;
+        *state = profile::NumberOr(profile::kEquipmentState, LINEEQUIPSTATE_FULL);
+        *radioSupport = profile::NumberOr(profile::kRadioSupport, LINERADIOSUPPORT_ON);
+        return 0;
+    });
 }
 
 LONG WINAPI lineGetCurrentOperator(HLINE handle, LPLINEOPERATOR op) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LONG error = 0;
-    if (!FindRadio(handle, &error)) return error;
-    if (op == nullptr) return LINEERR_INVALPOINTER;
-    if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
-    const std::wstring longName = Text(profile::kOperatorLong);
-    const std::wstring shortName = Text(profile::kOperatorShort);
-    const std::wstring numeric = Text(profile::kOperatorNumeric);
-    // Only a network that names its operator answers (CDMA networks do not).
-    if (longName.empty() && shortName.empty() && numeric.empty()) return LINEERR_OPERATIONUNAVAIL;
-    op->dwValidFields = 0;
-    op->dwStatus = LINEOPSTATUS_CURRENT;
-    std::memset(op->lpszLongName, 0, sizeof op->lpszLongName);
-    std::memset(op->lpszShortName, 0, sizeof op->lpszShortName);
-    std::memset(op->lpszNumName, 0, sizeof op->lpszNumName);
-    if (!shortName.empty()) {
-        CopyName(shortName, op->lpszShortName, MAX_LENGTH_OPERATOR_SHORT);
-        op->dwValidFields |= LINEOPFORMAT_ALPHASHORT;
-    }
-    if (!longName.empty()) {
-        CopyName(longName, op->lpszLongName, MAX_LENGTH_OPERATOR_LONG);
-        op->dwValidFields |= LINEOPFORMAT_ALPHALONG;
-    }
-    if (!numeric.empty()) {
-        CopyName(numeric, op->lpszNumName, MAX_LENGTH_OPERATOR_NUMERIC);
-        op->dwValidFields |= LINEOPFORMAT_NUMERIC;
-    }
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LONG error = 0;
+        if (!FindRadio(handle, &error)) return error;
+        if (op == nullptr) return LINEERR_INVALPOINTER;
+        if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
+        const std::wstring longName = Text(profile::kOperatorLong);
+        const std::wstring shortName = Text(profile::kOperatorShort);
+        const std::wstring numeric = Text(profile::kOperatorNumeric);
+        // Only a network that names its operator answers (CDMA networks do not).
+        if (longName.empty() && shortName.empty() && numeric.empty()) return LINEERR_OPERATIONUNAVAIL;
+        op->dwValidFields = 0;
+        op->dwStatus = LINEOPSTATUS_CURRENT;
+        std::memset(op->lpszLongName, 0, sizeof op->lpszLongName);
+        std::memset(op->lpszShortName, 0, sizeof op->lpszShortName);
+        std::memset(op->lpszNumName, 0, sizeof op->lpszNumName);
+        if (!shortName.empty()) {
+            CopyName(shortName, op->lpszShortName, MAX_LENGTH_OPERATOR_SHORT);
+            op->dwValidFields |= LINEOPFORMAT_ALPHASHORT;
+        }
+        if (!longName.empty()) {
+            CopyName(longName, op->lpszLongName, MAX_LENGTH_OPERATOR_LONG);
+            op->dwValidFields |= LINEOPFORMAT_ALPHALONG;
+        }
+        if (!numeric.empty()) {
+            CopyName(numeric, op->lpszNumName, MAX_LENGTH_OPERATOR_NUMERIC);
+            op->dwValidFields |= LINEOPFORMAT_NUMERIC;
+        }
+        return 0;
+    });
 }
 
 LONG WINAPI lineGetCurrentSystemType(HLINE handle, LPDWORD systemType) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LONG error = 0;
-    if (!FindRadio(handle, &error)) return error;
-    if (systemType == nullptr) return LINEERR_INVALPOINTER;
-    *systemType = RadioOff() ? LINESYSTEMTYPE_NONE
-                             : profile::NumberOr(profile::kSystemType, LINESYSTEMTYPE_NONE);
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LONG error = 0;
+        if (!FindRadio(handle, &error)) return error;
+        if (systemType == nullptr) return LINEERR_INVALPOINTER;
+        *systemType = RadioOff() ? LINESYSTEMTYPE_NONE
+                                 : profile::NumberOr(profile::kSystemType, LINESYSTEMTYPE_NONE);
+        return 0;
+    });
 }
 
 LONG WINAPI lineGetRegisterStatus(HLINE handle, LPDWORD status) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LONG error = 0;
-    if (!FindRadio(handle, &error)) return error;
-    if (status == nullptr) return LINEERR_INVALPOINTER;
-    DWORD staged = 0;
-    if (RadioOff() || !profile::ReadNumber(profile::kRegisterStatus, &staged))
-        return LINEERR_RESOURCEUNAVAIL;
-    *status = staged;
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LONG error = 0;
+        if (!FindRadio(handle, &error)) return error;
+        if (status == nullptr) return LINEERR_INVALPOINTER;
+        DWORD staged = 0;
+        if (RadioOff() || !profile::ReadNumber(profile::kRegisterStatus, &staged))
+            return LINEERR_RESOURCEUNAVAIL;
+        *status = staged;
+        return 0;
+    });
 }
 
 LONG WINAPI lineGetGeneralInfo(HLINE handle, LPLINEGENERALINFO info) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LONG error = 0;
-    if (!FindRadio(handle, &error)) return error;
-    if (info == nullptr) return LINEERR_INVALPOINTER;
-    if (info->dwTotalSize < sizeof(LINEGENERALINFO)) return LINEERR_STRUCTURETOOSMALL;
-    if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
-    const std::wstring manufacturer = Text(profile::kManufacturer);
-    const std::wstring model = Text(profile::kModel);
-    const std::wstring revision = Text(profile::kRevision);
-    const std::wstring serial = Text(profile::kSerialNumber);
-    const std::wstring subscriber = Text(profile::kSubscriberNumber);
-    const DWORD total = info->dwTotalSize;
-    std::memset(info, 0, sizeof *info);
-    info->dwTotalSize = total;
-    TextBlock block{sizeof(LINEGENERALINFO),
-                    {{&manufacturer, offsetof(LINEGENERALINFO, dwManufacturerSize)},
-                     {&model, offsetof(LINEGENERALINFO, dwModelSize)},
-                     {&revision, offsetof(LINEGENERALINFO, dwRevisionSize)},
-                     {&serial, offsetof(LINEGENERALINFO, dwSerialNumberSize)},
-                     {&subscriber, offsetof(LINEGENERALINFO, dwSubscriberNumberSize)}}};
-    block.Fill(reinterpret_cast<BYTE*>(info));
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LONG error = 0;
+        if (!FindRadio(handle, &error)) return error;
+        if (info == nullptr) return LINEERR_INVALPOINTER;
+        if (info->dwTotalSize < sizeof(LINEGENERALINFO)) return LINEERR_STRUCTURETOOSMALL;
+        if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
+        const std::wstring manufacturer = Text(profile::kManufacturer);
+        const std::wstring model = Text(profile::kModel);
+        const std::wstring revision = Text(profile::kRevision);
+        const std::wstring serial = Text(profile::kSerialNumber);
+        const std::wstring subscriber = Text(profile::kSubscriberNumber);
+        const DWORD total = info->dwTotalSize;
+        std::memset(info, 0, sizeof *info);
+        info->dwTotalSize = total;
+        TextBlock block{sizeof(LINEGENERALINFO),
+                        {{&manufacturer, offsetof(LINEGENERALINFO, dwManufacturerSize)},
+                         {&model, offsetof(LINEGENERALINFO, dwModelSize)},
+                         {&revision, offsetof(LINEGENERALINFO, dwRevisionSize)},
+                         {&serial, offsetof(LINEGENERALINFO, dwSerialNumberSize)},
+                         {&subscriber, offsetof(LINEGENERALINFO, dwSubscriberNumberSize)}}};
+        block.Fill(reinterpret_cast<BYTE*>(info));
+        return 0;
+    });
 }
 
 }  // extern "C"
