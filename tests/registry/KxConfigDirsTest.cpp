@@ -118,6 +118,68 @@ TEST_F(KxConfigDirsTest, AppDirIsReadOnceAndKept) {
     EXPECT_EQ(tight[19], kFill);
 }
 
+// An empty "AppPath" names no directory: the calls that keep their files in the application
+// directory fail (in a process of their own, whose directory is not yet kept) and leave alone
+// the files of those names at the device root.
+TEST_F(KxConfigDirsTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
+    StoreText(L"AppPath", L"");
+    const std::string subscription =
+        "<Subscription><Op><ServiceProvider SubscribeNumber=\"1111\"/></Op></Subscription>";
+    const std::wstring document =
+        L"<wap-provisioningdoc><characteristic type=\"Registry\"><characteristic "
+        L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm "
+        L"name=\"HostName\" value=\"root\"/></characteristic></characteristic>"
+        L"</wap-provisioningdoc>";
+    const struct {
+        const wchar_t* path;
+        std::string content;
+    } rootFiles[] = {
+        {L"\\subscription.xml", subscription},
+        {L"\\configmgi.xml", std::string(reinterpret_cast<const char*>(document.c_str()),
+                                         document.size() * sizeof(wchar_t))},
+        {L"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)},
+    };
+    struct RootCleanup {
+        ~RootCleanup() {
+            for (const wchar_t* file : {L"\\subscription.xml", L"\\configmgi.xml", L"\\mgi.key",
+                                        L"\\KxMain.exe", L"\\KXSC_SP_Res.dll"})
+                ::DeleteFileW(file);
+        }
+    } cleanup;
+    for (const auto& file : rootFiles) {
+        HANDLE h = ::CreateFileW(file.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ::WriteFile(h, file.content.data(), static_cast<DWORD>(file.content.size()), &written,
+                    nullptr);
+        ::CloseHandle(h);
+    }
+    // A main program and a resource module that only the device root would offer.
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\KxMain.exe",
+                            FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(),
+                            L"\\KXSC_SP_Res.dll", FALSE));
+    const kxtest::RunningProgram mainProgram(L"C:\\KxMain.exe");
+    ASSERT_TRUE(mainProgram.Started());
+
+    const kxtest::RunningProgram calls(kxtest::SiblingPath(L"kxtest_noappdir.exe"));
+    ASSERT_TRUE(calls.Started());
+    EXPECT_EQ(calls.ExitCode(30000), 0u) << "bits of the calls that did not fail";
+    EXPECT_EQ(mainProgram.ExitCode(0), STILL_ACTIVE) << "\\KxMain.exe was ended";
+    for (const auto& file : rootFiles) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(file.path)));
+        HANDLE h = ::CreateFileW(file.path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << "the file is gone";
+        char content[512];
+        DWORD got = 0;
+        ::ReadFile(h, content, sizeof content, &got, nullptr);
+        ::CloseHandle(h);
+        EXPECT_EQ(std::string(content, got), file.content);
+    }
+    EXPECT_FALSE(kxtest::RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
+}
+
 // ---- Versions -----------------------------------------------------------------------------
 
 TEST_F(KxConfigDirsTest, VersionNumbersAndIncrement) {
