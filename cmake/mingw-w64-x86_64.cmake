@@ -1,14 +1,4 @@
-# Cross toolchain: mingw-w64 for x86_64, posix thread variant (GoogleTest needs std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain for desktop Windows on x86_64: the build that runs under Wine here.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
 set(KX_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${KX_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KX_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${KX_MINGW_PREFIX}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${KX_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

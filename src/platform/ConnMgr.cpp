@@ -16,9 +16,6 @@ constexpr size_t kNameBytes = 259;
 constexpr GUID kDestNetInternet = {0x436EF144, 0xB4FB, 0x4863,
                                    {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
 
-static_assert(sizeof(void*) != 4 || sizeof(CONNMGR_CONNECTIONINFO) == 64,
-              "the device's connection request is 64 bytes");
-
 }  // namespace
 
 ConnMgr::ConnMgr() : m_connection(nullptr) {}

@@ -2,6 +2,7 @@
 // image paths without drive letters, and file creation that ignores CE's unused arguments.
 #include "wince/wince.h"
 
+#include <cstddef>
 #include <cstring>
 #include <cwchar>
 

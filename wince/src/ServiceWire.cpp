@@ -1,19 +1,35 @@
 #include "ServiceWire.h"
 
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 namespace wince {
 namespace wire {
 namespace {
 
-constexpr uint64_t kHandleTag = 0x5ull << 60;
-constexpr uint64_t kTagMask = 0xFull << 60;
-constexpr int kPrefixShift = 36;
-constexpr int kIndexShift = 32;
+// A handle is the tag and a slot of this process's table of the hosts it has met: 32 bits, as
+// the device's handles are, and never null or INVALID_HANDLE_VALUE.
+constexpr uintptr_t kHandleTag = 0x5E000000;
+constexpr uintptr_t kTagMask = 0xFF000000;
+constexpr uintptr_t kSlotMask = 0x00FFFFFF;
 constexpr DWORD kMaxIndex = 9;
 constexpr size_t kPrefixChars = 3;
 
 bool IsPrefixChar(wchar_t c) { return c > L' ' && c < 0x7F && c != L':' && c != L'\\'; }
+
+struct Slot {
+    Instance instance;
+    DWORD hostPid;
+};
+
+std::mutex gSlotLock;
+std::vector<Slot> gSlots;
+
+bool SameInstance(const Instance& a, const Instance& b) {
+    return a.index == b.index && a.prefix[0] == b.prefix[0] && a.prefix[1] == b.prefix[1] &&
+           a.prefix[2] == b.prefix[2];
+}
 
 }  // namespace
 
@@ -53,23 +69,27 @@ std::wstring ClaimName(const Instance& instance) {
 }
 
 HANDLE MakeHandle(const Instance& instance, DWORD hostPid) {
-    uint64_t prefix = 0;
-    for (size_t i = 0; i < kPrefixChars; ++i) prefix = prefix << 8 | (instance.prefix[i] & 0xFF);
-    const uint64_t value = kHandleTag | prefix << kPrefixShift |
-                           static_cast<uint64_t>(instance.index) << kIndexShift | hostPid;
-    return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value));
+    std::lock_guard<std::mutex> hold(gSlotLock);
+    size_t slot = 0;
+    while (slot < gSlots.size() &&
+           !(gSlots[slot].hostPid == hostPid && SameInstance(gSlots[slot].instance, instance)))
+        ++slot;
+    if (slot == gSlots.size()) {
+        if (slot > kSlotMask) return nullptr;
+        gSlots.push_back(Slot{instance, hostPid});
+    }
+    return reinterpret_cast<HANDLE>(kHandleTag | slot);
 }
 
 bool ParseHandle(HANDLE handle, Instance* instance, DWORD* hostPid) {
-    const uint64_t value = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(handle));
-    if ((value & kTagMask) != kHandleTag) return false;
-    wchar_t prefix[kPrefixChars + 1] = {};
-    for (size_t i = 0; i < kPrefixChars; ++i)
-        prefix[i] = static_cast<wchar_t>((value >> (kPrefixShift + 8 * (kPrefixChars - 1 - i))) & 0xFF);
-    const DWORD index = static_cast<DWORD>((value >> kIndexShift) & 0xF);
-    if (!ParsePrefix(prefix, index, instance)) return false;
-    *hostPid = static_cast<DWORD>(value & 0xFFFFFFFF);
-    return *hostPid != 0;
+    const uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    if ((value & ~(kTagMask | kSlotMask)) != 0 || (value & kTagMask) != kHandleTag) return false;
+    std::lock_guard<std::mutex> hold(gSlotLock);
+    const size_t slot = value & kSlotMask;
+    if (slot >= gSlots.size()) return false;
+    *instance = gSlots[slot].instance;
+    *hostPid = gSlots[slot].hostPid;
+    return true;
 }
 
 }  // namespace wire

@@ -65,8 +65,9 @@ bool ParseInstanceName(LPCWSTR name, Instance* out);
 std::wstring PipeName(const Instance& instance);
 std::wstring ClaimName(const Instance& instance);  // mutex held by the host while loaded
 
-// Handles carry the instance and the host's process id, so any process can use them and a
-// handle of an unloaded instance is refused by a later one.
+// Handles name the instance and the host's process id for this process, so a handle of an
+// unloaded instance is refused by a later one; another process gets its own handle, as on the
+// device. Null when the process has met too many hosts.
 HANDLE MakeHandle(const Instance& instance, DWORD hostPid);
 bool ParseHandle(HANDLE handle, Instance* instance, DWORD* hostPid);
 

@@ -216,7 +216,8 @@ HANDLE GetServiceHandle(LPWSTR szPrefix, LPWSTR szDllName, DWORD* pdwDllBuf) {
                 std::memcpy(szDllName, answer.out.data(), needed);
             *pdwDllBuf = needed;
         }
-        return wire::MakeHandle(instance, answer.reply.hostPid);
+        const HANDLE handle = wire::MakeHandle(instance, answer.reply.hostPid);
+        return handle != nullptr ? handle : Fail(ERROR_TOO_MANY_OPEN_FILES, INVALID_HANDLE_VALUE);
     });
 }
 
@@ -252,8 +253,10 @@ HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD d
 
         const HANDLE waits[] = {ready.Get(), hostProcess.Get()};
         switch (::WaitForMultipleObjects(2, waits, FALSE, kHostStartTimeoutMs)) {
-        case WAIT_OBJECT_0:
-            return wire::MakeHandle(instance, process.dwProcessId);
+        case WAIT_OBJECT_0: {
+            const HANDLE handle = wire::MakeHandle(instance, process.dwProcessId);
+            return handle != nullptr ? handle : Fail(ERROR_TOO_MANY_OPEN_FILES, nullptr);
+        }
         case WAIT_OBJECT_0 + 1: {
             // The host exits with the reason the service could not be loaded.
             DWORD code = ERROR_OPEN_FAILED;
