@@ -1,11 +1,11 @@
 // The connection manager's proxy settings, read from its HTTP proxy provider's entries.
-#include "kxcommon/CSV.h"
 #include "kxcommon/HelpAPI.h"
 #include "kxcommon/KxConfig.h"
 #include "kxcommon/KxRegUtil.h"
 
 #include "../internal/kxplatform.h"
 #include "../registry/Settings.h"
+#include "ProxyAddress.h"
 
 #include <cwchar>
 #include <string>
@@ -26,16 +26,6 @@ void CopyCut(const std::wstring& text, wchar_t* out, unsigned long capacity) {
     out[chars] = L'\0';
 }
 
-// The leading decimal digits of the port field; none gives 0.
-unsigned long Port(const std::wstring& field) {
-    unsigned long port = 0;
-    for (wchar_t c : field) {
-        if (c < L'0' || c > L'9') break;
-        port = port * 10 + static_cast<unsigned long>(c - L'0');
-    }
-    return port;
-}
-
 bool HasValue(const wchar_t* keyPath, const wchar_t* valueName) {
     RegKey key(keyPath);
     if (static_cast<HKEY>(key) == nullptr) return false;
@@ -52,9 +42,9 @@ struct Kind {
     int& hasPassword;
 };
 
-void Take(const wchar_t* entry, const CSV& fields, const Kind& kind) {
-    CopyCut(fields.get(0, 0), kind.host, kind.hostLength);
-    kind.port = Port(fields.get(1, 0));
+void Take(const wchar_t* entry, const std::wstring& host, unsigned long port, const Kind& kind) {
+    CopyCut(host, kind.host, kind.hostLength);
+    kind.port = port;
     KxRegUtil().GetValue(entry, kProxyUserNameValue, kind.userName, kind.userNameLength);
     kind.hasPassword = HasValue(entry, kProxyPasswordValue) ? 1 : 0;
 }
@@ -103,16 +93,13 @@ KXSTATUS KxConfig::GetProxy(wchar_t* httpHost, unsigned long httpHostLength,
         std::vector<wchar_t> address(kProxyTextChars, L'\0');
         if (registry.GetValue(entry, kProxyAddressValue, address.data(), kProxyTextChars) != KX_OK)
             continue;
-        std::wstring text = address.data();
-        // "host:" names a host with an empty port: the splitter drops an empty last field, so
-        // keep it here.
-        if (!text.empty() && text.back() == L':') text += L' ';
-        CSV fields(reinterpret_cast<const unsigned short*>(text.c_str()), L':');
-        if (fields.size() < 2) continue;
+        std::wstring host;
+        unsigned long port = 0;
+        if (!kx::ParseProxyAddress(address.data(), host, port)) continue;
         if (type == kTypeHttp && std::wcsstr(entry, L"HTTP") != nullptr) {
-            Take(entry, fields, http);
+            Take(entry, host, port, http);
         } else if (type == kTypeSocks4 || type == kTypeSocks5) {
-            Take(entry, fields, socks);
+            Take(entry, host, port, socks);
             socksUserName[socksUserNameLength - 1] = static_cast<wchar_t>(type);
         }
     }

@@ -2,18 +2,13 @@
 
 #include "kxcommon/HelpAPI.h"
 
+#include "SplitFields.h"
+
 static_assert(sizeof(wchar_t) == sizeof(unsigned short), "fields are UTF-16 wide strings");
 
 CSV::CSV(const unsigned short* text, unsigned short separator) {
-    if (text == nullptr) return;
-    const std::wstring whole(reinterpret_cast<const wchar_t*>(text));
-    const wchar_t sep = static_cast<wchar_t>(separator);
-    size_t start = 0;
-    for (size_t p = whole.find(sep); p != std::wstring::npos; p = whole.find(sep, start)) {
-        m_fields.push_back(whole.substr(start, p - start));
-        start = p + 1;
-    }
-    if (start < whole.size()) m_fields.push_back(whole.substr(start));
+    m_fields = kx::SplitFields(reinterpret_cast<const wchar_t*>(text),
+                               static_cast<wchar_t>(separator));
 }
 
 int CSV::size() const { return static_cast<int>(m_fields.size()); }
