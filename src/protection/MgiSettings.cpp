@@ -99,8 +99,9 @@ int KxConfig::RecoverMgiConfig() {
             size.QuadPart > kMaxProvisioningBytes)
             return kRecoverUnreadable;
         const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-        // Two zero bytes after the text end it as a UTF-16 string whatever its length.
-        text.assign(bytes + sizeof(wchar_t), 0);
+        // Zero bytes after the text end it as a UTF-16 string whatever its length: a whole zero
+        // unit follows even an odd byte count.
+        text.assign(bytes + bytes % sizeof(wchar_t) + sizeof(wchar_t), 0);
         if (!ReadExactly(file.Get(), text.data(), bytes)) return kRecoverUnreadable;
     }
 
