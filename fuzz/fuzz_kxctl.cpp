@@ -59,8 +59,8 @@ void CheckBytes(const std::wstring& text) {
 void CheckTime(const std::wstring& text) {
     CalendarTime t{1, 2, 3, 4, 5, 6};
     if (!kxctl::ParseCalendarTime(text, &t)) {
-        KX_FUZZ_CHECK(t.year == 1 && t.month == 2 && t.day == 3 && t.hour == 4 &&
-                      t.minute == 5 && t.second == 6);
+        KX_FUZZ_CHECK(t.year == 1 && t.month == 2 && t.day == 3 && t.hour == 4 && t.minute == 5 &&
+                      t.second == 6);
         return;
     }
     KX_FUZZ_CHECK(t.year >= 1601 && t.year <= 30827 && t.month >= 1 && t.month <= 12);
@@ -84,7 +84,8 @@ void CheckVersion(const std::wstring& text) {
     for (int part = 0; part < 4; ++part) {
         const size_t dot = text.find(L'.', start);
         KX_FUZZ_CHECK((dot == std::wstring::npos) == (part == 3));
-        const std::wstring field = text.substr(start, dot == std::wstring::npos ? dot : dot - start);
+        const std::wstring field =
+            text.substr(start, dot == std::wstring::npos ? dot : dot - start);
         KX_FUZZ_CHECK(!field.empty());
         unsigned long value = 0;
         for (wchar_t c : field) {

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t hash = content.find('#');
     KX_FUZZ_CHECK(hash != std::string::npos && hash > 0);
     KX_FUZZ_CHECK(content.find_first_not_of("0123456789") == hash);
-    KX_FUZZ_CHECK(!target.empty() && target.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
+    KX_FUZZ_CHECK(!target.empty() &&
+                  target.find_first_of(std::string("\r\n\0", 3)) == std::string::npos);
     const bool quoted = content.size() > hash + 1 && content[hash + 1] == '"';
     const size_t start = hash + 1 + (quoted ? 1 : 0);
     KX_FUZZ_CHECK(content.compare(start, target.size(), target) == 0);

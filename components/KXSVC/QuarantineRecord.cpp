@@ -120,7 +120,8 @@ bool ParseEarlier(const std::string& text, RecordFields* fields) {
         std::string rest;
         if (StartsWith(line, kPathKey, &rest)) fields->path = rest;
         if (StartsWith(line, kVirusKey, &rest)) fields->virus = rest;
-        if (StartsWith(line, kTimeKey, &rest)) fields->time = std::strtoull(rest.c_str(), nullptr, 16);
+        if (StartsWith(line, kTimeKey, &rest))
+            fields->time = std::strtoull(rest.c_str(), nullptr, 16);
         return true;
     });
     return !fields->path.empty();
@@ -131,8 +132,8 @@ bool ParseEarlier(const std::string& text, RecordFields* fields) {
 std::string FormatRecord(const RecordFields& fields) {
     char time[kTimeDigits + 1];
     std::snprintf(time, sizeof time, "%016llx", fields.time);
-    return std::string(kFormatKey) + kFormatVersion + "\n" + kPathKey + Escape(fields.path) +
-           "\n" + kVirusKey + Escape(fields.virus) + "\n" + kTimeKey + time + "\n";
+    return std::string(kFormatKey) + kFormatVersion + "\n" + kPathKey + Escape(fields.path) + "\n" +
+           kVirusKey + Escape(fields.virus) + "\n" + kTimeKey + time + "\n";
 }
 
 bool ParseRecord(const std::string& text, RecordFields* fields) {

@@ -38,12 +38,12 @@ using Bytes = std::string;
 
 constexpr size_t kMaxInputBytes = 64 * 1024;
 constexpr size_t kPoolLimit = 512;
-constexpr ULONGLONG kRunLimitMs = 30000;   // one input taking longer is a finding
-constexpr int kWarmUpRuns = 100;           // the platform opens its own handles lazily
+constexpr ULONGLONG kRunLimitMs = 30000;  // one input taking longer is a finding
+constexpr int kWarmUpRuns = 100;          // the platform opens its own handles lazily
 constexpr DWORD kHandleSlack = 16;
 constexpr int kHandleCheckEvery = 500;
 constexpr ULONG_PTR kHandleValuesPastTheLast = 1024;
-constexpr unsigned char kFill = 0xBD;      // canary and untouched-buffer fill
+constexpr unsigned char kFill = 0xBD;  // canary and untouched-buffer fill
 constexpr size_t kCanaryBytes = 64;
 constexpr uint64_t kFixedSeed = 0x6b78667a7a303031ull;
 
@@ -78,21 +78,23 @@ bool WriteWholeFile(const std::wstring& path, const Bytes& bytes) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = bytes.empty() || (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                                  &written, nullptr) &&
-                                      written == bytes.size());
+    const bool ok =
+        bytes.empty() ||
+        (::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size());
     ::CloseHandle(file);
     return ok;
 }
 
 bool ReadWholeFile(const std::wstring& path, Bytes* bytes) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bytes->clear();
     char chunk[4096];
     DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes->append(chunk, got);
+    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes->append(chunk, got);
     ::CloseHandle(file);
     return true;
 }
@@ -119,9 +121,9 @@ void SaveFinding(const char* why) {
     ::ExitProcess(1);
 }
 
-#define FUZZ_CHECK(condition)                                          \
-    do {                                                               \
-        if (!(condition)) Fail(__FILE__, __LINE__, #condition);        \
+#define FUZZ_CHECK(condition)                                   \
+    do {                                                        \
+        if (!(condition)) Fail(__FILE__, __LINE__, #condition); \
     } while (0)
 
 LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
@@ -194,7 +196,9 @@ public:
     // Nothing written before the buffer.
     bool CanaryIntact() const { return Filled(base_, data_); }
     // Nothing written from byte `from` to the buffer's end.
-    bool UntouchedFrom(size_t from) const { return from >= bytes_ || Filled(data_ + from, data_ + bytes_); }
+    bool UntouchedFrom(size_t from) const {
+        return from >= bytes_ || Filled(data_ + from, data_ + bytes_);
+    }
 
 private:
     static bool Filled(const unsigned char* begin, const unsigned char* end) {
@@ -237,7 +241,8 @@ public:
         Reset();
     }
     ~RegistrySandbox() {
-        for (const SandboxRoot& root : kSandboxRoots) ::RegOverridePredefKey(root.predefined, nullptr);
+        for (const SandboxRoot& root : kSandboxRoots)
+            ::RegOverridePredefKey(root.predefined, nullptr);
         for (HKEY key : keys_) ::RegCloseKey(key);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kSandboxKey);
     }
@@ -250,8 +255,8 @@ public:
         HKEY product = nullptr;
         FUZZ_CHECK(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_SET_VALUE,
                                      nullptr, &product, nullptr) == ERROR_SUCCESS);
-        ::RegSetValueExW(product, L"AppPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDeviceFolder),
-                         sizeof kDeviceFolder);
+        ::RegSetValueExW(product, L"AppPath", 0, REG_SZ,
+                         reinterpret_cast<const BYTE*>(kDeviceFolder), sizeof kDeviceFolder);
         ::RegCloseKey(product);
     }
 
@@ -353,7 +358,8 @@ Bytes Mutate(const std::vector<Bytes>& pool, const Dictionary& dictionary, Rando
             break;
         case 2:  // bytes inserted
             for (size_t n = 0; n < span; ++n)
-                input.insert(input.begin() + static_cast<std::ptrdiff_t>(at), static_cast<char>(random.Next()));
+                input.insert(input.begin() + static_cast<std::ptrdiff_t>(at),
+                             static_cast<char>(random.Next()));
             break;
         case 3:  // a range deleted
             input.erase(at, span);
@@ -363,7 +369,8 @@ Bytes Mutate(const std::vector<Bytes>& pool, const Dictionary& dictionary, Rando
             break;
         case 5: {  // spliced with another input
             const Bytes& other = pool[random.Below(pool.size())];
-            input = input.substr(0, at) + other.substr(std::min(other.size(), Position(other, dictionary.wide, random)));
+            input = input.substr(0, at) +
+                    other.substr(std::min(other.size(), Position(other, dictionary.wide, random)));
             break;
         }
         case 6:  // the end cut off
@@ -391,7 +398,8 @@ Bytes Mutate(const std::vector<Bytes>& pool, const Dictionary& dictionary, Rando
 // SHGetShortcutTarget into a buffer of 1 to 300 characters taken from the first two bytes.
 int RunShortcut(const Bytes& input) {
     const size_t chars = 1 + (input.size() >= 2 ? (static_cast<unsigned char>(input[0]) |
-                                                   static_cast<unsigned char>(input[1]) << 8) % 300
+                                                   static_cast<unsigned char>(input[1]) << 8) %
+                                                      300
                                                 : 0);
     const Bytes content = input.size() >= 2 ? input.substr(2) : Bytes();
     FUZZ_CHECK(WriteWholeFile(kShortcutFile, content));
@@ -423,8 +431,8 @@ int RunShortcut(const Bytes& input) {
 int RunKeyFile(const Bytes& input) {
     auto capacity = [&](size_t at) -> unsigned long {
         if (input.size() < at + 2) return 0;
-        const unsigned unit = static_cast<unsigned char>(input[at]) |
-                              static_cast<unsigned char>(input[at + 1]) << 8;
+        const unsigned unit =
+            static_cast<unsigned char>(input[at]) | static_cast<unsigned char>(input[at + 1]) << 8;
         return unit == 0xFFFF ? 0xFFFFFFFFul : unit % 1024;
     };
     const unsigned long firstCapacity = capacity(0), secondCapacity = capacity(2);
@@ -442,9 +450,8 @@ int RunKeyFile(const Bytes& input) {
 
     unsigned long e1 = firstCapacity, e2 = secondCapacity;
     kx::KeyFileParts parts;
-    const bool whole =
-        kx::ParseKeyFile(reinterpret_cast<const unsigned char*>(file.data()), file.size(), e1, e2,
-                         parts);
+    const bool whole = kx::ParseKeyFile(reinterpret_cast<const unsigned char*>(file.data()),
+                                        file.size(), e1, e2, parts);
     if (result == 0) {
         FUZZ_CHECK(first.UntouchedFrom(0) && second.UntouchedFrom(0) && flag == kFill);
         // Refused only for a file that is not whole or a component the buffer cannot take.
@@ -462,8 +469,8 @@ int RunKeyFile(const Bytes& input) {
 // SetSpdXmlEx on the input as the subscription file, with values the DOM must escape.
 int RunSubscription(const Bytes& input) {
     FUZZ_CHECK(WriteWholeFile(kSubscriptionFile, input));
-    const int result = KxConfig::SetSpdXmlEx(kSubscriptionFile, L"5550001", L"",
-                                             L"SUB&GO <1> \"x\"", nullptr);
+    const int result =
+        KxConfig::SetSpdXmlEx(kSubscriptionFile, L"5550001", L"", L"SUB&GO <1> \"x\"", nullptr);
     FUZZ_CHECK(result == 0 || result == 1);
     Bytes after;
     FUZZ_CHECK(ReadWholeFile(kSubscriptionFile, &after));
@@ -517,19 +524,47 @@ struct Target {
 
 const std::vector<Target>& Targets() {
     static const std::vector<Target> targets = {
-        {"wine_shortcut", RunShortcut, {{"#", "\"", " ", "\r\n", "12#", "\\Windows\\", "\xc3\xa9", "\xef\xbf\xbd", "\xf0\x9f\x98\x80"}, false}},
-        {"wine_keyfile", RunKeyFile, {{std::string("\x01\0\0\0", 4), std::string("\xff\xff\xff\xff", 4), std::string("\0\0\0\0", 4), std::string("\x80\0\0\0", 4)}, false}},
-        {"wine_subscription", RunSubscription,
-         {{"<ServiceProvider ", "</ServiceProvider>", "SubscribeNumber=\"", "<?xml version=\"1.0\" encoding=\"utf-8\"?>",
-           "encoding=\"utf-16\"", "<!-- x -->", "<![CDATA[", "]]>", "&amp;", "&#x41;", "&lt;", "xmlns=\"urn:x\"", "/>", "=\"\"", "\xef\xbb\xbf", "<a:ServiceProvider xmlns:a=\"urn:a\"/>"},
+        {"wine_shortcut",
+         RunShortcut,
+         {{"#", "\"", " ", "\r\n", "12#", "\\Windows\\", "\xc3\xa9", "\xef\xbf\xbd",
+           "\xf0\x9f\x98\x80"},
           false}},
-        {"wine_provisioning", RunProvisioning,
-         {{"<wap-provisioningdoc>", "</wap-provisioningdoc>", "<characteristic type=\"Registry\">",
+        {"wine_keyfile",
+         RunKeyFile,
+         {{std::string("\x01\0\0\0", 4), std::string("\xff\xff\xff\xff", 4),
+           std::string("\0\0\0\0", 4), std::string("\x80\0\0\0", 4)},
+          false}},
+        {"wine_subscription",
+         RunSubscription,
+         {{"<ServiceProvider ", "</ServiceProvider>", "SubscribeNumber=\"",
+           "<?xml version=\"1.0\" encoding=\"utf-8\"?>", "encoding=\"utf-16\"", "<!-- x -->",
+           "<![CDATA[", "]]>", "&amp;", "&#x41;", "&lt;", "xmlns=\"urn:x\"", "/>", "=\"\"",
+           "\xef\xbb\xbf", "<a:ServiceProvider xmlns:a=\"urn:a\"/>"},
+          false}},
+        {"wine_provisioning",
+         RunProvisioning,
+         {{"<wap-provisioningdoc>",
+           "</wap-provisioningdoc>",
+           "<characteristic type=\"Registry\">",
            "<characteristic type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\">",
-           "<characteristic type=\"", "</characteristic>", "<nocharacteristic type=\"HKCU\\X\"/>",
-           "<parm name=\"", "\" value=\"", "\" datatype=\"integer\"/>", "\" datatype=\"binary\"/>",
-           "\" datatype=\"multiplestring\"/>", "\" datatype=\"boolean\"/>", "<noparm name=\"A\"/>",
-           "HKLM\\", "HKCR\\", "HKU\\", "\\\\", "-2147483648", "4294967296", "&#xF000;", "QUJD", "\xff\xfe"},
+           "<characteristic type=\"",
+           "</characteristic>",
+           "<nocharacteristic type=\"HKCU\\X\"/>",
+           "<parm name=\"",
+           "\" value=\"",
+           "\" datatype=\"integer\"/>",
+           "\" datatype=\"binary\"/>",
+           "\" datatype=\"multiplestring\"/>",
+           "\" datatype=\"boolean\"/>",
+           "<noparm name=\"A\"/>",
+           "HKLM\\",
+           "HKCR\\",
+           "HKU\\",
+           "\\\\",
+           "-2147483648",
+           "4294967296",
+           "&#xF000;",
+           "QUJD"},
           true}},
     };
     return targets;

@@ -8,8 +8,8 @@ constexpr size_t kFlagBytes = 1;
 
 // One component at `offset`: its length word, then its bytes. `length` receives the stored
 // length once the word is read; `offset` moves past the component when it is whole and fits.
-bool TakeComponent(const unsigned char* bytes, size_t size, size_t& offset,
-                   unsigned long& length, const unsigned char*& component) {
+bool TakeComponent(const unsigned char* bytes, size_t size, size_t& offset, unsigned long& length,
+                   const unsigned char*& component) {
     const unsigned long capacity = length;
     if (size - offset < kLengthBytes) return false;
     unsigned long stored = 0;

@@ -366,8 +366,9 @@ TEST_F(KxServiceTest, QuarantineRecordsKeepTheirFieldsApart) {
             ASSERT_EQ(service.QuarantineFile(path.c_str(), row.virus), 0);
         } else {
             const std::wstring store = std::wstring(kxtest::kQuarantineDir) + L"\\900";
-            const std::wstring record = MakeScratchFile(
-                L"900.rec", "path=" + std::string(path.begin(), path.end()) + "\nvirus=Old\ntime=1\n");
+            const std::string text =
+                "path=" + std::string(path.begin(), path.end()) + "\nvirus=Old\ntime=1\n";
+            const std::wstring record = MakeScratchFile(L"900.rec", text);
             ::CreateDirectoryW(kxtest::kServiceDir, nullptr);
             ::CreateDirectoryW(kxtest::kQuarantineDir, nullptr);
             ASSERT_TRUE(::MoveFileW(path.c_str(), (store + L".qf").c_str()));

@@ -12,15 +12,17 @@ constexpr unsigned kLastYear = 30827;
 // other scripts' digits.
 int DigitValue(wchar_t c, unsigned base) {
     int value = -1;
-    if (c >= L'0' && c <= L'9') value = c - L'0';
-    else if (c >= L'a' && c <= L'f') value = c - L'a' + 10;
-    else if (c >= L'A' && c <= L'F') value = c - L'A' + 10;
+    if (c >= L'0' && c <= L'9')
+        value = c - L'0';
+    else if (c >= L'a' && c <= L'f')
+        value = c - L'a' + 10;
+    else if (c >= L'A' && c <= L'F')
+        value = c - L'A' + 10;
     return value >= 0 && static_cast<unsigned>(value) < base ? value : -1;
 }
 
 // One to `most` decimal digits at `at`, then `after` (0: the end of the text).
-bool TakeField(const std::wstring& text, size_t& at, size_t most, wchar_t after,
-               unsigned* value) {
+bool TakeField(const std::wstring& text, size_t& at, size_t most, wchar_t after, unsigned* value) {
     unsigned number = 0;
     size_t digits = 0;
     for (; at < text.size() && digits < most && DigitValue(text[at], 10) >= 0; ++at, ++digits)
@@ -93,7 +95,8 @@ bool IsVersionText(const std::wstring& text) {
     size_t start = 0;
     for (;;) {
         const size_t dot = text.find(L'.', start);
-        const std::wstring field = text.substr(start, dot == std::wstring::npos ? dot : dot - start);
+        const std::wstring field =
+            text.substr(start, dot == std::wstring::npos ? dot : dot - start);
         unsigned long part = 0;
         if (field.empty() || field.find_first_not_of(L"0123456789") != std::wstring::npos ||
             !ParseNumber(field, &part) || part > kMaxVersionPart)
