@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #define KX_FUZZ_CHECK(condition)                                                  \
     do {                                                                          \
@@ -37,4 +38,24 @@ void CheckBothByteOrders(const uint8_t* data, size_t size, Check check) {
     check(false, in, size, room);
     check(true, in, size, room);
     delete[] in;
+}
+
+// Takes the next 16-bit little-endian unit (0 when fewer than two bytes are left).
+inline unsigned TakeUnit(const uint8_t** data, size_t* size) {
+    if (*size < 2) return 0;
+    const unsigned unit = (*data)[0] | (unsigned{(*data)[1]} << 8);
+    *data += 2;
+    *size -= 2;
+    return unit;
+}
+
+// The rest of the input as 16-bit little-endian units, the library's UTF-16 code units, in a
+// terminated text allocated at its exact size (a read past the terminator is seen). wchar_t
+// holds a unit on every platform; an odd last byte is dropped. A zero unit ends the text early
+// for the parsers, as it would on the device.
+inline std::vector<wchar_t> TakeWideText(const uint8_t* data, size_t size) {
+    std::vector<wchar_t> text(size / 2 + 1, 0);
+    for (size_t i = 0; i + 1 < size; i += 2)
+        text[i / 2] = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+    return text;
 }

@@ -1,12 +1,11 @@
 #include "Quarantine.h"
 
+#include "QuarantineRecord.h"
 #include "ServiceFiles.h"
 #include "Utf8.h"
 
 #include <tlhelp32.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <vector>
 
@@ -34,10 +33,11 @@ bool Exists(const std::wstring& path) {
 
 // Writes the record through to the disk before it counts: a record names a file that is there.
 bool WriteRecord(const std::wstring& file, const Entry& entry) {
-    char time[24];
-    std::snprintf(time, sizeof time, "%016llx", static_cast<unsigned long long>(entry.time));
-    const std::string text = "path=" + ToUtf8(entry.path) + "\nvirus=" + ToUtf8(entry.virus) +
-                             "\ntime=" + time + "\n";
+    RecordFields fields;
+    fields.path = ToUtf8(entry.path);
+    fields.virus = ToUtf8(entry.virus);
+    fields.time = entry.time;
+    const std::string text = FormatRecord(fields);
     HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
@@ -58,16 +58,11 @@ bool ReadRecord(const std::wstring& file, Entry* entry) {
     DWORD got = 0;
     while (::ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
     ::CloseHandle(h);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        if (line.rfind("path=", 0) == 0) entry->path = FromUtf8(line.substr(5));
-        if (line.rfind("virus=", 0) == 0) entry->virus = FromUtf8(line.substr(6));
-        if (line.rfind("time=", 0) == 0) entry->time = std::strtoull(line.c_str() + 5, nullptr, 16);
-        start = end + 1;
-    }
+    RecordFields fields;
+    if (!ParseRecord(text, &fields)) return false;
+    entry->path = FromUtf8(fields.path);
+    entry->virus = FromUtf8(fields.virus);
+    entry->time = fields.time;
     return !entry->path.empty();
 }
 

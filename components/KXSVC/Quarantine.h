@@ -5,8 +5,8 @@
 // A host that died half-way is repaired when the service loads: an intent whose file was moved
 // becomes a record, one whose file was not is dropped; a record without its file is dropped.
 //
-// Store layout, in \KxSvc\Quarantine: <id>.qf (the file), <id>.rec or <id>.intent (UTF-8 lines
-// "path=", "virus=", "time=" with the quarantine time as a FILETIME in hex).
+// Store layout, in \KxSvc\Quarantine: <id>.qf (the file), <id>.rec or <id>.intent (the record's
+// text, QuarantineRecord.h).
 #pragma once
 
 #include <windows.h>

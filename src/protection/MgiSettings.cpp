@@ -7,7 +7,9 @@
 #include "../internal/MemoryProbe.h"
 #include "../internal/ScopedHandle.h"
 #include "../registry/Settings.h"
+#include "KeyFile.h"
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
@@ -20,6 +22,8 @@ constexpr wchar_t kKeyFile[] = L"mgi.key";
 constexpr int kHostNameChars = 1024;
 // A provisioning document is a few kilobytes; anything past this is not one.
 constexpr LONGLONG kMaxProvisioningBytes = 16 * 1024 * 1024;
+// Key material is a few hundred bytes; a key file is never read for more than this.
+constexpr unsigned long long kMaxKeyFileBytes = 16 * 1024 * 1024;
 constexpr unsigned char kKeyFlag = 1;
 
 constexpr int kRecoverDone = 0;
@@ -36,15 +40,15 @@ bool WriteExactly(HANDLE file, const void* buffer, DWORD bytes) {
     return ::WriteFile(file, buffer, bytes, &written, nullptr) && written == bytes;
 }
 
-// One component of the key file: its length word, then its bytes into a buffer of `capacity`
-// bytes. `length` receives the stored length as soon as it is read.
-bool ReadComponent(HANDLE file, unsigned char* buffer, unsigned long capacity,
-                   unsigned long& length) {
-    DWORD stored = 0;
-    if (!ReadExactly(file, &stored, sizeof stored)) return false;
-    length = stored;
-    if (stored == 0 || stored > capacity || !kx::IsWritableRange(buffer, stored)) return false;
-    return ReadExactly(file, buffer, stored);
+// The key file's first `wanted` bytes, or all of a shorter file.
+bool ReadKeyFile(HANDLE file, unsigned long long wanted, std::vector<unsigned char>& bytes) {
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file, &size)) return false;
+    const unsigned long long stored = static_cast<unsigned long long>(size.QuadPart);
+    const unsigned long long count = stored < wanted ? stored : wanted;
+    if (count > kMaxKeyFileBytes) return false;
+    bytes.assign(static_cast<size_t>(count), 0);
+    return count == 0 || ReadExactly(file, bytes.data(), static_cast<DWORD>(count));
 }
 
 bool UsableComponent(const unsigned char* data, unsigned long length) {
@@ -86,8 +90,9 @@ int KxConfig::RecoverMgiConfig() {
                 size.QuadPart > kMaxProvisioningBytes)
                 return kRecoverUnreadable;
             const DWORD bytes = static_cast<DWORD>(size.QuadPart);
-            // Two zero bytes after the text end it as a UTF-16 string whatever its length.
-            text.assign(bytes + sizeof(wchar_t), 0);
+            // Zero bytes after the text end it as a UTF-16 string whatever its length: a whole
+            // zero unit follows even an odd byte count.
+            text.assign(bytes + bytes % sizeof(wchar_t) + sizeof(wchar_t), 0);
             if (!ReadExactly(file.Get(), text.data(), bytes)) return kRecoverUnreadable;
         }
 
@@ -115,12 +120,19 @@ int KxConfig::GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
     kx::UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
-    if (!ReadComponent(file.Get(), first, firstLength, firstLength)) return 0;
-    if (!ReadComponent(file.Get(), second, secondLength, secondLength)) return 0;
-    // A file that ends after the second component carries no flag.
-    unsigned char stored = 0;
-    flag = ReadExactly(file.Get(), &stored, sizeof stored) ? stored : 0;
-    return 1;
+    return kx::Boundary(0, [&] {
+        std::vector<unsigned char> bytes;
+        if (!ReadKeyFile(file.Get(), kx::KeyFileBytesWanted(firstLength, secondLength), bytes))
+            return 0;
+        kx::KeyFileParts parts;
+        if (!kx::ParseKeyFile(bytes.data(), bytes.size(), firstLength, secondLength, parts) ||
+            !kx::IsWritableRange(first, firstLength) || !kx::IsWritableRange(second, secondLength))
+            return 0;
+        std::memcpy(first, parts.first, firstLength);
+        std::memcpy(second, parts.second, secondLength);
+        flag = parts.flag;
+        return 1;
+    });
 }
 
 int KxConfig::SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,

@@ -6,6 +6,7 @@
 #include "../internal/Boundary.h"
 #include "../internal/kxplatform.h"
 #include "../registry/Settings.h"
+#include "ProxyAddress.h"
 
 #include <cwchar>
 #include <string>
@@ -24,14 +25,6 @@ void CopyCut(const std::wstring& text, wchar_t* out, unsigned long capacity) {
     const size_t chars = text.size() < capacity ? text.size() : capacity - 1;
     std::wmemcpy(out, text.c_str(), chars);
     out[chars] = L'\0';
-}
-
-// The leading decimal digits of the port field; none gives 0.
-unsigned long Port(const wchar_t* digits) {
-    unsigned long port = 0;
-    for (; *digits >= L'0' && *digits <= L'9'; ++digits)
-        port = port * 10 + static_cast<unsigned long>(*digits - L'0');
-    return port;
 }
 
 bool HasValue(const wchar_t* keyPath, const wchar_t* valueName) {
@@ -88,11 +81,9 @@ std::vector<Match> ParseEntries(const std::vector<wchar_t*>& entries) {
         wchar_t address[kProxyTextChars] = {};
         if (registry.GetValue(entry, kProxyAddressValue, address, kProxyTextChars) != KX_OK)
             continue;
-        // "host:port": the host before the first ':', the port's digits after it.
-        const wchar_t* colon = std::wcschr(address, L':');
-        if (colon == nullptr) continue;
-        const size_t hostChars = static_cast<size_t>(colon - address);
-        matches.push_back(Match{entry, type, std::wstring(address, hostChars), Port(colon + 1)});
+        Match match{entry, type, std::wstring(), 0};
+        if (kx::ParseProxyAddress(address, match.host, match.port))
+            matches.push_back(std::move(match));
     }
     return matches;
 }

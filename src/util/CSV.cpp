@@ -3,24 +3,16 @@
 #include "kxcommon/HelpAPI.h"
 
 #include "../internal/Boundary.h"
+#include "SplitFields.h"
 
 static_assert(sizeof(wchar_t) == sizeof(unsigned short), "fields are UTF-16 wide strings");
 
 CSV::CSV(const unsigned short* text, unsigned short separator) {
-    if (text == nullptr) return;
     // Split into a list of its own, which becomes the fields only when whole: without memory
     // the record has no fields.
     kx::Boundary([&] {
-        const std::wstring whole(reinterpret_cast<const wchar_t*>(text));
-        const wchar_t sep = static_cast<wchar_t>(separator);
-        std::vector<std::wstring> fields;
-        size_t start = 0;
-        for (size_t p = whole.find(sep); p != std::wstring::npos; p = whole.find(sep, start)) {
-            fields.push_back(whole.substr(start, p - start));
-            start = p + 1;
-        }
-        if (start < whole.size()) fields.push_back(whole.substr(start));
-        m_fields.swap(fields);
+        m_fields = kx::SplitFields(reinterpret_cast<const wchar_t*>(text),
+                                   static_cast<wchar_t>(separator));
     });
 }
 

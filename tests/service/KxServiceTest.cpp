@@ -345,6 +345,41 @@ TEST_F(KxServiceTest, RestoreByQuarantineTimePicksThatEntry) {
     EXPECT_EQ(kxtest::ReadDeviceFile(path), "older");
 }
 
+// A record's fields cannot rewrite each other whatever a virus name or path holds, and a record
+// of the earlier format (values unescaped) is still restored.
+TEST_F(KxServiceTest, QuarantineRecordsKeepTheirFieldsApart) {
+    struct Row {
+        const char* name;
+        const wchar_t* file;   // in the scratch folder; its content is the row's name
+        const wchar_t* virus;  // null: stored by the test with a record of the earlier format
+    } const rows[] = {
+        {"line break in the virus name", L"a.bin", L"V\npath=\\kxtest\\b.bin"},
+        {"other controls in the virus name", L"c.bin", L"V\x01\t\x1b\x7f\rpath=\\kxtest\\d"},
+        {"escapes spelled out in the path", L"50%0Apath=%25.bin", L"V"},
+        {"record of the earlier format", L"old%0A=.bin", nullptr},
+    };
+    KxService service;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::wstring path = MakeScratchFile(row.file, row.name);
+        if (row.virus != nullptr) {
+            ASSERT_EQ(service.QuarantineFile(path.c_str(), row.virus), 0);
+        } else {
+            const std::wstring store = std::wstring(kxtest::kQuarantineDir) + L"\\900";
+            const std::string text =
+                "path=" + std::string(path.begin(), path.end()) + "\nvirus=Old\ntime=1\n";
+            const std::wstring record = MakeScratchFile(L"900.rec", text);
+            ::CreateDirectoryW(kxtest::kServiceDir, nullptr);
+            ::CreateDirectoryW(kxtest::kQuarantineDir, nullptr);
+            ASSERT_TRUE(::MoveFileW(path.c_str(), (store + L".qf").c_str()));
+            ASSERT_TRUE(::MoveFileW(record.c_str(), (store + L".rec").c_str()));
+        }
+        const FILETIME newest{0, 0};
+        EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, &newest), 0);
+        EXPECT_EQ(kxtest::ReadDeviceFile(path), row.name);
+    }
+}
+
 TEST_F(KxServiceTest, ARunningProgramIsInUse) {
     const std::wstring helper = kxtest::SiblingPath(L"kxtest_sleeper.exe");
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);

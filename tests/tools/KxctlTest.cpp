@@ -66,6 +66,7 @@ TEST_F(KxctlTest, BadArgumentsAreUsageErrorsAndWriteNothing) {
         L"reg add " + key + L" V num 0x100000000",
         L"reg add " + key + L" V bytes 0g",
         L"reg add " + key + L" V bytes 012",
+        L"reg add " + key + L" V bytes \xFF21\xFF21",  // full-width hex digits are not ASCII ones
         L"reg add " + key + L" V float 1.5",
         L"reg delete " + key,
     };

@@ -24,8 +24,8 @@ const wchar_t kListUsage[] =
 
 constexpr size_t kTailChars = 7;
 
+// In the order of kCallerListNames.
 struct CallerList {
-    const wchar_t* arg;
     const wchar_t* title;
     KXSTATUS (*add)(CallerInfo_tag&);
     KXSTATUS (*del)(CallerInfo_tag&);
@@ -35,36 +35,33 @@ struct CallerList {
 };
 
 const CallerList kLists[] = {
-    {L"accept", L"accept list", KxConfig::AddAccepter, KxConfig::DelAccepter,
+    {L"accept list", KxConfig::AddAccepter, KxConfig::DelAccepter,
      KxConfig::GetAcceptr, KxConfig::GetAcceptList, KxConfig::InAccepterFuzzy},
-    {L"reject", L"reject list", KxConfig::AddRejecter, KxConfig::DelRejecter,
+    {L"reject list", KxConfig::AddRejecter, KxConfig::DelRejecter,
      KxConfig::GetRejecter, KxConfig::GetRejectList, KxConfig::InRejecterFuzzy},
-    {L"wap-accept", L"WAP-push accept list", KxConfig::AddWapPushAccepter,
+    {L"WAP-push accept list", KxConfig::AddWapPushAccepter,
      KxConfig::DelWapPushAccepter,
      [](CallerInfo_tag& e) { return KxConfig::GetWapPushAcceptr(e.Number); },
      KxConfig::GetWapPushAcceptList, nullptr},
-    {L"wap-force", L"WAP-push force list", KxConfig::AddForceListAccepter,
+    {L"WAP-push force list", KxConfig::AddForceListAccepter,
      KxConfig::DelForceListAccepter,
      [](CallerInfo_tag& e) { return KxConfig::GetForceListAcceptr(e.Number); },
      KxConfig::GetForceAcceptList, nullptr},
 };
 
+static_assert(sizeof kLists / sizeof kLists[0] == kCallerListCount, "one list per name");
+
 const CallerList* FindList(const std::wstring& arg) {
-    for (const CallerList& list : kLists)
-        if (arg == list.arg) return &list;
-    return nullptr;
+    const int index = CallerListIndex(arg);
+    return index < 0 ? nullptr : &kLists[index];
 }
 
 std::wstring Quoted(const wchar_t* text) { return L"\"" + std::wstring(text) + L"\""; }
 
 // Builds the record the library takes; false when a text does not fit its field.
 bool MakeEntry(const std::wstring& number, const std::wstring& name, CallerInfo_tag* entry) {
-    if (number.size() >= KX_CALLER_NUMBER_CHARS || name.size() >= KX_CALLER_NAME_CHARS)
-        return false;
-    *entry = CallerInfo_tag();
-    std::wmemcpy(entry->Number, number.c_str(), number.size());
-    std::wmemcpy(entry->Name, name.c_str(), name.size());
-    return true;
+    return FillCallerFields(number, name, entry->Number, KX_CALLER_NUMBER_CHARS, entry->Name,
+                            KX_CALLER_NAME_CHARS);
 }
 
 // Takes "LIST NUMBER" into an entry with an empty name: kExitOk, or a usage error's exit code.

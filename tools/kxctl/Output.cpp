@@ -4,7 +4,6 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <cwctype>
 
 namespace kxctl {
 namespace {
@@ -53,29 +52,6 @@ std::wstring HexBytes(const unsigned char* data, size_t size, const wchar_t* sep
     return text;
 }
 
-bool ParseNumber(const std::wstring& text, unsigned long* value) {
-    if (text.empty() || !std::iswdigit(text[0])) return false;
-    const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
-    unsigned long long result = 0;
-    const size_t start = hex ? 2 : 0;
-    for (size_t i = start; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        unsigned digit;
-        if (c >= L'0' && c <= L'9')
-            digit = c - L'0';
-        else if (hex && c >= L'a' && c <= L'f')
-            digit = c - L'a' + 10;
-        else if (hex && c >= L'A' && c <= L'F')
-            digit = c - L'A' + 10;
-        else
-            return false;
-        result = result * (hex ? 16 : 10) + digit;
-        if (result > 0xFFFFFFFFull) return false;
-    }
-    *value = static_cast<unsigned long>(result);
-    return true;
-}
-
 std::wstring FormatTime(const SYSTEMTIME& t) {
     wchar_t text[32];
     std::swprintf(text, 32, L"%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay,
@@ -83,35 +59,19 @@ std::wstring FormatTime(const SYSTEMTIME& t) {
     return text;
 }
 
-// "now" (local time) or "YYYY-MM-DD HH:MM:SS"; the day of the week is worked out.
 bool ParseTime(const std::wstring& value, SYSTEMTIME* time) {
     SYSTEMTIME t{};
     if (value == L"now") {
         ::GetLocalTime(&t);
     } else {
-        unsigned y, mo, d, h, mi, s;
-        wchar_t tail;
-        if (std::swscanf(value.c_str(), L"%4u-%2u-%2u %2u:%2u:%2u%lc", &y, &mo, &d, &h, &mi, &s,
-                         &tail) != 6)
-            return false;
-        t = {static_cast<WORD>(y), static_cast<WORD>(mo), 0, static_cast<WORD>(d),
-             static_cast<WORD>(h), static_cast<WORD>(mi), static_cast<WORD>(s), 0};
+        CalendarTime c;
+        if (!ParseCalendarTime(value, &c)) return false;
+        t = {static_cast<WORD>(c.year), static_cast<WORD>(c.month), 0, static_cast<WORD>(c.day),
+             static_cast<WORD>(c.hour), static_cast<WORD>(c.minute), static_cast<WORD>(c.second),
+             0};
     }
     FILETIME file;
     if (!::SystemTimeToFileTime(&t, &file) || !::FileTimeToSystemTime(&file, time)) return false;
-    return true;
-}
-
-bool ParseBytes(const std::wstring& text, std::vector<unsigned char>* bytes) {
-    std::wstring digits;
-    for (wchar_t c : text) {
-        if (c == L' ' || c == L',') continue;
-        if (!std::iswxdigit(c)) return false;
-        digits += c;
-    }
-    if (digits.empty() || digits.size() % 2 != 0) return false;
-    for (size_t i = 0; i < digits.size(); i += 2)
-        bytes->push_back(static_cast<unsigned char>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return true;
 }
 

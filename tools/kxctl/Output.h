@@ -6,6 +6,8 @@
 #endif
 #include <windows.h>
 
+#include "Parsing.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -32,15 +34,10 @@ std::wstring Hex(unsigned long value, int digits = 0);
 // Bytes as lower-case hexadecimal pairs, with `separator` between pairs.
 std::wstring HexBytes(const unsigned char* data, size_t size, const wchar_t* separator = L" ");
 
-// Parses a 32-bit number, decimal or 0x-prefixed hexadecimal; false for anything else.
-bool ParseNumber(const std::wstring& text, unsigned long* value);
-
 // "YYYY-MM-DD HH:MM:SS.mmm".
 std::wstring FormatTime(const SYSTEMTIME& time);
-// "now" (local time) or "YYYY-MM-DD HH:MM:SS"; the day of the week is worked out. False for a
-// text that is no calendar time.
+// "now" (local time) or a calendar time "YYYY-MM-DD HH:MM:SS" (ParseCalendarTime); the day of
+// the week is worked out.
 bool ParseTime(const std::wstring& text, SYSTEMTIME* time);
-// "01 02 ff", "0102ff" or "01,02,ff": pairs of hexadecimal digits, appended to `bytes`.
-bool ParseBytes(const std::wstring& text, std::vector<unsigned char>* bytes);
 
 }  // namespace kxctl

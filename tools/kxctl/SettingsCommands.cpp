@@ -191,24 +191,6 @@ int SetStartupTime(const std::wstring& value) {
     return UsageError(L"StartupTime takes 'now' or 'setup' (30 seconds ago); nothing written");
 }
 
-// The version text: four numbers from 0 to 65535 separated by points.
-bool IsVersionText(const std::wstring& value) {
-    unsigned long part = 0;
-    int parts = 0;
-    size_t start = 0;
-    for (;;) {
-        const size_t dot = value.find(L'.', start);
-        const std::wstring field = value.substr(start, dot == std::wstring::npos ? dot : dot - start);
-        if (field.empty() || field.find_first_not_of(L"0123456789") != std::wstring::npos ||
-            !ParseNumber(field, &part) || part > 0xFFFF)
-            return false;
-        ++parts;
-        if (dot == std::wstring::npos) break;
-        start = dot + 1;
-    }
-    return parts == 4;
-}
-
 int SetVersionText(const std::wstring& value) {
     if (!IsVersionText(value))
         return UsageError(L"'" + value + L"' is not a version a.b.c.d (each 0 to 65535); nothing written");

@@ -2,6 +2,7 @@
 #include "wince/wince.h"
 
 #include "OutOfMemory.h"
+#include "ShortcutText.h"
 
 #include <cwchar>
 #include <string>
@@ -40,15 +41,6 @@ bool ReadSmallFile(const wchar_t* path, std::string* content) {
     return ok;
 }
 
-// The target of a command line: the quoted part, or everything up to the first blank.
-std::wstring TargetOf(const std::wstring& commandLine) {
-    if (!commandLine.empty() && commandLine[0] == L'"') {
-        const size_t close = commandLine.find(L'"', 1);
-        return close == std::wstring::npos ? std::wstring() : commandLine.substr(1, close - 1);
-    }
-    return commandLine.substr(0, commandLine.find(L' '));
-}
-
 }  // namespace
 
 extern "C" {
@@ -58,14 +50,9 @@ BOOL SHGetShortcutTarget(LPWSTR szShortcut, LPWSTR szTarget, int cchMax) {
         if (szShortcut == nullptr || szTarget == nullptr || cchMax <= 0) return FALSE;
         std::string content;
         if (!ReadSmallFile(szShortcut, &content)) return FALSE;
-        const size_t hash = content.find('#');
-        if (hash == std::string::npos || hash == 0) return FALSE;
-        for (size_t i = 0; i < hash; ++i)
-            if (content[i] < '0' || content[i] > '9') return FALSE;
-        // The count is not relied on: the line ends at the first line break or the file's end.
-        std::string commandLine = content.substr(hash + 1);
-        commandLine = commandLine.substr(0, commandLine.find_first_of("\r\n"));
-        const std::wstring target = TargetOf(FromUtf8(commandLine));
+        std::string targetText;
+        if (!wince::ShortcutTarget(content, targetText)) return FALSE;
+        const std::wstring target = FromUtf8(targetText);
         if (target.empty() || target.size() >= static_cast<size_t>(cchMax)) return FALSE;
         std::wmemcpy(szTarget, target.c_str(), target.size() + 1);
         return TRUE;
