@@ -247,7 +247,8 @@ const Site kSites[] = {
      }},
     {"a module's version", [] {},
      [] {
-         const unsigned short name[] = {'k', 'e', 'r', 'n', 'e', 'l', '3', '2', '.', 'd', 'l', 'l', 0};
+         const unsigned short name[] = {'k', 'e', 'r', 'n', 'e', 'l', '3',
+                                        '2', '.', 'd', 'l', 'l', 0};
          const auto version = Armed([&] { return GetAFileVersion(name); });
          return Judge(version.first != 0, version.first == 0 && version.second == 0);
      }},
@@ -262,9 +263,8 @@ const Site kSites[] = {
          unsigned char first[8], second[8], flag = 7;
          std::memset(first, 0xBD, 8);
          unsigned long firstLength = 8, secondLength = 8;
-         const int read = Armed([&] {
-             return KxConfig::GetRsaKeyEx(first, firstLength, second, secondLength, flag);
-         });
+         const int read = Armed(
+             [&] { return KxConfig::GetRsaKeyEx(first, firstLength, second, secondLength, flag); });
          return Judge(read == 1 && firstLength == 3 && secondLength == 2 && flag == 1,
                       read == 0 && first[0] == 0xBD && flag == 7);
      }},
@@ -289,9 +289,8 @@ const Site kSites[] = {
              L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm "
              L"name=\"HostPort\" value=\"8443\" datatype=\"integer\"/><parm name=\"HostName\" "
              L"value=\"m\"/></characteristic></characteristic></wap-provisioningdoc>";
-         MakeScratchFile(L"configmgi.xml",
-                         std::string(reinterpret_cast<const char*>(doc.c_str()),
-                                     doc.size() * sizeof(wchar_t)));
+         MakeScratchFile(L"configmgi.xml", std::string(reinterpret_cast<const char*>(doc.c_str()),
+                                                       doc.size() * sizeof(wchar_t)));
      },
      [] {
          const int result = Armed([] { return KxConfig::RecoverMgiConfig(); });
@@ -462,8 +461,7 @@ TEST_F(OutOfMemoryTest, AClaimedLengthIsCheckedBeforeAnythingIsAllocated) {
     wchar_t text[16];
     char narrow[16];
     const KxFaultCounts start = KxFaultRead();
-    EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"TaskLogFilename", text, kClaimed),
-              KX_E_REGISTRY);
+    EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"TaskLogFilename", text, kClaimed), KX_E_REGISTRY);
     EXPECT_EQ(KxConfig::GetMamoHostName(narrow, static_cast<int>(kClaimed)), -1);
     const KxFaultCounts end = KxFaultRead();
     EXPECT_EQ(end.allocations + end.failures, start.allocations + start.failures);

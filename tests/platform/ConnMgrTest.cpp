@@ -20,13 +20,19 @@ TEST_F(ConnMgrTest, AdapterNamesByTheirLink) {
         const char* name;
         int type;
     } cases[] = {
-        {"USB Cable", 1},           {"RNDIS usb0", 1},         {"BTPAN Bluetooth", 1},
-        {"IRDA0", 1},               {"Cellular Line", 0},      {"CELLULAR", 0},
-        {"usb cellular modem", 1},  {"cellular over IrDA", 1}, {"Wireless LAN", 2},
-        {"{6B29FC40-CA47}", 2},     {"", 1},
+        {"USB Cable", 1},
+        {"RNDIS usb0", 1},
+        {"BTPAN Bluetooth", 1},
+        {"IRDA0", 1},
+        {"Cellular Line", 0},
+        {"CELLULAR", 0},
+        {"usb cellular modem", 1},
+        {"cellular over IrDA", 1},
+        {"Wireless LAN", 2},
+        {"{6B29FC40-CA47}", 2},
+        {"", 1},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ConnMgr::GetConnectionType(c.name), c.type) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(ConnMgr::GetConnectionType(c.name), c.type) << c.name;
     EXPECT_EQ(ConnMgr::GetConnectionType(nullptr), 2);
     // Only the first 259 bytes of a name count.
     const std::string longName = std::string(259, 'x') + "usb";
@@ -90,8 +96,8 @@ TEST_F(ConnMgrTest, TheRequestAsksForTheInternetThroughAnyProxy) {
     EXPECT_EQ(request.dwPriority, 0x8000u);
     EXPECT_EQ(request.bExclusive, 0);
     EXPECT_EQ(request.bDisabled, 0);
-    const GUID internet = {0x436EF144, 0xB4FB, 0x4863,
-                           {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
+    const GUID internet = {
+        0x436EF144, 0xB4FB, 0x4863, {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
     EXPECT_EQ(std::memcmp(&request.guidDestNet, &internet, sizeof internet), 0);
     EXPECT_EQ(request.hWnd, nullptr);
     EXPECT_EQ(request.ulMaxCost + request.ulMinRcvBw + request.ulMaxConnLatency, 0u);

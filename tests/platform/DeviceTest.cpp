@@ -105,14 +105,15 @@ TEST_F(DeviceTest, KernelReportsTheNeededSizeFirst) {
     kxtest::StageHandset(L"wm5-gsm");
     DEVICE_ID probe{};
     probe.dwSize = sizeof probe;
-    ASSERT_FALSE(KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, &probe, sizeof probe, nullptr));
+    ASSERT_FALSE(
+        KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, &probe, sizeof probe, nullptr));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(probe.dwSize, 36u) << "20-byte header, 8 preset and 8 platform bytes";
     EXPECT_FALSE(KernelIoControl(IOCTL_HAL_GET_DEVICEID, nullptr, 0, &probe, 8, nullptr))
         << "a record shorter than its header is refused";
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_FALSE(KernelIoControl(IOCTL_HAL_GET_DEVICEID + 4, nullptr, 0, &probe, sizeof probe,
-                                 nullptr));
+    EXPECT_FALSE(
+        KernelIoControl(IOCTL_HAL_GET_DEVICEID + 4, nullptr, 0, &probe, sizeof probe, nullptr));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
 }
 
@@ -221,8 +222,8 @@ TEST_F(DeviceTest, LastLineOfTheNameWins) {
     EXPECT_EQ(HelpAPI::GetTSPLineDeviceID(app, count, 0x00020000, CELLTSP_LINENAME_STRING, modes,
                                           extension),
               2u);
-    EXPECT_EQ(modes, static_cast<unsigned long>(LINEMEDIAMODE_INTERACTIVEVOICE |
-                                                LINEMEDIAMODE_DATAMODEM));
+    EXPECT_EQ(modes,
+              static_cast<unsigned long>(LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM));
     EXPECT_NE(extension.dwExtensionID0, 0u);
 
     LINEEXTENSIONID untouched{1, 2, 3, 4};
@@ -235,9 +236,9 @@ TEST_F(DeviceTest, LastLineOfTheNameWins) {
     EXPECT_EQ(HelpAPI::GetTSPLineDeviceID(app, count, 0x00030000, CELLTSP_LINENAME_STRING, modes,
                                           extension),
               0xFFFFFFFFu);
-    EXPECT_EQ(HelpAPI::GetTSPLineDeviceID(app, 0, 0x00020000, CELLTSP_LINENAME_STRING, modes,
-                                          extension),
-              0xFFFFFFFFu);
+    EXPECT_EQ(
+        HelpAPI::GetTSPLineDeviceID(app, 0, 0x00020000, CELLTSP_LINENAME_STRING, modes, extension),
+        0xFFFFFFFFu);
     EXPECT_EQ(lineShutdown(app), 0);
 }
 

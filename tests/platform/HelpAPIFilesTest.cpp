@@ -27,8 +27,8 @@ void MakeDir(const std::wstring& path) {
 }
 
 std::string Content(const std::wstring& path) {
-    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             0, nullptr);
+    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
     if (f == INVALID_HANDLE_VALUE) return "<missing>";
     char buffer[256];
     DWORD got = 0;
@@ -50,7 +50,8 @@ TEST_F(HelpAPIFilesTest, ForceMoveReplacesAReadOnlyDestinationAndKeepsAttributes
     const std::wstring source = MakeScratchFile(L"new.txt", "new");
     const std::wstring destination = MakeScratchFile(L"old.txt", "old");
     ASSERT_TRUE(::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(
+        ::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     const DWORD before = Attributes(source);
 
     EXPECT_EQ(HelpAPI::ForceMoveFile(source.c_str(), destination.c_str()), 1);
@@ -146,8 +147,13 @@ HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share,
 }
 
 TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
-    FileParameter parameter = {L"\\kxtest\\own.bin", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, 77, 88};
+    FileParameter parameter = {L"\\kxtest\\own.bin",
+                               GENERIC_WRITE,
+                               FILE_SHARE_READ,
+                               CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL,
+                               77,
+                               88};
     EXPECT_EQ(InternalCreateFile(parameter, RecordingCreate), reinterpret_cast<HANDLE>(0x1234));
     EXPECT_EQ(g_seen.security, nullptr) << "real-time scanning off: no marker";
     EXPECT_EQ(g_seen.templateFile, nullptr);

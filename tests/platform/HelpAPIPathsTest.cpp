@@ -21,9 +21,9 @@ TEST(HelpAPIPaths, GetFileExtFindsTheLastDotAfterTheFirstCharacter) {
     } const cases[] = {
         {L"virus.exe", L"exe"},
         {L"a.tar.gz", L"gz"},
-        {L"name.", L""},                   // dot at the end: the terminator
-        {L".profile", nullptr},            // a dot at index 0 is no extension
-        {L"x", nullptr},                   // fewer than two characters
+        {L"name.", L""},         // dot at the end: the terminator
+        {L".profile", nullptr},  // a dot at index 0 is no extension
+        {L"x", nullptr},         // fewer than two characters
         {L"", nullptr},
         {L"ab", nullptr},
         {L"\\Windows\\dir.d\\file", L"d\\file"},  // the walk does not stop at separators
@@ -172,7 +172,8 @@ TEST_F(HelpAPIPathsTest, ExistenceAndDirectoryTests) {
     EXPECT_EQ(HelpAPI::IsDir(nullptr), 0);
 
     // Attributes other than the directory bit do not make a directory.
-    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     EXPECT_EQ(HelpAPI::IsDir(file.c_str()), 0);
     EXPECT_EQ(HelpAPI::Access(file.c_str()), 1);
 }

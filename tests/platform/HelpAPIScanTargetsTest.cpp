@@ -72,7 +72,8 @@ TEST_F(ScanTargetsTest, OwnFilesAreListedOnceFromBothDirectories) {
     EXPECT_FALSE(HelpAPI::IsOurFile(nullptr));
 
     SetText(L"AppPath", L"\\Elsewhere");
-    EXPECT_TRUE(HelpAPI::IsOurFile(L"\\Program Files\\Scutara\\KxMain.exe")) << "kept for the process";
+    EXPECT_TRUE(HelpAPI::IsOurFile(L"\\Program Files\\Scutara\\KxMain.exe"))
+        << "kept for the process";
 }
 
 TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
@@ -93,14 +94,14 @@ TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
         int skip;
         int checked;
     } cases[] = {
-        {L"", 1, 1, 0},                       // empty name
-        {L"\\kxtest\\absent.exe", 1, 1, 1},   // cannot be read
-        {rom.c_str(), 1, 1, 0},               // ROM module
-        {L"C:", 1, 1, 0},                     // a device name
-        {store.c_str(), 1, 1, 0},             // the storage manager's folder, any case
-        {txt.c_str(), 0, 0, 1},               // no type check: scanned
-        {exe.c_str(), 1, 0, 1},               // a type the user chose
-        {txt.c_str(), 1, 1, 1},               // a type the user did not choose
+        {L"", 1, 1, 0},                      // empty name
+        {L"\\kxtest\\absent.exe", 1, 1, 1},  // cannot be read
+        {rom.c_str(), 1, 1, 0},              // ROM module
+        {L"C:", 1, 1, 0},                    // a device name
+        {store.c_str(), 1, 1, 0},            // the storage manager's folder, any case
+        {txt.c_str(), 0, 0, 1},              // no type check: scanned
+        {exe.c_str(), 1, 0, 1},              // a type the user chose
+        {txt.c_str(), 1, 1, 1},              // a type the user did not choose
     };
     for (const auto& c : cases) {
         int checked = 9;
@@ -123,8 +124,10 @@ TEST_F(ScanTargetsTest, ShortcutsNameTheirTarget) {
     } const cases[] = {
         {"21#\\windows\\solitare.exe", L"\\windows\\solitare.exe"},
         {"27#\\windows\\iexplore.exe -home", L"\\windows\\iexplore.exe"},
-        {"42#\"\\Program Files\\Total Commander\\cecmd.exe\"", L"\\Program Files\\Total Commander\\cecmd.exe"},
-        {"51#\"\\Program Files\\Total Commander\\cecmd.exe\" \\Windows", L"\\Program Files\\Total Commander\\cecmd.exe"},
+        {"42#\"\\Program Files\\Total Commander\\cecmd.exe\"",
+         L"\\Program Files\\Total Commander\\cecmd.exe"},
+        {"51#\"\\Program Files\\Total Commander\\cecmd.exe\" \\Windows",
+         L"\\Program Files\\Total Commander\\cecmd.exe"},
         {"0#\\wrong\\count.exe\r\n", L"\\wrong\\count.exe"},
         {"#\\no\\count.exe", nullptr},
         {"x1#\\bad\\count.exe", nullptr},

@@ -25,12 +25,12 @@ TEST(HelpAPIStrings, GetSMSCallIdTakesTheNumberOfAQuotedNameOnly) {
     } cases[] = {
         {L"\"Alice\" <+441234567>", L"+441234567"},
         {L"\"\" <5550100>", L"5550100"},
-        {L"\"Bob <x>\" <5550101>", L"5550101"},       // brackets before the quotes are text
-        {L"\"Bob\" <55\"01>0>", L"55\"01"},           // ends at the first closing bracket
-        {L"+441234567", L"+441234567"},                // bare number: whole text
+        {L"\"Bob <x>\" <5550101>", L"5550101"},          // brackets before the quotes are text
+        {L"\"Bob\" <55\"01>0>", L"55\"01"},              // ends at the first closing bracket
+        {L"+441234567", L"+441234567"},                  // bare number: whole text
         {L"Alice <+441234567>", L"Alice <+441234567>"},  // no quotes: whole text
-        {L"\"Alice\" <>", L"\"Alice\" <>"},            // empty brackets: whole text
-        {L"\"Alice\" <123", L"\"Alice\" <123"},        // never closed: whole text
+        {L"\"Alice\" <>", L"\"Alice\" <>"},              // empty brackets: whole text
+        {L"\"Alice\" <123", L"\"Alice\" <123"},          // never closed: whole text
         {L"", L""},
     };
     for (const auto& c : cases)

@@ -70,8 +70,8 @@ const ListOps kLists[] = {
      KxConfig::AddWapPushAccepter, KxConfig::DelWapPushAccepter, KxConfig::GetWapPushAcceptr,
      KxConfig::GetWapPushAcceptList},
     {"WapPushForce", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\WapPush\\ForceList",
-     KxConfig::AddForceListAccepter, KxConfig::DelForceListAccepter,
-     KxConfig::GetForceListAcceptr, KxConfig::GetForceAcceptList},
+     KxConfig::AddForceListAccepter, KxConfig::DelForceListAccepter, KxConfig::GetForceListAcceptr,
+     KxConfig::GetForceAcceptList},
 };
 
 class CallerListTest : public kxtest::DeviceTest, public ::testing::WithParamInterface<ListOps> {
@@ -279,9 +279,9 @@ TEST_P(CallerListTest, LongestNameComesBackWholeAndFieldsAreZeroPadded) {
     Add(L"0912345678", L"short");
     array[0] = Filled();
     ASSERT_EQ(list.enumerate(array, count), KX_OK);
-    EXPECT_TRUE(std::all_of(array[0].Name + 5, array[0].Name + KX_CALLER_NAME_CHARS,
-                            [](wchar_t c) { return c == L'\0'; }))
-        << "Name is zero-padded to its full width";
+    EXPECT_TRUE(std::all_of(array[0].Name + 5, array[0].Name + KX_CALLER_NAME_CHARS, [](wchar_t c) {
+        return c == L'\0';
+    })) << "Name is zero-padded to its full width";
 }
 
 INSTANTIATE_TEST_SUITE_P(AllLists, CallerListTest, ::testing::ValuesIn(kLists),
@@ -304,8 +304,7 @@ const FuzzyOps kFuzzyLists[] = {
     {"Reject", KxConfig::AddRejecter, KxConfig::InRejecterFuzzy},
 };
 
-class ContainmentTest : public kxtest::DeviceTest,
-                        public ::testing::WithParamInterface<FuzzyOps> {
+class ContainmentTest : public kxtest::DeviceTest, public ::testing::WithParamInterface<FuzzyOps> {
 protected:
     const FuzzyOps& list = GetParam();
 
@@ -449,13 +448,13 @@ TEST_F(ConcurrentWritersTest, TwoProcessesAddingAtOnceLoseNoEntry) {
     const unsigned long firsts[] = {910000000, 920000000};
     std::vector<PROCESS_INFORMATION> writers;
     for (unsigned long first : firsts) {
-        std::wstring commandLine = L"\"" + writer + L"\" " + std::to_wstring(first) + L" 500 " +
-                                   kEvent;
+        std::wstring commandLine =
+            L"\"" + writer + L"\" " + std::to_wstring(first) + L" 500 " + kEvent;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                             nullptr, &startup, &process)) {
+        if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process)) {
             ::CloseHandle(process.hThread);
             writers.push_back(process);
         }

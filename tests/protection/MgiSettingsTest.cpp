@@ -102,8 +102,8 @@ TEST_F(MgiSettingsTest, RecoveredDocumentSetsTheServerAndIsRemoved) {
     EXPECT_STREQ(host, L"mgmt.example.net");
 
     // With a byte-order mark, as editors save UTF-16.
-    MakeScratchFile(L"configmgi.xml", Utf16Bytes(std::wstring(1, wchar_t(0xFEFF)) +
-                                                 L"<wap-provisioningdoc/>"));
+    MakeScratchFile(L"configmgi.xml",
+                    Utf16Bytes(std::wstring(1, wchar_t(0xFEFF)) + L"<wap-provisioningdoc/>"));
     EXPECT_EQ(KxConfig::RecoverMgiConfig(), 0);
     EXPECT_FALSE(Exists(kProvisioning));
 }
@@ -114,8 +114,9 @@ TEST_F(MgiSettingsTest, DocumentsThatCannotBeAppliedAreKept) {
         std::string content;
         int expected;
     };
-    const std::wstring badValue = std::wstring(kServerDocument).replace(
-        std::wstring(kServerDocument).find(L"8443"), 4, L"lots");
+    const std::wstring badValue =
+        std::wstring(kServerDocument)
+            .replace(std::wstring(kServerDocument).find(L"8443"), 4, L"lots");
     const Case cases[] = {
         {"zero bytes", "", -1},
         {"not XML", Utf16Bytes(L"<wap-provisioningdoc><characteristic"), -2},
@@ -127,7 +128,8 @@ TEST_F(MgiSettingsTest, DocumentsThatCannotBeAppliedAreKept) {
     for (const Case& c : cases) {
         MakeScratchFile(L"configmgi.xml", c.content);
         EXPECT_EQ(KxConfig::RecoverMgiConfig(), c.expected) << c.what;
-        EXPECT_EQ(kxtest::ReadDeviceFile(kProvisioning), c.content) << c.what << ": kept for a later try";
+        EXPECT_EQ(kxtest::ReadDeviceFile(kProvisioning), c.content)
+            << c.what << ": kept for a later try";
         EXPECT_FALSE(kxtest::RawKeyExists(kAgentKey)) << c.what << ": nothing applied";
     }
 

@@ -32,9 +32,9 @@ protected:
         const wchar_t hookLoader[] = L"\\kxtest\\sys\\KxHookLoader.exe";
         KxConfig::KillProcess(0, hookLoader, static_cast<const wchar_t*>(nullptr));
         // The image can be deleted once the process has gone.
-        for (int i = 0; i < 50 && !::DeleteFileW(hookLoader) &&
-                        ::GetLastError() != ERROR_FILE_NOT_FOUND &&
-                        ::GetLastError() != ERROR_PATH_NOT_FOUND;
+        for (int i = 0;
+             i < 50 && !::DeleteFileW(hookLoader) && ::GetLastError() != ERROR_FILE_NOT_FOUND &&
+             ::GetLastError() != ERROR_PATH_NOT_FOUND;
              ++i)
             ::Sleep(100);
     }
@@ -49,7 +49,6 @@ protected:
         RawSetValue(kProductKey, L"WinPath", REG_SZ, dir.c_str(),
                     static_cast<DWORD>((dir.size() + 1) * 2));
     }
-
 };
 
 std::wstring RecordedText(const wchar_t* key, const wchar_t* name) {
@@ -63,7 +62,8 @@ DWORD RecordedNumber(const wchar_t* key, const wchar_t* name) {
     DWORD type = 0;
     std::string bytes;
     DWORD value = 0xDEADBEEF;
-    if (RawGetValue(key, name, &type, &bytes) && bytes.size() == 4) std::memcpy(&value, bytes.data(), 4);
+    if (RawGetValue(key, name, &type, &bytes) && bytes.size() == 4)
+        std::memcpy(&value, bytes.data(), 4);
     return value;
 }
 
@@ -79,9 +79,12 @@ TEST_F(ProcessControlTest, EachSwitchStartsTheHookLoaderWithExactlyItsKeyword) {
     } cases[] = {
         {[] { return KxConfig::StartRealTimeScan(1, 0); }, L"ENABLE_REALTIME", L"RealTime", 1},
         {[] { return KxConfig::StopRealTimeScan(1); }, L"DISABLE_REALTIME", L"RealTime", 0},
-        {[] { return KxConfig::StartRealTimeScan(1, 1); }, L"STARTUP_ENABLE_REALTIME", L"RealTime", 1},
-        {[] { return KxConfig::StartWapPushFilter(1); }, L"ENABLE_WapPushFilter", L"WapPushFilter", 1},
-        {[] { return KxConfig::StopWapPushFilter(1); }, L"DISABLE_WapPushFilter", L"WapPushFilter", 0},
+        {[] { return KxConfig::StartRealTimeScan(1, 1); }, L"STARTUP_ENABLE_REALTIME", L"RealTime",
+         1},
+        {[] { return KxConfig::StartWapPushFilter(1); }, L"ENABLE_WapPushFilter", L"WapPushFilter",
+         1},
+        {[] { return KxConfig::StopWapPushFilter(1); }, L"DISABLE_WapPushFilter", L"WapPushFilter",
+         0},
     };
     DWORD runs = 0;
     for (const auto& c : cases) {
@@ -98,7 +101,8 @@ TEST_F(ProcessControlTest, EachSwitchStartsTheHookLoaderWithExactlyItsKeyword) {
 TEST_F(ProcessControlTest, AMissingHookLoaderIsReportedAtOnce) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     const std::wstring dir = L"\\kxtest\\empty";
-    RawSetValue(kProductKey, L"WinPath", REG_SZ, dir.c_str(), static_cast<DWORD>((dir.size() + 1) * 2));
+    RawSetValue(kProductKey, L"WinPath", REG_SZ, dir.c_str(),
+                static_cast<DWORD>((dir.size() + 1) * 2));
     EXPECT_EQ(KxConfig::StartRealTimeScan(1, 0), KX_E_PROGRAM_NOT_STARTED);
     EXPECT_EQ(KxConfig::StopRealTimeScan(1), KX_E_PROGRAM_NOT_STARTED);
     EXPECT_EQ(KxConfig::StartWapPushFilter(1), KX_E_WAPFILTER_NOT_STARTED);
@@ -142,13 +146,16 @@ TEST_F(ProcessControlTest, KillProcessEndsEveryInstanceOfOnePathAndNoOther) {
               0);
     EXPECT_EQ(first.ExitCode(5000), 0xFFFFFFFFu);
     EXPECT_EQ(second.ExitCode(5000), 0xFFFFFFFFu);
-    EXPECT_EQ(other.ExitCode(200), static_cast<DWORD>(STILL_ACTIVE)) << "another directory's program";
+    EXPECT_EQ(other.ExitCode(200), static_cast<DWORD>(STILL_ACTIVE))
+        << "another directory's program";
 }
 
 TEST_F(ProcessControlTest, KillProcessJoinsNamesWithTheSelectedDirectory) {
     StageHookLoader();  // WinPath = \kxtest\sys
-    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\sys\\a.exe", FALSE));
-    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\sys\\b.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
+                            L"\\kxtest\\sys\\a.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
+                            L"\\kxtest\\sys\\b.exe", FALSE));
     kxtest::RunningProgram a(L"\\kxtest\\sys\\a.exe");
     kxtest::RunningProgram b(L"\\kxtest\\sys\\b.exe");
     ASSERT_TRUE(a.Started() && b.Started());
@@ -161,7 +168,8 @@ TEST_F(ProcessControlTest, KillProcessJoinsNamesWithTheSelectedDirectory) {
 
 TEST_F(ProcessControlTest, KillUIProcessWithNothingRunningChangesNothing) {
     EXPECT_EQ(KxConfig::KillUIProcess(), 0);
-    EXPECT_EQ(KxConfig::KillProcess(0, L"\\nowhere\\x.exe", static_cast<const wchar_t*>(nullptr)), 0);
+    EXPECT_EQ(KxConfig::KillProcess(0, L"\\nowhere\\x.exe", static_cast<const wchar_t*>(nullptr)),
+              0);
 }
 
 // ---- Synchronisation events ----------------------------------------------------------------
@@ -174,7 +182,8 @@ std::vector<std::wstring> Registrations() {
     wchar_t name[1024];
     for (DWORD i = 0;; ++i) {
         DWORD chars = 1024;
-        if (::RegEnumValueW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (::RegEnumValueW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         names.push_back(name);
     }

@@ -48,8 +48,7 @@ struct Outputs {
     }
     KXSTATUS Read() {
         return KxConfig::GetProxy(httpHost, kChars, httpPort, socksHost, kChars, socksPort,
-                                  httpUser, kChars, httpPassword, socksUser, kChars,
-                                  socksPassword);
+                                  httpUser, kChars, httpPassword, socksUser, kChars, socksPassword);
     }
 };
 
@@ -151,9 +150,8 @@ TEST_F(ProxyTest, HostsAreCutToTheirBuffers) {
     unsigned long httpPort = 0, socksPort = 0;
     int a = 0, b = 0;
     // Capacities one short of the arrays: the last character is a canary.
-    ASSERT_EQ(KxConfig::GetProxy(host, 8, httpPort, socks, 8, socksPort, user, 8, a, socksUser, 8,
-                                 b),
-              0);
+    ASSERT_EQ(
+        KxConfig::GetProxy(host, 8, httpPort, socks, 8, socksPort, user, 8, a, socksUser, 8, b), 0);
     EXPECT_EQ(std::wstring(host), std::wstring(7, L'h'));
     EXPECT_EQ(host[8], L'!');
     EXPECT_EQ(socksUser[8], L'!');
@@ -189,10 +187,10 @@ TEST_F(ProxyTest, NothingConfigured) {
     EXPECT_EQ(out.Read(), KX_E_REGISTRY);
     EXPECT_EQ(out.socksUser[Outputs::kChars - 1], L'#') << "no output is touched";
     EXPECT_STREQ(out.httpHost, L"unset");
-    EXPECT_EQ(KxConfig::GetProxy(nullptr, 8, out.httpPort, out.socksHost, 8, out.socksPort,
-                                 out.httpUser, 8, out.httpPassword, out.socksUser, 8,
-                                 out.socksPassword),
-              KX_E_INVALIDARG);
+    EXPECT_EQ(
+        KxConfig::GetProxy(nullptr, 8, out.httpPort, out.socksHost, 8, out.socksPort, out.httpUser,
+                           8, out.httpPassword, out.socksUser, 8, out.socksPassword),
+        KX_E_INVALIDARG);
 }
 
 }  // namespace

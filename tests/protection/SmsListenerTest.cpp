@@ -21,7 +21,8 @@ protected:
     void SwapListener(const wchar_t* standIn) {
         ASSERT_TRUE(::MoveFileExW(listener_.c_str(), aside_.c_str(), MOVEFILE_REPLACE_EXISTING));
         if (standIn != nullptr) {
-            ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(standIn).c_str(), listener_.c_str(), FALSE));
+            ASSERT_TRUE(
+                ::CopyFileW(kxtest::SiblingPath(standIn).c_str(), listener_.c_str(), FALSE));
         }
     }
 
@@ -90,14 +91,15 @@ void StageBothLocations() {
     for (const auto& provider : kProviders) {
         const std::wstring wm5 = std::wstring(L"wm5-") + provider.protocol + L".dll";
         const std::wstring earlier = std::wstring(L"early-") + provider.protocol + L".dll";
-        kxtest::RawSetValue((std::wstring(L"Comm\\Cellular\\SMS\\Protocols\\") + provider.protocol).c_str(),
-                            L"DLL", REG_SZ, wm5.c_str(),
-                            static_cast<DWORD>((wm5.size() + 1) * 2));
+        kxtest::RawSetValue(
+            (std::wstring(L"Comm\\Cellular\\SMS\\Protocols\\") + provider.protocol).c_str(), L"DLL",
+            REG_SZ, wm5.c_str(), static_cast<DWORD>((wm5.size() + 1) * 2));
         HKEY key = nullptr;
-        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER,
-                                    (std::wstring(L"Software\\Microsoft\\SMS\\Protocols\\") +
-                                     provider.protocol).c_str(),
-                                    0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(::RegCreateKeyExW(
+                      HKEY_CURRENT_USER,
+                      (std::wstring(L"Software\\Microsoft\\SMS\\Protocols\\") + provider.protocol)
+                          .c_str(),
+                      0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         ::RegSetValueExW(key, L"DLL", 0, REG_SZ, reinterpret_cast<const BYTE*>(earlier.c_str()),
                          static_cast<DWORD>((earlier.size() + 1) * 2));

@@ -28,7 +28,8 @@ protected:
     }
     void TearDown() override {
         // The Startup folder belongs to the device; leave it empty for the next test.
-        for (const wchar_t* name : {L"evil.exe", L"evil.lnk", L"clean.txt", L"tool.exe", L"note.txt"}) {
+        for (const wchar_t* name :
+             {L"evil.exe", L"evil.lnk", L"clean.txt", L"tool.exe", L"note.txt"}) {
             const std::wstring path = std::wstring(kStartup) + L"\\" + name;
             ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             ::DeleteFileW(path.c_str());
@@ -50,7 +51,8 @@ bool Exists(const std::wstring& path) {
 
 // A program the pattern knows by its digest, placed at `path`.
 void PlaceKnownProgram(const std::wstring& path) {
-    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path.c_str(), FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path.c_str(), FALSE));
     const unsigned char* digest = MD5File(reinterpret_cast<const unsigned short*>(path.c_str()));
     ASSERT_NE(digest, nullptr);
     char hex[33];
@@ -146,7 +148,8 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefixCaseSensitively) {
         {L"", KX_E_PATH_TOO_SHORT},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(KxConfig::IsInStartup(c.path), c.expected) << testing::PrintToString(std::wstring(c.path));
+        EXPECT_EQ(KxConfig::IsInStartup(c.path), c.expected)
+            << testing::PrintToString(std::wstring(c.path));
     SetText(L"StartupPath", L"");
     EXPECT_EQ(KxConfig::IsInStartup(L"\\Windows\\StartUp\\x.lnk"), KX_E_NO_STARTUP_DIR);
 }
@@ -159,11 +162,20 @@ TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
         const wchar_t* path;
         int match;
     } cases[] = {
-        {3, L"\\Windows\\a.EXE", 1},   {3, L"b.Dll", 1},          {3, L"c.cab", 0},
-        {7, L"c.cab", 1},              {7, L"d.ZIP", 1},          {7, L"e.txt", 0},
-        {0x7FFFFFFF, L"noextension", 1}, {3, L"noextension", 0},
-        {1, L"x.e x e", 1},            {1, L"x.e\tx\re", 1},      {2, L"x.exe", 0},
-        {3, L".exe", 0},               {0x7FFFFFFF, L".exe", 1},  {4, L"\\dir.zip\\file", 0},
+        {3, L"\\Windows\\a.EXE", 1},
+        {3, L"b.Dll", 1},
+        {3, L"c.cab", 0},
+        {7, L"c.cab", 1},
+        {7, L"d.ZIP", 1},
+        {7, L"e.txt", 0},
+        {0x7FFFFFFF, L"noextension", 1},
+        {3, L"noextension", 0},
+        {1, L"x.e x e", 1},
+        {1, L"x.e\tx\re", 1},
+        {2, L"x.exe", 0},
+        {3, L".exe", 0},
+        {0x7FFFFFFF, L".exe", 1},
+        {4, L"\\dir.zip\\file", 0},
     };
     for (const auto& c : cases) {
         SetNumber(L"FileScanType", c.types);

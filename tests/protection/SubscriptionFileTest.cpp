@@ -88,8 +88,8 @@ TEST_F(SubscriptionFileTest, MissingAttributesAreAddedAndSpecialCharactersSurviv
 }
 
 TEST_F(SubscriptionFileTest, TheDocumentElementIsNotAProvider) {
-    const std::wstring path =
-        MakeScratchFile(L"root.xml", "<ServiceProvider SubscribeNumber=\"1\"><x/></ServiceProvider>");
+    const std::wstring path = MakeScratchFile(
+        L"root.xml", "<ServiceProvider SubscribeNumber=\"1\"><x/></ServiceProvider>");
     EXPECT_EQ(KxConfig::SetSpdXmlEx(path.c_str(), L"2", L"3", L"4", L"5"), 1);
     const std::string saved = kxtest::ReadDeviceFile(path.c_str());
     EXPECT_NE(saved.find("SubscribeNumber=\"1\""), std::string::npos) << saved;
@@ -98,7 +98,8 @@ TEST_F(SubscriptionFileTest, TheDocumentElementIsNotAProvider) {
 
 TEST_F(SubscriptionFileTest, MissingOrBrokenFilesAreLeftAlone) {
     EXPECT_EQ(KxConfig::SetSpdXml(L"1", L"2", L"3", L"4"), 0);
-    EXPECT_EQ(kxtest::ReadDeviceFile(kSubscription), "<missing>") << "the library never creates the file";
+    EXPECT_EQ(kxtest::ReadDeviceFile(kSubscription), "<missing>")
+        << "the library never creates the file";
     EXPECT_EQ(KxConfig::SetSpdXmlEx(nullptr, L"1", L"2", L"3", L"4"), 0);
 
     const char* const broken[] = {"<Subscription><ServiceProvider></Subscription>", "", "text",

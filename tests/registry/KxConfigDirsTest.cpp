@@ -155,8 +155,8 @@ TEST_F(KxConfigDirsTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
         ::CloseHandle(h);
     }
     // A main program and a resource module that only the device root would offer.
-    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\KxMain.exe",
-                            FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\KxMain.exe", FALSE));
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(),
                             L"\\KXSC_SP_Res.dll", FALSE));
     const kxtest::RunningProgram mainProgram(L"C:\\KxMain.exe");
@@ -327,8 +327,8 @@ TEST_F(KxConfigDirsTest, StoredStartTimeIsLowWordFirst) {
     ::GetLocalTime(&local);
     FILETIME now;
     ::SystemTimeToFileTime(&local, &now);
-    ULONGLONG hourAgo = (ULONGLONG(now.dwHighDateTime) << 32 | now.dwLowDateTime) -
-                        3600ull * 10000000ull;
+    ULONGLONG hourAgo =
+        (ULONGLONG(now.dwHighDateTime) << 32 | now.dwLowDateTime) - 3600ull * 10000000ull;
     unsigned char bytes[8];
     for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(hourAgo >> (8 * i));
     RawSetValue(P, L"StartupTime", REG_BINARY, bytes, 8);

@@ -71,8 +71,7 @@ const NumberSetting kNumbers[] = {
      KxConfig::SetPromptWhenConnectByWireless},
     {P, L"MaxMessageNumber", KxConfig::GetMessageMaxNumber, KxConfig::SetMessageMaxNumber},
     {S, L"MgiUploadIdleTime", KxConfig::GetMgiUploadIdleTime, KxConfig::SetMgiUploadIdleTime},
-    {S, L"UpdateReceivePrompt", KxConfig::GetUpdateRecievePrompt,
-     KxConfig::SetUpdateRecievePrompt},
+    {S, L"UpdateReceivePrompt", KxConfig::GetUpdateRecievePrompt, KxConfig::SetUpdateRecievePrompt},
 };
 
 TEST_F(KxConfigSettingsTest, NumbersRoundTripUnderTheirOwnNames) {

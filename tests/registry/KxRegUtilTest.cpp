@@ -37,7 +37,9 @@ public:
     }
     ~ReadOnlyPage() { ::VirtualFree(page_, 0, MEM_RELEASE); }
     template <typename T>
-    T* As() const { return static_cast<T*>(page_); }
+    T* As() const {
+        return static_cast<T*>(page_);
+    }
 
 private:
     void* page_;
@@ -236,8 +238,7 @@ TEST_F(KxRegUtilTest, FailedReadsLeaveTheOutputUntouched) {
     EXPECT_EQ(text[0], kWideFill);
 
     EXPECT_EQ(reg.GetValue(kKey, L"Big", static_cast<wchar_t*>(nullptr), 32), KX_E_REGISTRY);
-    EXPECT_EQ(reg.GetValue(kKey, L"Big", static_cast<unsigned char*>(nullptr), 32),
-              KX_E_REGISTRY);
+    EXPECT_EQ(reg.GetValue(kKey, L"Big", static_cast<unsigned char*>(nullptr), 32), KX_E_REGISTRY);
     EXPECT_EQ(reg.GetValue(kKey, L"Number", readOnly.As<unsigned char>(), 4), KX_E_REGISTRY)
         << "a buffer that cannot be written is refused";
     EXPECT_EQ(reg.GetValue(kKey, L"Big", readOnly.As<wchar_t>(), 32), KX_E_REGISTRY);
@@ -269,20 +270,20 @@ TEST_F(KxRegUtilTest, QueryKeyExistMatchesExactNameOrSevenCharacterTail) {
         const wchar_t* query;
         KXSTATUS expected;
     } const cases[] = {
-        {L"+886912345678", KX_OK},   // exact
-        {L"0912345678", KX_OK},      // ten digits, same tail as the stored name
-        {L"2345678", KX_E_NO_MATCH}, // seven characters are matched exactly only
-        {L"12345", KX_OK},           // a short stored name, exact
+        {L"+886912345678", KX_OK},       // exact
+        {L"0912345678", KX_OK},          // ten digits, same tail as the stored name
+        {L"2345678", KX_E_NO_MATCH},     // seven characters are matched exactly only
+        {L"12345", KX_OK},               // a short stored name, exact
         {L"0000012345", KX_E_NO_MATCH},  // a stored name shorter than seven never tail-matches
-        {L"abcdefg", KX_OK},         // exact matching follows the registry: any case
+        {L"abcdefg", KX_OK},             // exact matching follows the registry: any case
         {L"xxxabcdefg", KX_E_NO_MATCH},  // tail matching compares code units
         {L"xxxabcDEFG", KX_OK},
         {L"0912345670", KX_E_NO_MATCH},
         {L"", KX_E_NO_MATCH},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(reg.QueryKeyExist(kKey, c.query), c.expected) << testing::PrintToString(
-            std::wstring(c.query));
+        EXPECT_EQ(reg.QueryKeyExist(kKey, c.query), c.expected)
+            << testing::PrintToString(std::wstring(c.query));
     }
 }
 

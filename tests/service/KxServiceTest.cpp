@@ -34,9 +34,7 @@ FileScan_tag ScanRecord(const std::wstring& path) {
 // ---- The handle --------------------------------------------------------------------------
 
 TEST_F(KxServiceTest, NothingIsContactedUntilAskedAndGetHandleNeverLoads) {
-    {
-        KxService idle;
-    }
+    { KxService idle; }
     EXPECT_EQ(CountServiceHosts(), 0) << "constructing and destroying contacts nothing";
 
     KxService service;
@@ -311,7 +309,8 @@ TEST_F(KxServiceTest, RestoreToAnotherPlaceAndOverExistingFiles) {
 TEST_F(KxServiceTest, QuarantineArgumentBounds) {
     KxService service;
     const std::wstring path = MakeScratchFile(L"v.bin", "x");
-    EXPECT_EQ(service.QuarantineFile(path.c_str(), std::wstring(21, L'v').c_str()), KX_E_INVALIDARG);
+    EXPECT_EQ(service.QuarantineFile(path.c_str(), std::wstring(21, L'v').c_str()),
+              KX_E_INVALIDARG);
     EXPECT_NE(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "never sent";
     EXPECT_EQ(service.QuarantineFile(path.c_str(), std::wstring(20, L'v').c_str()), 0);
 

@@ -30,8 +30,7 @@ int Client(unsigned long requests, const wchar_t* eventName) {
             record.size = sizeof record;
             const bool infected = i % 4 == 1;
             std::wcscpy(record.path, infected ? L"\\kxtest\\eicar.com" : L"\\kxtest\\clean.txt");
-            if (service.ScanFile(&record) != KX_OK ||
-                record.scanResult != (infected ? 1u : 0u) ||
+            if (service.ScanFile(&record) != KX_OK || record.scanResult != (infected ? 1u : 0u) ||
                 (infected && std::wcscmp(record.virusName, L"EICAR-Test-File") != 0))
                 ++wrong;
         }

@@ -113,11 +113,18 @@ TEST_F(ServiceReliabilityTest, RecordsOfTheWrongSizeAreRefusedNotReadPast) {
     struct Case {
         DWORD code, inLen, outLen;
     } const wrong[] = {
-        {KXSVC_SCAN_FILE, 587, 588},  {KXSVC_SCAN_FILE, 589, 588}, {KXSVC_SCAN_FILE, 588, 587},
-        {KXSVC_SCAN_SMS, 1527, 1528}, {KXSVC_QUARANTINE_FILE, 1055, 4},
-        {KXSVC_RESTORE_FILE, 1057, 4}, {KXSVC_GET_VIRUS, 3, 44}, {KXSVC_GET_VIRUS, 4, 43},
-        {KXSVC_START, 0, 3},          {KXSVC_SET_NOTIFICATION, 2, 0},
-        {KXSVC_SET_UPDATE_SCHEDULE, 15, 0}, {KXSVC_MSG_PUSH, 3, 0},
+        {KXSVC_SCAN_FILE, 587, 588},
+        {KXSVC_SCAN_FILE, 589, 588},
+        {KXSVC_SCAN_FILE, 588, 587},
+        {KXSVC_SCAN_SMS, 1527, 1528},
+        {KXSVC_QUARANTINE_FILE, 1055, 4},
+        {KXSVC_RESTORE_FILE, 1057, 4},
+        {KXSVC_GET_VIRUS, 3, 44},
+        {KXSVC_GET_VIRUS, 4, 43},
+        {KXSVC_START, 0, 3},
+        {KXSVC_SET_NOTIFICATION, 2, 0},
+        {KXSVC_SET_UPDATE_SCHEDULE, 15, 0},
+        {KXSVC_MSG_PUSH, 3, 0},
         {KxServiceCode(99), 0, 0},  // no such operation
     };
     for (const Case& c : wrong) {

@@ -10,8 +10,8 @@
 
 namespace {
 
-using kxtest::ReadServiceState;
 using kxtest::RawSetValue;
+using kxtest::ReadServiceState;
 using kxtest::ServiceSnapshot;
 
 class UpdateBookkeepingTest : public kxtest::ServiceTest {
@@ -59,9 +59,9 @@ TEST_F(UpdateBookkeepingTest, ScheduleAddsTheFrequencyByTheCalendar) {
     };
     const Case cases[] = {
         {7, Time(2006, 1, 30, 10, 0), Time(2006, 2, 6, 10, 0)},
-        {0, Time(2006, 1, 30, 10, 0), Time(2006, 3, 1, 10, 0)},    // 30 days by default
+        {0, Time(2006, 1, 30, 10, 0), Time(2006, 3, 1, 10, 0)},  // 30 days by default
         {1, Time(2006, 12, 31, 23, 59), Time(2007, 1, 1, 23, 59)},
-        {14, Time(2008, 2, 20, 8, 30), Time(2008, 3, 5, 8, 30)},   // leap year
+        {14, Time(2008, 2, 20, 8, 30), Time(2008, 3, 5, 8, 30)},  // leap year
         {30, Time(2007, 2, 1, 0, 0), Time(2007, 3, 3, 0, 0)},
     };
     for (const Case& c : cases) {
@@ -112,9 +112,9 @@ TEST_F(UpdateBookkeepingTest, ScheduleOffClearsTheServicesSchedule) {
     StoreNumber(L"ScheduleUpdateOption", 1);
     KxConfig::SetUpdateSchedule(&start);
     ASSERT_EQ(State().hasSchedule, 1u);
-    ASSERT_EQ(::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kxtest::kProductKey,
-                                   L"ScheduleUpdateOption"),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kxtest::kProductKey, L"ScheduleUpdateOption"),
+        ERROR_SUCCESS);
     EXPECT_EQ(KxConfig::SetUpdateSchedule(&start), 0);
     EXPECT_EQ(State().hasSchedule, 0u);
 }

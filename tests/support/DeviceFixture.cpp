@@ -108,8 +108,8 @@ bool RawValueExists(const wchar_t* keyPath, const wchar_t* valueName) {
 void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, const void* data,
                  DWORD size) {
     HKEY key = nullptr;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
-                                nullptr, &key, nullptr),
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                &key, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(::RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size),
               ERROR_SUCCESS);
@@ -125,8 +125,7 @@ bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
     bool ok = ::RegQueryValueExW(key, valueName, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
     if (ok) {
         std::vector<BYTE> data(size + 1);
-        ok = ::RegQueryValueExW(key, valueName, nullptr, type, data.data(), &size) ==
-             ERROR_SUCCESS;
+        ok = ::RegQueryValueExW(key, valueName, nullptr, type, data.data(), &size) == ERROR_SUCCESS;
         bytes->assign(reinterpret_cast<const char*>(data.data()), size);
     }
     ::RegCloseKey(key);

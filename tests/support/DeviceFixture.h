@@ -1,8 +1,9 @@
 // The device fixture: every test starts on a clean handset.
 //
 // Before each test the product's registry tree is deleted, no handset is staged (the device
-// answers as a plain desktop), the SMS listener's registration is forgotten, the device folders that tests use are
-// emptied and the current directory is put at the device root (drive C: of the test prefix).
+// answers as a plain desktop), the SMS listener's registration is forgotten, the device folders
+// that tests use are emptied and the current directory is put at the device root (drive C: of the
+// test prefix).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -57,8 +58,7 @@ bool RawValueExists(const wchar_t* keyPath, const wchar_t* valueName);
 void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, const void* data,
                  DWORD size);
 // Reads a value's type and bytes; false when it is missing.
-bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type,
-                 std::string* bytes);
+bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type, std::string* bytes);
 
 // Stages a named handset of the platform layer (wince.h lists them).
 void StageHandset(const wchar_t* name);

@@ -42,7 +42,8 @@ std::string ReadDeviceFile(const std::wstring& path) {
     std::string content;
     char chunk[4096];
     DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) content.append(chunk, got);
+    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        content.append(chunk, got);
     ::CloseHandle(file);
     return content;
 }

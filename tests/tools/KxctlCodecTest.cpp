@@ -52,13 +52,12 @@ TEST_F(KxctlCodecTest, B64EncodesAFileAndDecodesTextToHexOrAFile) {
     ASSERT_EQ(r.exitCode, 0u) << r.output;
     const std::string text = Text(r).substr(0, Text(r).size() - 1);
     ASSERT_EQ(text.size(), 344u);
-    r = RunKxctl(L"b64 decode " + std::wstring(text.begin(), text.end()) +
-                 L" \\kxtest\\back.bin");
+    r = RunKxctl(L"b64 decode " + std::wstring(text.begin(), text.end()) + L" \\kxtest\\back.bin");
     EXPECT_EQ(r.exitCode, 0u) << r.output;
     DWORD got = 0;
     std::string back(300, '\0');
-    HANDLE file = ::CreateFileW(L"\\kxtest\\back.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                0, nullptr);
+    HANDLE file =
+        ::CreateFileW(L"\\kxtest\\back.bin", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     ::ReadFile(file, &back[0], 300, &got, nullptr);
     ::CloseHandle(file);
@@ -81,14 +80,14 @@ TEST_F(KxctlCodecTest, BadInputIsRefused) {
         {L"b64", 2},
         {L"b64 encode", 2},
         {L"b64 squash x", 2},
-        {L"b64 decode Zm9vY", 1},   // not whole groups
-        {L"b64 decode =m9v", 1},    // nothing before the first non-digit
+        {L"b64 decode Zm9vY", 1},  // not whole groups
+        {L"b64 decode =m9v", 1},   // nothing before the first non-digit
         {L"b64 encode \\kxtest\\missing.bin", 1},
     };
     for (const auto& c : cases) {
         r = RunKxctl(c.arguments);
-        EXPECT_EQ(r.exitCode, c.exitCode) << testing::PrintToString(std::wstring(c.arguments))
-                                          << r.output;
+        EXPECT_EQ(r.exitCode, c.exitCode)
+            << testing::PrintToString(std::wstring(c.arguments)) << r.output;
         EXPECT_FALSE(r.output.empty()) << "a refusal says why";
     }
 }

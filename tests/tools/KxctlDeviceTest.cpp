@@ -18,14 +18,18 @@ TEST_F(KxctlDeviceTest, EachHandsetAsTheLibrarySeesIt) {
         const wchar_t* handset;
         const char* lines[4];
     } cases[] = {
-        {L"wm5-gsm", {"device type: 0x02040200 (Pocket PC)", "phone: yes, PDA: no",
-                      "serial number: 354916002145713", "connection: local link"}},
-        {L"wm6-cdma", {"device type: 0x01030100 (Smartphone)", "phone: yes, PDA: no",
-                       "serial number: 000002670345243", "connection: cellular"}},
-        {L"wm2003-pda", {"device type: 0x02030200 (Pocket PC)", "phone: no, PDA: yes",
-                         "Windows Mobile 5 or later: no", "connection: local link"}},
-        {L"sp2003-off", {"device type: 0x01020100 (Smartphone)", "radio: off",
-                         "device ID: 4b583453102030400000000000000000", "phone: yes"}},
+        {L"wm5-gsm",
+         {"device type: 0x02040200 (Pocket PC)", "phone: yes, PDA: no",
+          "serial number: 354916002145713", "connection: local link"}},
+        {L"wm6-cdma",
+         {"device type: 0x01030100 (Smartphone)", "phone: yes, PDA: no",
+          "serial number: 000002670345243", "connection: cellular"}},
+        {L"wm2003-pda",
+         {"device type: 0x02030200 (Pocket PC)", "phone: no, PDA: yes",
+          "Windows Mobile 5 or later: no", "connection: local link"}},
+        {L"sp2003-off",
+         {"device type: 0x01020100 (Smartphone)", "radio: off",
+          "device ID: 4b583453102030400000000000000000", "phone: yes"}},
     };
     for (const auto& c : cases) {
         KxctlRun r = RunKxctl(std::wstring(L"device stage ") + c.handset);

@@ -33,7 +33,8 @@ TEST_F(KxctlProcessTest, RealTimeAndWapPushGoThroughTheHookLoader) {
     r = RunKxctl(L"wappush off");
     EXPECT_TRUE(Has(r, "0x1D0000")) << r.output;
 
-    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"KxHookLoader.exe").c_str(), L"\\kxtest\\KxHookLoader.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"KxHookLoader.exe").c_str(),
+                            L"\\kxtest\\KxHookLoader.exe", FALSE));
     r = RunKxctl(L"realtime on --wait");
     EXPECT_EQ(r.exitCode, 0u) << r.output;
     EXPECT_EQ(Recorded(L"LastCommandLine"), L"ENABLE_REALTIME");
@@ -67,9 +68,9 @@ TEST_F(KxctlProcessTest, LogTakesTheTextAsItIs) {
 }
 
 TEST_F(KxctlProcessTest, BadArgumentsAreUsageErrors) {
-    for (const wchar_t* args : {L"realtime", L"realtime maybe", L"realtime on --later",
-                                L"wappush on --wait extra", L"kill", L"sync", L"sync now",
-                                L"log"}) {
+    for (const wchar_t* args :
+         {L"realtime", L"realtime maybe", L"realtime on --later", L"wappush on --wait extra",
+          L"kill", L"sync", L"sync now", L"log"}) {
         const KxctlRun r = RunKxctl(args);
         EXPECT_EQ(r.exitCode, 2u) << testing::PrintToString(std::wstring(args)) << r.output;
     }

@@ -68,8 +68,8 @@ TEST_F(KxctlServiceTest, QueueEngineAndViruses) {
 
 TEST_F(KxctlServiceTest, BadArgumentsAreUsageErrors) {
     for (const wchar_t* args : {L"service", L"service reboot", L"scan", L"quarantine \\x",
-                                L"quarantine \\x AVirusNameOfTwentyOneC", L"restore",
-                                L"queue", L"queue push", L"queue fly"}) {
+                                L"quarantine \\x AVirusNameOfTwentyOneC", L"restore", L"queue",
+                                L"queue push", L"queue fly"}) {
         const KxctlRun r = RunKxctl(args);
         EXPECT_EQ(r.exitCode, 2u) << testing::PrintToString(std::wstring(args)) << r.output;
     }

@@ -63,8 +63,8 @@ TEST_F(KxctlSettingsTest, SetStoresWhatTheAccessorStores) {
     for (const auto& c : cases) {
         const KxctlRun r = RunKxctl(c.args);
         EXPECT_EQ(r.exitCode, 0u) << r.output;
-        EXPECT_EQ(StoredNumber(c.key, c.name), c.stored) << testing::PrintToString(
-            std::wstring(c.args));
+        EXPECT_EQ(StoredNumber(c.key, c.name), c.stored)
+            << testing::PrintToString(std::wstring(c.args));
     }
     const KxctlRun r = RunKxctl(L"get RealTimeScan");
     EXPECT_EQ(r.exitCode, 0u);
@@ -127,8 +127,9 @@ TEST_F(KxctlSettingsTest, VersionAndBump) {
     ASSERT_EQ(r.exitCode, 0u) << r.output;
     r = RunKxctl(L"version");
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_TRUE(Has(r, "2.0.1.1021  (high 0x00020000, low 0x000103FD, product version "
-                       "0x00020000000103FD)"))
+    EXPECT_TRUE(Has(r,
+                    "2.0.1.1021  (high 0x00020000, low 0x000103FD, product version "
+                    "0x00020000000103FD)"))
         << r.output;
     r = RunKxctl(L"version bump");
     EXPECT_EQ(r.exitCode, 0u);

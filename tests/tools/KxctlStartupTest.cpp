@@ -37,7 +37,8 @@ TEST_F(KxctlStartupTest, CheckAnswersByExitCode) {
 TEST_F(KxctlStartupTest, ClassifyShowsEachRule) {
     const std::wstring file = kxtest::MakeScratchFile(L"a.exe");
     const DWORD programs = 1;
-    kxtest::RawSetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0", L"FileScanType", REG_DWORD, &programs, 4);
+    kxtest::RawSetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0", L"FileScanType", REG_DWORD, &programs,
+                        4);
     KxctlRun r = RunKxctl(L"classify " + file);
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_TRUE(Has(r, "a type chosen for scanning: yes")) << r.output;
@@ -62,8 +63,8 @@ TEST_F(KxctlStartupTest, ScanLeavesACleanFileAndReportsIt) {
 }
 
 TEST_F(KxctlStartupTest, BadArgumentsAreUsageErrors) {
-    for (const wchar_t* args : {L"startup", L"startup check", L"startup look x", L"classify",
-                                L"classify a b"}) {
+    for (const wchar_t* args :
+         {L"startup", L"startup check", L"startup look x", L"classify", L"classify a b"}) {
         const KxctlRun r = RunKxctl(args);
         EXPECT_EQ(r.exitCode, 2u) << testing::PrintToString(std::wstring(args)) << r.output;
     }

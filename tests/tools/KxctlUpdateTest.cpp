@@ -54,8 +54,7 @@ TEST_F(KxctlUpdateTest, ScheduleVersionsAndPattern) {
     kxtest::RawSetValue(kxtest::kProductKey, L"LastPatternFilename", REG_SZ, name, sizeof name);
     r = RunKxctl(L"pattern");
     EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_TRUE(Has(r, "\\temp\\scvpnwce.456\n") || Has(r, "\\temp\\scvpnwce.456\r\n"))
-        << r.output;
+    EXPECT_TRUE(Has(r, "\\temp\\scvpnwce.456\n") || Has(r, "\\temp\\scvpnwce.456\r\n")) << r.output;
 }
 
 TEST_F(KxctlUpdateTest, ManagementServer) {
@@ -97,8 +96,8 @@ TEST_F(KxctlUpdateTest, ManagementServer) {
 TEST_F(KxctlUpdateTest, SubscriptionAndXml) {
     const std::wstring path = kxtest::MakeScratchFile(
         L"sub.xml", "<S><ServiceProvider SubscribeNumber=\"1\"/><ServiceProvider/></S>");
-    KxctlRun r = RunKxctl(L"subscription set " + path +
-                          L" --unsubscribe 42 --subscribe-header \"A&B <x>\"");
+    KxctlRun r =
+        RunKxctl(L"subscription set " + path + L" --unsubscribe 42 --subscribe-header \"A&B <x>\"");
     EXPECT_EQ(r.exitCode, 0u) << r.output;
     r = RunKxctl(L"xml " + path + L" ServiceProvider SubscribePatternHeader");
     EXPECT_TRUE(Has(r, "2 elements ServiceProvider")) << r.output;

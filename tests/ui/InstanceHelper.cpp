@@ -28,8 +28,7 @@ void Record(const wchar_t* name, DWORD value) {
 
 DWORD Recorded(const wchar_t* name) {
     DWORD value = 0, size = sizeof value;
-    ::RegGetValueW(HKEY_LOCAL_MACHINE, kRecordKey, name, RRF_RT_REG_DWORD, nullptr, &value,
-                   &size);
+    ::RegGetValueW(HKEY_LOCAL_MACHINE, kRecordKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size);
     return value;
 }
 
@@ -68,9 +67,8 @@ INT_PTR CALLBACK ScanningProc(HWND, UINT msg, WPARAM wp, LPARAM) {
 HWND MakeDialog(UINT titleId, DLGPROC proc) {
     wchar_t title[64];
     UI_LoadString(titleId, title, 64);
-    HWND hwnd = ::CreateWindowExW(0, L"Dialog", title, WS_POPUP | WS_VISIBLE, 0, 0,
-                                  200, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr),
-                                  nullptr);
+    HWND hwnd = ::CreateWindowExW(0, L"Dialog", title, WS_POPUP | WS_VISIBLE, 0, 0, 200, 200,
+                                  nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     if (hwnd != nullptr) ::SetWindowLongPtrW(hwnd, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(proc));
     return hwnd;
 }
@@ -102,8 +100,8 @@ int First(const wchar_t* readyName, const wchar_t* closedName) {
 int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wcscmp(argv[1], L"first") == 0) return First(argv[2], argv[3]);
     if ((argc == 2 || argc == 3) && std::wcscmp(argv[1], L"second") == 0) {
-        HANDLE mutex =
-            ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, argc == 3 ? argv[2] : L"");
+        HANDLE mutex = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE,
+                                                argc == 3 ? argv[2] : L"");
         if (mutex == nullptr) return 0;
         ::CloseHandle(mutex);
         return 1;

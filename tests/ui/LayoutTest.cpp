@@ -37,8 +37,8 @@ TEST_F(LayoutTest, RulesKeepWhatIsMinusOne) {
 
 TEST_F(LayoutTest, ControlsWithAndWithoutBorder) {
     HWND plain = dialog_.AddChild(L"STATIC", 0, 50, 10, 20, 100, 30);
-    HWND framed = dialog_.AddChild(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 51, 10, 60,
-                                   100, 50);
+    HWND framed =
+        dialog_.AddChild(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 51, 10, 60, 100, 50);
     RECT relative{};
     GetRelativeRect(dialog_.hwnd(), plain, relative);
     ExpectRect(relative, 10, 20, 110, 50);
@@ -83,8 +83,8 @@ TEST_F(LayoutTest, SpinSitsAtTheListsRightEdge) {
     ExpectRect(Placed(spin), 202 - spinWidth, 40, 202, 64);
 
     // Over a bordered list the spin control moves onto the list's border.
-    HWND framed = dialog_.AddChild(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 62, 0, 100, 80,
-                                   20);
+    HWND framed =
+        dialog_.AddChild(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 62, 0, 100, 80, 20);
     HWND framedSpin = dialog_.AddChild(UPDOWN_CLASSW, 0, 63, 90, 100, 16, 20);
     ChangeSpinWidth(dialog_.hwnd(), framed, framedSpin, 2, 200);
     EXPECT_EQ(Placed(framedSpin).left, 202 - spinWidth - 1);
@@ -131,8 +131,7 @@ TEST_F(LayoutTest, DialogFitsTheWorkAreaAboveItsMenuBar) {
         EXPECT_EQ(r.left, before.left);
         EXPECT_EQ(r.top, before.top);
         EXPECT_EQ(r.right - r.left, work.right - work.left);
-        EXPECT_EQ(r.bottom - r.top,
-                  (work.bottom - work.top) - (barRect.bottom - barRect.top));
+        EXPECT_EQ(r.bottom - r.top, (work.bottom - work.top) - (barRect.bottom - barRect.top));
         ::GetClientRect(dialog_.hwnd(), &client);
     }
     // Afterwards: the client width it had, and the height of a scrolling page.

@@ -18,8 +18,8 @@ protected:
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
         ::InitCommonControlsEx(&icc);
         dialog_ = std::make_unique<kxtest::TestDialog>();
-        list_ = dialog_->AddChild(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 40, 0, 0, 200,
-                                  150);
+        list_ = dialog_->AddChild(WC_LISTVIEWW, LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 40,
+                                  0, 0, 200, 150);
         ASSERT_NE(list_, nullptr);
     }
     void Fill(int count) {

@@ -97,8 +97,8 @@ TEST_F(MsgBoxTest, TrimLimitsOnPortraitScreen) {
         UINT style;
         size_t limit;  // 0: shown whole
     } const cases[] = {
-        {255, MB_OK, 0}, {256, MB_OK, 256}, {199, MB_YESNO, 0}, {200, MB_YESNO, 200},
-        {200, MB_OK, 0}, {300, MB_OKCANCEL, 200},
+        {255, MB_OK, 0},      {256, MB_OK, 256}, {199, MB_YESNO, 0},
+        {200, MB_YESNO, 200}, {200, MB_OK, 0},   {300, MB_OKCANCEL, 200},
     };
     for (const Case& c : cases) {
         const std::wstring body = Body(c.length);
@@ -117,8 +117,7 @@ TEST_F(MsgBoxTest, TrimLimitsOnPortraitScreen) {
 TEST_F(MsgBoxTest, TrimLimitsAre20LessOnWideScreen) {
     StageScreen(320, 240);
     ASSERT_TRUE(IsWideMode());
-    const std::wstring ok235 = Body(235), ok236 = Body(236), yes179 = Body(179),
-                       yes180 = Body(180);
+    const std::wstring ok235 = Body(235), ok236 = Body(236), yes179 = Body(179), yes180 = Body(180);
     BoxCatcher catcher(IDYES);
     UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, ok235.c_str());
     UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, ok236.c_str());

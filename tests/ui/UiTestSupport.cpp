@@ -13,8 +13,8 @@ BoxCatcher* g_catcher = nullptr;
 TestDialog::TestDialog(const wchar_t* title, int width, int height) : hwnd_(nullptr) {
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     WinceRegisterDialogClass(inst);
-    hwnd_ = ::CreateWindowExW(0, L"Dialog", title, WS_POPUP | WS_VISIBLE, 0, 0,
-                              width, height, nullptr, nullptr, inst, nullptr);
+    hwnd_ = ::CreateWindowExW(0, L"Dialog", title, WS_POPUP | WS_VISIBLE, 0, 0, width, height,
+                              nullptr, nullptr, inst, nullptr);
     if (hwnd_ == nullptr) return;
     ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::SetWindowLongPtrW(hwnd_, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&TestDialog::Proc));
@@ -37,8 +37,8 @@ HWND TestDialog::AddMenuBar(UINT id, DWORD flags) {
 
 HWND TestDialog::AddChild(const wchar_t* cls, DWORD style, int id, int x, int y, int width,
                           int height) {
-    return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                             hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+    return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, width, height, hwnd_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                              ::GetModuleHandleW(nullptr), nullptr);
 }
 

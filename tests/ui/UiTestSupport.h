@@ -15,8 +15,7 @@ namespace kxtest {
 // A visible top-level window of class "Dialog", destroyed with the object.
 class TestDialog {
 public:
-    explicit TestDialog(const wchar_t* title = L"kxtest dialog", int width = 240,
-                        int height = 240);
+    explicit TestDialog(const wchar_t* title = L"kxtest dialog", int width = 240, int height = 240);
     ~TestDialog();
     TestDialog(const TestDialog&) = delete;
     TestDialog& operator=(const TestDialog&) = delete;

@@ -55,7 +55,7 @@ TEST_F(WindowsTest, DialogsFoundAndCommandedByTitle) {
     EXPECT_EQ(scanning.appCodes[1], static_cast<WPARAM>(UI_CMD_CLOSE));
 
     UI_DestroyWindow(IDS_SCANNING_TITLE, true);
-    UI_DestroyWindow(0u, true);           // no identifier: nothing
+    UI_DestroyWindow(0u, true);                // no identifier: nothing
     UI_DestroyWindow(IDS_PRODUCT_NAME, true);  // no such dialog: nothing
     kxtest::PumpMessages();
     ASSERT_EQ(scanning.appCodes.size(), 3u);
@@ -168,8 +168,8 @@ TEST_F(WindowsTest, MoveMeasureAndEnableNeighbours) {
     UI_GetTextSize(dialog.hwnd(), nullptr, L"Scan the whole device now", wrapped, DT_WORDBREAK);
     EXPECT_GT(wrapped.bottom - wrapped.top, h);
     HDC dc = ::GetDC(dialog.hwnd());
-    HFONT big = ::CreateFontW(40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
-                              L"Tahoma");
+    HFONT big =
+        ::CreateFontW(40, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
     HGDIOBJ before = ::GetCurrentObject(dc, OBJ_FONT);
     RECT large{0, 0, 500, 0};
     EXPECT_GT(UI_GetTextSize(dc, big, L"Scan", large, DT_SINGLELINE), h);

@@ -19,7 +19,9 @@ constexpr unsigned short kFill = 0xBDBD;
 class AppUtilTest : public kxtest::DeviceTest {};
 
 unsigned short* U(wchar_t* text) { return reinterpret_cast<unsigned short*>(text); }
-const unsigned short* U(const wchar_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+const unsigned short* U(const wchar_t* text) {
+    return reinterpret_cast<const unsigned short*>(text);
+}
 std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 void StoreText(const wchar_t* name, const std::wstring& text) {
@@ -29,8 +31,9 @@ void StoreText(const wchar_t* name, const std::wstring& text) {
 // The test module, loaded for its resources.
 class ResourceModule {
 public:
-    ResourceModule() : module_(::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(), nullptr,
-                                                LOAD_LIBRARY_AS_DATAFILE)) {}
+    ResourceModule()
+        : module_(::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE)) {}
     ~ResourceModule() {
         if (module_ != nullptr) ::FreeLibrary(module_);
     }
@@ -80,7 +83,8 @@ TEST_F(AppUtilTest, SpecialFoldersAreTheDevicesOwn) {
 
 TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\kxtest\\nap.exe", FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
+                            L"\\kxtest\\nap.exe", FALSE));
     StoreText(L"WinPath", L"\\kxtest");
 
     EXPECT_NE(RunApp(U(L"nap.exe"), U(L"nap.exe 10"), 10000, KX_DIR_SYSTEM), 0);
@@ -151,7 +155,8 @@ TEST_F(AppUtilTest, FilesAreWrittenFromResources) {
     WIN32_FILE_ATTRIBUTE_DATA info{};
     ASSERT_TRUE(::GetFileAttributesExW(existing.c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(info.nFileSizeLow, 0u) << "a missing resource empties the file";
-    EXPECT_FALSE(CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module.Get(), 102, U(L"KXDATA")));
+    EXPECT_FALSE(
+        CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module.Get(), 102, U(L"KXDATA")));
 }
 
 // ---- Texts ---------------------------------------------------------------------------------
@@ -223,7 +228,10 @@ std::string LogBytes() {
 TEST_F(AppUtilTest, DebugLogRecordsAreUtf16WithOneLineFeed) {
     WriteDbgLog(U(L"a%sb %d"), L"X", 5);
     WriteDbgLog(U(L""));
-    EXPECT_EQ(LogBytes(), std::string("a\0X\0b\0 \0" "5\0\n\0" "\n\0", 14));
+    EXPECT_EQ(LogBytes(), std::string("a\0X\0b\0 \0"
+                                      "5\0\n\0"
+                                      "\n\0",
+                                      14));
 
     kxtest::ResetDevice();
     const std::wstring longText(1500, L'z');

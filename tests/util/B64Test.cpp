@@ -59,7 +59,7 @@ struct Vector {
     const char* data;
     const char* text;
 } const kRfc4648[] = {
-    {"f", "Zg=="},     {"fo", "Zm8="},         {"foo", "Zm9v"},
+    {"f", "Zg=="},        {"fo", "Zm8="},        {"foo", "Zm9v"},
     {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
 };
 
@@ -114,7 +114,7 @@ TEST(B64, EncoderWritesOnlyTheWholeGroupsThatFitAndSaysHowFarItGot) {
         const char* text;
         int result;
     } const cases[] = {
-        {1, "", 0},       {4, "", 0},        {5, "Zm9v", 3},          {8, "Zm9v", 3},
+        {1, "", 0},         {4, "", 0},          {5, "Zm9v", 3},          {8, "Zm9v", 3},
         {9, "Zm9vYmFy", 6}, {12, "Zm9vYmFy", 6}, {13, "Zm9vYmFyIQ==", 9},
     };
     for (const Case& c : cases) {
@@ -143,12 +143,12 @@ TEST(B64, DecoderStopsAtTheFirstCharacterOutsideTheAlphabet) {
         Text text;
         std::string bytes;
     } const cases[] = {
-        {T("Zg==Zm9v"), "f"},            // a pad ends the text, whatever follows
+        {T("Zg==Zm9v"), "f"},  // a pad ends the text, whatever follows
         {T("Zm8=Zm9v"), "fo"},
-        {T("Zm9vZ==="), "foo"},          // second character of a group is the pad
-        {T("Zm9v\nZm9"), "foo"},         // a line break where the second group starts
-        {T("Zm9vZm\r\n"), "foof"},       // line break in third position: one byte of the group
-        {T("Zm9vZm9 "), "foofo"},        // a space in fourth position: two bytes
+        {T("Zm9vZ==="), "foo"},     // second character of a group is the pad
+        {T("Zm9v\nZm9"), "foo"},    // a line break where the second group starts
+        {T("Zm9vZm\r\n"), "foof"},  // line break in third position: one byte of the group
+        {T("Zm9vZm9 "), "foofo"},   // a space in fourth position: two bytes
         {T("=m9vZm9v"), ""},
         {Text{0x015A, 'm', '9', 'v'}, ""},  // U+015A is not 'Z', though its low byte is
         {Text{'Z', 'm', 0x0139, 'v'}, "f"},

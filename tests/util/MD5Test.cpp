@@ -38,8 +38,7 @@ std::string PlatformMd5Hex(const std::string& data) {
     unsigned char digest[16] = {};
     DWORD size = sizeof digest;
     const bool ok =
-        ::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL,
-                               CRYPT_VERIFYCONTEXT) &&
+        ::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
         ::CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
         ::CryptHashData(hash, reinterpret_cast<const BYTE*>(data.data()),
                         static_cast<DWORD>(data.size()), 0) &&

@@ -172,8 +172,8 @@ TEST(UTFConvert, Utf16CutAtEveryByte) {
         int consumed;
         Bytes out;
     } cases[] = {
-        {1, 0, {}}, {2, 2, {0x41}}, {3, 2, {0x41}}, {4, 2, {0x41}}, {5, 2, {0x41}},
-        {6, 6, {0x41, 0xF0, 0x9F, 0x98, 0x80}},
+        {1, 0, {}},     {2, 2, {0x41}}, {3, 2, {0x41}},
+        {4, 2, {0x41}}, {5, 2, {0x41}}, {6, 6, {0x41, 0xF0, 0x9F, 0x98, 0x80}},
     };
     for (const auto& c : cases) {
         const Outcome r = Convert(UTF16LEToUTF8, Bytes(whole.begin(), whole.begin() + c.cut), 32);
@@ -236,13 +236,13 @@ TEST(UTFConvert, MalformedUtf8) {
         int result;
         int consumed;
     } cases[] = {
-        {{0x80}, -2, 0},                    // lone continuation byte
+        {{0x80}, -2, 0},  // lone continuation byte
         {{0x41, 0xBF, 0x41}, -2, 1},
         {{0xF8, 0x80, 0x80, 0x80}, -2, 0},  // no lead byte of five or more
         {{0xFF}, -2, 0},
-        {{0x41, 0xC3, 0x41}, -2, 1},        // lead byte followed by no continuation byte
+        {{0x41, 0xC3, 0x41}, -2, 1},  // lead byte followed by no continuation byte
         {{0xE2, 0x82, 0x41}, -2, 0},
-        {{0xF4, 0x90, 0x80, 0x80}, 0, 0},   // above U+10FFFF: stops, not malformed
+        {{0xF4, 0x90, 0x80, 0x80}, 0, 0},  // above U+10FFFF: stops, not malformed
         {{0x41, 0xF7, 0xBF, 0xBF, 0xBF}, 0, 1},
     };
     for (const auto& c : cases) {
@@ -307,8 +307,8 @@ TEST(UTFConvert, MissingArgumentsAreRefused) {
 // where the previous one stopped, gives exactly the conversion of the whole.
 TEST(UTFConvert, PieceByPieceConversionEqualsTheWhole) {
     Bytes utf8;
-    const Bytes sample = {'K', 'x', 0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80,
-                          0xD0, 0x96, 0xE4, 0xB8, 0xAD, ' '};
+    const Bytes sample = {'K',  'x',  0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F,
+                          0x98, 0x80, 0xD0, 0x96, 0xE4, 0xB8, 0xAD, ' '};
     for (int i = 0; i < 40; ++i) utf8.insert(utf8.end(), sample.begin(), sample.end());
 
     for (bool big : {false, true}) {
@@ -322,8 +322,8 @@ TEST(UTFConvert, PieceByPieceConversionEqualsTheWhole) {
         for (int step = 0; at < utf8.size(); ++step) {
             ASSERT_LT(step, 10000) << "no progress";
             const size_t piece = std::min<size_t>(1 + step % 7, utf8.size() - at);
-            const Outcome r = Convert(toUtf16, Bytes(utf8.begin() + at, utf8.begin() + at + piece),
-                                  2 + step % 5);
+            const Outcome r =
+                Convert(toUtf16, Bytes(utf8.begin() + at, utf8.begin() + at + piece), 2 + step % 5);
             ASSERT_EQ(r.result, 0);
             ASSERT_TRUE(r.canaryKept);
             pieces16.insert(pieces16.end(), r.out.begin(), r.out.end());

@@ -163,8 +163,8 @@ TEST(MutexLock, WaitingConstructorBlocksUntilTheOwnerIsDestroyed) {
 
 HANDLE StartHolder(const std::wstring& mutex, int wait, const std::wstring& ready,
                    const std::wstring& release) {
-    std::wstring command = L"\"" + kxtest::SiblingPath(L"") + L"kxtest_mutexholder.exe\" " + mutex + L" " +
-                           std::to_wstring(wait) + L" " + ready + L" " + release;
+    std::wstring command = L"\"" + kxtest::SiblingPath(L"") + L"kxtest_mutexholder.exe\" " + mutex +
+                           L" " + std::to_wstring(wait) + L" " + ready + L" " + release;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
@@ -221,7 +221,7 @@ TEST(MutexLock, AnotherProcessWaitsForThisOne) {
 
 // The application directory is read once per process, so every test here uses the same one.
 constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
-constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";  // beside the test, on the search path
+constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";       // beside the test, on the search path
 constexpr wchar_t kAppOnlyProbe[] = L"kxprobe_appdir.dll";  // only in the application directory
 
 class DynamicLoadLibraryTest : public kxtest::DeviceTest {
@@ -233,7 +233,8 @@ protected:
         ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
         ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
         const std::wstring target = std::wstring(kAppDir) + L"\\" + kAppOnlyProbe;
-        ASSERT_TRUE(::CopyFileW((kxtest::SiblingPath(L"") + kProbe).c_str(), target.c_str(), FALSE));
+        ASSERT_TRUE(
+            ::CopyFileW((kxtest::SiblingPath(L"") + kProbe).c_str(), target.c_str(), FALSE));
     }
 };
 

@@ -24,8 +24,8 @@ TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
     ASSERT_EQ(std::swscanf(kProjectVersion, L"%u.%u.%u.%u", &a, &b, &c, &d), 4);
     const DWORD high = a << 16 | b;
     const DWORD low = c << 16 | d;
-    const wchar_t* const files[] = {L"kxcommon.dll",     L"kxctl.exe",     L"kxsvchost.exe",
-                                    L"KXSVC.dll",        L"KxHookLoader.exe", L"KXSMSLsn2.dll",
+    const wchar_t* const files[] = {L"kxcommon.dll",   L"kxctl.exe",        L"kxsvchost.exe",
+                                    L"KXSVC.dll",      L"KxHookLoader.exe", L"KXSMSLsn2.dll",
                                     L"KXSC_SP_Res.dll"};
     for (const wchar_t* file : files) {
         SCOPED_TRACE(testing::Message() << file);

@@ -78,7 +78,8 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
         {multi, L"multiplestring", REG_MULTI_SZ, Bytes(L"a\0bc\0\0", 12)},
     };
     for (const Case& c : cases) {
-        const Result r = Process(Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"V", c.value, c.datatype)));
+        const Result r =
+            Process(Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"V", c.value, c.datatype)));
         ASSERT_EQ(r.hr, S_OK) << c.datatype << " " << r.answer.size();
         DWORD type = 0;
         EXPECT_EQ(Value(kBase, L"V", &type), c.bytes) << c.datatype;
@@ -92,7 +93,8 @@ TEST_F(ProvisioningTest, NestedCharacteristicsNameSubkeys) {
         L"    <characteristic type=\"HKLM\\SOFTWARE\\Quorlend\">\n"
         L"      <!-- nested levels add one key or a relative path each -->\n"
         L"      <characteristic type=\"Prov\"><parm name=\"A\" value=\"1\" datatype=\"integer\"/>\n"
-        L"        <characteristic type=\"Deep\\Er\"><parm name=\"B\" value=\"x\"/></characteristic>\n"
+        L"        <characteristic type=\"Deep\\Er\"><parm name=\"B\" "
+        L"value=\"x\"/></characteristic>\n"
         L"      </characteristic>\n    </characteristic>\n  </characteristic>\n"
         L"</wap-provisioningdoc>";
     LPWSTR answer = nullptr;
@@ -140,9 +142,9 @@ void ExpectArranged(const std::string& what) {
 TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
     // Each document changes the arranged values first, then carries one fault.
     const std::wstring changes =
-        Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov",
-            Parm(L"Existing", L"after", L"string") + Parm(L"New", L"1", L"integer") +
-                L"<nocharacteristic type=\"Tree\"/>") +
+        Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"Existing", L"after", L"string") +
+                                                   Parm(L"New", L"1", L"integer") +
+                                                   L"<nocharacteristic type=\"Tree\"/>") +
         Key(L"HKLM\\SOFTWARE\\Quorlend\\Fresh\\Key", Parm(L"F", L"f", L"string"));
     struct Case {
         const char* what;
@@ -170,7 +172,9 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
         {"unknown element", Key(L"HKLM\\SOFTWARE\\X", L"<setting/>"), CONFIG_E_BAD_XML,
          L"<setting-error"},
         // Passes every check and fails while applied: a key name longer than the registry takes.
-        {"key name too long", Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Key(std::wstring(300, L'k').c_str(), Parm(L"L", L"1", L"integer"))),
+        {"key name too long",
+         Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov",
+             Key(std::wstring(300, L'k').c_str(), Parm(L"L", L"1", L"integer"))),
          CONFIG_E_CSPEXCEPTION, L"<parm-error name=\"L\""},
     };
     for (const Case& c : cases) {
@@ -188,7 +192,9 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
 TEST_F(ProvisioningTest, TextsThatAreNoDocument) {
     Arrange();
     const wchar_t* const texts[] = {
-        L"", L"plain", L"<wap-provisioningdoc><characteristic type=\"Registry\">",
+        L"",
+        L"plain",
+        L"<wap-provisioningdoc><characteristic type=\"Registry\">",
         L"<other-root/>",
         L"<wap-provisioningdoc><characteristic type=\"Proxy\"/></wap-provisioningdoc>",
     };

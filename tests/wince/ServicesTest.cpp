@@ -85,7 +85,8 @@ TEST_F(ServicesTest, HandlesOfAnUnloadedInstanceDoNotReachTheNextOne) {
     ::SetLastError(0);
     EXPECT_FALSE(::ServiceIoControl(old, KXSVC_START, nullptr, 0, &answer, 4, &returned, nullptr));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
-    EXPECT_TRUE(::ServiceIoControl(current, KXSVC_START, nullptr, 0, &answer, 4, &returned, nullptr));
+    EXPECT_TRUE(
+        ::ServiceIoControl(current, KXSVC_START, nullptr, 0, &answer, 4, &returned, nullptr));
 }
 
 TEST_F(ServicesTest, DllNameComesBackWithItsByteCount) {
@@ -112,7 +113,8 @@ TEST_F(ServicesTest, BadHandlesAndNamesAreRefused) {
     EXPECT_EQ(::GetServiceHandle(nullptr, nullptr, nullptr), INVALID_HANDLE_VALUE);
     DWORD answer = 0;
     for (HANDLE bad : {HANDLE(nullptr), INVALID_HANDLE_VALUE, HANDLE(0x1234)}) {
-        EXPECT_FALSE(::ServiceIoControl(bad, KXSVC_START, nullptr, 0, &answer, 4, nullptr, nullptr));
+        EXPECT_FALSE(
+            ::ServiceIoControl(bad, KXSVC_START, nullptr, 0, &answer, 4, nullptr, nullptr));
         EXPECT_FALSE(::DeregisterService(bad));
     }
 }
