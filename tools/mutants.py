@@ -3,6 +3,8 @@
 
     mutants.py ROOT BUILD [ID...]          put each fault in, rebuild, run the tests
     mutants.py --check ROOT [BUILD]        only check that every fault applies (no build)
+    mutants.py --named-only ROOT BUILD [ID...]  run only each fault's own test program (quick,
+                                           but a fault it misses may be caught by another)
 
 Each fault in ROOT/tests/mutants.txt replaces one line of one source file:
 
@@ -101,10 +103,12 @@ def first_error(log):
     return errors[0].strip()[:120] if errors else ""
 
 
-def run_programs(build_dir, first):
+def run_programs(build_dir, first, named_only=False):
     """The first program that fails and why, or None when every one passes."""
     programs = [p for p in open(os.path.join(build_dir, "kx-tests.txt")).read().split() if p]
     programs.sort(key=lambda p: first not in (p, os.path.basename(p)))
+    if named_only:
+        programs = [p for p in programs if first in (p, os.path.basename(p))]
     log = os.path.join(build_dir, "mutants-test.log")
     for program in programs:
         name = os.path.basename(program)
@@ -167,7 +171,8 @@ def check(root, build_dir, faults):
 def main():
     args = sys.argv[1:]
     checking = "--check" in args
-    args = [a for a in args if a != "--check"]
+    named_only = "--named-only" in args
+    args = [a for a in args if a not in ("--check", "--named-only")]
     if len(args) < (1 if checking else 2):
         raise SystemExit(__doc__)
     root, build_dir, wanted = args[0], args[1] if len(args) > 1 else "", args[2:]
@@ -205,7 +210,7 @@ def main():
                     unusable += 1
                 else:
                     restart_device()
-                    by = run_programs(build_dir, fault["program"])
+                    by = run_programs(build_dir, fault["program"], named_only)
                     if by:
                         verdict = "caught by " + by
                         caught += 1
