@@ -35,17 +35,14 @@ void operator delete[](void* block, size_t) noexcept { KxFaultRelease(block); }
 namespace kxtest {
 namespace {
 
-constexpr wchar_t kServerAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
-constexpr wchar_t kAppDir[] = L"\\kxtest";
-constexpr wchar_t kSentinel = 0xBDBD;
+constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 
 enum Outcome { kWrong, kRefused, kDone };
 
 // The allocation of the library that fails during the next Armed call.
 unsigned long g_nth = 0;
 
-// Makes one call of the library with the armed allocation failing; what is checked around it
-// is the test's own work and runs unarmed.
+// One call of the library with the armed allocation failing; the checks around it run unarmed.
 template <typename Call>
 auto Armed(Call call) {
     KxFaultArm(g_nth);
@@ -54,189 +51,189 @@ auto Armed(Call call) {
     return result;
 }
 
+// A refused call is judged by its failure result and its outputs; that it left the registry and
+// the device's files as they were (a kept file, an unregistered event) the walk itself checks.
 Outcome Judge(bool done, bool refused) { return done ? kDone : refused ? kRefused : kWrong; }
 
-void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text) {
-    RawSetValue(key, name, REG_SZ, text.c_str(),
-                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+// The caller's outputs, filled with 0xBD before each call: Kept says a call left one so.
+struct Out {
+    wchar_t w[2048];
+    char a[64];
+    struct {
+        wchar_t host[64], socks[64], user[64], socksUser[64];
+        unsigned long port;
+    } proxy;
+    struct {
+        unsigned char first[8], flag;
+    } key;
+    GUID id;
+};
+template <typename T>
+bool Kept(const T& out) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&out);
+    return std::all_of(bytes, bytes + sizeof out, [](unsigned char b) { return b == 0xBD; });
 }
 
-void LoadService() {
+void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text) {
+    RawSetValue(key, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
+}
+
+bool Exists(const wchar_t* path) { return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
+
+// The product installed in \kxtest with a file of its own, a pattern that knows one digest, the
+// service loaded.
+void StageProduct(const wchar_t* file = L"f", const std::string& content = "abc") {
+    SetText(kProductKey, L"AppPath", kScratchDir);
+    MakeScratchFile(file, content);
+    WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
     unsigned long count = 0;
     ASSERT_EQ(KxService().GetVirusInPatCount(count), KX_OK);
 }
 
-// The product installed in \kxtest, a pattern that knows one digest, the service loaded.
-void StageProduct() {
-    SetText(kProductKey, L"AppPath", kAppDir);
-    ::CreateDirectoryW(kAppDir, nullptr);
-    WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
-    LoadService();
-}
-
-bool Unchanged(const wchar_t* buffer, size_t chars) {
-    for (size_t i = 0; i < chars; ++i)
-        if (buffer[i] != kSentinel) return false;
-    return true;
-}
-
-bool Exists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // ---- What a call must leave as it was ----------------------------------------------------------
 
-void DumpKey(HKEY root, const std::wstring& path, std::wstring* out) {
+void DumpKey(const std::wstring& path, std::wstring& out) {
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    *out += L"[" + path + L"]";
-    wchar_t name[1024];
-    BYTE data[8192];
-    for (DWORD i = 0;; ++i) {
-        DWORD chars = 1024, bytes = sizeof data, type = 0;
-        if (::RegEnumValueW(key, i, name, &chars, nullptr, &type, data, &bytes) != ERROR_SUCCESS)
-            break;
-        *out += name + std::to_wstring(type) + L"=" +
-                std::wstring(reinterpret_cast<wchar_t*>(data), bytes / sizeof(wchar_t)) + L";";
-    }
-    for (DWORD i = 0;; ++i) {
-        DWORD chars = 1024;
-        if (::RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        DumpKey(root, path + L"\\" + name, out);
-    }
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key)) return;
+    out += L"[" + path + L"]";
+    wchar_t name[1024], data[4096];
+    DWORD chars = 1024, bytes = sizeof data, type = 0;
+    for (DWORD i = 0; !::RegEnumValueW(key, i, name, &chars, 0, &type, (BYTE*)data, &bytes);
+         ++i, chars = 1024, bytes = sizeof data)
+        out += name + std::to_wstring(type) + L"=" + std::wstring(data, bytes / 2) + L";";
+    for (DWORD i = 0; chars = 1024, !::RegEnumKeyExW(key, i, name, &chars, 0, 0, 0, 0); ++i)
+        DumpKey(path + L"\\" + name, out);
     ::RegCloseKey(key);
 }
 
-void DumpFolder(const std::wstring& path, std::wstring* out) {
+void DumpFolder(const std::wstring& path, std::wstring& out) {
     WIN32_FIND_DATAW entry;
     HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        if (entry.cFileName[0] == L'.') continue;
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &entry)) {
         const std::wstring child = path + L"\\" + entry.cFileName;
-        *out += child + L":" + std::to_wstring(entry.nFileSizeLow) + L";";
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DumpFolder(child, out);
-    } while (::FindNextFileW(find, &entry));
-    ::FindClose(find);
+        if (entry.cFileName[0] != L'.') out += child + std::to_wstring(entry.nFileSizeLow) + L";";
+        if (entry.cFileName[0] != L'.' && entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            DumpFolder(child, out);
+    }
+    if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
 }
 
 // The registry trees and device folders the calls below may touch.
 std::wstring DeviceState() {
     std::wstring state;
-    for (const wchar_t* key : {kVendorKey, kPlatformKey, kStandInsKey})
-        DumpKey(HKEY_LOCAL_MACHINE, key, &state);
-    for (const wchar_t* folder : {kScratchDir, kServiceDir}) DumpFolder(folder, &state);
+    for (const wchar_t* key : {kVendorKey, kPlatformKey, kStandInsKey}) DumpKey(key, state);
+    for (const wchar_t* folder : {kScratchDir, kServiceDir}) DumpFolder(folder, state);
     return state;
 }
 
 // Open handles of this process: the handle values that name an object, looked for up to a long
 // run of values that name none.
 int OpenHandles() {
-    constexpr ULONG_PTR kStep = 4, kRun = 256 * kStep;
     int count = 0;
     DWORD flags = 0;
-    for (ULONG_PTR value = kStep, last = 0; value < last + kRun; value += kStep) {
-        if (!::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) continue;
-        ++count;
-        last = value;
-    }
+    for (ULONG_PTR value = 4, last = 0; value < last + 1024; value += 4)
+        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count, last = value;
     return count;
 }
 
 // ---- The calls ----------------------------------------------------------------------------------
 
+const std::wstring kDoc =
+    L"<wap-provisioningdoc><characteristic type=\"Registry\"><characteristic "
+    L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm name=\"HostPort\" "
+    L"value=\"8443\" datatype=\"integer\"/><parm name=\"HostName\" value=\"m\"/>"
+    L"</characteristic></characteristic></wap-provisioningdoc>";
+const std::wstring kLongPath(150, L'p');
+const unsigned short kKernel[] = {'k', 'e', 'r', 'n', 'e', 'l', '3', '2', '.', 'd', 'l', 'l', 0};
+const unsigned short kEnable[] = {'E', 'N', 'A', 'B', 'L', 'E', '_', 'R',
+                                  'E', 'A', 'L', 'T', 'I', 'M', 'E', 0};
+const unsigned short kCsv[] = {'a', ',', ' ', 'b', ' ', ',', 'c', 0};
+unsigned short kTag[] = {'b', 0}, kAttribute[] = {'v', 0};
+
+DWORD HookLoaderRuns() {
+    DWORD count = 0, type = 0;
+    std::string bytes;
+    if (RawGetValue(L"SOFTWARE\\KxStandIns\\KxHookLoader", L"Runs", &type, &bytes))
+        std::memcpy(&count, bytes.data(), sizeof count);
+    return count;
+}
+
+void AddRejecter() {
+    CallerInfo_tag entry{};
+    std::wcscpy(entry.Number, L"12345");
+    KxConfig::AddRejecter(entry);
+}
+
 struct Site {
     const char* name;
     void (*stage)();  // the state the call needs; made again before every attempt
-    Outcome (*call)();
+    Outcome (*call)(Out& o);
 };
 
 const Site kSites[] = {
-    {"a text setting larger than the stack scratch",
+    {"a text longer than the stack scratch",
      [] { SetText(kProductKey, L"TaskLogFilename", std::wstring(1500, L'x')); },
-     [] {
-         wchar_t text[2048];
-         std::fill(std::begin(text), std::end(text), kSentinel);
-         const KXSTATUS status = Armed([&] { return KxConfig::GetTaskLogFileName(text, 2048); });
-         return Judge(status == KX_OK && std::wcslen(text) == 1500,
-                      status == KX_E_REGISTRY && Unchanged(text, 2048));
+     [](Out& o) {
+         const long s = Armed([&] { return KxConfig::GetTaskLogFileName(o.w, 2048); });
+         return Judge(s == KX_OK && std::wcslen(o.w) == 1500, s == KX_E_REGISTRY && Kept(o.w));
      }},
-    {"the management host name in the ANSI code page",
-     [] { SetText(kServerAgentKey, L"HostName", L"mgmt.example.net"); },
-     [] {
-         char host[64];
-         std::memset(host, 0xBD, sizeof host);
-         const KXSTATUS status = Armed([&] { return KxConfig::GetMamoHostName(host, 64); });
-         const bool untouched = std::all_of(std::begin(host), std::end(host),
-                                            [](char c) { return c == static_cast<char>(0xBD); });
-         return Judge(status == KX_OK && std::strcmp(host, "mgmt.example.net") == 0,
-                      status == KX_E_REGISTRY && untouched);
+    {"the host name in the ANSI code page", [] { SetText(kAgentKey, L"HostName", L"mgmt.net"); },
+     [](Out& o) {
+         const long s = Armed([&] { return KxConfig::GetMamoHostName(o.a, 64); });
+         return Judge(s == KX_OK && !std::strcmp(o.a, "mgmt.net"), s == KX_E_REGISTRY && Kept(o.a));
      }},
-    {"the subkeys of a key", [] { SetText(kServerAgentKey, L"HostName", L"h"); },
-     [] {
+    {"the subkeys of a key", [] { SetText(kAgentKey, L"HostName", L"h"); },
+     [](Out&) {
          std::vector<wchar_t*> keys;
-         const KXSTATUS status = Armed([&] { return KxRegUtil().EnumSubKey(kProductKey, keys); });
-         const bool listed = status == KX_OK && keys.size() == 1;
-         const bool refused = status == KX_E_REGISTRY && keys.empty();
+         const long s = Armed([&] { return KxRegUtil().EnumSubKey(kProductKey, keys); });
+         const size_t listed = keys.size();
          KxRegUtil().ReleaseKeyList(keys);
-         return Judge(listed, refused);
+         return Judge(s == KX_OK && listed == 1, s == KX_E_REGISTRY && listed == 0);
      }},
     {"a value query that grows its buffer",
      [] { SetText(kProductKey, L"Large", std::wstring(3000, L'y')); },
-     [] {
+     [](Out&) {
          RegKey key(kProductKey);
          RegQV query(key);
          RegValueData data;
          const bool read = Armed([&] { return query(L"Large", data); });
          return Judge(read && data.size == 6002, !read && data.data == nullptr);
      }},
-    {"a caller list's containment test",
-     [] {
-         CallerInfo_tag entry{};
-         std::wcscpy(entry.Number, L"12345");
-         KxConfig::AddRejecter(entry);
-     },
-     [] {
+    {"a caller list's containment test", AddRejecter,
+     [](Out&) {
          CallerInfo_tag caller{};
          std::wcscpy(caller.Number, L"+4412345678");
          int found = -1;
-         const KXSTATUS status = Armed([&] { return KxConfig::InRejecterFuzzy(caller, found); });
-         return Judge(status == KX_OK && found == 1, false);
+         const long s = Armed([&] { return KxConfig::InRejecterFuzzy(caller, found); });
+         return Judge(s == KX_OK && found == 1, false);
      }},
     {"the proxies of the staged handset", [] { StageHandset(L"wm5-gsm"); },
-     [] {
-         wchar_t host[64], socks[64], user[64], socksUser[64];
-         for (wchar_t* b : {host, socks, user, socksUser}) std::fill(b, b + 64, kSentinel);
-         unsigned long port = 7, socksPort = 7;
+     [](Out& o) {
+         auto& p = o.proxy;
+         unsigned long socksPort = 7;
          int password = 7, socksPassword = 7;
-         const KXSTATUS status = Armed([&] {
-             return KxConfig::GetProxy(host, 64, port, socks, 64, socksPort, user, 64, password,
-                                       socksUser, 64, socksPassword);
+         const long s = Armed([&] {
+             return KxConfig::GetProxy(p.host, 64, p.port, p.socks, 64, socksPort, p.user, 64,
+                                       password, p.socksUser, 64, socksPassword);
          });
-         const bool untouched = Unchanged(host, 64) && Unchanged(socks, 64) &&
-                                Unchanged(user, 64) && Unchanged(socksUser, 64) && port == 7;
-         return Judge(status == KX_OK && port != 7, status == KX_E_REGISTRY && untouched);
+         return Judge(s == KX_OK && p.port != 0xBDBDBDBD, s == KX_E_REGISTRY && Kept(p));
      }},
     {"a path shortened for display", [] {},
-     [] {
-         const std::wstring path(150, L'p');
-         const std::wstring shown = Armed([&] { return GetShortPathFile(path.c_str()); });
-         return Judge(shown == L"..." + std::wstring(100, L'p'), shown.empty());
+     [](Out&) {
+         const std::wstring shown = Armed([] { return GetShortPathFile(kLongPath.c_str()); });
+         return Judge(shown == L"..." + kLongPath.substr(50), shown.empty());
      }},
     {"a separated-values record", [] {},
-     [] {
-         const unsigned short text[] = {'a', ',', ' ', 'b', ' ', ',', 'c', 0};
-         const auto fields = Armed([&] {
-             const CSV record(text, ',');
+     [](Out&) {
+         const auto fields = Armed([] {
+             const CSV record(kCsv, ',');
              return std::make_pair(record.size(), record.get(1, 1));
          });
          return Judge(fields.first == 3 && fields.second == L"b",
                       fields.first == 0 || fields.second.empty());
      }},
     {"a string from resource bytes", [] {},
-     [] {
+     [](Out&) {
          std::string bytes = "\xFF\xFE";
          for (int i = 0; i < 20; ++i) bytes += std::string("k\0", 2);
          const std::wstring text = Armed([&] {
@@ -246,10 +243,8 @@ const Site kSites[] = {
          return Judge(text == std::wstring(20, L'k'), text.empty());
      }},
     {"a module's version", [] {},
-     [] {
-         const unsigned short name[] = {'k', 'e', 'r', 'n', 'e', 'l', '3',
-                                        '2', '.', 'd', 'l', 'l', 0};
-         const auto version = Armed([&] { return GetAFileVersion(name); });
+     [](Out&) {
+         const auto version = Armed([] { return GetAFileVersion(kKernel); });
          return Judge(version.first != 0, version.first == 0 && version.second == 0);
      }},
     {"the key file of the management server",
@@ -259,117 +254,92 @@ const Site kSites[] = {
          unsigned long firstLength = 3, secondLength = 2;
          KxConfig::SetRsaKeyEx(first, firstLength, second, secondLength);
      },
-     [] {
-         unsigned char first[8], second[8], flag = 7;
-         std::memset(first, 0xBD, 8);
-         unsigned long firstLength = 8, secondLength = 8;
-         const int read = Armed(
-             [&] { return KxConfig::GetRsaKeyEx(first, firstLength, second, secondLength, flag); });
-         return Judge(read == 1 && firstLength == 3 && secondLength == 2 && flag == 1,
-                      read == 0 && first[0] == 0xBD && flag == 7);
+     [](Out& o) {
+         unsigned char second[8];
+         unsigned long length = 8, secondLength = 8;
+         const int read = Armed([&] {
+             return KxConfig::GetRsaKeyEx(o.key.first, length, second, secondLength, o.key.flag);
+         });
+         return Judge(read == 1 && length == 3 && secondLength == 2 && o.key.flag == 1,
+                      read == 0 && Kept(o.key));
      }},
     {"an XML attribute",
      [] { MakeScratchFile(L"doc.xml", "<a><b v=\"" + std::string(40, '4') + "\"/></a>"); },
-     [] {
-         const std::wstring path = L"\\kxtest\\doc.xml";
-         unsigned short tag[] = {'b', 0}, attribute[] = {'v', 0};
-         const std::wstring value = Armed([&] {
+     [](Out&) {
+         const std::wstring value = Armed([] {
              KxXmlDocument document;
-             document.LoadFile(reinterpret_cast<const unsigned short*>(path.c_str()));
-             return document.FindElementByTag(tag)[0].Attribute(attribute);
+             document.LoadFile(reinterpret_cast<const unsigned short*>(L"\\kxtest\\doc.xml"));
+             return document.FindElementByTag(kTag)[0].Attribute(kAttribute);
          });
          return Judge(value == std::wstring(40, L'4'), value.empty());
      }},
     {"the provisioning document",
      [] {
-         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServerAgentKey);
-         StageProduct();
-         const std::wstring doc =
-             L"<wap-provisioningdoc><characteristic type=\"Registry\"><characteristic "
-             L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm "
-             L"name=\"HostPort\" value=\"8443\" datatype=\"integer\"/><parm name=\"HostName\" "
-             L"value=\"m\"/></characteristic></characteristic></wap-provisioningdoc>";
-         MakeScratchFile(L"configmgi.xml", std::string(reinterpret_cast<const char*>(doc.c_str()),
-                                                       doc.size() * sizeof(wchar_t)));
+         ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kAgentKey);
+         StageProduct(L"configmgi.xml", std::string(reinterpret_cast<const char*>(kDoc.c_str()),
+                                                    kDoc.size() * sizeof(wchar_t)));
      },
-     [] {
-         const int result = Armed([] { return KxConfig::RecoverMgiConfig(); });
-         const bool kept = Exists(L"\\kxtest\\configmgi.xml");
-         return Judge(result == 0 && !kept && KxConfig::GetMamoHostPort() == 8443,
-                      (result == -1 || result == -2) && kept);
+     [](Out&) {
+         const int s = Armed([] { return KxConfig::RecoverMgiConfig(); });
+         const bool done =
+             !Exists(L"\\kxtest\\configmgi.xml") && KxConfig::GetMamoHostPort() == 8443;
+         return Judge(s == 0 && done, s == -1 || s == -2);
      }},
-    {"a file scanned by the service",
-     [] {
-         StageProduct();
-         MakeScratchFile(L"abc.bin", "abc");
-     },
-     [] {
+    {"a file scanned by the service", [] { StageProduct(); },
+     [](Out&) {
          FileScan_tag record{};
          record.size = sizeof record;
-         std::wcscpy(record.path, L"\\kxtest\\abc.bin");
-         const int status = Armed([&] { return KxService().ScanFile(&record); });
-         return Judge(status == KX_OK && record.scanResult == 1,
-                      status == KX_E_SERVICE_REQUEST && record.scanResult == 0);
+         std::wcscpy(record.path, L"\\kxtest\\f");
+         const int s = Armed([&] { return KxService().ScanFile(&record); });
+         return Judge(s == KX_OK && record.scanResult == 1,
+                      s == KX_E_SERVICE_REQUEST && record.scanResult == 0);
      }},
-    {"a file put into quarantine",
-     [] {
-         StageProduct();
-         MakeScratchFile(L"q.bin", "abc");
-     },
-     [] {
-         const int answer =
-             Armed([] { return KxService().QuarantineFile(L"\\kxtest\\q.bin", L"Trojan.Abc"); });
-         return Judge(answer == 0 && !Exists(L"\\kxtest\\q.bin"),
-                      answer != 0 && Exists(L"\\kxtest\\q.bin"));
+    {"a file put into quarantine", [] { StageProduct(); },
+     [](Out&) {
+         const int s =
+             Armed([] { return KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc"); });
+         return Judge(s == 0 && !Exists(L"\\kxtest\\f"), s != 0);
      }},
-    {"a text queued for the message server",
-     [] {
-         StageProduct();
-         KxService().MsgSvcClean();
-     },
-     [] {
-         const int status = Armed([] { return KxService().MsgSvcPush(L"Virus found"); });
+    {"a text queued for the message server", [] { StageProduct(), KxService().MsgSvcClean(); },
+     [](Out&) {
+         const int s = Armed([] { return KxService().MsgSvcPush(L"Virus found"); });
          const unsigned long size = KxService().MsgSvcSize();
-         return Judge(status == KX_OK && size == 1, status != KX_OK && size == 0);
+         return Judge(s == KX_OK && size == 1, s != KX_OK && size == 0);
      }},
     {"an infected program of the Startup folder",
      [] {
-         StageProduct();
-         SetText(kProductKey, L"StartupPath", L"\\kxtest\\StartUp");
+         ::CreateDirectoryW(kScratchDir, nullptr);
          ::CreateDirectoryW(L"\\kxtest\\StartUp", nullptr);
-         MakeScratchFile(L"StartUp\\evil.exe", "abc");
+         StageProduct(L"StartUp\\evil.exe");
+         SetText(kProductKey, L"StartupPath", L"\\kxtest\\StartUp");
      },
-     [] {
-         const int status = Armed([] { return KxConfig::ScanStartup(); });
-         const bool kept = Exists(L"\\kxtest\\StartUp\\evil.exe");
-         return Judge(status == KX_OK && !kept, status == KX_OK && kept);
+     [](Out&) {
+         const int s = Armed([] { return KxConfig::ScanStartup(); });
+         return Judge(s == KX_OK && !Exists(L"\\kxtest\\StartUp\\evil.exe"), s == KX_OK);
      }},
     {"the target of a shortcut",
      [] {
-         StageProduct();
-         MakeScratchFile(L"game.exe", "abc");
-         MakeScratchFile(L"game.lnk", "16#\\kxtest\\game.exe");
+         StageProduct(L"game.lnk", "16#\\kxtest\\game.exe"), MakeScratchFile(L"game.exe", "abc");
      },
-     [] {
-         const int status = Armed([] { return KxConfig::ScanIt(L"\\kxtest\\game.lnk"); });
-         const bool kept = Exists(L"\\kxtest\\game.exe") && Exists(L"\\kxtest\\game.lnk");
-         return Judge(status == KX_OK && !Exists(L"\\kxtest\\game.exe"), status == KX_OK && kept);
+     [](Out&) {
+         const int s = Armed([] { return KxConfig::ScanIt(L"\\kxtest\\game.lnk"); });
+         return Judge(s == KX_OK && !Exists(L"\\kxtest\\game.exe"), s == KX_OK);
      }},
     {"the synchronisation event", [] { KxConfig::DelActiveSynEvent(1); },
-     [] {
+     [](Out&) {
          Armed([] { return KxConfig::SetActiveSynEvent(1); });
-         wchar_t name[64];
-         std::swprintf(name, 64, L"%ld \\Windows\\repllog.exe",
-                       static_cast<long>(NOTIFICATION_EVENT_RS232_DETECTED));
-         const bool registered = RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications", name);
+         const bool registered =
+             RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications",
+                            (std::to_wstring(static_cast<long>(NOTIFICATION_EVENT_RS232_DETECTED)) +
+                             L" \\Windows\\repllog.exe")
+                                .c_str());
          return Judge(registered, !registered);
      }},
     {"the phone radio", [] { StageHandset(L"wm5-gsm"); },
-     [] {
+     [](Out&) {
          RadioInfo info;
          Armed([&] {
-             HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), info);
-             return 0;
+             return HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), info), 0;
          });
          // A field that could not be read keeps its value.
          const bool whole = !info.manufacturer.empty() && !info.serialNumber.empty() &&
@@ -377,37 +347,25 @@ const Site kSites[] = {
          return Judge(info.hasPhone == 1 && whole, info.hasPhone == 1);
      }},
     {"the device identifier", [] { StageHandset(L"wm5-gsm"); },
-     [] {
-         GUID id;
-         std::memset(&id, 0xBD, sizeof id);
-         const bool read = Armed([&] { return HelpAPI::GetDeviceID(&id); });
-         const GUID zero{};
-         return Judge(read && std::memcmp(&id, &zero, sizeof id) != 0,
-                      !read && std::memcmp(&id, &zero, sizeof id) == 0);
+     [](Out& o) {
+         const bool read = Armed([&] { return HelpAPI::GetDeviceID(&o.id); });
+         const bool zero = std::all_of((char*)&o.id, (char*)(&o.id + 1), [](char b) { return !b; });
+         return Judge(read && !zero, !read && zero);
      }},
     {"the link of the network adapters", [] { StageHandset(L"wm5-gsm"); },
-     [] {
+     [](Out&) {
          const int link = Armed([] { return ConnMgr::GetConnectionType(); });
          return Judge(link == KX_CONNECTION_LOCAL_LINK, link == KX_CONNECTION_UNKNOWN);
      }},
     {"a program started with a command line", [] {},
-     [] {
+     [](Out&) {
          const std::wstring loader = SiblingPath(L"KxHookLoader.exe");
-         const unsigned short keyword[] = {'E', 'N', 'A', 'B', 'L', 'E', '_', 'R',
-                                           'E', 'A', 'L', 'T', 'I', 'M', 'E', 0};
-         const auto runs = [] {
-             DWORD count = 0, type = 0;
-             std::string bytes;
-             if (RawGetValue(L"SOFTWARE\\KxStandIns\\KxHookLoader", L"Runs", &type, &bytes))
-                 std::memcpy(&count, bytes.data(), sizeof count);
-             return count;
-         };
-         const DWORD before = runs();
+         const DWORD before = HookLoaderRuns();
          const int started = Armed([&] {
-             return RunApp(reinterpret_cast<const unsigned short*>(loader.c_str()), keyword,
+             return RunApp(reinterpret_cast<const unsigned short*>(loader.c_str()), kEnable,
                            INFINITE, KX_DIR_NONE);
          });
-         return Judge(started != 0 && runs() == before + 1, started == 0 && runs() == before);
+         return Judge(started != 0 && HookLoaderRuns() == before + 1, started == 0);
      }},
 };
 
@@ -415,37 +373,37 @@ class OutOfMemoryTest : public ServiceTest {};
 
 TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
     int points = 0;
+    Out out;
     // The run-time sets up its unwinding on the library's first exception and keeps a few
     // handles for that; one failure before the walk does it.
     g_nth = 1;
-    Armed([] { return GetShortPathFile(std::wstring(150, L'p').c_str()); });
+    Armed([] { return GetShortPathFile(kLongPath.c_str()); });
     for (const Site& site : kSites) {
         SCOPED_TRACE(site.name);
         // Once unarmed first, so that what the platform sets up on first use is not taken for
         // a leak.
         site.stage();
+        std::memset(&out, 0xBD, sizeof out);
         g_nth = 0;
-        ASSERT_EQ(site.call(), kDone);
-        for (g_nth = 1;; ++g_nth) {
+        ASSERT_EQ(site.call(out), kDone);
+        for (g_nth = 1;; ++g_nth, ++points) {
             SCOPED_TRACE("allocation " + std::to_string(g_nth));
             site.stage();
+            std::memset(&out, 0xBD, sizeof out);
             const std::wstring before = DeviceState();
             const int handles = OpenHandles();
             const KxFaultCounts start = KxFaultRead();
-            const Outcome outcome = site.call();
+            const Outcome outcome = site.call(out);
             const KxFaultCounts end = KxFaultRead();
             ASSERT_NE(outcome, kWrong);
             EXPECT_EQ(end.allocations - start.allocations, end.releases - start.releases)
                 << "memory leaked";
             EXPECT_LE(OpenHandles(), handles) << "a handle leaked";
-            if (outcome == kRefused) {
-                EXPECT_TRUE(DeviceState() == before) << "the device changed";
-            }
+            if (outcome == kRefused) EXPECT_TRUE(DeviceState() == before) << "the device changed";
             if (end.failures == start.failures) {
                 EXPECT_EQ(outcome, kDone) << "refused without a failed allocation";
                 break;
             }
-            ++points;
         }
     }
     std::printf("out-of-memory walk: %zu call sites, %d failure points\n", std::size(kSites),
@@ -456,7 +414,7 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
 // allocated: a read into 16 characters said to be 0x7FFFFFFE is refused at once.
 TEST_F(OutOfMemoryTest, AClaimedLengthIsCheckedBeforeAnythingIsAllocated) {
     SetText(kProductKey, L"TaskLogFilename", L"log");
-    SetText(kServerAgentKey, L"HostName", L"host");
+    SetText(kAgentKey, L"HostName", L"host");
     constexpr unsigned long kClaimed = 0x7FFFFFFE;
     wchar_t text[16];
     char narrow[16];
