@@ -242,6 +242,12 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
         EXPECT_EQ(reg.ReleaseKeyList(keys), KX_OK);
         EXPECT_TRUE(keys.empty());
     }
+    // A caller-list array of exactly the entry count is enough; a smaller one learns the count.
+    CallerInfo_tag entry;
+    unsigned long exact = 1, none = 0;
+    EXPECT_EQ(reg.EnumVaule(L"SOFTWARE\\Quorlend\\Sub", &entry, exact), KX_OK);
+    EXPECT_EQ(reg.EnumVaule(L"SOFTWARE\\Quorlend\\Sub", &entry, none), KX_E_ARRAY_TOO_SMALL);
+    EXPECT_EQ(std::to_string(exact) + std::to_string(none), "11");
 }
 
 // A RegKey owns one handle of its own: it opens without creating, tells whether it created, its
