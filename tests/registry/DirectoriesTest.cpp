@@ -3,6 +3,9 @@
 
 #include <kxcommon/KxConfig.h>
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -90,32 +93,20 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
         L"<wap-provisioningdoc><characteristic type=\"Registry\"><characteristic type=\"HKLM\\"
         L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm name=\"HostName\" value=\"root\"/>"
         L"</characteristic></characteristic></wap-provisioningdoc>";
-    const std::pair<const wchar_t*, std::string> files[] = {
-        {L"\\subscription.xml", "<Subscription><Op><ServiceProvider SubscribeNumber=\"1\"/></Op>"},
-        {L"\\configmgi.xml",
+    const std::pair<const char*, std::string> files[] = {
+        {"\\subscription.xml",
+         "<Subscription><Op><ServiceProvider SubscribeNumber=\"1\"/></Op></Subscription>"},
+        {"\\configmgi.xml",
          std::string(reinterpret_cast<const char*>(doc.c_str()), doc.size() * 2)},
-        {L"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
+        {"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
     struct Cleanup {
         ~Cleanup() {
-            for (const wchar_t* file : {L"\\subscription.xml", L"\\configmgi.xml", L"\\mgi.key",
-                                        L"\\KxMain.exe", L"\\KXSC_SP_Res.dll"})
-                ::DeleteFileW(file);
+            for (const char* file : {"\\subscription.xml", "\\configmgi.xml", "\\mgi.key",
+                                     "\\KxMain.exe", "\\KXSC_SP_Res.dll"})
+                std::remove(file);
         }
     } cleanup;
-    const auto read = [](const wchar_t* path) {
-        HANDLE h = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0);
-        char content[512];
-        DWORD got = 0;
-        if (h != INVALID_HANDLE_VALUE)
-            ::ReadFile(h, content, sizeof content, &got, nullptr), ::CloseHandle(h);
-        return h == INVALID_HANDLE_VALUE ? std::string("gone") : std::string(content, got);
-    };
-    for (const auto& file : files) {
-        HANDLE h = ::CreateFileW(file.first, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        ::WriteFile(h, file.second.data(), DWORD(file.second.size()), &written, nullptr);
-        ::CloseHandle(h);
-    }
+    for (const auto& file : files) std::ofstream(file.first, std::ios::binary) << file.second;
     // A main program and a resource module that only the device root would offer.
     ASSERT_TRUE(::CopyFileW(SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\KxMain.exe", FALSE));
     ASSERT_TRUE(
@@ -125,7 +116,10 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     ASSERT_TRUE(mainProgram.Started() && calls.Started());
     EXPECT_EQ(calls.ExitCode(30000), 0u) << "bits of the calls that did not fail";
     EXPECT_EQ(mainProgram.ExitCode(0), STILL_ACTIVE) << "\\KxMain.exe was ended";
-    for (const auto& file : files) EXPECT_EQ(read(file.first), file.second);
+    for (const auto& file : files) {
+        std::ifstream kept(file.first, std::ios::binary);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), file.second) << file.first;
+    }
     EXPECT_FALSE(RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
 }
 
