@@ -12,10 +12,7 @@ using kxtest::MakeScratchFile;
 
 class KxXmlTest : public kxtest::DeviceTest {};
 
-unsigned short* U(const wchar_t* text) {
-    return reinterpret_cast<unsigned short*>(const_cast<wchar_t*>(text));
-}
-unsigned short* U(const std::wstring& text) { return U(text.c_str()); }
+unsigned short* U(const std::wstring& text) { return (unsigned short*)text.c_str(); }
 
 // One search as "count:attribute of the element at index".
 std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, unsigned index, const wchar_t* name) {
@@ -24,65 +21,57 @@ std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, unsigned index, const w
            list[index].Attribute(name ? U(name) : nullptr);
 }
 
+const std::string kLong = std::string(1500, 'v') + "w" + std::string(1499, 'v');
+const std::string kCatalog =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<item name=\"root\"><item name=\"first\" "
+    "empty=\"\"/>"
+    "<group><item name=\"nested\" text=\"a &amp; b &lt; c\"/></group><!-- a comment is no element "
+    "-->"
+    "<other name=\"x\" long=\"" +
+    kLong + "\"/></item>";
+const char* const kNoFile = "(no file)";
+
+// Unreadable files load (the component reports them with a success code and a false flag) as a
+// document without root, which every search answers with nothing.
 TEST_F(KxXmlTest, SearchesFindDescendantsInOrderWithTheirAttributes) {
-    const std::string longValue = std::string(1500, 'v') + "w" + std::string(1499, 'v');
-    const std::wstring path =
-        MakeScratchFile(L"catalog.xml",
-                        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<item name=\"root\">"
-                        "<item name=\"first\" empty=\"\"/><group><item name=\"nested\" "
-                        "text=\"a &amp; b &lt; c\"/></group><!-- a comment is no element -->"
-                        "<other name=\"x\" long=\"" +
-                            longValue + "\"/></item>");
-    KxXmlDocument doc, neverLoaded;
-    ASSERT_EQ(doc.LoadFile(U(path)), 1);
-    EXPECT_EQ(neverLoaded.LoadFile(nullptr), 0);
-    struct Row {
+    const char* catalog = kCatalog.c_str();
+    const struct Row {
         const char* name;
-        KxXmlDocument* doc;
+        const char* file;  // its content; kNoFile: no file, null: never loaded
         const wchar_t *tag, *attribute;
         unsigned index;
         std::wstring expected;
-    } const rows[] = {
+    } rows[] = {
         // The document element is named "item" too, but is not its own descendant.
-        {"first descendant", &doc, L"item", L"name", 0, L"2:first"},
-        {"in document order", &doc, L"item", L"name", 1, L"2:nested"},
-        {"index equal to the count", &doc, L"item", L"name", 2, L"2:"},
-        {"largest index", &doc, L"item", L"name", 0xFFFFFFFFu, L"2:"},
-        {"every element", &doc, L"*", L"name", 3, L"4:x"},
-        {"missing tag", &doc, L"missing", L"name", 0, L"0:"},
-        {"tags are exact", &doc, L"ITEM", L"name", 0, L"0:"},
-        {"empty attribute", &doc, L"item", L"empty", 0, L"2:"},
-        {"absent attribute", &doc, L"item", L"absent", 0, L"2:"},
-        {"no attribute name", &doc, L"item", nullptr, 0, L"2:"},
-        {"entities decoded", &doc, L"item", L"text", 1, L"2:a & b < c"},
+        {"first descendant", catalog, L"item", L"name", 0, L"2:first"},
+        {"in document order", catalog, L"item", L"name", 1, L"2:nested"},
+        {"index equal to the count", catalog, L"item", L"name", 2, L"2:"},
+        {"largest index", catalog, L"item", L"name", 0xFFFFFFFFu, L"2:"},
+        {"every element", catalog, L"*", L"name", 3, L"4:x"},
+        {"missing tag", catalog, L"missing", L"name", 0, L"0:"},
+        {"tags are exact", catalog, L"ITEM", L"name", 0, L"0:"},
+        {"empty attribute", catalog, L"item", L"empty", 0, L"2:"},
+        {"absent attribute", catalog, L"item", L"absent", 0, L"2:"},
+        {"no attribute name", catalog, L"item", nullptr, 0, L"2:"},
+        {"entities decoded", catalog, L"item", L"text", 1, L"2:a & b < c"},
         // Longer than the 1023 characters of a formatted value: returned whole.
-        {"long value", &doc, L"other", L"long", 0,
-         L"1:" + std::wstring(longValue.begin(), longValue.end())},
-        {"never loaded", &neverLoaded, L"item", L"name", 0, L"0:"},
+        {"long value", catalog, L"other", L"long", 0,
+         L"1:" + std::wstring(kLong.begin(), kLong.end())},
+        {"never loaded", nullptr, L"item", L"name", 0, L"0:"},
+        {"missing file", kNoFile, L"*", L"n", 0, L"0:"},
+        {"unclosed element", "<a><i n=\"x\"></a>", L"*", L"n", 0, L"0:"},
+        {"not XML", "plain text", L"*", L"n", 0, L"0:"},
+        {"empty file", "", L"*", L"n", 0, L"0:"},
+        {"unquoted attribute", "<a><i n=x/></a>", L"*", L"n", 0, L"0:"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(Ask(*row.doc, row.tag, row.index, row.attribute), row.expected);
-    }
-}
-
-// The component reports these with a success code and a false flag: a document without root.
-TEST_F(KxXmlTest, UnreadableFilesLoadAsEmptyDocuments) {
-    const struct {
-        const char* name;
-        const char* content;  // null: no file
-    } rows[] = {{"missing file", nullptr},
-                {"unclosed element", "<a><i n=\"x\"></a>"},
-                {"not XML", "plain text"},
-                {"empty file", ""},
-                {"unquoted attribute", "<a><i n=x/></a>"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const std::wstring path = row.content ? MakeScratchFile(L"bad.xml", row.content)
-                                              : std::wstring(L"\\kxtest\\missing.xml");
         KxXmlDocument doc;
-        EXPECT_EQ(doc.LoadFile(U(path)), 1);
-        EXPECT_EQ(Ask(doc, L"*", 0, L"n"), L"0:");
+        const std::wstring path = row.file == kNoFile   ? std::wstring(L"\\kxtest\\missing.xml")
+                                  : row.file != nullptr ? MakeScratchFile(L"doc.xml", row.file)
+                                                        : std::wstring();
+        EXPECT_EQ(doc.LoadFile(row.file ? U(path) : nullptr), row.file ? 1 : 0);
+        EXPECT_EQ(Ask(doc, row.tag, row.index, row.attribute), row.expected);
     }
 }
 
@@ -90,28 +79,26 @@ TEST_F(KxXmlTest, UnreadableFilesLoadAsEmptyDocuments) {
 // is loaded again or deleted, and copies (also onto themselves) keep what they copied.
 TEST_F(KxXmlTest, ListsElementsAndCopiesOutliveTheirDocument) {
     const std::wstring one = MakeScratchFile(L"one.xml", "<r><e n=\"1\"/><e n=\"2\"/></r>");
-    const std::wstring two = MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>");
     KxXmlElement kept;
-    KxXmlElementList keptList;
-    KxXmlDocument assigned;
-    auto* doc = new KxXmlDocument;
+    KxXmlElementList list;
+    KxXmlDocument assigned, *doc = new KxXmlDocument;
     ASSERT_EQ(doc->LoadFile(U(one)), 1);
     KxXmlDocument copy(*doc);
     assigned = *doc;
     assigned = assigned;
-    keptList = doc->FindElementByTag(U(L"e"));
-    kept = keptList[1];
-    ASSERT_EQ(doc->LoadFile(U(two)), 1);
+    list = doc->FindElementByTag(U(L"e"));
+    kept = list[1];
+    ASSERT_EQ(doc->LoadFile(U(MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>"))), 1);
     EXPECT_EQ(Ask(*doc, L"e", 0, L"n"), L"1:3");
     delete doc;
-    KxXmlElementList copiedList(keptList);
-    copiedList = copiedList;
+    KxXmlElementList copied(list);
+    copied = copied;
     kept = kept;
-    KxXmlElement copiedElement(kept);
-    EXPECT_EQ(std::to_wstring(copiedList.GetCount()) + copiedList[0].Attribute(U(L"n")) +
-                  copiedElement.Attribute(U(L"n")) + kept.Attribute(U(L"n")),
-              L"2122");
-    EXPECT_EQ(Ask(copy, L"e", 1, L"n") + Ask(assigned, L"e", 0, L"n"), L"2:22:1");
+    KxXmlElement element(kept);
+    EXPECT_EQ(std::to_wstring(copied.GetCount()) + copied[0].Attribute(U(L"n")) +
+                  element.Attribute(U(L"n")) + Ask(copy, L"e", 1, L"n") +
+                  Ask(assigned, L"e", 0, L"n"),
+              L"2122:22:1");
     // Assigning an empty wrapper lets the document go.
     assigned = KxXmlDocument();
     EXPECT_EQ(Ask(assigned, L"e", 0, L"n"), L"0:");
