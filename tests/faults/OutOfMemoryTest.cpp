@@ -35,6 +35,7 @@ void operator delete[](void* block, size_t) noexcept { KxFaultRelease(block); }
 namespace kxtest {
 namespace {
 
+using C = KxConfig;
 constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 
 enum Outcome { kWrong, kRefused, kDone };
@@ -158,10 +159,17 @@ DWORD HookLoaderRuns() {
     return count;
 }
 
-void AddRejecter() {
-    CallerInfo_tag entry{};
-    std::wcscpy(entry.Number, L"12345");
-    KxConfig::AddRejecter(entry);
+CallerInfo_tag Caller(const wchar_t* number) {
+    CallerInfo_tag caller{};
+    std::wcscpy(caller.Number, number);
+    return caller;
+}
+CallerInfo_tag g_rejected = Caller(L"12345"), g_caller = Caller(L"+4412345678");
+unsigned char g_first[] = {1, 2, 3}, g_second[] = {4, 5};
+
+void StoreKeyFile() {
+    unsigned long firstLength = 3, secondLength = 2;
+    C::SetRsaKeyEx(g_first, firstLength, g_second, secondLength);
 }
 
 struct Site {
@@ -174,12 +182,12 @@ const Site kSites[] = {
     {"a text longer than the stack scratch",
      [] { SetText(kProductKey, L"TaskLogFilename", std::wstring(1500, L'x')); },
      [](Out& o) {
-         const long s = Armed([&] { return KxConfig::GetTaskLogFileName(o.w, 2048); });
+         const long s = Armed([&] { return C::GetTaskLogFileName(o.w, 2048); });
          return Judge(s == KX_OK && std::wcslen(o.w) == 1500, s == KX_E_REGISTRY && Kept(o.w));
      }},
     {"the host name in the ANSI code page", [] { SetText(kAgentKey, L"HostName", L"mgmt.net"); },
      [](Out& o) {
-         const long s = Armed([&] { return KxConfig::GetMamoHostName(o.a, 64); });
+         const long s = Armed([&] { return C::GetMamoHostName(o.a, 64); });
          return Judge(s == KX_OK && !std::strcmp(o.a, "mgmt.net"), s == KX_E_REGISTRY && Kept(o.a));
      }},
     {"the subkeys of a key", [] { SetText(kAgentKey, L"HostName", L"h"); },
@@ -199,12 +207,10 @@ const Site kSites[] = {
          const bool read = Armed([&] { return query(L"Large", data); });
          return Judge(read && data.size == 6002, !read && data.data == nullptr);
      }},
-    {"a caller list's containment test", AddRejecter,
+    {"a caller list's containment test", [] { C::AddRejecter(g_rejected); },
      [](Out&) {
-         CallerInfo_tag caller{};
-         std::wcscpy(caller.Number, L"+4412345678");
          int found = -1;
-         const long s = Armed([&] { return KxConfig::InRejecterFuzzy(caller, found); });
+         const long s = Armed([&] { return C::InRejecterFuzzy(g_caller, found); });
          return Judge(s == KX_OK && found == 1, false);
      }},
     {"the proxies of the staged handset", [] { StageHandset(L"wm5-gsm"); },
@@ -213,8 +219,8 @@ const Site kSites[] = {
          unsigned long socksPort = 7;
          int password = 7, socksPassword = 7;
          const long s = Armed([&] {
-             return KxConfig::GetProxy(p.host, 64, p.port, p.socks, 64, socksPort, p.user, 64,
-                                       password, p.socksUser, 64, socksPassword);
+             return C::GetProxy(p.host, 64, p.port, p.socks, 64, socksPort, p.user, 64, password,
+                                p.socksUser, 64, socksPassword);
          });
          return Judge(s == KX_OK && p.port != 0xBDBDBDBD, s == KX_E_REGISTRY && Kept(p));
      }},
@@ -247,19 +253,12 @@ const Site kSites[] = {
          const auto version = Armed([] { return GetAFileVersion(kKernel); });
          return Judge(version.first != 0, version.first == 0 && version.second == 0);
      }},
-    {"the key file of the management server",
-     [] {
-         StageProduct();
-         unsigned char first[] = {1, 2, 3}, second[] = {4, 5};
-         unsigned long firstLength = 3, secondLength = 2;
-         KxConfig::SetRsaKeyEx(first, firstLength, second, secondLength);
-     },
+    {"the key file of the management server", [] { StageProduct(), StoreKeyFile(); },
      [](Out& o) {
          unsigned char second[8];
          unsigned long length = 8, secondLength = 8;
-         const int read = Armed([&] {
-             return KxConfig::GetRsaKeyEx(o.key.first, length, second, secondLength, o.key.flag);
-         });
+         const int read = Armed(
+             [&] { return C::GetRsaKeyEx(o.key.first, length, second, secondLength, o.key.flag); });
          return Judge(read == 1 && length == 3 && secondLength == 2 && o.key.flag == 1,
                       read == 0 && Kept(o.key));
      }},
@@ -280,9 +279,8 @@ const Site kSites[] = {
                                                     kDoc.size() * sizeof(wchar_t)));
      },
      [](Out&) {
-         const int s = Armed([] { return KxConfig::RecoverMgiConfig(); });
-         const bool done =
-             !Exists(L"\\kxtest\\configmgi.xml") && KxConfig::GetMamoHostPort() == 8443;
+         const int s = Armed([] { return C::RecoverMgiConfig(); });
+         const bool done = !Exists(L"\\kxtest\\configmgi.xml") && C::GetMamoHostPort() == 8443;
          return Judge(s == 0 && done, s == -1 || s == -2);
      }},
     {"a file scanned by the service", [] { StageProduct(); },
@@ -314,7 +312,7 @@ const Site kSites[] = {
          SetText(kProductKey, L"StartupPath", L"\\kxtest\\StartUp");
      },
      [](Out&) {
-         const int s = Armed([] { return KxConfig::ScanStartup(); });
+         const int s = Armed([] { return C::ScanStartup(); });
          return Judge(s == KX_OK && !Exists(L"\\kxtest\\StartUp\\evil.exe"), s == KX_OK);
      }},
     {"the target of a shortcut",
@@ -322,12 +320,12 @@ const Site kSites[] = {
          StageProduct(L"game.lnk", "16#\\kxtest\\game.exe"), MakeScratchFile(L"game.exe", "abc");
      },
      [](Out&) {
-         const int s = Armed([] { return KxConfig::ScanIt(L"\\kxtest\\game.lnk"); });
+         const int s = Armed([] { return C::ScanIt(L"\\kxtest\\game.lnk"); });
          return Judge(s == KX_OK && !Exists(L"\\kxtest\\game.exe"), s == KX_OK);
      }},
-    {"the synchronisation event", [] { KxConfig::DelActiveSynEvent(1); },
+    {"the synchronisation event", [] { C::DelActiveSynEvent(1); },
      [](Out&) {
-         Armed([] { return KxConfig::SetActiveSynEvent(1); });
+         Armed([] { return C::SetActiveSynEvent(1); });
          const bool registered =
              RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications",
                             (std::to_wstring(static_cast<long>(NOTIFICATION_EVENT_RS232_DETECTED)) +
@@ -420,7 +418,7 @@ TEST_F(OutOfMemoryTest, AClaimedLengthIsCheckedBeforeAnythingIsAllocated) {
     char narrow[16];
     const KxFaultCounts start = KxFaultRead();
     EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"TaskLogFilename", text, kClaimed), KX_E_REGISTRY);
-    EXPECT_EQ(KxConfig::GetMamoHostName(narrow, static_cast<int>(kClaimed)), -1);
+    EXPECT_EQ(C::GetMamoHostName(narrow, static_cast<int>(kClaimed)), -1);
     const KxFaultCounts end = KxFaultRead();
     EXPECT_EQ(end.allocations + end.failures, start.allocations + start.failures);
 }
