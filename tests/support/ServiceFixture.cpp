@@ -53,8 +53,6 @@ bool ArmFault(DWORD code, DWORD mode, DWORD count, DWORD param) {
     return Control(KXSVC_TEST_FAULT, &fault, sizeof fault, nullptr, 0);
 }
 
-bool ClearFault() { return ArmFault(0, KXSVC_FAULT_NONE); }
-
 bool ReadServiceState(ServiceSnapshot* state) {
     static_assert(sizeof(ServiceSnapshot) == sizeof(KxServiceState), "state record");
     return Control(KXSVC_TEST_STATE, nullptr, 0, state, sizeof *state);

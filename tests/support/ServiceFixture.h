@@ -24,7 +24,6 @@ std::string ReadDeviceFile(const std::wstring& path);
 
 // Sends a test control code to the loaded service; false when it is not loaded or refused.
 bool ArmFault(DWORD code, DWORD mode, DWORD count = 0, DWORD param = 0);
-bool ClearFault();
 struct ServiceSnapshot {
     DWORD running, notification, archiveFlag, hasSchedule;
     SYSTEMTIME schedule;
