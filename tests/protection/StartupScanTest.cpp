@@ -31,86 +31,65 @@ protected:
 };
 
 void SetText(const wchar_t* name, const std::wstring& text) {
-    kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * 2));
+    kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(), (text.size() + 1) * 2);
 }
-
-bool Exists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+int Exists(const wchar_t* path) { return path && ::GetFileAttributesW(path) != ~0u; }
 
 // A program the pattern knows by its digest, placed at `path`.
 void PlaceKnownProgram(const std::wstring& path) {
-    ASSERT_TRUE(
-        ::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path.c_str(), 0));
     const unsigned char* digest = MD5File(reinterpret_cast<const unsigned short*>(path.c_str()));
-    ASSERT_NE(digest, nullptr);
     char hex[33];
     for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-    kxtest::WritePattern(std::string("version 100\nmd5 ") + hex + " Trojan.Dropper\n");
+    kxtest::WritePattern(std::string("md5 ") + hex + " Trojan.Dropper\n");
 }
 
-TEST_F(StartupScanTest, ARunningInfectedProgramIsEndedAndQuarantined) {
-    SetText(L"StartupPath", kStartup);
-    const std::wstring program = std::wstring(kStartup) + L"\\evil.exe";
-    PlaceKnownProgram(program);
-    kxtest::RunningProgram running(program);
-    ASSERT_TRUE(running.Started());
-    EXPECT_EQ(KxConfig::ScanIt(program.c_str()), 0);
-    EXPECT_EQ(running.ExitCode(5000), 0xFFFFFFFFu) << "the process was ended";
-    EXPECT_FALSE(Exists(program)) << "quarantined once it no longer ran";
-    const FILETIME newest{0, 0};
-    EXPECT_EQ(KxService().RestoreFile(program.c_str(), L"\\kxtest\\back.exe", 0, &newest), 0)
-        << "in quarantine under its own path";
-}
-
-TEST_F(StartupScanTest, AnInfectedTargetBehindAShortcutIsCaught) {
-    SetText(L"StartupPath", kStartup);
-    std::wstring target = L"\\kxtest\\evil.exe", shortcut = std::wstring(kStartup) + L"\\evil.lnk";
-    PlaceKnownProgram(target);
-    ASSERT_TRUE(::SHCreateShortcut(&shortcut[0], &target[0]));
-    kxtest::RunningProgram running(target);
-    ASSERT_TRUE(running.Started());
-    EXPECT_EQ(KxConfig::ScanIt(shortcut.c_str()), 0);
-    EXPECT_EQ(running.ExitCode(5000), 0xFFFFFFFFu);
-    EXPECT_EQ(std::to_string(Exists(shortcut)) + std::to_string(Exists(target)), "00")
-        << "the shortcut deleted, its target in quarantine";
-}
-
-TEST_F(StartupScanTest, CleanFilesAndShortcutsStayAndShortPathsAreRefused) {
-    std::wstring clean = kxtest::MakeScratchFile(L"clean.txt", "hello");
-    std::wstring shortcut = std::wstring(kStartup) + L"\\tool.lnk";
-    ASSERT_TRUE(::SHCreateShortcut(&shortcut[0], &clean[0]));
+// An infected program, running, is ended and quarantined, also behind a shortcut (which is
+// deleted); clean files and shortcuts stay; short paths never reach the service.
+TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
+    std::wstring evil = L"\\kxtest\\evil.exe", clean = kxtest::MakeScratchFile(L"clean.txt");
+    std::wstring toEvil = std::wstring(kStartup) + L"\\evil.lnk";
+    std::wstring toClean = std::wstring(kStartup) + L"\\tool.lnk";
+    ASSERT_TRUE(::SHCreateShortcut(&toEvil[0], &evil[0]) &&
+                ::SHCreateShortcut(&toClean[0], &clean[0]));
+    const DWORD kEnded = 0xFFFFFFFF, kRuns = STILL_ACTIVE;
     const struct Row {
         const wchar_t* path;
-        int expected;
+        int status;
+        std::pair<int, int> exist;  // the path scanned and the infected program, afterwards
+        DWORD exit;                 // the infected program's
     } rows[] = {
-        {clean.c_str(), 0},
-        {shortcut.c_str(), 0},
-        {L"\\kxtest\\broken.LnK", 0},  // unresolvable
-        {L"a.b", KX_E_PATH_TOO_SHORT},
-        {nullptr, KX_E_PATH_TOO_SHORT},
+        {evil.c_str(), 0, {0, 0}, kEnded},
+        {toEvil.c_str(), 0, {0, 0}, kEnded},
+        {clean.c_str(), 0, {1, 1}, kRuns},
+        {toClean.c_str(), 0, {1, 1}, kRuns},
+        {L"\\kxtest\\broken.LnK", 0, {0, 1}, kRuns},  // a shortcut that resolves to nothing
+        {L"a.b", KX_E_PATH_TOO_SHORT, {0, 1}, kRuns},
+        {nullptr, KX_E_PATH_TOO_SHORT, {0, 1}, kRuns},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(KxConfig::ScanIt(row.path), row.expected) << (row.path ? "" : "null");
-    EXPECT_TRUE(Exists(clean) && Exists(shortcut));
-
-    kxtest::KillServiceHosts();
-    EXPECT_EQ(KxConfig::ScanIt(L"a.b"), KX_E_PATH_TOO_SHORT);
-    EXPECT_EQ(kxtest::CountServiceHosts(), 0) << "short paths never reach the service";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.path));
+        PlaceKnownProgram(evil);
+        kxtest::RunningProgram running(evil);
+        ASSERT_TRUE(running.Started());
+        if (row.status != 0) kxtest::KillServiceHosts();
+        EXPECT_EQ(KxConfig::ScanIt(row.path), row.status);
+        EXPECT_EQ(std::make_pair(Exists(row.path), Exists(evil.c_str())), row.exist);
+        EXPECT_EQ(running.ExitCode(row.exit == kEnded ? 5000 : 100), row.exit);
+        if (row.status != 0) EXPECT_EQ(kxtest::CountServiceHosts(), 0);
+    }
 }
 
 TEST_F(StartupScanTest, ScanStartupTakesEveryFileOfTheFolder) {
     EXPECT_EQ(KxConfig::ScanStartup(), KX_E_NO_STARTUP_DIR);
     SetText(L"StartupPath", kStartup);
     const std::wstring program = std::wstring(kStartup) + L"\\evil.exe";
-    PlaceKnownProgram(program);
     const std::wstring note = std::wstring(kStartup) + L"\\note.txt";
+    PlaceKnownProgram(program);
     ::CloseHandle(
         ::CreateFileW(note.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     EXPECT_EQ(KxConfig::ScanStartup(), 0);
-    EXPECT_FALSE(Exists(program));
-    EXPECT_TRUE(Exists(note));
+    EXPECT_EQ(std::make_pair(Exists(program.c_str()), Exists(note.c_str())), std::make_pair(0, 1));
 }
 
 // A path below the stored Startup folder, compared case-sensitively.
@@ -131,10 +110,9 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefix) {
         {kStartup, L"", KX_E_PATH_TOO_SHORT},
     };
     for (const Row& row : rows) {
-        kxtest::ResetDevice();
         if (row.folder != nullptr) SetText(L"StartupPath", row.folder);
         EXPECT_EQ(KxConfig::IsInStartup(row.path), row.expected)
-            << testing::PrintToString(std::wstring(row.path));
+            << testing::PrintToString(row.path);
     }
 }
 
@@ -146,6 +124,9 @@ TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
         const wchar_t* path;
         std::pair<int, int> expected;  // status, match
     } rows[] = {
+        {kUnset, L"a.exe", {KX_E_REGISTRY, 0}},
+        {kUnset, L"noextension", {0, 0}},  // no read needed
+        {kUnset, nullptr, {KX_E_INVALIDARG, 7}},
         {3, L"\\Windows\\a.EXE", {0, 1}},
         {3, L"b.Dll", {0, 1}},
         {3, L"c.cab", {0, 0}},
@@ -160,19 +141,14 @@ TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
         {3, L".exe", {0, 0}},
         {kAll, L".exe", {0, 1}},
         {4, L"\\dir.zip\\file", {0, 0}},
-        {kUnset, L"a.exe", {KX_E_REGISTRY, 0}},
-        {kUnset, L"noextension", {0, 0}},  // no read needed
-        {kUnset, nullptr, {KX_E_INVALIDARG, 7}},
     };
     for (const Row& row : rows) {
-        kxtest::ResetDevice();
         if (row.types != kUnset)
             kxtest::RawSetValue(kxtest::kProductKey, L"FileScanType", REG_DWORD, &row.types, 4);
         int match = 7;
         const int status = KxConfig::GetMatchFile(row.path, match);
         EXPECT_EQ(std::make_pair(status, match), row.expected)
-            << row.types << " "
-            << testing::PrintToString(std::wstring(row.path ? row.path : L"null"));
+            << row.types << " " << testing::PrintToString(row.path);
     }
 }
 

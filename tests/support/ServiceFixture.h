@@ -32,15 +32,10 @@ struct ServiceSnapshot {
 bool ReadServiceState(ServiceSnapshot* state);
 
 // While it lives, the scan service cannot be loaded: the instance is claimed by the test.
-class BlockServiceLoading {
-public:
-    BlockServiceLoading();
-    ~BlockServiceLoading();
-    BlockServiceLoading(const BlockServiceLoading&) = delete;
-    BlockServiceLoading& operator=(const BlockServiceLoading&) = delete;
-
-private:
-    HANDLE claim_;
+struct BlockServiceLoading {
+    BlockServiceLoading() : claim(::CreateMutexW(nullptr, FALSE, L"kxce-service-SAV0")) {}
+    ~BlockServiceLoading() { ::CloseHandle(claim); }
+    const HANDLE claim;
 };
 
 class ServiceTest : public DeviceTest {};
