@@ -45,9 +45,10 @@ void PlaceKnownProgram(const std::wstring& path) {
 }
 
 // An infected program, running, is ended and quarantined, also behind a shortcut (which is
-// deleted); clean files and shortcuts stay; short paths never reach the service.
+// deleted; its target has a space); clean files and shortcuts stay; short paths never reach the
+// service.
 TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
-    std::wstring evil = L"\\kxtest\\evil.exe", clean = kxtest::MakeScratchFile(L"clean.txt");
+    std::wstring evil = L"\\kxtest\\an evil.exe", clean = kxtest::MakeScratchFile(L"clean.txt");
     std::wstring toEvil = std::wstring(kStartup) + L"\\evil.lnk";
     std::wstring toClean = std::wstring(kStartup) + L"\\tool.lnk";
     ASSERT_TRUE(::SHCreateShortcut(&toEvil[0], &evil[0]) &&

@@ -122,13 +122,15 @@ TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
 }
 
 TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
-    kxtest::WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
+    kxtest::WritePattern("md5 900150983CD24FB0D6963F7D28E17F72 Trojan.Abc\n");  // any case
     const struct Row {
         std::wstring path;
         std::wstring expected;  // verdict, virus, result word
     } rows[] = {
         {MakeScratchFile(L"clean.txt", "hello"), L"0  0"},
         {MakeScratchFile(L"eicar.com", kxtest::kEicar), L"1 EICAR-Test-File 0"},
+        {MakeScratchFile(L"e128.com", kxtest::kEicar + std::string(60, ' ')),
+         L"1 EICAR-Test-File 0"},
         {MakeScratchFile(L"abc.bin", "abc"), L"1 Trojan.Abc 0"},  // by digest (RFC 1321 "abc")
         {L"\\kxtest\\absent.txt", L"0  2"},
     };
@@ -141,7 +143,11 @@ TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
                       std::to_wstring(r.resultWord) + L" " + r.path + std::to_wstring(r.size),
                   row.expected + L" " + row.path + std::to_wstring(sizeof r));
     }
-    EXPECT_EQ(State().mgiEvents, 2u) << "detections count for the management server";
+    EXPECT_EQ(State().mgiEvents, 3u) << "detections count for the management server";
+    kxtest::WritePattern("version 2\n");  // a changed pattern file is read again
+    FileScan_tag again = Scan(rows[3].path);
+    ASSERT_EQ(s.ScanFile(&again), KX_OK);
+    EXPECT_EQ(again.scanResult, 0u);
     EXPECT_EQ(s.MgiClean(), KX_OK);
     EXPECT_EQ(State().mgiEvents, 0u);
 
@@ -230,8 +236,14 @@ TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
             {"log",
              [&] {
                  return Sum({s.WriteDebugLog(L"scan started"), s.WriteDebugLog(L"ended")});
+             }},
+            {"the queue holds 1000",
+             [&] {
+                 int refused = 0;
+                 for (int i = 0; i < 1000; ++i) refused += s.MsgSvcPush(L"x") != KX_OK;
+                 return Sum({refused, s.MsgSvcPush(L"x"), s.MsgSvcClean()});
              }}},
-           {0, 0, 0, 3, 50, 0, 10230, kBad + 10, 0, 0});
+           {0, 0, 0, 3, 50, 0, 10230, kBad + 10, 0, 0, kBad});
     EXPECT_EQ(message[1024], 0xBDBD) << "nothing written past 2048 bytes";
     EXPECT_EQ(ReadDeviceFile(kxtest::kServiceLog), "scan started\r\nended\r\n");
 }
