@@ -14,6 +14,7 @@
 #include <cwchar>
 #include <deque>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -343,8 +344,10 @@ __declspec(dllexport) BOOL WINAPI SAV_IOControl(DWORD context, DWORD code, PBYTE
         return Refuse(ERROR_INSUFFICIENT_BUFFER);
 
     ++g_state->visible.requests;
-    Request request{in, inBytes, out, outBytes, 0};
     const DWORD fault = TakeFault(code);
+    // A service that answers without its answer word: the work is done into a scratch copy.
+    std::vector<BYTE> unanswered(fault == KXSVC_FAULT_NO_ANSWER ? outBytes : 0);
+    Request request{in, inBytes, unanswered.empty() ? out : unanswered.data(), outBytes, 0};
     if (fault == KXSVC_FAULT_REFUSE) return Refuse(ERROR_ACCESS_DENIED);
     if (fault == KXSVC_FAULT_DELAY) ::Sleep(g_state->fault.param);
 
@@ -352,6 +355,7 @@ __declspec(dllexport) BOOL WINAPI SAV_IOControl(DWORD context, DWORD code, PBYTE
     const bool fixedAnswer = handler->outLen != kAnyBytes && handler->outLen != 0;
     if (ok && fixedAnswer && fault == KXSVC_FAULT_SHORT_ANSWER) request.answered = handler->outLen - 1;
     if (ok && fixedAnswer && fault == KXSVC_FAULT_LONG_ANSWER) request.answered = handler->outLen + 4;
+    if (fault == KXSVC_FAULT_NO_ANSWER) request.answered = 0;
     if (actualOut != nullptr) *actualOut = request.answered;
     return ok;
 }

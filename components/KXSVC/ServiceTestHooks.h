@@ -16,6 +16,7 @@ enum KxServiceFaultMode : DWORD {
     KXSVC_FAULT_LONG_ANSWER = 3,     // succeeds, reporting four bytes more than the record
     KXSVC_FAULT_DELAY = 4,           // waits `param` milliseconds before answering
     KXSVC_FAULT_DIE_AFTER_MOVE = 5,  // quarantine: the host dies between move and record
+    KXSVC_FAULT_NO_ANSWER = 6,       // does the work but writes no answer and reports 0 bytes
 };
 
 #pragma pack(push, 1)

@@ -1,497 +1,274 @@
-// Caller lists: storage, the look-up and containment rules, enumeration with its capacity
-// protocol, bad records, and two processes writing one list at once.
+// Caller lists: storage under each list's own key, the look-up and containment rules,
+// enumeration with its capacity protocol, and two writers at once.
 #include "DeviceFixture.h"
 
 #include <kxcommon/CallerInfo.h>
 #include <kxcommon/KxConfig.h>
-#include <kxcommon/KxRegUtil.h>
 
-#include <algorithm>
+#include <cstring>
 #include <cwchar>
-#include <ostream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-using kxtest::RawGetValue;
-using kxtest::RawKeyExists;
-using kxtest::RawSetValue;
+constexpr KXSTATUS kOk = KX_OK, kNo = KX_E_NO_MATCH, kReg = KX_E_REGISTRY, kArg = KX_E_INVALIDARG;
+using Info = CallerInfo_tag;
 
-constexpr wchar_t kWideFill = 0xBDBD;
-
-CallerInfo_tag Entry(const std::wstring& number, const std::wstring& name = L"") {
-    CallerInfo_tag entry = {};
-    std::wmemcpy(entry.Number, number.c_str(), number.size());
-    std::wmemcpy(entry.Name, name.c_str(), name.size());
-    return entry;
+// A record; a null number fills its field unterminated, as does a name of "(full)".
+Info Entry(const wchar_t* number, const wchar_t* name = L"") {
+    Info e = {};
+    if (number == nullptr) std::wmemset(e.Number, L'7', KX_CALLER_NUMBER_CHARS);
+    if (number != nullptr) std::wcscpy(e.Number, number);
+    if (std::wcscmp(name, L"(full)") == 0) std::wmemset(e.Name, L'n', KX_CALLER_NAME_CHARS);
+    if (std::wcscmp(name, L"(full)") != 0) std::wcscpy(e.Name, name);
+    return e;
+}
+Info Filled() {
+    Info e;
+    std::memset(&e, 0xBD, sizeof e);
+    return e;
+}
+bool IsFilled(const Info& e) {
+    const Info f = Filled();
+    return std::memcmp(&e, &f, sizeof e) == 0;
 }
 
-CallerInfo_tag Filled() {
-    CallerInfo_tag entry;
-    std::fill(std::begin(entry.Number), std::end(entry.Number), kWideFill);
-    std::fill(std::begin(entry.Name), std::end(entry.Name), kWideFill);
-    return entry;
-}
-
-bool IsFilled(const CallerInfo_tag& entry) {
-    return std::all_of(std::begin(entry.Number), std::end(entry.Number),
-                       [](wchar_t c) { return c == kWideFill; }) &&
-           std::all_of(std::begin(entry.Name), std::end(entry.Name),
-                       [](wchar_t c) { return c == kWideFill; });
-}
-
-// One list's operations, so that every rule is checked on all four lists and on its own key.
-struct ListOps {
+struct List {
     const char* label;
     const wchar_t* key;
-    KXSTATUS (*add)(CallerInfo_tag&);
-    KXSTATUS (*del)(CallerInfo_tag&);
+    KXSTATUS (*add)(Info&);
+    KXSTATUS (*del)(Info&);
     KXSTATUS (*lookup)(const wchar_t*);
-    KXSTATUS (*enumerate)(CallerInfo_tag*, unsigned long&);
+    KXSTATUS (*enumerate)(Info*, unsigned long&);
 };
-
-void PrintTo(const ListOps& ops, std::ostream* out) { *out << ops.label; }
-
 // The accept and reject look-ups take a record; the WAP-push ones take the number alone.
-template <KXSTATUS (*LookUpEntry)(CallerInfo_tag&)>
-KXSTATUS LookUpNumber(const wchar_t* number) {
-    CallerInfo_tag entry = Entry(number);
-    return LookUpEntry(entry);
+template <KXSTATUS (*LookUp)(Info&)>
+KXSTATUS ByNumber(const wchar_t* number) {
+    Info e = Entry(number);
+    return LookUp(e);
 }
-
-const ListOps kLists[] = {
-    {"Accept", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\AcceptList", KxConfig::AddAccepter,
-     KxConfig::DelAccepter, LookUpNumber<KxConfig::GetAcceptr>, KxConfig::GetAcceptList},
-    {"Reject", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\RejectList", KxConfig::AddRejecter,
-     KxConfig::DelRejecter, LookUpNumber<KxConfig::GetRejecter>, KxConfig::GetRejectList},
+using K = KxConfig;
+const List kLists[] = {
+    {"Accept", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\AcceptList", K::AddAccepter, K::DelAccepter,
+     ByNumber<K::GetAcceptr>, K::GetAcceptList},
+    {"Reject", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\RejectList", K::AddRejecter, K::DelRejecter,
+     ByNumber<K::GetRejecter>, K::GetRejectList},
     {"WapPushAccept", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\WapPush\\AcceptList",
-     KxConfig::AddWapPushAccepter, KxConfig::DelWapPushAccepter, KxConfig::GetWapPushAcceptr,
-     KxConfig::GetWapPushAcceptList},
+     K::AddWapPushAccepter, K::DelWapPushAccepter, K::GetWapPushAcceptr, K::GetWapPushAcceptList},
     {"WapPushForce", L"SOFTWARE\\Quorlend\\Scutara\\2.0\\WapPush\\ForceList",
-     KxConfig::AddForceListAccepter, KxConfig::DelForceListAccepter, KxConfig::GetForceListAcceptr,
-     KxConfig::GetForceAcceptList},
+     K::AddForceListAccepter, K::DelForceListAccepter, K::GetForceListAcceptr,
+     K::GetForceAcceptList},
 };
 
-class CallerListTest : public kxtest::DeviceTest, public ::testing::WithParamInterface<ListOps> {
-protected:
-    const ListOps& list = GetParam();
-
-    void Add(const std::wstring& number, const std::wstring& name = L"") {
-        CallerInfo_tag entry = Entry(number, name);
-        ASSERT_EQ(list.add(entry), KX_OK) << testing::PrintToString(number);
-    }
-
-    // The whole list through the capacity protocol, as a caller reads it.
-    std::vector<CallerInfo_tag> ReadAll() {
-        unsigned long count = 0;
-        KXSTATUS status = list.enumerate(nullptr, count);
-        std::vector<CallerInfo_tag> entries(count);
-        if (status == KX_E_ARRAY_TOO_SMALL) status = list.enumerate(entries.data(), count);
-        EXPECT_EQ(status, KX_OK);
-        entries.resize(status == KX_OK ? count : 0);
-        return entries;
-    }
-};
-
-// ---- Storage ------------------------------------------------------------------------------
-
-TEST_P(CallerListTest, AnEntryIsOneTextValueNamedByItsNumber) {
-    Add(L"0912345678", L"Alice");
-    Add(L"+44 20-7946", L"");
-
-    DWORD type = 0;
-    std::string bytes;
-    ASSERT_TRUE(RawGetValue(list.key, L"0912345678", &type, &bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(bytes, std::string(reinterpret_cast<const char*>(L"Alice"), 12));
-    ASSERT_TRUE(RawGetValue(list.key, L"+44 20-7946", &type, &bytes))
-        << "numbers are stored as given, blanks and dashes included";
-    EXPECT_EQ(bytes, std::string(2, '\0')) << "an empty name is a lone terminator";
-
-    for (const ListOps& other : kLists) {
-        if (other.key == list.key) continue;
-        EXPECT_FALSE(RawKeyExists(other.key)) << other.label;
-    }
-}
-
-TEST_P(CallerListTest, AddingANumberAgainReplacesItsName) {
-    Add(L"0912345678", L"first");
-    Add(L"0912345678", L"second");
-    const std::vector<CallerInfo_tag> entries = ReadAll();
-    ASSERT_EQ(entries.size(), 1u);
-    EXPECT_STREQ(entries[0].Name, L"second");
-}
-
-TEST_P(CallerListTest, DeletionRemovesOnlyThatNumber) {
-    CallerInfo_tag absent = Entry(L"0912345678");
-    EXPECT_EQ(list.del(absent), KX_E_REGISTRY) << "the list was never written";
-    EXPECT_FALSE(RawKeyExists(list.key)) << "deletion creates no key";
-
-    Add(L"0912345678");
-    Add(L"5551234");
-    CallerInfo_tag entry = Entry(L"0912345678");
-    EXPECT_EQ(list.del(entry), KX_OK);
-    EXPECT_FALSE(kxtest::RawValueExists(list.key, L"0912345678"));
-    EXPECT_TRUE(kxtest::RawValueExists(list.key, L"5551234"));
-    EXPECT_EQ(list.del(entry), KX_E_REGISTRY) << "the number is no longer there";
-
-    CallerInfo_tag byTail = Entry(L"+886912345678");
-    Add(L"0912345678");
-    EXPECT_EQ(list.del(byTail), KX_E_REGISTRY) << "deletion takes the exact number only";
-    EXPECT_TRUE(kxtest::RawValueExists(list.key, L"0912345678"));
-}
-
-TEST_P(CallerListTest, UnterminatedFieldsAreRefusedAndWriteNothing) {
-    CallerInfo_tag fullNumber = Entry(L"");
-    std::fill(std::begin(fullNumber.Number), std::end(fullNumber.Number), L'7');
-    EXPECT_EQ(list.add(fullNumber), KX_E_INVALIDARG);
-    EXPECT_EQ(list.del(fullNumber), KX_E_INVALIDARG);
-
-    CallerInfo_tag name = Entry(L"0912345678");
-    std::fill(std::begin(name.Name), std::end(name.Name), L'n');
-    EXPECT_EQ(list.add(name), KX_E_INVALIDARG);
-    EXPECT_FALSE(RawKeyExists(list.key));
-
-    // The longest texts that fit their fields are accepted and come back whole.
-    const std::wstring number(259, L'9');
-    const std::wstring text(1023, L'n');
-    CallerInfo_tag longest = Entry(number, text);
-    EXPECT_EQ(list.add(longest), KX_OK);
-    CallerInfo_tag array[2] = {Filled(), Filled()};
-    unsigned long count = 1;
-    ASSERT_EQ(list.enumerate(array, count), KX_OK);
-    ASSERT_EQ(count, 1ul);
-    EXPECT_EQ(std::wstring(array[0].Number), number);
-    EXPECT_EQ(std::wstring(array[0].Name), text);
-    EXPECT_TRUE(IsFilled(array[1])) << "a full-width Number stays within its entry";
-}
-
-// ---- Look-up rule ---------------------------------------------------------------------------
-
-struct LookupCase {
-    const wchar_t* number;
-    KXSTATUS expected;
-    const char* why;
-};
-
-TEST_P(CallerListTest, LookUpTakesTheExactNumberElseTheLastSevenCharacters) {
-    EXPECT_EQ(list.lookup(L"0912345678"), KX_E_REGISTRY) << "a list never written";
-
-    Add(L"0912345678");
-    Add(L"1234567");
-    Add(L"555123");
-    Add(L"sender-ABCDEFG");
-
-    const LookupCase cases[] = {
-        {L"0912345678", KX_OK, "exact"},
-        {L"+886912345678", KX_OK, "tail 2345678 of the stored 0912345678"},
-        {L"0812345678", KX_OK, "differs only before the last seven"},
-        {L"0912345679", KX_E_NO_MATCH, "last digit differs"},
-        {L"2345678", KX_E_NO_MATCH, "seven characters are matched exactly only"},
-        {L"1234567", KX_OK, "exact seven"},
-        {L"991234567", KX_OK, "tail equal to the whole stored 1234567"},
-        {L"555123", KX_OK, "exact six"},
-        {L"99555123", KX_E_NO_MATCH, "stored names under seven never match by tail"},
-        {L"SENDER-abcdefg", KX_OK, "exact step compares as the registry does"},
-        {L"other-abcdefg", KX_E_NO_MATCH, "tail step is case-sensitive"},
-        {L"other-ABCDEFG", KX_OK, "tail step"},
-        {L"", KX_E_NO_MATCH, "empty"},
-    };
-    for (const LookupCase& c : cases)
-        EXPECT_EQ(list.lookup(c.number), c.expected)
-            << testing::PrintToString(std::wstring(c.number)) << ": " << c.why;
-
-    for (const wchar_t* number : {L"0912345678", L"1234567", L"555123", L"sender-ABCDEFG"}) {
-        CallerInfo_tag entry = Entry(number);
-        ASSERT_EQ(list.del(entry), KX_OK);
-    }
-    EXPECT_EQ(list.lookup(L"+886912345678"), KX_E_NO_MATCH) << "an emptied list still exists";
-}
-
-// ---- Enumeration ----------------------------------------------------------------------------
-
-TEST_P(CallerListTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArray) {
-    CallerInfo_tag array[5] = {Filled(), Filled(), Filled(), Filled(), Filled()};
-    unsigned long count = 5;
-    EXPECT_EQ(list.enumerate(array, count), KX_E_REGISTRY) << "a list never written";
-    EXPECT_EQ(count, 5ul);
-    EXPECT_TRUE(IsFilled(array[0]));
-
-    Add(L"0912345678", L"Alice");
-    Add(L"5551234", L"Bob");
-    Add(L"+886912000000", L"Carol");
-
-    count = 0;
-    EXPECT_EQ(list.enumerate(array, count), KX_E_ARRAY_TOO_SMALL);
-    EXPECT_EQ(count, 3ul);
-    count = 2;
-    EXPECT_EQ(list.enumerate(array, count), KX_E_ARRAY_TOO_SMALL);
-    EXPECT_EQ(count, 3ul);
-    EXPECT_TRUE(IsFilled(array[0]) && IsFilled(array[1])) << "a refused call writes nothing";
-
-    count = 3;
-    ASSERT_EQ(list.enumerate(array, count), KX_OK);
-    EXPECT_EQ(count, 3ul);
-    EXPECT_TRUE(IsFilled(array[3])) << "canary entry after the array";
-    std::set<std::wstring> seen;
-    for (int i = 0; i < 3; ++i) seen.insert(std::wstring(array[i].Number) + L"=" + array[i].Name);
-    EXPECT_EQ(seen, (std::set<std::wstring>{L"0912345678=Alice", L"5551234=Bob",
-                                            L"+886912000000=Carol"}));
-
-    array[3] = Filled();
-    count = 5;
-    ASSERT_EQ(list.enumerate(array, count), KX_OK);
-    EXPECT_EQ(count, 3ul);
-    EXPECT_TRUE(IsFilled(array[3]) && IsFilled(array[4])) << "room beyond the entries is left";
-}
-
-TEST_P(CallerListTest, EmptiedListEnumeratesAsEmpty) {
-    Add(L"0912345678");
-    CallerInfo_tag entry = Entry(L"0912345678");
-    ASSERT_EQ(list.del(entry), KX_OK);
-    unsigned long count = 7;
-    EXPECT_EQ(list.enumerate(nullptr, count), KX_OK) << "no entries, so no array is needed";
-    EXPECT_EQ(count, 0ul);
-}
-
-TEST_P(CallerListTest, EnumerationRefusesAMissingArrayWithoutTouchingTheCount) {
-    Add(L"0912345678");
-    unsigned long count = 4;
-    EXPECT_EQ(list.enumerate(nullptr, count), KX_E_INVALIDARG);
-    EXPECT_EQ(count, 4ul);
-}
-
-TEST_P(CallerListTest, LongestNameComesBackWholeAndFieldsAreZeroPadded) {
-    const std::wstring name(1023, L'n');
-    Add(L"0912345678", name);
-    CallerInfo_tag array[2] = {Filled(), Filled()};
-    unsigned long count = 1;
-    ASSERT_EQ(list.enumerate(array, count), KX_OK);
-    ASSERT_EQ(count, 1ul);
-    EXPECT_EQ(std::wstring(array[0].Name), name);
-    EXPECT_EQ(array[0].Name[1023], L'\0');
-    EXPECT_STREQ(array[0].Number, L"0912345678");
-    EXPECT_EQ(array[0].Number[11], L'\0') << "the name is followed by two NULs";
-    EXPECT_TRUE(IsFilled(array[1]));
-
-    Add(L"0912345678", L"short");
-    array[0] = Filled();
-    ASSERT_EQ(list.enumerate(array, count), KX_OK);
-    EXPECT_TRUE(std::all_of(array[0].Name + 5, array[0].Name + KX_CALLER_NAME_CHARS, [](wchar_t c) {
-        return c == L'\0';
-    })) << "Name is zero-padded to its full width";
-}
-
-INSTANTIATE_TEST_SUITE_P(AllLists, CallerListTest, ::testing::ValuesIn(kLists),
-                         [](const testing::TestParamInfo<ListOps>& info) {
-                             return std::string(info.param.label);
-                         });
-
-// ---- Containment rule -----------------------------------------------------------------------
-
-struct FuzzyOps {
-    const char* label;
-    KXSTATUS (*add)(CallerInfo_tag&);
-    KXSTATUS (*contains)(CallerInfo_tag&, int&);
-};
-
-void PrintTo(const FuzzyOps& ops, std::ostream* out) { *out << ops.label; }
-
-const FuzzyOps kFuzzyLists[] = {
-    {"Accept", KxConfig::AddAccepter, KxConfig::InAccepterFuzzy},
-    {"Reject", KxConfig::AddRejecter, KxConfig::InRejecterFuzzy},
-};
-
-class ContainmentTest : public kxtest::DeviceTest, public ::testing::WithParamInterface<FuzzyOps> {
-protected:
-    const FuzzyOps& list = GetParam();
-
-    void Add(const std::wstring& number, const std::wstring& name = L"") {
-        CallerInfo_tag entry = Entry(number, name);
-        ASSERT_EQ(list.add(entry), KX_OK);
-    }
-    // -1 when the call failed.
-    int Found(const std::wstring& number) {
-        CallerInfo_tag entry = Entry(number);
-        int found = 7;
-        return list.contains(entry, found) == KX_OK ? found : -1;
-    }
-};
-
-TEST_P(ContainmentTest, MissingListAnswersRegistryFailureAndNotFound) {
-    CallerInfo_tag entry = Entry(L"12345");
-    int found = 7;
-    EXPECT_EQ(list.contains(entry, found), KX_E_REGISTRY);
-    EXPECT_EQ(found, 0);
-}
-
-TEST_P(ContainmentTest, EitherNumberMayContainTheOther) {
-    Add(L"0012345678", L"+4499999");
-    Add(L"12345");
-    Add(L"sender-ABC");
-
-    EXPECT_EQ(Found(L"12345"), 1) << "equal";
-    EXPECT_EQ(Found(L"2345"), 1) << "caller within a stored number";
-    EXPECT_EQ(Found(L"+4412345678"), 1) << "stored 12345 within the caller";
-    EXPECT_EQ(Found(L"00123456789"), 1) << "stored 0012345678 within the caller";
-    EXPECT_EQ(Found(L"+4499999"), 0) << "the stored name is not looked at";
-    EXPECT_EQ(Found(L"1234"), 1) << "within 12345 and 0012345678";
-    EXPECT_EQ(Found(L"9876"), 0);
-    EXPECT_EQ(Found(L"sender-abc"), 0) << "case-sensitive";
-    EXPECT_EQ(Found(L"SENDER-ABC"), 0) << "case-sensitive";
-}
-
-TEST_P(ContainmentTest, EmptyNumbersMatchEverything) {
-    Add(L"0012345678");
-    EXPECT_EQ(Found(L""), 1) << "the empty caller occurs in every stored number";
-    EXPECT_EQ(Found(L"777"), 0);
-    Add(L"");  // stored under the key's unnamed value
-    EXPECT_EQ(Found(L"777"), 1) << "an empty stored number occurs in every caller";
-}
-
-TEST_P(ContainmentTest, UnterminatedNumberIsRefused) {
-    Add(L"12345");
-    CallerInfo_tag entry = Entry(L"");
-    std::fill(std::begin(entry.Number), std::end(entry.Number), L'1');
-    int found = 7;
-    EXPECT_EQ(list.contains(entry, found), KX_E_INVALIDARG);
-    EXPECT_EQ(found, 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(AcceptAndReject, ContainmentTest, ::testing::ValuesIn(kFuzzyLists),
-                         [](const testing::TestParamInfo<FuzzyOps>& info) {
-                             return std::string(info.param.label);
-                         });
-
-// ---- Record-level edge cases --------------------------------------------------------------
-
-class EnumVauleTest : public kxtest::DeviceTest {
-protected:
-    static constexpr wchar_t kKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\Test";
-    KxRegUtil reg;
-};
-
-TEST_F(EnumVauleTest, AnyValueTypeIsTakenAsText) {
-    const unsigned char number[] = {0x42, 0x00, 0x41, 0x00};
-    RawSetValue(kKey, L"Number", REG_DWORD, number, sizeof number);
-    const unsigned char odd[] = {'a', 0, 'b'};
-    RawSetValue(kKey, L"Odd", REG_BINARY, odd, sizeof odd);
-    CallerInfo_tag array[2] = {Filled(), Filled()};
-    unsigned long count = 2;
-    ASSERT_EQ(reg.EnumVaule(kKey, array, count), KX_OK);
-    ASSERT_EQ(count, 2ul);
-    for (const CallerInfo_tag& entry : array) {
-        const bool isNumber = std::wstring(entry.Number) == L"Number";
-        EXPECT_STREQ(entry.Name, isNumber ? L"BA" : L"a") << "an odd trailing byte is dropped";
-    }
-}
-
-// Values another writer may leave that do not fit a record: the walk ends before the first of
-// them, delivers the entries before it and reports only those.
-TEST_F(EnumVauleTest, ValueThatDoesNotFitEndsTheWalkWithoutWritingIt) {
-    const std::wstring longName(300, L'5');
-    RawSetValue(kKey, L"0912345678", REG_SZ, L"ok", 6);
-    RawSetValue(kKey, longName.c_str(), REG_SZ, L"", 2);
-    const std::wstring fullData(1024, L'd');  // 2048 bytes and no terminator
-    RawSetValue(kKey, L"5551234", REG_SZ, fullData.c_str(), 2048);
-    RawSetValue(kKey, L"5550000", REG_SZ, L"ok", 6);
-    const std::wstring tooLong(1500, L'd');
-    RawSetValue(kKey, L"5559999", REG_SZ, tooLong.c_str(), 3002);
-
-    // Which values come first is the registry's business; read its order independently.
-    std::vector<std::wstring> order;
+// The key's values as "number=name;" in order; "!" marks a value that is no terminated REG_SZ.
+std::wstring Dump(const wchar_t* path) {
     HKEY key = nullptr;
-    ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key), ERROR_SUCCESS);
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[1024];
-        DWORD chars = 1024;
-        if (::RegEnumValueW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        order.push_back(name);
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != 0) return L"(no key)";
+    std::set<std::wstring> values;
+    wchar_t name[512], text[2048];
+    for (DWORD i = 0, n = 512, bytes = sizeof text, type = 0;
+         ::RegEnumValueW(key, i, name, &n, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes) ==
+         0;
+         ++i, n = 512, bytes = sizeof text) {
+        const bool ok = type == REG_SZ && bytes >= 2 && std::wcslen(text) == bytes / 2 - 1;
+        values.insert(std::wstring(name) + L"=" + std::wstring(text, bytes / 2).c_str() +
+                      (ok ? L";" : L"!;"));
     }
     ::RegCloseKey(key);
-    ASSERT_EQ(order.size(), 5u);
-    size_t fitting = 0;
-    while (fitting < order.size() &&
-           (order[fitting] == L"0912345678" || order[fitting] == L"5550000"))
-        ++fitting;
+    std::wstring all;
+    for (const std::wstring& v : values) all += v;
+    return all;
+}
 
-    CallerInfo_tag array[6] = {Filled(), Filled(), Filled(), Filled(), Filled(), Filled()};
-    unsigned long count = 5;
-    ASSERT_EQ(reg.EnumVaule(kKey, array, count), KX_OK);
-    EXPECT_EQ(count, fitting);
-    for (size_t i = 0; i < fitting; ++i) {
-        EXPECT_EQ(std::wstring(array[i].Number), order[i]);
-        EXPECT_STREQ(array[i].Name, L"ok");
+class CallerListsTest : public kxtest::DeviceTest {};
+
+TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
+    const wchar_t *kNoKey = L"(no key)", *kTwo = L"+44 20-7946=;0912345678=Bob;";
+    const struct Row {
+        const char* name;
+        bool add;
+        Info entry;
+        KXSTATUS expected;
+        const wchar_t* dump;  // the list's key afterwards
+    } rows[] = {
+        {"delete, never written", false, Entry(L"0912345678"), kReg, kNoKey},
+        {"unterminated number", true, Entry(nullptr), kArg, kNoKey},
+        {"unterminated name", true, Entry(L"5551234", L"(full)"), kArg, kNoKey},
+        {"add", true, Entry(L"0912345678", L"Alice"), kOk, L"0912345678=Alice;"},
+        {"as given", true, Entry(L"+44 20-7946"), kOk, L"+44 20-7946=;0912345678=Alice;"},
+        {"again replaces the name", true, Entry(L"0912345678", L"Bob"), kOk, kTwo},
+        {"deletes the exact number only", false, Entry(L"+886912345678"), kReg, kTwo},
+        {"delete unterminated", false, Entry(nullptr), kArg, kTwo},
+        {"delete", false, Entry(L"0912345678"), kOk, L"+44 20-7946=;"},
+        {"deleted already", false, Entry(L"0912345678"), kReg, L"+44 20-7946=;"},
+    };
+    for (const List& list : kLists) {
+        kxtest::ResetDevice();
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(list.label) + ": " + row.name);
+            Info e = row.entry;
+            EXPECT_EQ(row.add ? list.add(e) : list.del(e), row.expected);
+            EXPECT_EQ(Dump(list.key), row.dump);
+        }
+        for (const List& other : kLists)
+            if (other.key != list.key) EXPECT_EQ(Dump(other.key), kNoKey) << other.label;
     }
-    for (size_t i = fitting; i < 6; ++i) EXPECT_TRUE(IsFilled(array[i])) << i;
 }
 
-TEST(WapPushLookUp, NullNumberIsRefused) {
-    EXPECT_EQ(KxConfig::GetWapPushAcceptr(nullptr), KX_E_INVALIDARG);
-    EXPECT_EQ(KxConfig::GetForceListAcceptr(nullptr), KX_E_INVALIDARG);
+// Look-up: the exact number, else the last seven characters of a caller longer than seven
+// against a stored number of at least seven. Containment (accept and reject lists): either
+// number within the other, case-sensitively; the stored name is not looked at.
+TEST_F(CallerListsTest, LookUpAndContainment) {
+    const int kNone = -1;  // the look-up's found flag
+    const struct Row {
+        const wchar_t* stored;  // null: the list was never written; "": emptied
+        const wchar_t* caller;  // null: a number that fills its field unterminated
+        KXSTATUS lookup;
+        std::pair<KXSTATUS, int> contains;
+    } rows[] = {
+        {nullptr, L"0912345678", kReg, {kReg, 0}},
+        {L"-", L"0912345678", kNo, {kOk, 0}},
+        {L"0912345678", L"0912345678", kOk, {kOk, 1}},
+        {L"0912345678", L"+886912345678", kOk, {kOk, 0}},
+        {L"0912345678", L"0812345678", kOk, {kOk, 0}},
+        {L"0912345678", L"0912345679", kNo, {kOk, 0}},
+        {L"0912345678", L"2345678", kNo, {kOk, 1}},
+        {L"0912345678", L"00912345678", kOk, {kOk, 1}},
+        {L"1234567", L"1234567", kOk, {kOk, 1}},
+        {L"1234567", L"991234567", kOk, {kOk, 1}},
+        {L"555123", L"555123", kOk, {kOk, 1}},
+        {L"555123", L"99555123", kNo, {kOk, 1}},
+        {L"sender-ABCDEFG", L"SENDER-abcdefg", kOk, {kOk, 0}},
+        {L"sender-ABCDEFG", L"other-abcdefg", kNo, {kOk, 0}},
+        {L"sender-ABCDEFG", L"other-ABCDEFG", kOk, {kOk, 0}},
+        {L"0912345678", L"", kNo, {kOk, 1}},
+        {L"", L"777", kNo, {kOk, 1}},
+        {L"12345", L"4499999", kNo, {kOk, 0}},  // the stored name
+        {L"12345", nullptr, kArg, {kArg, 0}},
+    };
+    using Contains = KXSTATUS (*)(Info&, int&);
+    const Contains contains[] = {K::InAccepterFuzzy, K::InRejecterFuzzy, nullptr, nullptr};
+    for (int l = 0; l < 4; ++l) {
+        const List& list = kLists[l];
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(list.label) + " " + testing::PrintToString(row.caller));
+            kxtest::ResetDevice();
+            Info stored = Entry(row.stored ? row.stored : L"", L"4499999");
+            if (row.stored != nullptr) list.add(stored);
+            if (row.stored != nullptr && *row.stored == L'-') list.del(stored);
+            Info caller = Entry(row.caller);
+            int found = kNone;
+            const KXSTATUS status = contains[l] ? contains[l](caller, found) : kNo;
+            if (contains[l]) EXPECT_EQ(std::make_pair(status, found), row.contains);
+            // null: an unterminated record for containment, a null number for the WAP look-ups.
+            if (row.caller == nullptr && l < 2) continue;
+            EXPECT_EQ(list.lookup(row.caller), row.lookup);
+        }
+    }
 }
 
-// ---- Two processes ------------------------------------------------------------------------
+TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArray) {
+    const std::wstring number(259, L'9'), name(1023, L'n');
+    for (const List& list : kLists) {
+        SCOPED_TRACE(list.label);
+        kxtest::ResetDevice();
+        Info a[5] = {Filled(), Filled(), Filled(), Filled(), Filled()};
+        unsigned long count = 5;
+        EXPECT_EQ(list.enumerate(a, count), kReg) << "a list never written";
+        for (Info e : {Entry(number.c_str(), name.c_str()), Entry(L"555", L"Bob"), Entry(L"+8")})
+            ASSERT_EQ(list.add(e), kOk);
+        std::wstring answers;
+        for (unsigned long room : {0ul, 2ul, 3ul, 5ul}) {
+            count = room;
+            const KXSTATUS status = list.enumerate(a, count);
+            answers += std::to_wstring(status) + L"/" + std::to_wstring(count) + L" ";
+            if (room == 2) EXPECT_TRUE(IsFilled(a[0])) << "a refused call writes nothing";
+        }
+        const std::wstring small = std::to_wstring(KX_E_ARRAY_TOO_SMALL);
+        EXPECT_EQ(answers, small + L"/3 " + small + L"/3 0/3 0/3 ");
+        EXPECT_TRUE(IsFilled(a[3]) && IsFilled(a[4])) << "room beyond the entries is left";
+        std::set<std::wstring> seen;
+        for (int i = 0; i < 3; ++i) {
+            seen.insert(std::wstring(a[i].Number) + L"=" + a[i].Name);
+            // The name is zero-padded to its field's full width.
+            Info padded = Entry(L"", a[i].Name);
+            EXPECT_EQ(std::memcmp(padded.Name, a[i].Name, sizeof padded.Name), 0) << i;
+        }
+        EXPECT_EQ(seen, (std::set<std::wstring>{number + L"=" + name, L"555=Bob", L"+8="}));
+        count = 4;
+        EXPECT_EQ(list.enumerate(nullptr, count), kArg) << "entries but no array";
+        EXPECT_EQ(count, 4ul);
+        for (Info e : {Entry(number.c_str()), Entry(L"555"), Entry(L"+8")}) list.del(e);
+        EXPECT_EQ(list.enumerate(nullptr, count), kOk) << "emptied: no array needed";
+        EXPECT_EQ(count, 0ul);
+    }
+}
 
-class ConcurrentWritersTest : public kxtest::DeviceTest {};
+// Values another writer may leave: any type is read as text (an odd last byte dropped); a value
+// that does not fit a record ends the walk without writing it.
+TEST_F(CallerListsTest, RecordsAnotherWriterLeft) {
+    const std::wstring d(1500, L'd'), n(300, L'5');
+    const struct Row {
+        const wchar_t* number;
+        DWORD type, bytes;
+        const void* data;
+        const wchar_t* expected;
+    } rows[] = {
+        {L"Number", REG_DWORD, 4, "B\0A\0", L"Number=BA;"},
+        {L"Odd", REG_BINARY, 3, "a\0b", L"Odd=a;"},
+        {n.c_str(), REG_SZ, 2, L"", L""},            // number longer than its field
+        {L"5551234", REG_SZ, 2048, d.c_str(), L""},  // name fills its field unterminated
+        {L"5559999", REG_SZ, 3002, d.c_str(), L""},  // name longer than its field
+    };
+    for (const Row& row : rows) {
+        kxtest::ResetDevice();
+        kxtest::RawSetValue(kLists[0].key, row.number, row.type, row.data, row.bytes);
+        Info a[2] = {Filled(), Filled()};
+        unsigned long count = 2;
+        ASSERT_EQ(K::GetAcceptList(a, count), kOk);
+        std::wstring got;
+        for (unsigned long i = 0; i < count; ++i)
+            got += std::wstring(a[i].Number) + L"=" + a[i].Name + L";";
+        EXPECT_EQ(got, row.expected);
+        EXPECT_TRUE(IsFilled(a[count])) << "nothing written past the entries";
+    }
+}
 
-TEST_F(ConcurrentWritersTest, TwoProcessesAddingAtOnceLoseNoEntry) {
+// Two processes adding 100 numbers each at once: none is lost.
+TEST_F(CallerListsTest, TwoWritersAtOnceLoseNoEntry) {
     const wchar_t kEvent[] = L"kxtest-listwriters-start";
     HANDLE start = ::CreateEventW(nullptr, TRUE, FALSE, kEvent);
-    ASSERT_NE(start, nullptr);
-
-    const std::wstring writer = kxtest::SiblingPath(L"kxtest_listwriter.exe");
-    const unsigned long firsts[] = {910000000, 920000000};
-    std::vector<PROCESS_INFORMATION> writers;
-    for (unsigned long first : firsts) {
-        std::wstring commandLine =
-            L"\"" + writer + L"\" " + std::to_wstring(first) + L" 500 " + kEvent;
+    std::vector<HANDLE> writers;
+    for (const wchar_t* first : {L"910000000", L"920000000"}) {
+        std::wstring command = L"\"" + kxtest::SiblingPath(L"kxtest_listwriter.exe") + L"\" " +
+                               first + L" 100 " + kEvent;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        if (::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                             &startup, &process)) {
-            ::CloseHandle(process.hThread);
-            writers.push_back(process);
-        }
+        ASSERT_TRUE(::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                     nullptr, &startup, &process));
+        ::CloseHandle(process.hThread);
+        writers.push_back(process.hProcess);
     }
     ::SetEvent(start);
-    std::vector<DWORD> exitCodes;
-    for (const PROCESS_INFORMATION& process : writers) {
-        DWORD exitCode = 0xFFFFFFFF;
-        if (::WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0)
-            ::GetExitCodeProcess(process.hProcess, &exitCode);
-        else
-            ::TerminateProcess(process.hProcess, 0xFFFFFFFF);
-        ::CloseHandle(process.hProcess);
-        exitCodes.push_back(exitCode);
+    std::vector<DWORD> refused;
+    for (HANDLE process : writers) {
+        DWORD code = 0xFFFFFFFF;
+        if (::WaitForSingleObject(process, 120000) == 0) ::GetExitCodeProcess(process, &code);
+        refused.push_back(code);
+        ::CloseHandle(process);
     }
     ::CloseHandle(start);
-    ASSERT_EQ(writers.size(), 2u) << "cannot start " << testing::PrintToString(writer);
-    EXPECT_EQ(exitCodes, (std::vector<DWORD>{0, 0})) << "refused additions per writer";
-
-    unsigned long count = 0;
-    ASSERT_EQ(KxConfig::GetAcceptList(nullptr, count), KX_E_ARRAY_TOO_SMALL);
-    ASSERT_EQ(count, 1000ul);
-    std::vector<CallerInfo_tag> entries(count + 1, Filled());
-    ASSERT_EQ(KxConfig::GetAcceptList(entries.data(), count), KX_OK);
-    ASSERT_EQ(count, 1000ul);
-    EXPECT_TRUE(IsFilled(entries[1000]));
-
-    std::set<std::wstring> expected;
-    for (unsigned long first : firsts)
-        for (unsigned long i = 0; i < 500; ++i) {
-            wchar_t number[16];
-            std::swprintf(number, 16, L"%010lu", first + i);
-            expected.insert(number);
-        }
+    EXPECT_EQ(refused, (std::vector<DWORD>{0, 0}));
+    std::vector<Info> entries(201);
+    unsigned long count = 201;
+    ASSERT_EQ(K::GetAcceptList(entries.data(), count), kOk);
     std::set<std::wstring> numbers;
     for (unsigned long i = 0; i < count; ++i) numbers.insert(entries[i].Number);
-    EXPECT_TRUE(numbers == expected) << numbers.size() << " distinct numbers listed";
+    EXPECT_EQ(numbers.size(), 200u);
 }
 
 }  // namespace

@@ -4,193 +4,144 @@
 #include "DeviceFixture.h"
 #include "Profile.h"
 
-#include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
-namespace p = wince::profile;
+const std::wstring kWm5 = L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}\\";
+const std::wstring kEarlier =
+    L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}\\";
 
-const std::wstring kWm5Providers =
-    L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
-const std::wstring kEarlierProviders =
-    L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
-
-void SetNumber(const std::wstring& key, const wchar_t* name, DWORD value) {
-    kxtest::RawSetValue(key.c_str(), name, REG_DWORD, &value, sizeof value);
-}
-void SetText(const std::wstring& key, const wchar_t* name, const std::wstring& text) {
-    kxtest::RawSetValue(key.c_str(), name, REG_SZ, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-}
-
-// One proxy entry under the provider key.
-void Entry(const std::wstring& provider, const wchar_t* subkey, DWORD type,
-           const std::wstring& proxy, DWORD enable = 1) {
-    const std::wstring key = provider + L"\\" + subkey;
-    SetNumber(key, L"Enable", enable);
-    SetNumber(key, L"Type", type);
-    SetText(key, L"Proxy", proxy);
-}
-
-// The twelve outputs, preset with sentinels so that untouched ones show.
-struct Outputs {
-    static constexpr unsigned long kChars = 32;
-    wchar_t httpHost[kChars], socksHost[kChars], httpUser[kChars], socksUser[kChars];
-    unsigned long httpPort = 7, socksPort = 7;
-    int httpPassword = 7, socksPassword = 7;
-
-    Outputs() {
-        for (wchar_t* b : {httpHost, socksHost, httpUser, socksUser}) {
-            std::wmemset(b, L'#', kChars);
-            std::wcscpy(b, L"unset");
-        }
-    }
-    KXSTATUS Read() {
-        return KxConfig::GetProxy(httpHost, kChars, httpPort, socksHost, kChars, socksPort,
-                                  httpUser, kChars, httpPassword, socksUser, kChars, socksPassword);
-    }
+// One proxy entry, a subkey of the providers' key.
+struct Ent {
+    const wchar_t* sub;
+    DWORD type;  // 0: no Type value
+    const wchar_t* proxy;
+    DWORD enable = 1;
+    const wchar_t* user = nullptr;
+    DWORD passwordType = REG_NONE;  // REG_NONE: no Password value
+    bool earlier = false;           // under the earlier releases' key
 };
 
-class ProxyTest : public kxtest::DeviceTest {
-protected:
-    void SetUp() override {
-        kxtest::DeviceTest::SetUp();
-        kxtest::StageProfileNumber(p::kMajorVersion, 5);
-    }
-};
-
-TEST_F(ProxyTest, HttpEntryOnlyUnderAnHttpSubkey) {
-    Entry(kWm5Providers, L"HTTP-{436EF144-B4FB-4863-A041-8F905A62C572}", 1, L"proxy.example:8080");
-    SetText(kWm5Providers + L"\\HTTP-{436EF144-B4FB-4863-A041-8F905A62C572}", L"UserName", L"ann");
-    Outputs out;
-    ASSERT_EQ(out.Read(), 0);
-    EXPECT_STREQ(out.httpHost, L"proxy.example");
-    EXPECT_EQ(out.httpPort, 8080u);
-    EXPECT_STREQ(out.httpUser, L"ann");
-    EXPECT_EQ(out.httpPassword, 0);
-    EXPECT_STREQ(out.socksHost, L"unset") << "no SOCKS entry: its outputs are left as they were";
-    EXPECT_EQ(out.socksPort, 7u);
-    EXPECT_EQ(out.socksUser[Outputs::kChars - 1], L'\0') << "the SOCKS type starts cleared";
-
-    kxtest::ResetDevice();
-    kxtest::StageProfileNumber(p::kMajorVersion, 5);
-    Entry(kWm5Providers, L"Work-{18AD9FBD-F716-ACB6-FD8A-1965DB95B814}", 1, L"proxy.example:8080");
-    Entry(kWm5Providers, L"http-lower", 1, L"lower.example:81");
-    Outputs ignored;
-    ASSERT_EQ(ignored.Read(), 0);
-    EXPECT_STREQ(ignored.httpHost, L"unset") << "HTTP is looked for in the subkey name as is";
-}
-
-TEST_F(ProxyTest, ProxyTextsWithoutColonOrPort) {
-    const struct {
-        const wchar_t* proxy;
-        const wchar_t* host;
-        unsigned long port;
-    } cases[] = {
-        {L"bare.example", L"unset", 7},  // no colon: ignored
-        {L"host.example:", L"host.example", 0},
-        {L"host.example:abc", L"host.example", 0},
-        {L"host.example:3128:extra", L"host.example", 3128},
-        {L":8080", L"", 8080},
+void Stage(const Ent& e) {
+    const std::wstring key = (e.earlier ? kEarlier : kWm5) + e.sub;
+    const auto text = [&](const wchar_t* name, const std::wstring& v) {
+        kxtest::RawSetValue(key.c_str(), name, REG_SZ, v.c_str(), (v.size() + 1) * 2);
     };
-    for (const auto& c : cases) {
+    kxtest::RawSetValue(key.c_str(), L"Enable", REG_DWORD, &e.enable, 4);
+    if (e.type != 0) kxtest::RawSetValue(key.c_str(), L"Type", REG_DWORD, &e.type, 4);
+    text(L"Proxy", e.proxy);
+    if (e.user != nullptr) text(L"UserName", e.user);
+    if (e.passwordType != REG_NONE)
+        kxtest::RawSetValue(key.c_str(), L"Password", e.passwordType, "\0\0\0",
+                            4 * (e.passwordType == REG_DWORD));
+}
+
+// The twelve outputs, preset so that untouched ones show, as one text:
+// "http host:port user password | socks host:port user password type".
+std::wstring Read(KXSTATUS* status) {
+    const unsigned long n = 32;
+    wchar_t hh[n] = L"-", sh[n] = L"-", hu[n] = L"-", su[n] = L"-";
+    su[n - 1] = L'#';
+    unsigned long hp = 7, sp = 7;
+    int hw = 7, sw = 7;
+    *status = KxConfig::GetProxy(hh, n, hp, sh, n, sp, hu, n, hw, su, n, sw);
+    const auto num = [](unsigned long v) { return std::to_wstring(v); };
+    return std::wstring(hh) + L":" + num(hp) + L" " + hu + L" " + num(hw) + L" | " + sh + L":" +
+           num(sp) + L" " + su + L" " + num(sw) + L" " + num(su[n - 1]);
+}
+
+class ProxyTest : public kxtest::DeviceTest {};
+
+TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
+    const std::wstring none = L" - 0 | -:7 - 7 0";  // after the HTTP host:port; SOCKS type cleared
+    const struct Row {
+        const char* name;
+        DWORD major;
+        std::vector<Ent> entries;
+        std::wstring outputs;  // "!": the read fails
+    } rows[] = {
+        {"nothing configured", 5, {}, L"!-:7 - 7 | -:7 - 7 35"},  // '#' is 35: no output touched
+        {"HTTP",
+         5,
+         {{L"HTTP-{436E}", 1, L"proxy.example:8080", 1, L"ann"}},
+         L"proxy.example:8080 ann 0 | -:7 - 7 0"},
+        {"HTTP in the subkey name as is",
+         5,
+         {{L"Work-{18AD}", 1, L"w:1"}, {L"http-a", 1, L"l:2"}},
+         L"-:7 - 7 | -:7 - 7 0"},
+        {"no colon: ignored", 5, {{L"HTTP-1", 1, L"bare.example"}}, L"-:7 - 7 | -:7 - 7 0"},
+        {"empty port", 5, {{L"HTTP-1", 1, L"h.example:"}}, L"h.example:0" + none},
+        {"letters for a port", 5, {{L"HTTP-1", 1, L"h.example:abc"}}, L"h.example:0" + none},
+        {"text after the port", 5, {{L"HTTP-1", 1, L"h.example:3128:x"}}, L"h.example:3128" + none},
+        {"no host", 5, {{L"HTTP-1", 1, L":8080"}}, L":8080" + none},
+        {"the last enabled HTTP entry wins",
+         5,
+         {{L"HTTP-a", 1, L"first:1"},
+          {L"HTTP-b", 1, L"second:2"},
+          {L"HTTP-c", 1, L"off:3", 0},
+          {L"HTTP-d", 2, L"wap:9201"},
+          {L"HTTP-e", 5, L"odd:5"},
+          {L"HTTP-f", 0, L"notype:6"}},
+         L"second:2" + none},
+        {"SOCKS 5, an empty password",
+         5,
+         {{L"SOCKS-a", 8, L"s.example:1080", 1, L"bob", REG_BINARY}},
+         L"-:7 - 7 | s.example:1080 bob 1 8"},
+        {"SOCKS 4, a number for a password",
+         5,
+         {{L"SOCKS-a", 4, L"s:1", 1, nullptr, REG_DWORD}},
+         L"-:7 - 7 | s:1 - 1 4"},
+        {"release 5",
+         5,
+         {{L"HTTP-new", 1, L"new:1"}, {L"HTTP-old", 1, L"old:2", 1, 0, 0, true}},
+         L"new:1" + none},
+        {"release 4",
+         4,
+         {{L"HTTP-new", 1, L"new:1"}, {L"HTTP-old", 1, L"old:2", 1, 0, 0, true}},
+         L"old:2" + none},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         kxtest::ResetDevice();
-        kxtest::StageProfileNumber(p::kMajorVersion, 5);
-        Entry(kWm5Providers, L"HTTP-1", 1, c.proxy);
-        Outputs out;
-        ASSERT_EQ(out.Read(), 0);
-        EXPECT_STREQ(out.httpHost, c.host) << c.proxy;
-        EXPECT_EQ(out.httpPort, c.port) << c.proxy;
+        kxtest::StageProfileNumber(wince::profile::kMajorVersion, row.major);
+        for (const Ent& e : row.entries) Stage(e);
+        KXSTATUS status = KX_OK;
+        const std::wstring outputs = Read(&status);
+        EXPECT_EQ((status == KX_E_REGISTRY ? L"!" : L"") + outputs, row.outputs) << status;
     }
 }
 
-TEST_F(ProxyTest, SocksTypeInTheLastCharacterAndPasswordsOfAnyType) {
-    Entry(kWm5Providers, L"SOCKS-a", 8, L"socks.example:1080");
-    const std::wstring key = kWm5Providers + L"\\SOCKS-a";
-    SetText(key, L"UserName", L"bob");
-    kxtest::RawSetValue(key.c_str(), L"Password", REG_BINARY, "", 0);  // empty, still present
-    Outputs out;
-    ASSERT_EQ(out.Read(), 0);
-    EXPECT_STREQ(out.socksHost, L"socks.example");
-    EXPECT_EQ(out.socksPort, 1080u);
-    EXPECT_STREQ(out.socksUser, L"bob");
-    EXPECT_EQ(out.socksUser[Outputs::kChars - 1], static_cast<wchar_t>(8));
-    EXPECT_EQ(out.socksPassword, 1);
-    EXPECT_STREQ(out.httpHost, L"unset");
-
-    const DWORD number = 0;
-    kxtest::RawSetValue(key.c_str(), L"Password", REG_DWORD, &number, sizeof number);
-    SetNumber(key, L"Type", 4);
-    Outputs again;
-    ASSERT_EQ(again.Read(), 0);
-    EXPECT_EQ(again.socksPassword, 1);
-    EXPECT_EQ(again.socksUser[Outputs::kChars - 1], static_cast<wchar_t>(4));
-}
-
-TEST_F(ProxyTest, DisabledUnknownAndLaterEntries) {
-    Entry(kWm5Providers, L"HTTP-a", 1, L"first.example:1");
-    Entry(kWm5Providers, L"HTTP-b", 1, L"second.example:2");
-    Entry(kWm5Providers, L"HTTP-c", 1, L"disabled.example:3", 0);
-    Entry(kWm5Providers, L"HTTP-d", 2, L"wap.example:9201");  // WAP proxies are not read
-    Entry(kWm5Providers, L"HTTP-e", 5, L"odd.example:5");
-    const std::wstring noType = kWm5Providers + L"\\HTTP-f";
-    SetNumber(noType, L"Enable", 1);
-    SetText(noType, L"Proxy", L"notype.example:6");
-    Outputs out;
-    ASSERT_EQ(out.Read(), 0);
-    EXPECT_STREQ(out.httpHost, L"second.example") << "the last enabled entry wins";
-    EXPECT_EQ(out.httpPort, 2u);
-}
-
-TEST_F(ProxyTest, HostsAreCutToTheirBuffers) {
-    Entry(kWm5Providers, L"HTTP-long", 1, std::wstring(40, L'h') + L":80");
-    wchar_t host[9], socks[9], user[9], socksUser[9];
-    host[8] = socks[8] = user[8] = socksUser[8] = L'!';
-    unsigned long httpPort = 0, socksPort = 0;
+TEST_F(ProxyTest, BuffersCapacitiesAndTheEnableSwitch) {
+    kxtest::StageProfileNumber(wince::profile::kMajorVersion, 5);
+    Stage({L"HTTP-long", 1, L"hhhhhhhhhhhh:80"});
+    // Capacities of 8 in arrays of 10, whose first and last characters are canaries.
+    wchar_t h[10], s[10], u[10], su[10];
+    for (wchar_t* b : {h, s, u, su}) b[0] = b[9] = L'!';
+    unsigned long hp = 0, sp = 0;
     int a = 0, b = 0;
-    // Capacities one short of the arrays: the last character is a canary.
-    ASSERT_EQ(
-        KxConfig::GetProxy(host, 8, httpPort, socks, 8, socksPort, user, 8, a, socksUser, 8, b), 0);
-    EXPECT_EQ(std::wstring(host), std::wstring(7, L'h'));
-    EXPECT_EQ(host[8], L'!');
-    EXPECT_EQ(socksUser[8], L'!');
-    EXPECT_EQ(httpPort, 80u);
-}
-
-TEST_F(ProxyTest, LocationByReleaseAndTheEnableSwitch) {
-    Entry(kWm5Providers, L"HTTP-new", 1, L"new.example:1");
-    Entry(kEarlierProviders, L"HTTP-old", 1, L"old.example:2");
-    SetNumber(kEarlierProviders, L"Enable", 1);
-    Outputs wm5;
-    ASSERT_EQ(wm5.Read(), 0);
-    EXPECT_STREQ(wm5.httpHost, L"new.example");
+    ASSERT_EQ(KxConfig::GetProxy(h + 1, 8, hp, s + 1, 8, sp, u + 1, 8, a, su + 1, 8, b), 0);
+    EXPECT_EQ(std::wstring(h + 1) + L":" + std::to_wstring(hp) + h[9] + su[9] + su[0],
+              L"hhhhhhh:80!!!");
+    // A missing buffer or a zero capacity is refused before anything is written.
+    for (int zero = 0; zero < 5; ++zero) {
+        const auto cap = [zero](int i) { return i == zero ? 0ul : 8ul; };
+        EXPECT_EQ(KxConfig::GetProxy(zero == 4 ? nullptr : h + 1, cap(0), hp, s + 1, cap(1), sp,
+                                     u + 1, cap(2), a, su + 1, cap(3), b),
+                  KX_E_INVALIDARG)
+            << zero;
+        EXPECT_EQ(su[0], L'!') << zero;
+    }
+    // Whether a proxy is used at all is read from the earlier releases' key on every release.
     int use = 9;
-    EXPECT_EQ(KxConfig::GetBeUseProxy(use), 0);
-    EXPECT_EQ(use, 1);
-
-    kxtest::StageProfileNumber(p::kMajorVersion, 4);
-    Outputs earlier;
-    ASSERT_EQ(earlier.Read(), 0);
-    EXPECT_STREQ(earlier.httpHost, L"old.example");
-    SetNumber(kEarlierProviders, L"Enable", 0);
-    EXPECT_EQ(KxConfig::GetBeUseProxy(use), 0);
-    EXPECT_EQ(use, 0);
-}
-
-TEST_F(ProxyTest, NothingConfigured) {
-    int use = 9;
-    EXPECT_EQ(KxConfig::GetBeUseProxy(use), KX_E_REGISTRY);
-    EXPECT_EQ(use, 0);
-    Outputs out;
-    out.socksUser[Outputs::kChars - 1] = L'#';
-    EXPECT_EQ(out.Read(), KX_E_REGISTRY);
-    EXPECT_EQ(out.socksUser[Outputs::kChars - 1], L'#') << "no output is touched";
-    EXPECT_STREQ(out.httpHost, L"unset");
-    EXPECT_EQ(
-        KxConfig::GetProxy(nullptr, 8, out.httpPort, out.socksHost, 8, out.socksPort, out.httpUser,
-                           8, out.httpPassword, out.socksUser, 8, out.socksPassword),
-        KX_E_INVALIDARG);
+    EXPECT_EQ(KxConfig::GetBeUseProxy(use) + use, KX_E_REGISTRY) << "not stored: 0";
+    for (DWORD enable : {1u, 0u}) {
+        kxtest::RawSetValue(kEarlier.substr(0, kEarlier.size() - 1).c_str(), L"Enable", REG_DWORD,
+                            &enable, 4);
+        EXPECT_EQ(KxConfig::GetBeUseProxy(use), 0);
+        EXPECT_EQ(use, static_cast<int>(enable));
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // KxService against the running reference scan service: the handle's life, every operation's
-// records and answers, and the failure codes when the service is absent or misbehaves.
+// records and answers, the quarantine store's promises, and the failure codes when the service
+// is absent or misbehaves.
 #include "ServiceFixture.h"
 
 #include <kxcommon/KxService.h>
@@ -8,22 +9,26 @@
 
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
 using kxtest::ArmFault;
-using kxtest::BlockServiceLoading;
 using kxtest::CountServiceHosts;
 using kxtest::MakeScratchFile;
-using kxtest::ReadServiceState;
-using kxtest::ServiceSnapshot;
+using kxtest::ReadDeviceFile;
+using Calls = std::vector<std::pair<const char*, std::function<int()>>>;
 
 class KxServiceTest : public kxtest::ServiceTest {};
 
-bool Usable(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+constexpr int kBad = KX_E_SERVICE_REQUEST, kArg = KX_E_INVALIDARG;
+const FILETIME kNewest{0, 0};
 
-FileScan_tag ScanRecord(const std::wstring& path) {
+FileScan_tag Scan(const std::wstring& path) {
     FileScan_tag record;
     std::memset(&record, 0, sizeof record);
     record.size = sizeof record;
@@ -31,481 +36,413 @@ FileScan_tag ScanRecord(const std::wstring& path) {
     return record;
 }
 
-// ---- The handle --------------------------------------------------------------------------
-
-TEST_F(KxServiceTest, NothingIsContactedUntilAskedAndGetHandleNeverLoads) {
-    { KxService idle; }
-    EXPECT_EQ(CountServiceHosts(), 0) << "constructing and destroying contacts nothing";
-
-    KxService service;
-    EXPECT_EQ(service.GetHandle(), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(CountServiceHosts(), 0) << "GetHandle never loads the service";
-
-    unsigned long count = 0;
-    EXPECT_EQ(service.GetVirusInPatCount(count), KX_OK) << "a request loads it";
-    EXPECT_EQ(CountServiceHosts(), 1);
-    const HANDLE held = service.GetHandle();
-    EXPECT_TRUE(Usable(held));
-
-    KxService other;
-    EXPECT_EQ(other.GetHandle(), held) << "every client reaches the one instance";
-    EXPECT_EQ(other.GetVirusInPatCount(count), KX_OK);
-    EXPECT_EQ(CountServiceHosts(), 1) << "loaded once";
+kxtest::ServiceSnapshot State() {
+    kxtest::ServiceSnapshot state{};
+    EXPECT_TRUE(kxtest::ReadServiceState(&state));
+    return state;
 }
 
-TEST_F(KxServiceTest, DestroyingAClientLeavesTheServiceLoaded) {
-    {
-        KxService service;
-        unsigned long count = 0;
-        ASSERT_EQ(service.GetVirusInPatCount(count), KX_OK);
-    }
-    EXPECT_EQ(CountServiceHosts(), 1);
-    EXPECT_TRUE(Usable(KxService().GetHandle()));
+// The values summed, evaluated in order.
+int Sum(std::initializer_list<int> values) {
+    int sum = 0;
+    for (int v : values) sum += v;
+    return sum;
 }
 
-TEST_F(KxServiceTest, CloseSrvHandleForgetsAndTheNextRequestLooksUpAgain) {
-    KxService service;
-    unsigned long count = 0;
-    ASSERT_EQ(service.GetVirusInPatCount(count), KX_OK);
-    EXPECT_EQ(service.CloseSrvHandle(), 0);
-    EXPECT_EQ(service.CloseSrvHandle(), 0);
-    EXPECT_EQ(CountServiceHosts(), 1) << "forgetting unloads nothing";
-    EXPECT_EQ(service.GetVirusInPatCount(count), KX_OK);
-    EXPECT_EQ(CountServiceHosts(), 1);
+// Runs the calls in order: each answers its expected value.
+void Expect(const Calls& calls, const std::vector<int>& expected) {
+    for (size_t i = 0; i < calls.size(); ++i)
+        EXPECT_EQ(calls[i].second(), expected[i]) << calls[i].first;
 }
 
-TEST_F(KxServiceTest, ReleaseUnloadsWhateverIsRunning) {
-    EXPECT_EQ(KxService().Release(), 0) << "nothing running";
-    unsigned long count = 0;
-    ASSERT_EQ(KxService().GetVirusInPatCount(count), KX_OK);
-    ASSERT_EQ(CountServiceHosts(), 1);
-
-    KxService neverHeld;
-    EXPECT_EQ(neverHeld.Release(), 0);
-    EXPECT_EQ(CountServiceHosts(), 0) << "looked the service up and unloaded it";
-    EXPECT_EQ(neverHeld.GetHandle(), INVALID_HANDLE_VALUE);
+TEST_F(KxServiceTest, LoadedOnceOnTheFirstRequestAndUnloadedOnlyByRelease) {
+    KxService a, b;
+    unsigned long n = 0;
+    // Each call answers its result plus 100 times the hosts running after it.
+    const auto hosts = [](int result) { return result + 100 * CountServiceHosts(); };
+    Expect({{"GetHandle never loads", [&] { return hosts(a.GetHandle() != INVALID_HANDLE_VALUE); }},
+            {"Release, nothing running", [&] { return hosts(KxService().Release()); }},
+            {"a request loads it", [&] { return hosts(a.GetVirusInPatCount(n)); }},
+            {"one instance for all", [&] { return hosts(b.GetHandle() != a.GetHandle()); }},
+            {"a gone client leaves it", [&] { return hosts(KxService().GetVirusInPatCount(n)); }},
+            {"forgetting unloads nothing", [&] { return hosts(a.CloseSrvHandle()); }},
+            {"looked up again", [&] { return hosts(a.GetVirusInPatCount(n)); }},
+            {"Release looks it up and unloads", [&] { return hosts(KxService().Release()); }}},
+           {0, 0, 100, 100, 100, 100, 100, 0});
 }
 
-TEST_F(KxServiceTest, CopiesShareTheHandle) {
-    KxService service;
-    unsigned long count = 0;
-    ASSERT_EQ(service.GetVirusInPatCount(count), KX_OK);
-    KxService copy;
-    copy = service;
-    EXPECT_EQ(copy.GetHandle(), service.GetHandle());
-}
-
-// ---- Start and Stop ------------------------------------------------------------------------
-
-TEST_F(KxServiceTest, StartAndStopPassTheServicesAnswerThrough) {
-    KxService service;
-    EXPECT_EQ(service.Start(), 1) << "loaded running: already started";
-    EXPECT_EQ(service.Stop(), 0);
-    EXPECT_EQ(service.Stop(), 1);
-
-    FileScan_tag record = ScanRecord(MakeScratchFile(L"clean.txt"));
-    EXPECT_EQ(service.ScanFile(&record), KX_E_SERVICE_REQUEST) << "a stopped service scans nothing";
-    EXPECT_EQ(service.Start(), 0);
-    EXPECT_EQ(service.ScanFile(&record), KX_OK);
-
-    ASSERT_TRUE(ArmFault(KXSVC_START, KXSVC_FAULT_SHORT_ANSWER, 1));
-    EXPECT_EQ(service.Start(), KX_E_SERVICE_REQUEST) << "3 bytes back";
-    ASSERT_TRUE(ArmFault(KXSVC_STOP, KXSVC_FAULT_LONG_ANSWER, 1));
-    EXPECT_EQ(service.Stop(), KX_E_SERVICE_REQUEST) << "8 bytes reported";
-    ASSERT_TRUE(ArmFault(KXSVC_STOP, KXSVC_FAULT_REFUSE, 1));
-    EXPECT_EQ(service.Stop(), KX_E_SERVICE_REQUEST);
-    EXPECT_EQ(service.Start(), 0) << "the faults are used up; the long answer had stopped it";
-}
-
-// ---- Scanning ------------------------------------------------------------------------------
-
-TEST_F(KxServiceTest, ScanFileFindsTheTestFileAndPatternDigests) {
-    kxtest::WritePattern(
-        "# test pattern\nversion 312345\nengine 2.1.7\n"
-        "md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
-    const std::wstring clean = MakeScratchFile(L"clean.txt", "hello");
-    const std::wstring eicar = MakeScratchFile(L"eicar.com", std::string(kxtest::kEicar) + "\r\n");
-    const std::wstring byDigest = MakeScratchFile(L"abc.bin", "abc");  // RFC 1321: "abc"
-
-    KxService service;
-    FileScan_tag record = ScanRecord(clean);
-    record.scanResult = 9;
-    ASSERT_EQ(service.ScanFile(&record), KX_OK);
-    EXPECT_EQ(record.scanResult, 0u);
-    EXPECT_EQ(record.size, sizeof record);
-    EXPECT_STREQ(record.path, clean.c_str());
-
-    record = ScanRecord(eicar);
-    ASSERT_EQ(service.ScanFile(&record), KX_OK);
-    EXPECT_EQ(record.scanResult, 1u);
-    EXPECT_STREQ(record.virusName, L"EICAR-Test-File");
-
-    record = ScanRecord(byDigest);
-    ASSERT_EQ(service.ScanFile(&record), KX_OK);
-    EXPECT_EQ(record.scanResult, 1u);
-    EXPECT_STREQ(record.virusName, L"Trojan.Abc");
-
-    record = ScanRecord(L"\\kxtest\\absent.txt");
-    ASSERT_EQ(service.ScanFile(&record), KX_OK);
-    EXPECT_EQ(record.scanResult, 0u);
-    EXPECT_EQ(record.resultWord, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-}
-
-TEST_F(KxServiceTest, ScanFileWithRunningOnlyNeverLoads) {
-    FileScan_tag record = ScanRecord(MakeScratchFile(L"clean.txt"));
-    record.runningOnly = 1;
-    record.scanResult = 7;
-    EXPECT_EQ(KxService().ScanFile(&record), KX_E_SERVICE_REQUEST);
-    EXPECT_EQ(record.scanResult, 0u) << "never a stale verdict";
-    EXPECT_EQ(CountServiceHosts(), 0);
-    EXPECT_EQ(KxService().ScanFile(nullptr), KX_E_INVALIDARG);
-}
-
-TEST_F(KxServiceTest, ScanFileKeepsTheRecordWhenTheAnswerIsWrong) {
-    KxService service;
-    ASSERT_EQ(service.Start(), 1);
+// Start and Stop pass the service's answer through; a refused request or an answer of the
+// wrong length fails and leaves the caller's output.
+TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
+    KxService s;
     const std::wstring eicar = MakeScratchFile(L"eicar.com", kxtest::kEicar);
-    for (DWORD fault : {KXSVC_FAULT_SHORT_ANSWER, KXSVC_FAULT_LONG_ANSWER, KXSVC_FAULT_REFUSE}) {
-        ASSERT_TRUE(ArmFault(KXSVC_SCAN_FILE, fault, 1));
-        FileScan_tag record = ScanRecord(eicar);
-        record.scanResult = 5;
-        record.resultWord = 0x1234;
-        EXPECT_EQ(service.ScanFile(&record), KX_E_SERVICE_REQUEST) << fault;
-        EXPECT_EQ(record.scanResult, 0u);
-        EXPECT_EQ(record.resultWord, 0x1234u) << "nothing copied back";
-        EXPECT_STREQ(record.virusName, L"");
+    const auto scan = [&] {
+        FileScan_tag r = Scan(eicar);
+        r.resultWord = 0x1234;
+        const int status = s.ScanFile(&r);
+        return r.scanResult == 0 && r.resultWord == 0x1234 && r.virusName[0] == 0 ? status : -1;
+    };
+    const auto count = [&] {
+        unsigned long c = 77;
+        const int status = s.GetVirusInPatCount(c);
+        return c == 77 ? status : -1;
+    };
+    Expect({{"already started", [&] { return s.Start(); }},
+            {"stop", [&] { return s.Stop(); }},
+            {"already stopped", [&] { return s.Stop(); }},
+            {"a stopped service scans nothing", scan},
+            {"start", [&] { return s.Start(); }}},
+           {1, 0, 1, kBad, 0});
+    ZRAPIVersion_tag version;
+    const struct Row {
+        DWORD code, fault;
+        std::function<int()> call;
+    } rows[] = {
+        {KXSVC_START, KXSVC_FAULT_SHORT_ANSWER, [&] { return s.Start(); }},
+        {KXSVC_STOP, KXSVC_FAULT_LONG_ANSWER, [&] { return s.Stop(); }},
+        {KXSVC_STOP, KXSVC_FAULT_REFUSE, [&] { return s.Stop(); }},
+        {KXSVC_SCAN_FILE, KXSVC_FAULT_SHORT_ANSWER, scan},
+        {KXSVC_SCAN_FILE, KXSVC_FAULT_LONG_ANSWER, scan},
+        {KXSVC_SCAN_FILE, KXSVC_FAULT_REFUSE, scan},
+        {KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_SHORT_ANSWER, count},
+        {KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_LONG_ANSWER, count},
+        {KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_REFUSE, count},
+        {KXSVC_GET_ZRAPI_VERSION, KXSVC_FAULT_SHORT_ANSWER,
+         [&] { return s.GetZRAPIVersion(&version); }},
+        {KXSVC_MSG_SIZE, KXSVC_FAULT_REFUSE, [&] { return static_cast<int>(s.MsgSvcSize()); }},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(ArmFault(row.code, row.fault, 1));
+        EXPECT_EQ(row.call(), row.code == KXSVC_MSG_SIZE ? -1 : kBad)
+            << row.code << " " << row.fault;
     }
-    // The size word says what is sent; the service takes only whole records.
-    FileScan_tag record = ScanRecord(eicar);
-    record.size = 100;
-    EXPECT_EQ(service.ScanFile(&record), KX_E_SERVICE_REQUEST);
+    FileScan_tag partial = Scan(eicar);
+    partial.size = 100;  // the size word says what is sent; the service takes whole records only
+    EXPECT_EQ(s.ScanFile(&partial), kBad);
 }
 
-TEST_F(KxServiceTest, ScanSmsAnswersAndLeavesTheMessage) {
-    SMSScan_tag record;
-    std::memset(&record, 0, sizeof record);
+TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
+    kxtest::WritePattern("md5 900150983CD24FB0D6963F7D28E17F72 Trojan.Abc\n");  // any case
+    const struct Row {
+        std::wstring path;
+        std::wstring expected;  // verdict, virus, result word
+    } rows[] = {
+        {MakeScratchFile(L"clean.txt", "hello"), L"0  0"},
+        {MakeScratchFile(L"eicar.com", kxtest::kEicar), L"1 EICAR-Test-File 0"},
+        {MakeScratchFile(L"e128.com", kxtest::kEicar + std::string(60, ' ')),
+         L"1 EICAR-Test-File 0"},
+        {MakeScratchFile(L"abc.bin", "abc"), L"1 Trojan.Abc 0"},  // by digest (RFC 1321 "abc")
+        {L"\\kxtest\\absent.txt", L"0  2"},
+    };
+    KxService s;
+    for (const Row& row : rows) {
+        FileScan_tag r = Scan(row.path);
+        r.scanResult = 9;
+        ASSERT_EQ(s.ScanFile(&r), KX_OK);
+        EXPECT_EQ(std::to_wstring(r.scanResult) + L" " + r.virusName + L" " +
+                      std::to_wstring(r.resultWord) + L" " + r.path + std::to_wstring(r.size),
+                  row.expected + L" " + row.path + std::to_wstring(sizeof r));
+    }
+    EXPECT_EQ(State().mgiEvents, 3u) << "detections count for the management server";
+    kxtest::WritePattern("version 2\n");  // a changed pattern file is read again
+    FileScan_tag again = Scan(rows[3].path);
+    ASSERT_EQ(s.ScanFile(&again), KX_OK);
+    EXPECT_EQ(again.scanResult, 0u);
+    EXPECT_EQ(s.MgiClean(), KX_OK);
+    EXPECT_EQ(State().mgiEvents, 0u);
+
+    SMSScan_tag sms;
+    std::memset(&sms, 0, sizeof sms);
     const std::wstring infected = L"see " + std::wstring(kxtest::kEicar, kxtest::kEicar + 68);
-    std::wcscpy(reinterpret_cast<wchar_t*>(record.message), infected.c_str());
-    record.message[999] = 0x5A;
-    std::wcscpy(record.answer, L"stale answer that is long");
+    std::wcscpy(reinterpret_cast<wchar_t*>(sms.message), infected.c_str());
+    sms.message[999] = 0x5A;
+    std::wcscpy(sms.answer, L"stale answer that is long");
+    ASSERT_EQ(s.ScanSMS(&sms), KX_OK);
+    // The rest of the answer field is zero; the message part is left as it was.
+    EXPECT_EQ(std::wstring(sms.answer, 26) + std::to_wstring(sms.scanResult + sms.message[999]),
+              L"EICAR-Test-File" + std::wstring(11, 0) + L"91");
+    EXPECT_EQ(sms.size, sizeof sms);
 
-    KxService service;
-    ASSERT_EQ(service.ScanSMS(&record), KX_OK);
-    EXPECT_EQ(record.size, sizeof record);
-    EXPECT_EQ(record.scanResult, 1u);
-    EXPECT_STREQ(record.answer, L"EICAR-Test-File");
-    EXPECT_EQ(record.answer[20], L'\0') << "the rest of the answer field is zero";
-    EXPECT_EQ(record.message[999], 0x5A) << "the message part is left as it was";
-
-    std::wcscpy(reinterpret_cast<wchar_t*>(record.message), L"hello");
-    ASSERT_EQ(service.ScanSMS(&record), KX_OK);
-    EXPECT_EQ(record.scanResult, 0u);
-    EXPECT_STREQ(record.answer, L"clean");
-    EXPECT_EQ(service.ScanSMS(nullptr), KX_E_INVALIDARG);
+    FileScan_tag running = Scan(rows[1].path);
+    running.runningOnly = 1;
+    running.scanResult = 7;
+    EXPECT_EQ(s.Release(), 0);
+    EXPECT_EQ(KxService().ScanFile(&running), kBad) << "running only: never loads";
+    EXPECT_EQ(running.scanResult + CountServiceHosts(), 0u) << "and never a stale verdict";
 }
 
-TEST_F(KxServiceTest, ScanSCProtectSendsItsLength) {
+TEST_F(KxServiceTest, PatternVersionsVirusListAndProtectRecords) {
+    kxtest::WritePattern(
+        "version 312345\nengine 2.1.7\nmd5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n"
+        "md5 d41d8cd98f00b204e9800998ecf8427e A.Very.Long.Virus.Name.Indeed\n");
+    KxService s;
+    ZRAPIVersion_tag version;
+    ASSERT_EQ(s.GetZRAPIVersion(&version), KX_OK);
+    EXPECT_EQ(version.engineVersion + std::to_wstring(version.patternVersion), L"2.1.7312345");
+    unsigned long count = 0;
+    ASSERT_EQ(s.GetVirusInPatCount(count), KX_OK);
+    std::wstring names;
+    for (unsigned long i = 0; i <= count; ++i) {
+        VirusInfo_tag virus{};
+        const int status = s.GetVirusInPat(i, &virus);
+        names += std::to_wstring(status) + L":" + std::to_wstring(virus.index) + virus.name + L";";
+    }
+    // Names cut to 19 characters; the index goes unchecked to the service.
+    EXPECT_EQ(names, L"0:0EICAR-Test-File;0:1Trojan.Abc;0:2A.Very.Long.Virus.N;" +
+                         std::to_wstring(kBad) + L":0;");
     struct {
         SCPROTECT_Tag head;
         BYTE content[20];
-    } request{};
-    request.head.length = sizeof request;
-    KxService service;
-    EXPECT_EQ(service.ScanSCProtect(&request.head), KX_OK);
-    ServiceSnapshot state{};
-    ASSERT_TRUE(ReadServiceState(&state));
-    EXPECT_EQ(state.lastProtectLength, sizeof request);
-
-    request.head.length = 2;  // shorter than its own length word
-    EXPECT_EQ(service.ScanSCProtect(&request.head), KX_E_SERVICE_REQUEST);
-    EXPECT_EQ(service.ScanSCProtect(nullptr), KX_E_INVALIDARG);
+    } protect{};
+    protect.head.length = sizeof protect;
+    EXPECT_EQ(s.ScanSCProtect(&protect.head), KX_OK);
+    EXPECT_EQ(State().lastProtectLength, sizeof protect);
+    protect.head.length = 2;  // shorter than its own length word
+    EXPECT_EQ(s.ScanSCProtect(&protect.head), kBad);
 }
 
-// ---- Pattern and engine --------------------------------------------------------------------
-
-TEST_F(KxServiceTest, VersionsAndVirusListComeFromThePattern) {
-    kxtest::WritePattern(
-        "version 312345\nengine 2.1.7\n"
-        "md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n"
-        "md5 d41d8cd98f00b204e9800998ecf8427e A.Very.Long.Virus.Name.Indeed\n");
-    KxService service;
-    ZRAPIVersion_tag version;
-    std::memset(&version, 0xBD, sizeof version);
-    ASSERT_EQ(service.GetZRAPIVersion(&version), KX_OK);
-    EXPECT_STREQ(version.engineVersion, L"2.1.7");
-    EXPECT_EQ(version.patternVersion, 312345u);
-
-    unsigned long count = 0;
-    ASSERT_EQ(service.GetVirusInPatCount(count), KX_OK);
-    ASSERT_EQ(count, 3u);
-    const wchar_t* expected[] = {L"EICAR-Test-File", L"Trojan.Abc", L"A.Very.Long.Virus.N"};
-    for (unsigned long i = 0; i < count; ++i) {
-        VirusInfo_tag virus;
-        std::memset(&virus, 0xBD, sizeof virus);
-        ASSERT_EQ(service.GetVirusInPat(i, &virus), KX_OK);
-        EXPECT_EQ(virus.index, i);
-        EXPECT_STREQ(virus.name, expected[i]) << "names are cut to 19 characters";
-    }
-    VirusInfo_tag beyond;
-    EXPECT_EQ(service.GetVirusInPat(3, &beyond), KX_E_SERVICE_REQUEST) << "index passed unchecked";
-}
-
-TEST_F(KxServiceTest, NullRecordsStillLookTheServiceUp) {
-    KxService service;
-    EXPECT_EQ(service.GetZRAPIVersion(nullptr), KX_E_INVALIDARG);
-    EXPECT_EQ(CountServiceHosts(), 1) << "looked up, and loaded, before the check";
-    EXPECT_EQ(service.GetVirusInPat(0, nullptr), KX_E_INVALIDARG);
-}
-
-TEST_F(KxServiceTest, CountIsUntouchedOnEveryFailure) {
-    KxService service;
-    unsigned long count = 0;
-    ASSERT_EQ(service.GetVirusInPatCount(count), KX_OK);
-    for (DWORD fault : {KXSVC_FAULT_SHORT_ANSWER, KXSVC_FAULT_LONG_ANSWER, KXSVC_FAULT_REFUSE}) {
-        ASSERT_TRUE(ArmFault(KXSVC_GET_VIRUS_COUNT, fault, 1));
-        count = 77;
-        EXPECT_EQ(service.GetVirusInPatCount(count), KX_E_SERVICE_REQUEST);
-        EXPECT_EQ(count, 77ul);
-    }
-    ASSERT_TRUE(ArmFault(KXSVC_GET_ZRAPI_VERSION, KXSVC_FAULT_SHORT_ANSWER, 1));
-    ZRAPIVersion_tag version;
-    EXPECT_EQ(service.GetZRAPIVersion(&version), KX_E_SERVICE_REQUEST);
-}
-
-// ---- Quarantine ----------------------------------------------------------------------------
-
-TEST_F(KxServiceTest, QuarantineMovesTheFileAndRestoreGivesItBack) {
-    const std::wstring path = MakeScratchFile(L"eicar.com", kxtest::kEicar);
-    KxService service;
-    EXPECT_EQ(service.QuarantineFile(path.c_str(), L"EICAR-Test-File"), 0);
-    EXPECT_EQ(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(service.QuarantineFile(path.c_str(), L"EICAR-Test-File"), 2) << "gone already";
-
-    const FILETIME newest{0, 0};
-    EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, &newest), 0);
-    EXPECT_EQ(kxtest::ReadDeviceFile(path), kxtest::kEicar) << "back with its name and content";
-    EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, &newest), 2) << "nothing left to restore";
-}
-
-TEST_F(KxServiceTest, RestoreToAnotherPlaceAndOverExistingFiles) {
-    const std::wstring path = MakeScratchFile(L"a.exe", "first");
-    KxService service;
-    ASSERT_EQ(service.QuarantineFile(path.c_str(), L"Trojan.A"), 0);
-    MakeScratchFile(L"a.exe", "newer file in its place");
-    const FILETIME newest{0, 0};
-    EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, &newest), 4) << "destination exists";
-    EXPECT_EQ(kxtest::ReadDeviceFile(path), "newer file in its place") << "nothing replaced";
-
-    const std::wstring elsewhere = std::wstring(kxtest::kScratchDir) + L"\\restored.exe";
-    EXPECT_EQ(service.RestoreFile(path.c_str(), elsewhere.c_str(), 0, &newest), 0);
-    EXPECT_EQ(kxtest::ReadDeviceFile(elsewhere), "first");
-
-    ASSERT_EQ(service.QuarantineFile(path.c_str(), L"Trojan.A"), 0);
-    MakeScratchFile(L"a.exe", "again");
-    EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 1, &newest), 0) << "replace asked";
-    EXPECT_EQ(kxtest::ReadDeviceFile(path), "newer file in its place");
-}
-
-TEST_F(KxServiceTest, QuarantineArgumentBounds) {
-    KxService service;
-    const std::wstring path = MakeScratchFile(L"v.bin", "x");
-    EXPECT_EQ(service.QuarantineFile(path.c_str(), std::wstring(21, L'v').c_str()),
-              KX_E_INVALIDARG);
-    EXPECT_NE(::GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "never sent";
-    EXPECT_EQ(service.QuarantineFile(path.c_str(), std::wstring(20, L'v').c_str()), 0);
-
-    const std::wstring longest = L"\\" + std::wstring(259, L'p');  // 260 characters
-    EXPECT_EQ(service.QuarantineFile(longest.c_str(), L"V"), 2) << "sent: no such file";
-    EXPECT_EQ(service.QuarantineFile((longest + L"p").c_str(), L"V"), KX_E_INVALIDARG);
-    EXPECT_EQ(service.QuarantineFile(nullptr, L"V"), KX_E_INVALIDARG);
-
-    const FILETIME newest{0, 0};
-    EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, nullptr), KX_E_INVALIDARG);
-    EXPECT_EQ(service.RestoreFile((longest + L"p").c_str(), L"", 0, &newest), KX_E_INVALIDARG);
-    EXPECT_EQ(service.RestoreFile(path.c_str(), (longest + L"p").c_str(), 0, &newest),
-              KX_E_INVALIDARG);
-}
-
-TEST_F(KxServiceTest, RestoreByQuarantineTimePicksThatEntry) {
-    const std::wstring path = MakeScratchFile(L"twice.bin", "older");
-    KxService service;
-    ASSERT_EQ(service.QuarantineFile(path.c_str(), L"V"), 0);
-    // The store's record holds the time; read it back from the record the service wrote.
-    std::string record = kxtest::ReadDeviceFile(std::wstring(kxtest::kQuarantineDir) + L"\\1.rec");
-    const size_t at = record.find("time=");
-    ASSERT_NE(at, std::string::npos) << record;
-    const unsigned long long stamp = std::strtoull(record.c_str() + at + 5, nullptr, 16);
-    ::Sleep(20);
-    MakeScratchFile(L"twice.bin", "newer");
-    ASSERT_EQ(service.QuarantineFile(path.c_str(), L"V"), 0);
-
-    const FILETIME older{static_cast<DWORD>(stamp), static_cast<DWORD>(stamp >> 32)};
-    EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, &older), 0);
-    EXPECT_EQ(kxtest::ReadDeviceFile(path), "older");
-}
-
-// A record's fields cannot rewrite each other whatever a virus name or path holds, and a record
-// of the earlier format (values unescaped) is still restored.
-TEST_F(KxServiceTest, QuarantineRecordsKeepTheirFieldsApart) {
-    struct Row {
-        const char* name;
-        const wchar_t* file;   // in the scratch folder; its content is the row's name
-        const wchar_t* virus;  // null: stored by the test with a record of the earlier format
-    } const rows[] = {
-        {"line break in the virus name", L"a.bin", L"V\npath=\\kxtest\\b.bin"},
-        {"other controls in the virus name", L"c.bin", L"V\x01\t\x1b\x7f\rpath=\\kxtest\\d"},
-        {"escapes spelled out in the path", L"50%0Apath=%25.bin", L"V"},
-        {"record of the earlier format", L"old%0A=.bin", nullptr},
-    };
-    KxService service;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        const std::wstring path = MakeScratchFile(row.file, row.name);
-        if (row.virus != nullptr) {
-            ASSERT_EQ(service.QuarantineFile(path.c_str(), row.virus), 0);
-        } else {
-            const std::wstring store = std::wstring(kxtest::kQuarantineDir) + L"\\900";
-            const std::string text =
-                "path=" + std::string(path.begin(), path.end()) + "\nvirus=Old\ntime=1\n";
-            const std::wstring record = MakeScratchFile(L"900.rec", text);
-            ::CreateDirectoryW(kxtest::kServiceDir, nullptr);
-            ::CreateDirectoryW(kxtest::kQuarantineDir, nullptr);
-            ASSERT_TRUE(::MoveFileW(path.c_str(), (store + L".qf").c_str()));
-            ASSERT_TRUE(::MoveFileW(record.c_str(), (store + L".rec").c_str()));
-        }
-        const FILETIME newest{0, 0};
-        EXPECT_EQ(service.RestoreFile(path.c_str(), L"", 0, &newest), 0);
-        EXPECT_EQ(kxtest::ReadDeviceFile(path), row.name);
-    }
-}
-
-TEST_F(KxServiceTest, ARunningProgramIsInUse) {
-    const std::wstring helper = kxtest::SiblingPath(L"kxtest_sleeper.exe");
-    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    const std::wstring busy = std::wstring(kxtest::kScratchDir) + L"\\busy.exe";
-    ASSERT_TRUE(::CopyFileW(helper.c_str(), busy.c_str(), FALSE));
-
-    {
-        kxtest::RunningProgram running(busy);
-        ASSERT_TRUE(running.Started());
-        KxService service;
-        EXPECT_EQ(service.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 3);
-        EXPECT_NE(::GetFileAttributesW(busy.c_str()), INVALID_FILE_ATTRIBUTES);
-    }
-    KxService service;
-    EXPECT_EQ(service.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 0) << "free once it ended";
-}
-
-TEST_F(KxServiceTest, ArchiveFlagNotificationAndSchedule) {
-    KxService service;
-    EXPECT_EQ(service.SetArchiveFlag(5, 99), KX_OK);
-    EXPECT_EQ(service.SetNotification(-2), KX_OK);
-    SYSTEMTIME when{};
-    when.wYear = 2026;
-    when.wMonth = 12;
-    when.wDay = 24;
-    when.wHour = 3;
-    EXPECT_EQ(service.SetUpdateSchedule(&when), KX_OK);
-    ServiceSnapshot state{};
-    ASSERT_TRUE(ReadServiceState(&state));
-    EXPECT_EQ(state.archiveFlag, 5u);
-    EXPECT_EQ(state.notification, 0xFFFFFFFEu);
-    EXPECT_EQ(state.hasSchedule, 1u);
+TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
+    KxService s;
+    SYSTEMTIME when{2026, 12, 0, 24, 3};
+    ASSERT_EQ(s.SetArchiveFlag(5, 99) + s.SetNotification(-2) + s.SetUpdateSchedule(&when), 0);
+    kxtest::ServiceSnapshot state = State();
+    EXPECT_EQ(std::to_string(state.archiveFlag) + " " + std::to_string(state.notification) + " " +
+                  std::to_string(state.hasSchedule),
+              "5 4294967294 1");
     EXPECT_EQ(std::memcmp(&state.schedule, &when, sizeof when), 0);
-
-    EXPECT_EQ(service.SetUpdateSchedule(nullptr), KX_OK) << "no input: scheduling off";
-    ASSERT_TRUE(ReadServiceState(&state));
-    EXPECT_EQ(state.hasSchedule, 0u);
-}
-
-// ---- Queue, log and Mgi --------------------------------------------------------------------
-
-TEST_F(KxServiceTest, MessageQueueIsFirstInFirstOut) {
-    KxService service;
-    EXPECT_EQ(service.MsgSvcSize(), 0ul);
-    EXPECT_EQ(service.MsgSvcPush(L"first"), KX_OK);
-    EXPECT_EQ(service.MsgSvcPush(L""), KX_OK) << "the terminator alone";
-    EXPECT_EQ(service.MsgSvcPush(std::wstring(1100, L'm').c_str()), KX_OK);
-    EXPECT_EQ(service.MsgSvcSize(), 3ul);
+    EXPECT_EQ(s.SetUpdateSchedule(nullptr), KX_OK);
+    EXPECT_EQ(State().hasSchedule, 0u) << "no input: scheduling off";
 
     wchar_t message[1025];
     message[1024] = 0xBDBD;
-    EXPECT_EQ(service.MsgSvcPop(message), KX_OK);
-    EXPECT_STREQ(message, L"first");
-    EXPECT_EQ(service.MsgSvcPop(message), KX_OK);
-    EXPECT_STREQ(message, L"");
-    EXPECT_EQ(service.MsgSvcPop(message), KX_OK);
-    EXPECT_EQ(std::wcslen(message), 1023u) << "cut to the 2048-byte buffer, terminated";
+    const auto pop = [&] {
+        std::wcscpy(message, L"-");
+        return s.MsgSvcPop(message) + 10 * static_cast<int>(std::wcslen(message));
+    };
+    // The long one is cut to the 2048-byte buffer and terminated; an empty queue fails.
+    Expect({{"push", [&] { return s.MsgSvcPush(L"first"); }},
+            {"the terminator alone", [&] { return s.MsgSvcPush(L""); }},
+            {"longer than a pop takes",
+             [&] { return s.MsgSvcPush(std::wstring(1100, L'm').c_str()); }},
+            {"size", [&] { return static_cast<int>(s.MsgSvcSize()); }},
+            {"first in, first out", pop},
+            {"empty", pop},
+            {"cut", pop},
+            {"none left", pop},
+            {"clean",
+             [&] {
+                 return Sum({s.MsgSvcPush(L"x"), s.MsgSvcClean(), int(s.MsgSvcSize())});
+             }},
+            {"log",
+             [&] {
+                 return Sum({s.WriteDebugLog(L"scan started"), s.WriteDebugLog(L"ended")});
+             }},
+            {"the queue holds 1000",
+             [&] {
+                 int refused = 0;
+                 for (int i = 0; i < 1000; ++i) refused += s.MsgSvcPush(L"x") != KX_OK;
+                 return Sum({refused, s.MsgSvcPush(L"x"), s.MsgSvcClean()});
+             }}},
+           {0, 0, 0, 3, 50, 0, 10230, kBad + 10, 0, 0, kBad});
     EXPECT_EQ(message[1024], 0xBDBD) << "nothing written past 2048 bytes";
-    EXPECT_EQ(service.MsgSvcPop(message), KX_E_SERVICE_REQUEST) << "empty";
-
-    service.MsgSvcPush(L"x");
-    EXPECT_EQ(service.MsgSvcClean(), KX_OK);
-    EXPECT_EQ(service.MsgSvcSize(), 0ul);
-    EXPECT_EQ(service.MsgSvcPush(nullptr), KX_E_INVALIDARG);
-    EXPECT_EQ(service.MsgSvcPop(nullptr), KX_E_INVALIDARG);
-
-    ASSERT_TRUE(ArmFault(KXSVC_MSG_SIZE, KXSVC_FAULT_REFUSE, 1));
-    EXPECT_EQ(service.MsgSvcSize(), 0xFFFFFFFFul);
+    EXPECT_EQ(ReadDeviceFile(kxtest::kServiceLog), "scan started\r\nended\r\n");
 }
 
-TEST_F(KxServiceTest, DebugLogLinesReachTheServiceLog) {
-    KxService service;
-    EXPECT_EQ(service.WriteDebugLog(L""), KX_E_INVALIDARG);
-    EXPECT_EQ(service.WriteDebugLog(nullptr), KX_E_INVALIDARG);
-    EXPECT_EQ(CountServiceHosts(), 0) << "refused before looking the service up";
-    EXPECT_EQ(service.WriteDebugLog(L"scan started"), KX_OK);
-    EXPECT_EQ(service.WriteDebugLog(L"scan ended"), KX_OK);
-    EXPECT_EQ(kxtest::ReadDeviceFile(kxtest::kServiceLog), "scan started\r\nscan ended\r\n");
+// Null and oversized arguments; a path of the field's 260 characters still leaves its NUL.
+TEST_F(KxServiceTest, ArgumentsAreCheckedBeforeSending) {
+    KxService s;
+    const std::wstring v = MakeScratchFile(L"v.bin", "x"), v21(21, L'v');
+    const std::wstring p260 = L"\\" + std::wstring(259, L'p'), p261 = p260 + L"p";
+    const wchar_t *f = v.c_str(), *q = p260.c_str(), *r = p261.c_str();
+    SMSScan_tag* noSms = nullptr;
+    Expect(
+        {{"virus name of 21", [&] { return s.QuarantineFile(f, v21.c_str()); }},
+         {"path of 261", [&] { return s.QuarantineFile(r, L"V"); }},
+         {"path of 260 is sent", [&] { return s.QuarantineFile(q, L"V"); }},
+         {"no path", [&] { return s.QuarantineFile(nullptr, L"V"); }},
+         {"restore, path of 261", [&] { return s.RestoreFile(r, L"", 0, &kNewest); }},
+         {"restore, path of 260", [&] { return s.RestoreFile(q, L"", 0, &kNewest); }},
+         {"restore, destination of 261", [&] { return s.RestoreFile(f, r, 0, &kNewest); }},
+         {"restore, destination of 260", [&] { return s.RestoreFile(q, q, 0, &kNewest); }},
+         {"restore, no time", [&] { return s.RestoreFile(f, L"", 0, nullptr); }},
+         {"virus name of 20, v.bin still there",
+          [&] { return s.QuarantineFile(f, v21.c_str() + 1); }},
+         {"no records", [&] { return s.ScanSMS(noSms) + s.ScanFile(nullptr) - kArg; }},
+         {"no protect record", [&] { return s.ScanSCProtect(nullptr); }},
+         {"no version record", [&] { return s.GetZRAPIVersion(nullptr); }},
+         {"no virus record", [&] { return s.GetVirusInPat(0, nullptr); }},
+         {"no message", [&] { return s.MsgSvcPush(nullptr) + s.MsgSvcPop(nullptr) - kArg; }},
+         {"no log line", [&] { return s.WriteDebugLog(L"") + s.WriteDebugLog(nullptr) - kArg; }}},
+        {kArg, kArg, 2, kArg, kArg, 2, kArg, 2, kArg, 0, kArg, kArg, kArg, kArg, kArg, kArg});
 }
 
-TEST_F(KxServiceTest, MgiCleanClearsTheDetections) {
-    KxService service;
-    FileScan_tag record = ScanRecord(MakeScratchFile(L"eicar.com", kxtest::kEicar));
-    ASSERT_EQ(service.ScanFile(&record), KX_OK);
-    ServiceSnapshot state{};
-    ASSERT_TRUE(ReadServiceState(&state));
-    EXPECT_EQ(state.mgiEvents, 1u);
-    EXPECT_EQ(service.MgiClean(), KX_OK);
-    ASSERT_TRUE(ReadServiceState(&state));
-    EXPECT_EQ(state.mgiEvents, 0u);
+// Quarantine never loses a file; restore finds it by its path in any case, the newest entry
+// first, or the entry of the time given. A missing answer word counts as done.
+TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
+    KxService s;
+    const std::wstring a = MakeScratchFile(L"a.exe", "first"), other = L"\\kxtest\\b.exe";
+    std::wstring upper = a;
+    for (wchar_t& c : upper) c = std::towupper(c);
+    const auto put = [](const char* content) { return MakeScratchFile(L"a.exe", content), 0; };
+    const auto q = [&] { return s.QuarantineFile(a.c_str(), L"Trojan.A"); };
+    const auto restore = [&](const std::wstring& path, const wchar_t* to, int replace) {
+        return s.RestoreFile(path.c_str(), to, replace, &kNewest);
+    };
+    // Each call answers its result plus 100 when the file then holds the content named.
+    const auto holds = [&](int result, const char* content, const std::wstring& path) {
+        return result + (ReadDeviceFile(path) == content ? 100 : 0);
+    };
+    FILETIME older{};
+    Expect(
+        {{"quarantined", [&] { return holds(q(), "<missing>", a); }},
+         {"gone already", [&] { return q(); }},
+         {"destination exists",
+          [&] {
+              return holds(Sum({put("new"), restore(a, L"", 0)}), "new", a);
+          }},
+         {"elsewhere", [&] { return holds(restore(a, other.c_str(), 0), "first", other); }},
+         {"nothing left", [&] { return restore(a, L"", 0); }},
+         {"replace",
+          [&] {
+              return Sum({q(), put("2"), holds(restore(a, L"", 1), "new", a)});
+          }},
+         {"in another case",
+          [&] {
+              return Sum({q(), holds(restore(upper, L"", 0), "new", a)});
+          }},
+         {"twice",
+          [&] {
+              return Sum({put("older"), q(), put("newer"), q()});
+          }},
+         {"time 0: the newest", [&] { return holds(restore(a, L"", 0), "newer", a); }},
+         {"then the older", [&] { return holds(restore(a, L"", 1), "older", a); }},
+         {"twice again",
+          [&] {
+              return Sum({put("older"), q(), put("newer"), q()});
+          }},
+         {"the older one's time",
+          [&] {
+              // The store's records hold the time; the older is the lower id left.
+              std::string rec = "<missing>";
+              for (int id = 1; rec == "<missing>" && id < 20; ++id)
+                  rec = ReadDeviceFile(std::wstring(kxtest::kQuarantineDir) + L"\\" +
+                                       std::to_wstring(id) + L".rec");
+              const size_t at = rec.find("time=");
+              const unsigned long long t = std::strtoull(rec.c_str() + at + 5, nullptr, 16);
+              older = {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+              return static_cast<int>(at == std::string::npos);
+          }},
+         {"by time", [&] { return holds(s.RestoreFile(a.c_str(), L"", 0, &older), "older", a); }},
+         // The service did the work but wrote no answer word: the preset 0 stands.
+         {"no answer word: quarantined",
+          [&] {
+              ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_NO_ANSWER, 1);
+              return Sum({put("kept"), holds(q(), "<missing>", a)});
+          }},
+         {"no answer word: restored",
+          [&] {
+              ArmFault(KXSVC_RESTORE_FILE, KXSVC_FAULT_NO_ANSWER, 1);
+              return holds(restore(a, L"", 0), "kept", a);
+          }}},
+        {100, 2, 104, 100, 2, 100, 100, 0, 100, 100, 0, 0, 100, 100, 100});
 }
 
-// ---- An absent service ---------------------------------------------------------------------
+// A running program is in use; a host that dies between move and record loses no file: the
+// next load gives the moved file its record.
+TEST_F(KxServiceTest, ARunningProgramIsInUseAndAHostDeathLosesNoFile) {
+    const std::wstring busy = MakeScratchFile(L"busy.exe", "");
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), busy.c_str(), 0));
+    KxService s;
+    {
+        kxtest::RunningProgram running(busy);
+        ASSERT_TRUE(running.Started());
+        EXPECT_EQ(s.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 3);
+    }
+    ASSERT_TRUE(ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_DIE_AFTER_MOVE));
+    EXPECT_EQ(s.QuarantineFile(busy.c_str(), L"Trojan.Busy"), kBad) << "free once it ended";
+    EXPECT_EQ(CountServiceHosts() * 10 + (ReadDeviceFile(busy) == "<missing>"), 1);
+    EXPECT_EQ(KxService().RestoreFile(busy.c_str(), L"", 0, &kNewest), 0);
+    EXPECT_NE(ReadDeviceFile(busy), "<missing>");
+}
+
+// Clients at once each get their own answers; a host killed under waiting clients fails them
+// rather than hanging them, and a held handle never reaches the next instance.
+TEST_F(KxServiceTest, ConcurrentClientsAndAKilledHost) {
+    const std::wstring files[] = {MakeScratchFile(L"clean.txt", "hello"),
+                                  MakeScratchFile(L"eicar.com", kxtest::kEicar)};
+    KxService held;
+    unsigned long n = 0;
+    ASSERT_EQ(held.GetVirusInPatCount(n), KX_OK);
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                FileScan_tag r = Scan(files[(t + i) % 2]);
+                wrong[t] += KxService().ScanFile(&r) != KX_OK || r.scanResult != (t + i) % 2u;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+
+    ASSERT_TRUE(ArmFault(KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_DELAY, 0, 60000));
+    std::vector<int> results(3, -1);
+    threads.clear();
+    for (int& result : results)
+        threads.emplace_back([&held, &result] {
+            KxService copy = held;  // the dead instance's handle, however late it sends
+            unsigned long c = 0;
+            result = copy.GetVirusInPatCount(c);
+        });
+    kxtest::KillServiceHosts();
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(results, std::vector<int>(3, kBad));
+    Expect(
+        {{"a new request loads a new instance", [&] { return KxService().GetVirusInPatCount(n); }},
+         {"the old handle does not reach it", [&] { return held.GetVirusInPatCount(n); }},
+         {"until forgotten",
+          [&] {
+              return Sum({held.CloseSrvHandle(), held.GetVirusInPatCount(n)});
+          }}},
+        {0, kBad, 0});
+}
 
 TEST_F(KxServiceTest, EveryOperationReportsAServiceThatCannotBeLoaded) {
-    BlockServiceLoading blocked;
-    KxService service;
-    FileScan_tag scan = ScanRecord(L"\\kxtest\\x");
-    EXPECT_EQ(service.ScanFile(&scan), KX_E_SERVICE_REQUEST) << "ScanFile has no 0x70000";
+    kxtest::BlockServiceLoading blocked;
+    KxService s;
+    FileScan_tag scan = Scan(L"\\kxtest\\x");
+    EXPECT_EQ(s.ScanFile(&scan), kBad) << "ScanFile has no 0x70000";
     SMSScan_tag sms;
     std::memset(&sms, 0, sizeof sms);
-    EXPECT_EQ(service.ScanSMS(&sms), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(sms.size, sizeof sms) << "the size word is written all the same";
     SCPROTECT_Tag protect{sizeof protect};
-    EXPECT_EQ(service.ScanSCProtect(&protect), KX_E_SERVICE_NOT_FOUND);
     ZRAPIVersion_tag version;
-    EXPECT_EQ(service.GetZRAPIVersion(&version), KX_E_SERVICE_NOT_FOUND);
-    unsigned long count = 5;
-    EXPECT_EQ(service.GetVirusInPatCount(count), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(count, 5ul);
     VirusInfo_tag virus;
-    EXPECT_EQ(service.GetVirusInPat(0, &virus), KX_E_SERVICE_NOT_FOUND);
-    const FILETIME newest{0, 0};
-    EXPECT_EQ(service.QuarantineFile(L"\\x", L"V"), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.RestoreFile(L"\\x", L"", 0, &newest), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.SetArchiveFlag(1, 0), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.WriteDebugLog(L"x"), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.SetUpdateSchedule(nullptr), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.SetNotification(1), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.MsgSvcPush(L"x"), KX_E_SERVICE_NOT_FOUND);
     wchar_t message[1024];
-    EXPECT_EQ(service.MsgSvcPop(message), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.MsgSvcSize(), static_cast<unsigned long>(KX_E_SERVICE_NOT_FOUND));
-    EXPECT_EQ(service.MsgSvcClean(), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.MgiClean(), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.Start(), KX_E_SERVICE_NOT_FOUND);
-    EXPECT_EQ(service.Stop(), KX_E_SERVICE_NOT_FOUND);
+    unsigned long count = 5;
+    const std::vector<int> results = {s.ScanSMS(&sms),
+                                      s.ScanSCProtect(&protect),
+                                      s.GetZRAPIVersion(&version),
+                                      s.GetVirusInPatCount(count),
+                                      s.GetVirusInPat(0, &virus),
+                                      s.QuarantineFile(L"\\x", L"V"),
+                                      s.RestoreFile(L"\\x", L"", 0, &kNewest),
+                                      s.SetArchiveFlag(1, 0),
+                                      s.WriteDebugLog(L"x"),
+                                      s.SetUpdateSchedule(nullptr),
+                                      s.SetNotification(1),
+                                      s.MsgSvcPush(L"x"),
+                                      s.MsgSvcPop(message),
+                                      static_cast<int>(s.MsgSvcSize()),
+                                      s.MsgSvcClean(),
+                                      s.MgiClean(),
+                                      s.Start(),
+                                      s.Stop(),
+                                      static_cast<int>(count),
+                                      static_cast<int>(sms.size)};
+    std::vector<int> expected(18, KX_E_SERVICE_NOT_FOUND);
+    expected.insert(expected.end(),
+                    {5, static_cast<int>(sizeof sms)});  // count untouched, size word written
+    EXPECT_EQ(results, expected);
     EXPECT_EQ(CountServiceHosts(), 0);
 }
 

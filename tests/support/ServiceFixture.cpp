@@ -4,13 +4,9 @@
 
 #include <wince/wince.h>
 
-#include <cstring>
-
 namespace kxtest {
 namespace {
 
-// The name under which a loaded instance claims "SAV0:" on the device.
-constexpr wchar_t kServiceClaim[] = L"kxce-service-SAV0";
 wchar_t kInstance[] = L"SAV0:";
 
 bool Control(DWORD code, void* in, DWORD inLen, void* out, DWORD outLen) {
@@ -53,18 +49,9 @@ bool ArmFault(DWORD code, DWORD mode, DWORD count, DWORD param) {
     return Control(KXSVC_TEST_FAULT, &fault, sizeof fault, nullptr, 0);
 }
 
-bool ClearFault() { return ArmFault(0, KXSVC_FAULT_NONE); }
-
 bool ReadServiceState(ServiceSnapshot* state) {
     static_assert(sizeof(ServiceSnapshot) == sizeof(KxServiceState), "state record");
     return Control(KXSVC_TEST_STATE, nullptr, 0, state, sizeof *state);
-}
-
-BlockServiceLoading::BlockServiceLoading()
-    : claim_(::CreateMutexW(nullptr, FALSE, kServiceClaim)) {}
-
-BlockServiceLoading::~BlockServiceLoading() {
-    if (claim_ != nullptr) ::CloseHandle(claim_);
 }
 
 }  // namespace kxtest

@@ -24,7 +24,6 @@ std::string ReadDeviceFile(const std::wstring& path);
 
 // Sends a test control code to the loaded service; false when it is not loaded or refused.
 bool ArmFault(DWORD code, DWORD mode, DWORD count = 0, DWORD param = 0);
-bool ClearFault();
 struct ServiceSnapshot {
     DWORD running, notification, archiveFlag, hasSchedule;
     SYSTEMTIME schedule;
@@ -33,15 +32,10 @@ struct ServiceSnapshot {
 bool ReadServiceState(ServiceSnapshot* state);
 
 // While it lives, the scan service cannot be loaded: the instance is claimed by the test.
-class BlockServiceLoading {
-public:
-    BlockServiceLoading();
-    ~BlockServiceLoading();
-    BlockServiceLoading(const BlockServiceLoading&) = delete;
-    BlockServiceLoading& operator=(const BlockServiceLoading&) = delete;
-
-private:
-    HANDLE claim_;
+struct BlockServiceLoading {
+    BlockServiceLoading() : claim(::CreateMutexW(nullptr, FALSE, L"kxce-service-SAV0")) {}
+    ~BlockServiceLoading() { ::CloseHandle(claim); }
+    const HANDLE claim;
 };
 
 class ServiceTest : public DeviceTest {};

@@ -1,0 +1,99 @@
+// Ending programs by path, and the synchronisation logger's registrations and run.
+#include "DeviceFixture.h"
+
+#include <kxcommon/AppUtil.h>
+#include <kxcommon/KxConfig.h>
+#include <kxcommon/KxStatus.h>
+#include <wince/wince.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kReplLogRecord[] = L"SOFTWARE\\KxStandIns\\repllog";
+constexpr wchar_t kRegistrations[] = L"SOFTWARE\\WinCE Platform\\Notifications";
+constexpr DWORD kKilled = 0xFFFFFFFF, kRunning = STILL_ACTIVE;
+
+class ProcessesTest : public kxtest::DeviceTest {};
+
+// Copies of a program that runs until ended, at each device path.
+void Place(std::initializer_list<const wchar_t*> paths) {
+    for (const wchar_t* dir : {L"\\kxtest", L"\\kxtest\\a", L"\\kxtest\\b", L"\\kxtest\\sys"})
+        ::CreateDirectoryW(dir, nullptr);
+    for (const wchar_t* path : paths)
+        ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path, FALSE));
+}
+
+TEST_F(ProcessesTest, KillProcessEndsEveryInstanceOfTheNamedPathsOnly) {
+    Place({L"\\kxtest\\a\\app.exe", L"\\kxtest\\b\\app.exe", L"\\kxtest\\sys\\c.exe"});
+    const std::wstring sys = L"\\kxtest\\sys";
+    kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, sys.c_str(), 24);
+    kxtest::RunningProgram first(L"\\kxtest\\a\\app.exe"), second(L"\\kxtest\\a\\app.exe");
+    kxtest::RunningProgram other(L"\\kxtest\\b\\app.exe"), inSystem(L"\\kxtest\\sys\\c.exe");
+    ASSERT_TRUE(first.Started() && second.Started() && other.Started() && inSystem.Started());
+
+    // Any case of the path; names joined with the selected directory.
+    EXPECT_EQ(
+        KxConfig::KillProcess(0, L"\\KXTEST\\A\\APP.EXE", static_cast<const wchar_t*>(nullptr)), 0);
+    EXPECT_EQ(KxConfig::KillProcess(KX_DIR_SYSTEM, L"x.exe", L"c.exe",
+                                    static_cast<const wchar_t*>(nullptr)),
+              0);
+    const std::vector<DWORD> exits = {first.ExitCode(5000), second.ExitCode(5000),
+                                      inSystem.ExitCode(5000), other.ExitCode(200)};
+    EXPECT_EQ(exits, (std::vector<DWORD>{kKilled, kKilled, kKilled, kRunning}));
+    EXPECT_EQ(KxConfig::KillUIProcess(), 0) << "nothing of the product's running";
+}
+
+std::vector<std::wstring> Registrations() {
+    std::vector<std::wstring> names;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRegistrations, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    wchar_t name[1024];
+    for (DWORD i = 0, chars = 1024;
+         ::RegEnumValueW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, chars = 1024)
+        names.push_back(name);
+    ::RegCloseKey(key);
+    return names;
+}
+
+TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemoved) {
+    using Names = std::vector<std::wstring>;
+    EXPECT_EQ(KxConfig::SetActiveSynEvent(0), KX_E_INVALIDARG);
+    EXPECT_EQ(Registrations(), Names{}) << "a zero guard registers nothing";
+    EXPECT_EQ(KxConfig::SetActiveSynEvent(1), 0);
+    EXPECT_EQ(Registrations(), Names{L"9 \\Windows\\repllog.exe"});
+    wchar_t bare[] = L"REPLLOG.EXE", other[] = L"\\Windows\\other.exe";
+    ::CeRunAppAtEvent(bare, 5);
+    ::CeRunAppAtEvent(other, 9);
+    EXPECT_EQ(KxConfig::DelActiveSynEvent(0), KX_E_INVALIDARG);
+    EXPECT_EQ(Registrations().size(), 3u);
+    EXPECT_EQ(KxConfig::DelActiveSynEvent(7), 0);
+    EXPECT_EQ(Registrations(), Names{L"9 \\Windows\\other.exe"})
+        << "both forms of the logger's name removed, in any case; others kept";
+}
+
+DWORD RecordedNumber(const wchar_t* name) {
+    DWORD type = 0, value = 0xDEADBEEF;
+    std::string bytes;
+    if (kxtest::RawGetValue(kReplLogRecord, name, &type, &bytes) && bytes.size() == 4)
+        std::memcpy(&value, bytes.data(), 4);
+    return value;
+}
+
+TEST_F(ProcessesTest, RunActiveSynEventStartsTheLoggerAsTheEventWould) {
+    EXPECT_EQ(KxConfig::RunActiveSynEvent(), 0);
+    // It runs on alone, out of reach of a wait; its record is polled for up to 10 seconds.
+    for (int i = 0; i < 200 && RecordedNumber(L"Priority") == 0xDEADBEEF; ++i) ::Sleep(50);
+    DWORD type = 0;
+    std::string line;
+    kxtest::RawGetValue(kReplLogRecord, L"LastCommandLine", &type, &line);
+    EXPECT_EQ(line, std::string(reinterpret_cast<const char*>(L"AppRunAtRs232Detect"), 40));
+    EXPECT_EQ(RecordedNumber(L"Priority"), static_cast<DWORD>(THREAD_PRIORITY_TIME_CRITICAL))
+        << "raised to the highest level";
+}
+
+}  // namespace
