@@ -80,8 +80,6 @@ class RunningProgram {
 public:
     explicit RunningProgram(const std::wstring& path);
     ~RunningProgram();
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool Started() const { return started_; }
     // The exit code once it ended within `waitMs`, else STILL_ACTIVE.

@@ -6,8 +6,10 @@
 namespace kxtest {
 
 struct KxctlRun {
-    unsigned long exitCode = 0xFFFFFFFF;  // 0xFFFFFFFF when it could not be started
-    std::string output;                   // standard output and error together
+    unsigned long exitCode = 0;  // kxctl's own exit code; meaningful only when `failure` is empty
+    std::string output;          // standard output and error together, without carriage returns
+    // Empty when kxctl ran to its end; otherwise what went wrong in starting or waiting for it.
+    std::string failure;
 };
 
 KxctlRun RunKxctl(const std::wstring& arguments);
