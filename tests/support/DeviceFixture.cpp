@@ -4,7 +4,6 @@
 
 #include <wince/wince.h>
 
-#include <cstring>
 #include <vector>
 
 namespace kxtest {
@@ -12,15 +11,17 @@ namespace {
 
 constexpr DWORD kExitWaitMs = 10000;  // a guard only: an ended process goes at once
 
-// Each running service host (kxsvchost.exe), by process id.
-template <typename Visit>
-void ForEachServiceHost(Visit visit) {
+// The process ids of the running service hosts.
+std::vector<DWORD> ServiceHosts() {
+    std::vector<DWORD> hosts;
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32W entry{sizeof entry};
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
          more = ::Process32NextW(snapshot, &entry))
-        if (::lstrcmpiW(entry.szExeFile, L"kxsvchost.exe") == 0) visit(entry.th32ProcessID);
+        if (::lstrcmpiW(entry.szExeFile, L"kxsvchost.exe") == 0)
+            hosts.push_back(entry.th32ProcessID);
     ::CloseHandle(snapshot);
+    return hosts;
 }
 
 void DeleteTree(const std::wstring& path) {
@@ -43,19 +44,15 @@ void Profile(const wchar_t* name, DWORD type, const void* data, size_t size) {
 
 }  // namespace
 
-int CountServiceHosts() {
-    int count = 0;
-    ForEachServiceHost([&count](DWORD) { ++count; });
-    return count;
-}
+int CountServiceHosts() { return static_cast<int>(ServiceHosts().size()); }
 
 void KillServiceHosts() {
-    ForEachServiceHost([](DWORD pid) {
+    for (DWORD pid : ServiceHosts()) {
         HANDLE host = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
         ::TerminateProcess(host, 1);
         ::WaitForSingleObject(host, kExitWaitMs);
         ::CloseHandle(host);
-    });
+    }
 }
 
 // The device root is drive C: of the test prefix. Deleted: the product's registry tree, the
@@ -72,24 +69,17 @@ void ResetDevice() {
     ASSERT_TRUE(WinceClearDevice()) << ::GetLastError();
     ::SetFileAttributesW(kDebugLog, FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(kDebugLog);
-    for (const wchar_t* folder : {kScratchDir, kServiceDir}) {
-        DeleteTree(folder);
-        ASSERT_EQ(::GetFileAttributesW(folder), INVALID_FILE_ATTRIBUTES);
-    }
+    for (const wchar_t* folder : {kScratchDir, kServiceDir}) DeleteTree(folder);
+    ASSERT_EQ(::GetFileAttributesW(kScratchDir) & ::GetFileAttributesW(kServiceDir),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 bool RawKeyExists(const wchar_t* path) {
     HKEY key = nullptr;
-    const bool opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == 0;
-    if (opened) ::RegCloseKey(key);
-    return opened;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == 0 && !::RegCloseKey(key);
 }
 
-bool RawValueExists(const wchar_t* path, const wchar_t* name) {
-    DWORD type = 0;
-    std::string bytes;
-    return RawGetValue(path, name, &type, &bytes);
-}
+bool RawValueExists(const wchar_t* key, const wchar_t* v) { return RawGetValue(key, v, 0, 0); }
 
 void RawSetValue(const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
                  DWORD size) {
@@ -104,7 +94,7 @@ bool RawGetValue(const wchar_t* path, const wchar_t* name, DWORD* type, std::str
     bool ok = ::RegQueryValueExW(key, name, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
     std::vector<BYTE> data(size + 1);
     ok = ok && ::RegQueryValueExW(key, name, nullptr, type, data.data(), &size) == ERROR_SUCCESS;
-    bytes->assign(reinterpret_cast<const char*>(data.data()), ok ? size : 0);
+    if (bytes != nullptr) bytes->assign(reinterpret_cast<const char*>(data.data()), ok ? size : 0);
     ::RegCloseKey(key);
     return ok;
 }
@@ -126,18 +116,16 @@ void StageProfileBytes(const wchar_t* name, const std::string& bytes) {
 }
 
 DWORD ProfileNumber(const wchar_t* name, DWORD fallback) {
-    DWORD type = 0, value = fallback;
+    DWORD type = 0;
     std::string bytes;
-    if (RawGetValue(WINCE_PROFILE_KEY, name, &type, &bytes) && bytes.size() == sizeof value)
-        std::memcpy(&value, bytes.data(), sizeof value);
-    return value;
+    const bool read = RawGetValue(WINCE_PROFILE_KEY, name, &type, &bytes) && bytes.size() == 4;
+    return read ? *reinterpret_cast<const DWORD*>(bytes.data()) : fallback;
 }
 
 std::wstring SiblingPath(const wchar_t* fileName) {
-    wchar_t self[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring path(self, length < MAX_PATH ? length : 0);
-    return path.substr(0, path.find_last_of(L'\\') + 1) + fileName;
+    wchar_t self[MAX_PATH] = L"";
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return std::wstring(self, std::wcsrchr(self, L'\\') + 1) + fileName;
 }
 
 RunningProgram::RunningProgram(const std::wstring& path) {
@@ -145,7 +133,7 @@ RunningProgram::RunningProgram(const std::wstring& path) {
     STARTUPINFOW startup{sizeof startup};
     started_ = ::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                 nullptr, &startup, &process_) != FALSE;
-    if (started_) ::CloseHandle(process_.hThread);
+    ::CloseHandle(process_.hThread);
 }
 
 RunningProgram::~RunningProgram() {
