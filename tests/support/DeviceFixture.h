@@ -57,7 +57,7 @@ bool RawValueExists(const wchar_t* keyPath, const wchar_t* valueName);
 // Writes a value of any type and size, creating the key.
 void RawSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type, const void* data,
                  DWORD size);
-// Reads a value's type and bytes; false when it is missing.
+// Reads a value's type and bytes (either may be null); false when it is missing.
 bool RawGetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD* type, std::string* bytes);
 
 // Stages a named handset of the platform layer (wince.h lists them).
@@ -80,8 +80,6 @@ class RunningProgram {
 public:
     explicit RunningProgram(const std::wstring& path);
     ~RunningProgram();
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool Started() const { return started_; }
     // The exit code once it ended within `waitMs`, else STILL_ACTIVE.
@@ -94,5 +92,13 @@ private:
 
 // Creates a file holding `content` (and its folder), returning its device path.
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content = "x");
+
+// Runs kxctl.exe (built beside the test executables) as a separate process, as a user would.
+struct KxctlRun {
+    unsigned long exitCode = 0;  // kxctl's own exit code; meaningful only when `failure` is empty
+    std::string output;          // standard output and error together, without carriage returns
+    std::string failure;         // empty when kxctl ran to its end, else what went wrong
+};
+KxctlRun RunKxctl(const std::wstring& arguments);
 
 }  // namespace kxtest

@@ -1,89 +1,267 @@
-// kxctl as a user runs it: a separate process, its output and its exit code.
+// kxctl as a user runs it: one process per command line, checked for its exit code (0 done,
+// 1 refused by the library or the service, 2 usage error) and its output. The rows run in order on
+// one device: the scan service stays loaded from the first scan on, a handset stays staged. The
+// library's own rules (settings, lists, codecs) are its tests' job: each verb here has rows for its
+// parsing, its output format and its messages for bad input, and no refusal may write anything.
 #include "DeviceFixture.h"
-#include "KxctlRunner.h"
+#include "ServiceFixture.h"
 
 #include <string>
 
 namespace {
 
-using kxtest::KxctlRun;
 using kxtest::RunKxctl;
 
-class KxctlTest : public kxtest::DeviceTest {};
+// The product's key; "%K" in a command line stands for it.
+constexpr wchar_t kProduct[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 
-constexpr wchar_t kKeyArg[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
-
-TEST_F(KxctlTest, WritesReadsListsAndDeletesValues) {
-    const std::wstring key = kKeyArg;
-    KxctlRun r = RunKxctl(L"reg add " + key + L" LogFileSize num 32768");
-    ASSERT_EQ(r.exitCode, 0u) << r.output;
-    r = RunKxctl(L"reg add " + key + L" TaskLogFilename text task11.log");
-    ASSERT_EQ(r.exitCode, 0u) << r.output;
-    r = RunKxctl(L"reg add HKLM\\" + key + L" RepMD5 bytes \"00 01 fe ff\"");
-    ASSERT_EQ(r.exitCode, 0u) << r.output;
-
-    DWORD type = 0;
-    std::string bytes;
-    ASSERT_TRUE(kxtest::RawGetValue(kKeyArg, L"RepMD5", &type, &bytes));
-    EXPECT_EQ(bytes, std::string("\x00\x01\xfe\xff", 4));
-
-    r = RunKxctl(L"reg query " + key + L" LogFileSize");
-    EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_NE(r.output.find("0x00008000 (32768)"), std::string::npos) << r.output;
-
-    r = RunKxctl(L"reg query " + key);
-    EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_NE(r.output.find("TaskLogFilename  text  \"task11.log\""), std::string::npos)
-        << r.output;
-    EXPECT_NE(r.output.find("RepMD5  bytes  00 01 fe ff"), std::string::npos) << r.output;
-
-    r = RunKxctl(L"reg delete " + key + L" LogFileSize");
-    EXPECT_EQ(r.exitCode, 0u) << r.output;
-    EXPECT_FALSE(kxtest::RawValueExists(kKeyArg, L"LogFileSize"));
-    r = RunKxctl(L"reg delete " + key + L" LogFileSize");
-    EXPECT_EQ(r.exitCode, 1u) << "deleting what is not there is a failed call";
-    EXPECT_NE(r.output.find("0x30000"), std::string::npos) << r.output;
+// Every value under the trees kxctl writes, as one text.
+void Dump(HKEY parent, const std::wstring& path, std::string* out) {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    wchar_t name[256];
+    BYTE data[4096];
+    for (DWORD i = 0, chars = 256, size = sizeof data, type = 0;
+         ::RegEnumValueW(key, i, name, &chars, nullptr, &type, data, &size) == ERROR_SUCCESS;
+         ++i, chars = 256, size = sizeof data)
+        *out += std::string(path.begin(), path.end()) + "\\" + std::string(name, name + chars) +
+                "=" + std::to_string(type) + ":" + std::string(data, data + size) + "\n";
+    for (DWORD i = 0, chars = 256;
+         ::RegEnumKeyExW(key, i, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+         ++i, chars = 256)
+        Dump(key, name, out);  // subkeys named relative to their parent
+    ::RegCloseKey(key);
 }
 
-TEST_F(KxctlTest, ListsSubkeysWithFullPaths) {
-    kxtest::RawSetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent", L"HostPort", REG_DWORD,
-                        "\x90\x1f\0\0", 4);
-    KxctlRun r = RunKxctl(L"reg subkeys " + std::wstring(kKeyArg));
-    EXPECT_EQ(r.exitCode, 0u);
-    EXPECT_NE(r.output.find("HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"),
-              std::string::npos)
-        << r.output;
+std::string Registry() {
+    std::string out;
+    // Not the platform layer's tree: it records a refused connection request, as a device would.
+    for (const wchar_t* tree : {kxtest::kVendorKey, kxtest::kSmsListenerKey})
+        Dump(HKEY_LOCAL_MACHINE, tree, &out);
+    return out;
 }
 
-TEST_F(KxctlTest, BadArgumentsAreUsageErrorsAndWriteNothing) {
-    const std::wstring key = kKeyArg;
-    const std::wstring bad[] = {
-        L"",
-        L"nonsense",
-        L"reg",
-        L"reg query",
-        L"reg add " + key + L" V num twelve",
-        L"reg add " + key + L" V num 0x100000000",
-        L"reg add " + key + L" V bytes 0g",
-        L"reg add " + key + L" V bytes 012",
-        L"reg add " + key + L" V bytes \xFF21\xFF21",  // full-width hex digits are not ASCII ones
-        L"reg add " + key + L" V float 1.5",
-        L"reg delete " + key,
-    };
-    for (const std::wstring& arguments : bad) {
-        const KxctlRun r = RunKxctl(arguments);
-        EXPECT_EQ(r.exitCode, 2u) << testing::PrintToString(arguments) << r.output;
-        EXPECT_FALSE(r.output.empty()) << "a usage error says what was wrong";
+class KxctlTest : public kxtest::DeviceTest {
+protected:
+    void SetUp() override {
+        DeviceTest::SetUp();
+        kxtest::MakeScratchFile(L"clean.txt", "hello");
+        kxtest::MakeScratchFile(L"eicar.com", kxtest::kEicar);
+        kxtest::MakeScratchFile(L"bin.dat", std::string("\0\n\r\x1a\xff", 5));
+        kxtest::MakeScratchFile(L"empty.bin", "");
+        kxtest::MakeScratchFile(L"configmgi.xml", "");
+        kxtest::MakeScratchFile(L"bad.xml", "<a><b></a>");
+        kxtest::MakeScratchFile(L"sub.xml", "<S><ServiceProvider/><ServiceProvider/></S>");
+        kxtest::WritePattern("version 77\nengine 3.0.1\n");
+        ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"KxHookLoader.exe").c_str(),
+                                L"\\kxtest\\KxHookLoader.exe", FALSE));
     }
-    EXPECT_FALSE(kxtest::RawKeyExists(kKeyArg));
-}
+    void TearDown() override { kxtest::KillServiceHosts(); }
+};
 
-TEST_F(KxctlTest, QueryOfMissingKeyOrValueFails) {
-    KxctlRun r = RunKxctl(L"reg query " + std::wstring(kKeyArg));
-    EXPECT_EQ(r.exitCode, 1u) << r.output;
-    kxtest::RawSetValue(kKeyArg, L"Present", REG_DWORD, "\1\0\0\0", 4);
-    r = RunKxctl(L"reg query " + std::wstring(kKeyArg) + L" Absent");
-    EXPECT_EQ(r.exitCode, 1u) << r.output;
+// `out`: fragments separated by '|', each to be found in the output; "=" first: the whole output.
+struct Row {
+    std::wstring args;
+    unsigned long code;
+    std::string out;
+};
+
+TEST_F(KxctlTest, EachVerbParsesPrintsAndExits) {
+    const std::wstring longNumber(260, L'1'), longName(1024, L'n');
+    const Row rows[] = {
+        {L"", 2, "usage: kxctl COMMAND"},
+        {L"help", 0, "usage: kxctl COMMAND"},
+        {L"nonsense", 2, "unknown command 'nonsense'"},
+        // The text is logged as it is, not taken for a format.
+        {L"log \"100% done %s\"", 0, "appended to \\KxCommon.log"},
+        {L"md5 \\KxCommon.log", 0, "=e040cb13216f35844fbf7449f24314ec\n"},
+        // reg: a key with or without its root, in any case.
+        {L"reg", 2, "usage: kxctl reg"},
+        {L"reg query %K", 1, "opening SOFTWARE\\Quorlend\\Scutara\\2.0 failed with status"},
+        {L"reg add %K LogFileSize num 32768", 0,
+         "written: HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\Log"},
+        {L"reg add hklm\\%K Md5 bytes \"00 01 fe ff\"", 0, "2.0\\Md5"},
+        {L"reg add HKEY_LOCAL_MACHINE\\%K T text task11.log", 0, "2.0\\T\n"},
+        {L"reg query %K", 0,
+         "=HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\n    LogFileSize  num  0x00008000 (32768)\n"
+         "    Md5  bytes  00 01 fe ff  (4 bytes)\n    T  text  \"task11.log\"\n"},
+        {L"reg query %K Absent", 1, "reading Absent failed"},
+        {L"reg add %K V num twelve", 2, "'twelve' is not a 32-bit number"},
+        {L"reg add %K V num 0x100000000", 2, "is not a 32-bit number"},
+        {L"reg add %K V bytes 0g", 2, "'0g' is not a list of hexadecimal byte pairs"},
+        {L"reg add %K V bytes \xFF21\xFF21", 2, "is not a list"},  // full-width digits
+        {L"reg add %K V float 1.5", 2, "unknown value kind 'float'"},
+        {L"reg delete %K", 2, "usage: kxctl reg"},
+        {L"reg delete %K LogFileSize", 0, "deleted: HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\Log"},
+        {L"reg delete %K LogFileSize", 1, "deleting LogFileSize failed with status 0x30000"},
+        {L"reg subkeys SOFTWARE\\Quorlend\\Scutara", 0,
+         "=HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\n"},
+        {L"reg move x", 2, "unknown reg verb 'move'"},
+        // Settings.
+        {L"show", 0, "FileScanType  (not set)|TaskLogFilename  (not set)"},
+        {L"get StartupTemp", 1, "StartupTemp  (not set)"},
+        {L"get", 2, "usage: kxctl get NAME"},
+        {L"version", 1, "reading FullVersionNum failed"},
+        {L"set FullVersionNum 2.0.1.1021", 0, "FullVersionNum = \"2.0.1.1021\""},
+        {L"version", 0,
+         "=2.0.1.1021  (high 0x00020000, low 0x000103FD, product version "
+         "0x00020000000103FD)\n"},
+        {L"version bump", 0, "2.0.2.1021"},
+        {L"init", 0, "first-run values written"},
+        {L"get TaskLogFilename", 0, "=TaskLogFilename = \"task11.log\"\n"},
+        {L"set logfilesize 0x8000", 0, "LogFileSize = 32768"},  // names in any case
+        {L"set StartupTemp \"\\Temp\\setup 1.cab\"", 0, "StartupTemp = \"\\Temp\\setup 1.cab\""},
+        {L"set ScheduleUpdateTime \"2026-12-24 03:00:00\"", 0, "2026-12-24 03:00:00.000"},
+        {L"delete StartupTemp", 0, "deleted: StartupTemp"},
+        {L"delete StartupTemp", 1, "deleting StartupTemp failed with status"},
+        {L"set RealTimeScan yes", 2, "'yes' is not a 32-bit number (decimal or 0x hex); nothing"},
+        {L"set HostPort 65536", 2, "'65536' is not a port number (0 to 65535); nothing written"},
+        {L"set FullVersionNum 2.0.1.70000", 2, "is not a version a.b.c.d"},
+        {L"set LastUpdateTime \"2026-13-01 00:00:00\"", 2, "is not a time"},
+        {L"set StartupTime later", 2, "StartupTime takes 'now' or 'setup'"},
+        {L"set AppPath \\Program", 2, "AppPath is only read by the library; nothing written"},
+        {L"set NoSuchSetting 1", 2, "no setting named 'NoSuchSetting'"},
+        {L"set RealTimeScan", 2, "usage: kxctl set NAME VALUE"},
+        {L"delete LogFileSize", 2, "LogFileSize cannot be deleted through the library"},
+        // Caller lists: each list name reaches its own list.
+        {L"add accept 0912345678 Alice", 0, "added to the accept list: 0912345678  \"Alice\""},
+        {L"add wap-force sms.example.com Push", 0, "sms.example.com  \"Push\""},
+        {L"list accept", 0, "=accept list: 1 entry\n  0912345678  \"Alice\"\n"},
+        {L"lookup accept +886912345678", 0,
+         "last seven characters \"2345678\": the stored 0912345678"},
+        {L"lookup accept 2345678", 1, "not in the accept list: 2345678 (status 0x30101"},
+        {L"lookup wap-accept sms.example.com", 1, "0x30000"},
+        {L"add reject 0012345678", 0, "added to the reject list"},
+        {L"match reject 12345", 0, "\"12345\" occurs in the stored \"0012345678\""},
+        {L"match reject 99999", 1, "no match in the reject list: 99999"},
+        {L"match wap-force 12345", 2, "match works on the accept and reject lists only"},
+        {L"del accept 0912345678", 0, "deleted from the accept list: 0912345678"},
+        {L"del accept 0912345678", 1, "deleting 0912345678 failed with status 0x30000"},
+        {L"list", 2, "usage"},
+        {L"list friends", 2, "unknown list 'friends'"},
+        {L"add accept", 2, "usage"},
+        {L"add accept " + longNumber, 2, "a number holds at most 259 characters"},
+        {L"add accept 1 " + longName, 2, "a name at most 1023"},
+        // The scan service, loaded by the first command that needs it.
+        {L"service status", 0, "=scan service: not loaded\n"},
+        {L"scan \\kxtest\\clean.txt", 0, "=\\kxtest\\clean.txt: clean\n"},
+        {L"scan \\kxtest\\eicar.com", 0, "=\\kxtest\\eicar.com: infected by EICAR-Test-File\n"},
+        {L"scan \\kxtest\\none.txt", 1, "the service could not read \\kxtest\\none.txt (Windows"},
+        {L"service status", 0, "scan service: loaded as SAV0:"},
+        {L"quarantine \\kxtest\\eicar.com EICAR-Test-File", 0, "quarantined: \\kxtest\\eicar.com"},
+        {L"quarantine \\kxtest\\eicar.com EICAR-Test-File", 1, "kept \\kxtest\\eicar.com in place"},
+        {L"restore \\kxtest\\eicar.com", 0, "restored: \\kxtest\\eicar.com"},
+        {L"restore \\kxtest\\eicar.com", 1, "nothing restored"},
+        {L"quarantine \\x AVirusNameOfTwentyOneC", 2, "a virus name at most 20"},
+        {L"restore", 2, "usage"},
+        {L"scan", 2, "usage"},
+        {L"service reboot", 2, "usage"},
+        {L"queue push \"first message\"", 0, "queued: first message"},
+        {L"queue size", 0, "=1 queued messages\n"},
+        {L"queue pop", 0, "first message"},
+        {L"queue pop", 1, "popping (is the queue empty?) failed"},
+        {L"engine", 0, "engine 3.0.1, pattern"},
+        {L"viruses", 0, "=1 viruses in the pattern\n  0  EICAR-Test-File\n"},
+        {L"update versions", 0, "recorded in ZRAPIEngineVer and ZRAPIPatternVer"},
+        {L"reg query %K ZRAPIPatternVer", 0, "0x0000004D (77)"},
+        {L"set ScheduleUpdateOption 1", 0, ""},
+        {L"set ScheduleUpdateFrequency 7", 0, ""},
+        {L"update schedule 2006-01-30 10:00:00", 0, "7 days after 2006-01-30 10:00:00"},
+        {L"update schedule 2006-13-01 10:00:00", 2, "is not a time YYYY-MM-DD HH:MM:SS"},
+        {L"service release", 0, "scan service unloaded"},
+        // The Startup folder and the scan filter.
+        {L"startup check \\Windows\\StartUp\\x.exe", 1, "failed with status 0x240000"},
+        {L"startup scan", 1, "0x240000"},
+        {L"reg add %K StartupPath text \\Windows\\StartUp", 0, ""},
+        {L"startup check \\Windows\\StartUp\\x.exe", 0, "x.exe: in the Startup folder"},
+        {L"startup check \\windows\\startup\\x.exe", 1, "x.exe: not in the Startup folder"},
+        {L"startup scan \\kxtest\\clean.txt", 0, "scanned \\kxtest\\clean.txt"},
+        {L"classify \\Windows\\service.exe", 0, "the system's service host:  yes|verdict:"},
+        {L"startup check", 2, "usage"},
+        // The hook loader (in WinPath) records the command line it was given.
+        {L"reg add %K WinPath text \\nowhere", 0, ""},
+        {L"realtime on --wait", 1, "failed with status 0x160000"},
+        {L"wappush off", 1, "0x1D0000"},
+        {L"reg add %K WinPath text \\kxtest", 0, ""},
+        {L"realtime on --wait", 0, ""},
+        {L"reg query SOFTWARE\\KxStandIns\\KxHookLoader", 0, "text  \"ENABLE_REALTIME\""},
+        {L"wappush off --wait", 0, ""},
+        {L"reg query SOFTWARE\\KxStandIns\\KxHookLoader", 0, "text  \"DISABLE_WapPushFilter\""},
+        {L"realtime maybe", 2, "usage"},
+        {L"kill \\kxtest\\none.exe", 0, "ended every process running \\kxtest\\none.exe"},
+        {L"kill", 2, "usage"},
+        {L"sync set", 0, "registered for the serial-connection event"},
+        {L"sync list", 0, "=1 event registrations\n  event 9: \\Windows\\repllog.exe\n"},
+        {L"sync del", 0, "every registration of repllog.exe removed"},
+        {L"sync list", 0, "=0 event registrations\n"},
+        // Files: binary bytes in and out unchanged.
+        {L"md5 \\kxtest\\clean.txt", 0, "=5d41402abc4b2a76b9719d911017c592\n"},
+        {L"md5 \\kxtest\\none.bin", 1, "cannot open"},
+        {L"b64 encode \\kxtest\\bin.dat", 0, "=AAoNGv8=\n"},
+        {L"b64 encode \\kxtest\\empty.bin", 0, "=\n"},
+        {L"b64 decode AAoNGv8=", 0, "=00 0a 0d 1a ff\n"},
+        {L"b64 decode AAoNGv8= \\kxtest\\back.bin", 0, "written: \\kxtest\\back.bin (5 bytes)"},
+        {L"md5 \\kxtest\\back.bin", 0, "=99d46d0dfb121d71d1c5a5d368ae3a84\n"},
+        {L"b64 encode \\kxtest\\none.bin", 1, "kxctl: cannot read \\kxtest\\none.bin"},
+        {L"b64 squash x", 2, "unknown b64 verb 'squash'"},
+        // The handset and its connections.
+        {L"device", 0, "handset: none staged (a plain desktop)"},
+        {L"device stage unknown-phone", 2, "no handset named 'unknown-phone'"},
+        {L"device stage wm6-cdma", 0, "staged wm6-cdma"},
+        {L"device", 0,
+         "device type: 0x01030100 (Smartphone)|phone: yes, PDA: no|"
+         "serial number: 000002670345243|connection: cellular"},
+        {L"sms register", 0, ""},
+        {L"reg query SOFTWARE\\KXSMSLsn2 Registered", 0, "Registered  "},
+        {L"sms providers", 0, "Notification: sms_providers.dll"},
+        {L"sms bogus", 2, "usage"},
+        {L"proxy", 0, "SOCKS 5 proxy: socks.corvia.example:1080, user ks620, password set"},
+        {L"connect", 0, "connection released"},
+        {L"connect type \"USB Cable\"", 0, "USB Cable: 1 (local link (USB, Bluetooth or"},
+        {L"device stage wm2003-pda", 0, ""},
+        {L"connect", 1, "connecting failed with status 0x80004005"},
+        {L"device clear", 0, "no handset staged"},
+        // The management server (files in AppPath), the subscription file and the XML component.
+        {L"reg add %K AppPath text \\kxtest", 0, ""},
+        {L"mgi recover", 1, "configmgi.xml cannot be read or is empty; it is kept"},
+        {L"mgi key", 1, "no readable mgi.key in the application directory"},
+        {L"mgi key 0102 zz", 2, "pairs of hexadecimal digits"},
+        {L"mgi key \"01 02 03\" ff", 0, "mgi.key written: 3 and 1"},
+        {L"mgi key", 0, "=first (3 bytes): 01 02 03\nsecond (1 bytes): ff\nflag: 1\n"},
+        {L"mgi status", 0, "management: |server: (none)"},
+        {L"mgi clear", 0, "management server address cleared"},
+        {L"mgi", 2, "usage"},
+        {L"subscription set \\kxtest\\sub.xml --subscribe-header \"A&B <x>\"", 0, "processed"},
+        {L"xml \\kxtest\\sub.xml ServiceProvider SubscribePatternHeader", 0,
+         "=2 elements ServiceProvider\n[0] SubscribePatternHeader=\"A&B <x>\"\n"
+         "[1] SubscribePatternHeader=\"\"\n"},
+        {L"subscription set \\kxtest\\sub.xml --bogus 1", 2, "unknown option '--bogus'"},
+        {L"subscription set \\kxtest\\none.xml --subscribe 1", 1, "missing or not XML"},
+        {L"xml \\kxtest\\none.xml a", 2, "no such file: \\kxtest\\none.xml"},
+        {L"xml \\kxtest\\bad.xml b", 1, "0 elements b"},
+    };
+    for (const Row& row : rows) {
+        std::wstring args = row.args;
+        for (size_t at; (at = args.find(L"%K")) != std::wstring::npos;)
+            args.replace(at, 2, kProduct);
+        const std::string& out = row.out;
+        SCOPED_TRACE(std::string(args.begin(), args.begin() + std::min<size_t>(args.size(), 60)));
+        const std::string before = Registry();
+        const kxtest::KxctlRun r = RunKxctl(args);
+        ASSERT_EQ(r.failure, "");
+        EXPECT_EQ(r.exitCode, row.code) << r.output;
+        if (!out.empty() && out[0] == '=') {
+            EXPECT_EQ(r.output, out.substr(1));
+        } else {
+            for (size_t from = 0, bar; from <= out.size(); from = bar + 1) {
+                bar = std::min(out.find('|', from), out.size());
+                EXPECT_NE(r.output.find(out.substr(from, bar - from)), std::string::npos)
+                    << out.substr(from, bar - from) << " in:\n"
+                    << r.output;
+            }
+        }
+        if (row.code != 0) EXPECT_EQ(Registry(), before) << "a refused call wrote";
+    }
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 
 #define IDR_TEST_MENUBAR 200
 #define IDR_TEST_MENU 201
-#define IDR_TEST_HMENU 202
-#define IDR_BAD_MENUBAR 203
 
 #define IDM_DONE 1001
 #define IDM_MENU 1002

@@ -1,0 +1,458 @@
+// The dialog helpers on real windows. Every test shares one dialog of the device's dialog class;
+// the children a test adds go after it.
+#include <kxcommon/UI.h>
+#include <kxcommon/UILayout.h>
+#include <kxcommon/UIMenuBar.h>
+#include <kxcommon/UIWindows.h>
+#include <wince/wince.h>
+
+#include "DeviceFixture.h"
+#include "Strings.h"
+#include "UiTestIds.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+HWND g_dialog = nullptr;
+std::vector<WPARAM> g_appCodes;     // the WM_APP codes the dialog received
+std::wstring g_copy;                // the last WM_COPYDATA: "identifier bytes text"
+std::vector<std::wstring> g_boxes;  // the message boxes shown: "title|body", "|yes/no" added
+int g_answer = IDOK;                // what each box is answered
+
+INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_APP) g_appCodes.push_back(wp);
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    if (msg == WM_COPYDATA)
+        g_copy = std::to_wstring(data->dwData) + L" " + std::to_wstring(data->cbData) + L" " +
+                 std::wstring(static_cast<const wchar_t*>(data->lpData), data->cbData / 2);
+    return msg == WM_APP || msg == WM_COPYDATA;
+}
+
+// Reads each message box this thread makes once it is filled in, and answers it. (Each box still
+// costs about 2 s: the test display's windows are managed ones.)
+LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
+    wchar_t cls[32] = L"", title[2048] = L"", body[2048] = L"";
+    const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lp);
+    HWND box = call->hwnd;
+    if (code == HC_ACTION && call->message == WM_INITDIALOG && ::GetClassNameW(box, cls, 32) &&
+        std::wstring(cls) == L"#32770") {
+        ::GetWindowTextW(box, title, 2048);
+        ::GetDlgItemTextW(box, 0xFFFF, body, 2048);  // the box's text control
+        g_boxes.push_back(std::wstring(title) + L"|" + body +
+                          (::GetDlgItem(box, IDYES) ? L"|yes/no" : L""));
+        ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(g_answer), 0);
+    }
+    return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// A rectangle as "left top right bottom".
+std::string Text(const RECT& r) {
+    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
+           " " + std::to_string(r.bottom);
+}
+RECT Screen(HWND hwnd) {
+    RECT r{};
+    ::GetWindowRect(hwnd, &r);
+    return r;
+}
+// The control's window rectangle in the dialog's client coordinates.
+RECT At(HWND control) {
+    RECT r = Screen(control);
+    ::MapWindowPoints(nullptr, g_dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+std::string Placed(HWND control) { return Text(At(control)); }
+int Width(HWND control) {
+    RECT r{};
+    ::GetClientRect(control, &r);
+    return r.right;
+}
+HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
+    return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, g_dialog,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             ::GetModuleHandleW(nullptr), nullptr);
+}
+
+// A body of `length` characters whose head and tail are recognisable, and its shortened form.
+std::wstring Body(size_t length) {
+    std::wstring text;
+    for (size_t i = 0; i < length; ++i) text += static_cast<wchar_t>(L'a' + i % 26);
+    return text;
+}
+std::wstring Shortened(const std::wstring& body, size_t limit) {
+    return body.substr(0, limit - 20) + L"..." + body.substr(body.size() - 20);
+}
+
+void StageScreen(DWORD width, DWORD height) {
+    kxtest::StageProfileNumber(L"ScreenWidth", width);
+    kxtest::StageProfileNumber(L"ScreenHeight", height);
+}
+
+class UiTest : public kxtest::DeviceTest {
+protected:
+    static void SetUpTestSuite() {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
+        ::InitCommonControlsEx(&icc);
+        WinceRegisterDialogClass(::GetModuleHandleW(nullptr));
+        g_dialog = ::CreateWindowExW(0, L"Dialog", L"kxtest", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300,
+                                     nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        ::SetWindowLongPtrW(g_dialog, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(&DialogProc));
+    }
+    static void TearDownTestSuite() { ::DestroyWindow(g_dialog); }
+    void SetUp() override {
+        DeviceTest::SetUp();
+        hook_ = ::SetWindowsHookExW(WH_CALLWNDPROCRET, BoxHook, nullptr, ::GetCurrentThreadId());
+        g_boxes.clear();
+        g_appCodes.clear();
+    }
+    void TearDown() override {
+        ::UnhookWindowsHookEx(hook_);
+        while (HWND child = ::GetWindow(g_dialog, GW_CHILD)) ::DestroyWindow(child);
+        ::SetWindowPos(g_dialog, nullptr, 0, 0, 300, 300, SWP_NOZORDER);
+        ::SetWindowTextW(g_dialog, L"kxtest");
+    }
+    HHOOK hook_ = nullptr;
+};
+
+TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
+    HMODULE res = ::LoadLibraryW(L"KXSC_SP_Res.dll");
+    const std::wstring body = Body(1500), cut = body.substr(0, 1023);
+    g_answer = IDNO;
+    EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_SCAN_DONE, MB_OK, 12, 3), IDNO);
+    UI_MsgBox(nullptr, 0u, IDS_VIRUS_FOUND, MB_OK, L"EICAR");  // untitled: the platform's title
+    UI_MsgBox(nullptr, 9999u, IDS_REALTIME_ON, MB_OK);         // a title without text
+    UI_MsgBox(nullptr, res, IDS_PRODUCT_NAME, IDS_CONFIRM_DELETE, MB_YESNO, L"a.txt");
+    UI_MsgBox(nullptr, L"Title", L"%d-%s", MB_OK, 7, L"x");
+    UI_MsgBox(nullptr, static_cast<LPCWSTR>(nullptr), L"plain", MB_OK);
+    // Cut at 1023 characters, then trimmed: the tail kept is the cut body's.
+    UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, body.c_str());
+    // No format, or an empty body: no box.
+    EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, 9999u, MB_OK), 0);
+    EXPECT_EQ(UI_MsgBox(nullptr, res, IDS_PRODUCT_NAME, 9999u, MB_OK), 0);
+    EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, L""), 0);
+    EXPECT_EQ(g_boxes,
+              (std::vector<std::wstring>{L"Scutara|Scan finished: 12 files scanned, 3 infected.",
+                                         L"Error|Virus found: EICAR", L"|Real-time scanning is on.",
+                                         L"Scutara|Delete a.txt?|yes/no", L"Title|7-x",
+                                         L"Error|plain", L"Scutara|" + Shortened(cut, 256)}));
+    ::FreeLibrary(res);
+    g_answer = IDOK;
+}
+
+TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
+    const struct {
+        DWORD width, height;
+        size_t length;
+        UINT style;
+        size_t limit;  // 0: shown whole
+    } rows[] = {
+        {240, 320, 255, MB_OK, 0},         {240, 320, 256, MB_OK, 256},
+        {240, 320, 199, MB_YESNO, 0},      {240, 320, 200, MB_YESNO, 200},
+        {240, 320, 300, MB_OKCANCEL, 200}, {320, 240, 235, MB_OK, 0},       // landscape: 20 less
+        {320, 240, 236, MB_OK, 236},       {480, 319, 180, MB_YESNO, 180},  // by its height
+    };
+    for (const auto& row : rows) {
+        StageScreen(row.width, row.height);
+        const std::wstring body = Body(row.length);
+        g_boxes.clear();
+        UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, row.style, body.c_str());
+        const std::wstring shown = row.limit ? Shortened(body, row.limit) : body;
+        EXPECT_EQ(g_boxes, std::vector<std::wstring>{L"Scutara|" + shown +
+                                                     (row.style == MB_YESNO ? L"|yes/no" : L"")})
+            << row.length << " style " << row.style << " on " << row.width;
+    }
+}
+
+TEST_F(UiTest, PortraitTurnsAStagedLandscapeScreen) {
+    StageScreen(320, 240);
+    for (int twice = 0; twice < 2; ++twice) {  // the second time: already portrait
+        EXPECT_EQ(ChangeToPortrait(), DISP_CHANGE_SUCCESSFUL);
+        EXPECT_EQ(kxtest::ProfileNumber(L"ScreenWidth", 0), 240u);
+        EXPECT_EQ(kxtest::ProfileNumber(L"ScreenHeight", 0), 320u);
+    }
+}
+
+TEST_F(UiTest, ListBoxGetsTheTextsOfItsIdentifiers) {
+    HWND list = Add(L"LISTBOX", 0, 10, 0, 0, 100, 100);
+    UI_AddStringToLB(list, 0u, IDS_LEVEL_LOW, 0u);  // the identifiers end at the first 0
+    UI_AddStringToLB(list, IDS_LEVEL_LOW, IDS_LEVEL_NORMAL, 9999u, IDS_LEVEL_HIGH, 0u);
+    std::wstring items;
+    for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+        wchar_t text[64] = L"?";
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        items += std::wstring(text) + L"|";
+    }
+    EXPECT_EQ(items, L"Low|Normal||High|");
+}
+
+// In the tests below, `(Call(...), Placed(control))` is where the call left the control.
+TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
+    const RECT now{10, 20, 110, 70}, client{0, 0, 240, 200};  // -1 keeps what is
+    EXPECT_EQ(Text(GeneralAdjustCtlLayout(-1, -1, -1, -1)(now, client)), "10 20 110 70");
+    EXPECT_EQ(Text(GeneralAdjustCtlLayout(5, -1, 50, -1)(now, client)), "5 20 55 70");
+    EXPECT_EQ(Text(GeneralAdjustCtlLayout(-1, 0, -1, 10)(now, client)), "10 0 110 10");
+    EXPECT_EQ(Text(GeneralAdjustCtlLayoutByPos(-1, -1, -1, -1)(now, client)), "10 20 110 70");
+    EXPECT_EQ(Text(GeneralAdjustCtlLayoutByPos(2, -1, 238, -1)(now, client)), "2 20 238 70");
+
+    HWND plain = Add(L"STATIC", 0, 50, 10, 20, 100, 30);
+    HWND framed = Add(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 51, 10, 60, 100, 50);
+    RECT r{}, none{1, 1, 1, 1};
+    EXPECT_EQ((GetRelativeRect(g_dialog, plain, r), Text(r)), "10 20 110 50");
+    EXPECT_EQ((GetRelativeRect(g_dialog, 51, r), Text(r)), "11 61 109 109");  // inside the border
+    EXPECT_EQ((GetRelativeRect(nullptr, plain, none), Text(none)), "0 0 0 0");
+    EXPECT_EQ((GetRelativeRect(g_dialog, 4242, r), Text(r)), "0 0 0 0");
+    EXPECT_EQ((LayoutCtl(g_dialog, plain, -1, -1, -1, -1), Placed(plain)), "10 20 110 50");
+    // A bordered control takes its client rectangle as its new window rectangle.
+    EXPECT_EQ((LayoutCtl(g_dialog, 51, -1, -1, -1, -1), Placed(framed)), "11 61 109 109");
+    EXPECT_EQ((LayoutCtl(g_dialog, 50, 0, -1, 200, -1), Placed(plain)), "0 20 200 50");
+    EXPECT_EQ((LayoutCtlByPos(g_dialog, plain, -1, 5, 150, -1), Placed(plain)), "0 5 150 50");
+    EXPECT_EQ((LayoutCtlByPos(g_dialog, 50, 3, -1, -1, 40), Placed(plain)), "3 5 150 40");
+    EXPECT_TRUE(UI_MoveWindow(plain, RECT{5, 25, 85, 75}, FALSE));
+    EXPECT_EQ(Placed(plain), "5 25 85 75");
+}
+
+TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
+    HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 60, 0, 0, 80, 20);
+    HWND spin = Add(UPDOWN_CLASSW, 0, 61, 90, 0, 16, 20);
+    const int s = Width(spin);
+    LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24);
+    EXPECT_EQ(Placed(list) + " / " + Placed(spin),
+              Text({10, 40, 160 - s, 64}) + " / " + Text({160 - s, 40, 160, 64}));
+    ChangeSpinWidth(g_dialog, 60, 61, 2, 200);
+    EXPECT_EQ(Placed(list) + " / " + Placed(spin),
+              Text({2, 40, 202 - s, 64}) + " / " + Text({202 - s, 40, 202, 64}));
+
+    // Every child refitted to 4 pixels less than 200, for the scroll bar: a spin control after a
+    // list box follows it (list boxes known by their class name in any case); one before any
+    // list box is only widened.
+    HWND lone = Add(UPDOWN_CLASSW, 0, 70, 100, 0, 16, 20);
+    HWND label = Add(L"STATIC", 0, 71, 10, 30, 50, 16);
+    ::MoveWindow(list, 10, 50, 60, 20, FALSE);
+    ::MoveWindow(spin, 80, 52, 16, 22, FALSE);
+    RelayoutChildCtrls fit(g_dialog, 200, true);
+    for (HWND child : {lone, label, list, spin}) EXPECT_FALSE(fit(child));
+    EXPECT_EQ(Placed(lone) + " / " + Placed(label), "100 0 296 20 / 10 30 206 46");
+    EXPECT_EQ(
+        Placed(list) + " / " + std::to_string(At(spin).left) + " " + std::to_string(At(spin).top),
+        Text({2, 52, 198 - s, 74}) + " / " + std::to_string(198 - s) + " 52");
+    RelayoutChildCtrls narrow(g_dialog, 120, false);
+    EXPECT_EQ((narrow(label), Placed(label)), "10 30 130 46");
+}
+
+TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
+    HWND list = Add(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL, 40, 0, 0, 200, 150);
+    EXPECT_EQ(InsertListColumn(list, 0, 120, IDS_COLUMN_FILE, LVCFMT_LEFT), 0);
+    EXPECT_EQ(InsertListColumn(list, 1, 60, L"Result", LVCFMT_RIGHT), 1);
+    EXPECT_EQ(InsertListColumn(nullptr, 0, 10, L"x", LVCFMT_LEFT), -1);
+    EXPECT_TRUE(SetListColumnWidth(list, 1, 75));
+    EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), 75);
+    wchar_t text[32] = L"";
+    LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH, 0, 0, text, 32};
+    ::SendMessageW(list, LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
+    EXPECT_EQ(std::wstring(text) + L" " + std::to_wstring(column.cx), L"File 120");
+    // The column may take the client width while the items fit one page.
+    const int page = static_cast<int>(::SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    EXPECT_EQ(GetListColumnWidth(list, page), Width(list));
+    EXPECT_EQ(GetListColumnWidth(list, page + 1), Width(list) - ::GetSystemMetrics(SM_CXVSCROLL));
+
+    for (int i = 0; i < 4; ++i) {
+        LVITEMW item{LVIF_TEXT | LVIF_PARAM, i, 0, 0, 0, text};
+        item.lParam = 100 + i;
+        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    EXPECT_EQ(GetListItemLPARAM(list, 7), 0);
+    EXPECT_EQ(GetListSelectedItem(list), -1);
+    EXPECT_TRUE(SetListSelectedItem(list, 1));
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMSTATE, 1, LVIS_FOCUSED), LVIS_FOCUSED);
+    // Deleting keeps a selection. Items 100..103; each row: the item selected first (-1: as it
+    // is), the item deleted (flag 0: none), then "count/selected/its data".
+    const struct {
+        int select, item, flag;
+        const char* after;
+    } rows[] = {
+        {-1, 1, 1, "3/1/102"},   // the item now at 1 is selected
+        {0, 2, 1, "2/1/102"},    // the last item: the new last one
+        {0, 5, 0, "2/1/102"},    // no deletion; an index past the end selects the last
+        {-1, -1, 1, "2/1/102"},  // no such item
+        {-1, 0, 1, "1/0/102"},  {-1, 0, 1, "0/-1/0"},  // nothing left to select
+    };
+    for (const auto& row : rows) {
+        if (row.select >= 0) SetListSelectedItem(list, row.select);
+        DelListItem(list, row.item, row.flag);
+        const int at = GetListSelectedItem(list);
+        EXPECT_EQ(std::to_string(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) + "/" +
+                      std::to_string(at) + "/" + std::to_string(GetListItemLPARAM(list, at)),
+                  row.after)
+            << "deleting " << row.item;
+    }
+}
+
+// The soft key of `command`: its label, " (off)" when disabled; "(no key)" when there is none.
+std::wstring Key(HWND bar, int command) {
+    wchar_t text[64] = L"";
+    TBBUTTONINFOW info{sizeof info, TBIF_TEXT | TBIF_STATE};
+    info.pszText = text;
+    info.cchText = 64;
+    if (::SendMessageW(bar, TB_GETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info)) < 0)
+        return L"(no key)";
+    return text + std::wstring(info.fsState & TBSTATE_ENABLED ? L"" : L" (off)");
+}
+
+TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
+    SHMENUBARINFO info{sizeof info, g_dialog, 0, IDR_TEST_MENUBAR, ::GetModuleHandleW(nullptr)};
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    HWND old = info.hwndMB;
+    ASSERT_TRUE(SHCreateMenuBar(&info));
+    HWND bar = info.hwndMB;
+    EXPECT_FALSE(::IsWindow(old)) << "a new menu bar replaces the old one";
+    EnableMBButton(g_dialog, IDM_DONE, FALSE);
+    EXPECT_EQ(Key(bar, IDM_DONE) + L"|" + Key(bar, IDM_MENU), L"Done (off)|Menu");
+    EnableMBButton(g_dialog, IDM_DONE, TRUE);
+    SwitchSoftKey(g_dialog, IDM_SCAN, ::GetModuleHandleW(nullptr), IDS_KEY_SCAN, IDM_DONE);
+    EnableMBButton(g_dialog, IDM_DONE, FALSE);  // the old command no longer finds the key
+    EXPECT_EQ(Key(bar, IDM_SCAN) + L"|" + Key(bar, IDM_DONE), L"Scan|(no key)");
+
+    // Menu items change their grey state only.
+    HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(bar, SHCMBM_GETSUBMENU, 0, IDM_MENU));
+    ::SetMenuDefaultItem(menu, IDM_CHECKED, FALSE);
+    const auto state = [menu](UINT id) {
+        MENUITEMINFOW item{sizeof item, MIIM_STATE};
+        return ::GetMenuItemInfoW(menu, id, FALSE, &item) ? item.fState : 0xFFFFFFFFu;
+    };
+    const UINT was = MFS_CHECKED | MFS_DEFAULT;
+    ASSERT_EQ(state(IDM_CHECKED), was);
+    EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, TRUE), state(IDM_CHECKED)), was);
+    EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, FALSE), state(IDM_CHECKED)),
+              was | MF_GRAYED);
+    EXPECT_EQ((EnableMBMenuItem(menu, IDM_CHECKED, TRUE), state(IDM_CHECKED)), was);
+    EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_GRAYED, TRUE), state(IDM_GRAYED)), 0u);
+    InsertMBMenuItem(g_dialog, IDM_MENU, 1, IDM_INSERTED, L"Inserted", MF_BYPOSITION | MF_STRING);
+    RemoveMBMenuItem(g_dialog, IDM_MENU, IDM_PLAIN, MF_BYCOMMAND);
+    RemoveMBMenuItem(g_dialog, IDM_DONE, 0, MF_BYPOSITION);  // a key without a menu: nothing
+    std::vector<UINT> ids;
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) ids.push_back(::GetMenuItemID(menu, i));
+    EXPECT_EQ(ids, (std::vector<UINT>{IDM_CHECKED, IDM_INSERTED, IDM_GRAYED}));
+
+    // Hidden, the dialog takes its menu bar, disabled, one bar's height further down.
+    RECT client{};
+    ::GetClientRect(g_dialog, &client);
+    ::MapWindowPoints(g_dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    const int height = Screen(bar).bottom - Screen(bar).top;
+    const auto where = [bar] {
+        return std::to_string(Screen(bar).top) + (::IsWindowEnabled(bar) ? "" : " off") +
+               (::IsWindowVisible(g_dialog) ? "" : " hidden");
+    };
+    EXPECT_EQ((UI_HideWindow(g_dialog), where()),
+              std::to_string(client.bottom + height) + " off hidden");
+    EXPECT_EQ((UI_ShowWindow(g_dialog), where()), std::to_string(client.bottom));
+    // Any other command shows the dialog but leaves the bar disabled in place.
+    EXPECT_EQ((UI_ShowWindow(g_dialog, SW_SHOWNA), where()),
+              std::to_string(client.bottom) + " off");
+
+    // While the guard lives the dialog fits the work area above its menu bar; afterwards it has
+    // the client width it had then and the height of a scrolling page.
+    RECT work{}, inside{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const RECT before = Screen(g_dialog);
+    {
+        AvoidScrollBar guard(g_dialog);
+        EXPECT_EQ(Text(Screen(g_dialog)),
+                  Text({before.left, before.top, before.left + work.right - work.left,
+                        before.top + work.bottom - work.top - height}));
+        ::GetClientRect(g_dialog, &inside);
+    }
+    EXPECT_EQ(Text(Screen(g_dialog)),
+              Text({before.left, before.top, before.left + inside.right, before.top + 640}));
+    ::DestroyWindow(bar);
+}
+
+TEST_F(UiTest, DialogsFoundAndCommandedByTitle) {
+    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), nullptr);
+    ::SetWindowTextW(g_dialog, L"Scanning");
+    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), g_dialog);
+    EXPECT_EQ(UI_FindWindow(9999u), nullptr);
+    UI_ActiveWindow(g_dialog, true);
+    UI_DestroyWindow(g_dialog, false);  // posted: arrives with the next messages
+    UI_DestroyWindow(IDS_SCANNING_TITLE, true);
+    UI_DestroyWindow(0u, true);                // no identifier: nothing
+    UI_DestroyWindow(IDS_PRODUCT_NAME, true);  // no such dialog: nothing
+    for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+    EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_CLOSE}));
+    EXPECT_TRUE(UI_SetForegroundWindow(g_dialog));
+    EXPECT_EQ(::GetForegroundWindow(), g_dialog);
+}
+
+TEST_F(UiTest, TitlesAndTextsComeFromTheResourceModule) {
+    // The device's task bar is told (WM_USER 4 posted) when a dialog's title changed.
+    WNDCLASSW cls{0, ::DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"tray"};
+    ::RegisterClassW(&cls);
+    HWND tray = ::CreateWindowExW(0, L"tray", L"tray", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                  nullptr, nullptr);
+    const auto shown = [tray](HWND hwnd) {
+        wchar_t text[64] = L"";
+        ::GetWindowTextW(hwnd, text, 64);
+        std::wstring told = text;
+        for (MSG msg; ::PeekMessageW(&msg, tray, WM_USER, WM_USER, PM_REMOVE);)
+            told += L" told " + std::to_wstring(msg.wParam);
+        return told;
+    };
+    EXPECT_EQ((UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE), shown(g_dialog)),
+              L"Scan settings told 4");
+    EXPECT_EQ((UI_SetDlgTitle(g_dialog, 0u), shown(g_dialog)), L"Scan settings");  // no identifier
+    EXPECT_EQ((UI_SetDlgTitle(g_dialog, L"Given"), shown(g_dialog)), L"Given told 4");
+    HWND label = Add(L"STATIC", 0, 20, 0, 0, 80, 20);
+    EXPECT_EQ((UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL), shown(label)), L"Scan level:");
+    EXPECT_EQ((UI_SetWindowText(label, IDS_LEVEL_HIGH), shown(label)), L"High");
+    ::DestroyWindow(tray);
+}
+
+TEST_F(UiTest, NeighboursEnabledTogether) {
+    HWND label = Add(L"STATIC", 0, 30, 0, 0, 50, 20);
+    HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 31, 0, 20, 100, 60);
+    HWND spin = Add(UPDOWN_CLASSW, 0, 32, 100, 20, 16, 60);
+    HWND other = Add(L"BUTTON", 0, 33, 0, 90, 50, 20);
+    const auto states = [&] {  // label, list, spin control, other: 1 when enabled
+        std::string s;
+        for (HWND w : {label, list, spin, other}) s += ::IsWindowEnabled(w) ? "1" : "0";
+        return s;
+    };
+    EXPECT_EQ((EnableSPLB(g_dialog, 31, FALSE), states()), "1001");
+    EXPECT_EQ((EnableSPLBAndStatic(g_dialog, 31, FALSE), states()), "0001");
+    EXPECT_EQ((EnableSPLBAndStatic(g_dialog, 31, TRUE), states()), "1111");
+    // The spin control and the list before it; the last child, which has no next sibling.
+    EXPECT_EQ((EnablePair(spin, FALSE, true), states()), "1001");
+    EXPECT_EQ((EnablePair(other, FALSE, false), states()), "1000");
+}
+
+TEST_F(UiTest, ALaterInstanceHandsItsCommandLineToTheFirst) {
+    wchar_t path[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const wchar_t* const exe = std::wcsrchr(path, L'\\') + 1;
+    HANDLE first = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"");
+    ASSERT_NE(first, nullptr) << "the first instance keeps a mutex named after the program";
+    HANDLE named = ::OpenMutexW(SYNCHRONIZE, FALSE, exe);
+    EXPECT_NE(named, nullptr);
+    ::CloseHandle(named);
+    // No dialog has either title: nothing to hand over.
+    EXPECT_EQ(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/x", 9999), nullptr);
+    // The main dialog (here also the one to close) is activated, given the command line in
+    // bytes without its terminator, and closed; found by its second title too.
+    ::SetWindowTextW(g_dialog, L"Scutara");
+    EXPECT_EQ(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_PRODUCT_NAME, L"/scan \\My Docs"),
+              nullptr);
+    EXPECT_EQ(g_copy, std::to_wstring(UI_COPYDATA_CMDLINE) + L" 28 /scan \\My Docs");
+    for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+    EXPECT_EQ(ActivatePreviousInstance(9999, 0, L"", IDS_PRODUCT_NAME), nullptr);
+    EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE}));
+    ::CloseHandle(first);
+    HANDLE again = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/y");
+    EXPECT_NE(again, nullptr) << "the mutex went with the first instance";
+    ::CloseHandle(again);
+}
+
+}  // namespace
