@@ -35,29 +35,29 @@ std::string Decode(const Text& text, unsigned size) {
     return std::string(out.begin(), out.begin() + n);
 }
 
+// The result is the length rounded up to whole groups of three; only whole groups that fit
+// with the terminator are written ("#": the buffer left alone).
 TEST(B64, Encoding) {
-    // The result is the length rounded up to whole groups of three.
     struct Row {
-        const char* data;
+        const char *data, *text;
         unsigned size;
-        const char* text;
         int result;
     } const rows[] = {
-        {"f", 64, "Zg==", 3},
-        {"fo", 64, "Zm8=", 3},
-        {"foo", 64, "Zm9v", 3},
-        {"foob", 64, "Zm9vYg==", 6},
-        {"fooba", 64, "Zm9vYmE=", 6},
-        {"foobar", 64, "Zm9vYmFy", 6},
-        {"", 8, "#", 0},         // nothing to encode
-        {"foobar!", 0, "#", 0},  // only whole groups that fit with the terminator are written
-        {"foobar!", 1, "", 0},
-        {"foobar!", 4, "", 0},
-        {"foobar!", 5, "Zm9v", 3},
-        {"foobar!", 8, "Zm9v", 3},
-        {"foobar!", 9, "Zm9vYmFy", 6},
-        {"foobar!", 12, "Zm9vYmFy", 6},
-        {"foobar!", 13, "Zm9vYmFyIQ==", 9},
+        {"f", "Zg==", 64, 3},
+        {"fo", "Zm8=", 64, 3},
+        {"foo", "Zm9v", 64, 3},
+        {"foob", "Zm9vYg==", 64, 6},
+        {"fooba", "Zm9vYmE=", 64, 6},
+        {"foobar", "Zm9vYmFy", 64, 6},
+        {"", "#", 8, 0},
+        {"foobar!", "#", 0, 0},
+        {"foobar!", "", 1, 0},
+        {"foobar!", "", 4, 0},
+        {"foobar!", "Zm9v", 5, 3},
+        {"foobar!", "Zm9v", 8, 3},
+        {"foobar!", "Zm9vYmFy", 9, 6},
+        {"foobar!", "Zm9vYmFy", 12, 6},
+        {"foobar!", "Zm9vYmFyIQ==", 13, 9},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.data << " into " << r.size);
@@ -76,6 +76,8 @@ TEST(B64, Encoding) {
 // still carries; texts that are not whole groups are refused; the buffer check admits
 // 3 * (n / 4) - 2 bytes, and no more than the buffer is filled.
 TEST(B64, Decoding) {
+    // U+015A is not 'Z', though its low byte is.
+    const Text nonZ = {0x015A, 'm', '9', 'v'}, nonM = {'Z', 'm', 0x0139, 'v'};
     struct Row {
         Text text;
         unsigned size;
@@ -99,8 +101,8 @@ TEST(B64, Decoding) {
         {T("Zm9vZm\r\n"), 16, "foof"},
         {T("Zm9vZm9 "), 16, "foofo"},
         {T("=m9vZm9v"), 16, ""},
-        {Text{0x015A, 'm', '9', 'v'}, 16, ""},  // U+015A is not 'Z', though its low byte is
-        {Text{'Z', 'm', 0x0139, 'v'}, 16, "f"},
+        {nonZ, 16, ""},
+        {nonM, 16, "f"},
         {T("Zg=="), 1, "f"},
         {T("Zm9vYmFy"), 3, ""},
         {T("Zm9vYmFy"), 4, "foob"},

@@ -170,17 +170,6 @@ TEST(UTFConvert, Conversions) {
     }
 }
 
-// No output ever passes the room, and consumed and written describe the same whole characters.
-TEST(UTFConvert, EveryRoomGivesAPrefixOfTheWhole) {
-    const Bytes in = U16({0x41, 0x07FF, 0x20AC, 0xD83D, 0xDE00, 0x42});
-    const Bytes full = Convert(kLE8, in, 64).out;
-    for (int room = 0; room <= 20; ++room) {
-        const Outcome r = Convert(kLE8, in, room);
-        EXPECT_EQ(r.out, Head(full, r.out.size())) << room;
-        EXPECT_EQ(Convert(kLE8, Head(in, r.consumed), 64).out, r.out) << room;
-    }
-}
-
 TEST(UTFConvert, NullArguments) {
     unsigned char out[8];
     const unsigned char in[2] = {0x41, 0x00};

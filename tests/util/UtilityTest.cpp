@@ -7,7 +7,6 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -84,86 +83,47 @@ struct Event {
     HANDLE h;
 };
 
-// Status 0: this object created the mutex; 1: it existed. Another holder, a thread or the
-// helper process, keeps it from this one until it lets go; a waiting constructor blocks until then.
-TEST(MutexLock, HeldAgainstOtherThreadsAndProcesses) {
-    for (bool process : {false, true}) {
-        SCOPED_TRACE(process ? "process" : "thread");
+// Status 0: the object created the mutex; 1: it existed. The helper process takes it (waiting
+// for it with argument 1), signals `ready`, holds it until `release` and exits with the status
+// it saw. A holder keeps it from the other until it lets go; a waiting one blocks until then.
+TEST(MutexLock, HeldAgainstAnotherProcess) {
+    for (const bool helperFirst : {true, false}) {
+        SCOPED_TRACE(helperFirst ? "helper holds first" : "this process holds first");
         const std::wstring name = UniqueName(L"mutex");
         Event ready(UniqueName(L"ready")), release(UniqueName(L"release"));
-        std::wstring command = L"holder " + name + L" 0 " + ready.name + L" " + release.name;
+        std::wstring command =
+            L"holder " + name + (helperFirst ? L" 0 " : L" 1 ") + ready.name + L" " + release.name;
         STARTUPINFOW startup{sizeof startup};
         PROCESS_INFORMATION child{};
-        std::thread holder;
-        if (process) {
-            ASSERT_TRUE(::CreateProcessW(kxtest::SiblingPath(L"kxtest_mutexholder.exe").c_str(),
-                                         &command[0], nullptr, nullptr, 0, 0, nullptr, nullptr,
-                                         &startup, &child));
-        } else {
-            holder = std::thread([&] {
-                MutexLock lock(U(name), 1);
-                EXPECT_EQ(lock.GetLockStatus(), 0);
-                ::SetEvent(ready.h);
-                release.WaitFor(30000);
-            });
-        }
-        ASSERT_TRUE(ready.WaitFor(30000));
-        {
+        const auto start = [&] {
+            return ::CreateProcessW(kxtest::SiblingPath(L"kxtest_mutexholder.exe").c_str(),
+                                    &command[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &startup,
+                                    &child);
+        };
+        if (helperFirst) {
+            ASSERT_TRUE(start());
+            ASSERT_TRUE(ready.WaitFor(30000));
             MutexLock mine(U(name), 0);  // must not block
             EXPECT_EQ(mine.GetLockStatus(), 1);
             EXPECT_EQ(mine.WaitWithTimeOut(0), 0);
             ::SetEvent(release.h);
             EXPECT_EQ(mine.WaitWithTimeOut(30000), 1) << "taken once the holder released it";
-        }
-        if (process) {
-            DWORD code = 9;
-            ::WaitForSingleObject(child.hProcess, 30000);
-            ::GetExitCodeProcess(child.hProcess, &code);
-            EXPECT_EQ(code, 0u) << "the child created the mutex";
-            ::CloseHandle(child.hProcess), ::CloseHandle(child.hThread);
         } else {
-            holder.join();
-        }
-        EXPECT_EQ(MutexLock(U(name), 0).GetLockStatus(), 0) << "everyone let go";
-    }
-}
-
-TEST(MutexLock, WaitingOnesBlockUntilTheOwnerIsDestroyed) {
-    for (bool process : {false, true}) {
-        SCOPED_TRACE(process ? "process" : "thread");
-        const std::wstring name = UniqueName(L"mutex");
-        Event ready(UniqueName(L"ready")), release(UniqueName(L"release"));
-        std::wstring command = L"holder " + name + L" 1 " + ready.name + L" " + release.name;
-        STARTUPINFOW startup{sizeof startup};
-        PROCESS_INFORMATION child{};
-        std::thread waiter;
-        {
-            MutexLock owner(U(name), 1);
-            ASSERT_EQ(owner.GetLockStatus(), 0);
-            if (process) {
-                ASSERT_TRUE(::CreateProcessW(kxtest::SiblingPath(L"kxtest_mutexholder.exe").c_str(),
-                                             &command[0], nullptr, nullptr, 0, 0, nullptr, nullptr,
-                                             &startup, &child));
-            } else {
-                waiter = std::thread([&] {
-                    MutexLock lock(U(name), 1);
-                    EXPECT_EQ(lock.GetLockStatus(), 1);
-                    ::SetEvent(ready.h);
-                });
+            {
+                MutexLock mine(U(name), 1);
+                EXPECT_EQ(mine.GetLockStatus(), 0);
+                ASSERT_TRUE(start());
+                EXPECT_FALSE(ready.WaitFor(300)) << "the helper took a mutex this process holds";
             }
-            EXPECT_FALSE(ready.WaitFor(300)) << "took a mutex this process holds";
+            EXPECT_TRUE(ready.WaitFor(30000)) << "the helper got it once it was released";
+            ::SetEvent(release.h);
         }
-        EXPECT_TRUE(ready.WaitFor(30000));
-        ::SetEvent(release.h);
-        if (process) {
-            DWORD code = 9;
-            ::WaitForSingleObject(child.hProcess, 30000);
-            ::GetExitCodeProcess(child.hProcess, &code);
-            EXPECT_EQ(code, 1u) << "the child found the mutex existing";
-            ::CloseHandle(child.hProcess), ::CloseHandle(child.hThread);
-        } else {
-            waiter.join();
-        }
+        DWORD code = 9;
+        ::WaitForSingleObject(child.hProcess, 30000);
+        ::GetExitCodeProcess(child.hProcess, &code);
+        EXPECT_EQ(code, helperFirst ? 0u : 1u) << "the status the helper saw";
+        ::CloseHandle(child.hProcess), ::CloseHandle(child.hThread);
+        EXPECT_EQ(MutexLock(U(name), 0).GetLockStatus(), 0) << "everyone let go";
     }
 }
 
