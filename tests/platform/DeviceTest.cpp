@@ -20,9 +20,10 @@ using kxtest::StageProfileNumber;
 
 class DeviceTest : public kxtest::DeviceTest {};
 
-// The platform-type texts come from the profile: "PocketPC" matching proves they are read
-// without their terminator.
+// The platform-type texts come from the profile: "PocketPC" matching, and a type of 259
+// characters fitting the library's buffer of 260, prove they are read without their terminator.
 TEST_F(DeviceTest, DeviceTypeTable) {
+    const std::wstring longest(259, L'x');
     struct Row {
         DWORD id, major, minor;
         const wchar_t* type;  // null: the query is refused with `refusal`
@@ -45,6 +46,7 @@ TEST_F(DeviceTest, DeviceTypeTable) {
         {3, 4, 21, nullptr, ERROR_ACCESS_DENIED, 0x01020100},
         {3, 5, 1, nullptr, ERROR_ACCESS_DENIED, 0x01030100},
         {3, 5, 1, nullptr, ERROR_INVALID_PARAMETER, 0x00000000},
+        {3, 5, 0, longest.c_str(), 0, 0x03000300},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message() << r.id << " " << r.major << "." << r.minor << " "

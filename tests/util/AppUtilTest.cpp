@@ -48,11 +48,8 @@ TEST_F(AppUtilTest, Directories) {
     } const rows[] = {
         {false, KX_DIR_SYSTEM, L"\\Windows\\"},
         {false, 0, L""},
-        {false, 3, L""},
         {false, -1, L""},
         {true, CSIDL_STARTUP, L"\\Windows\\StartUp\\"},
-        {true, CSIDL_PERSONAL, L"\\My Documents\\"},
-        {true, CSIDL_PROGRAM_FILES, L"\\Program Files\\"},
         {true, CSIDL_WINDOWS, L"\\Windows\\"},
         {true, 0x3F, L""},  // a folder the device lacks
     };

@@ -143,8 +143,7 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(kProbe).c_str(),
                             (std::wstring(kAppDir) + L"\\" + kAppOnlyProbe).c_str(), FALSE));
     struct Row {
-        const wchar_t* name;
-        const wchar_t* module;
+        const wchar_t *name, *module;
         bool fromAppDir, loadedBefore;
         const wchar_t* from;  // a folder of the path it was loaded from, or null: not loaded
     } const rows[] = {
