@@ -3,149 +3,109 @@
 
 #include <kxcommon/HelpAPI.h>
 
+#include <set>
 #include <string>
 
 namespace {
 
-using kxtest::MakeScratchFile;
-
 class HelpAPIFilesTest : public kxtest::DeviceTest {};
 
-std::wstring Scratch(const std::wstring& relative) {
-    return std::wstring(kxtest::kScratchDir) + L"\\" + relative;
+// What is under \kxtest, sorted: each entry's path below it, folders with "/", read-only
+// files followed by "!".
+void List(const std::wstring& dir, std::set<std::wstring>* all) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = found.cFileName, path = dir + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        const bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        const bool ro = found.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
+        all->insert(path.substr(8) + (folder ? L"/" : L"") + (ro ? L"!" : L""));
+        if (folder) List(path, all);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
 }
 
-bool Exists(const std::wstring& path) {
-    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+std::wstring Tree() {
+    std::set<std::wstring> all;
+    List(L"\\kxtest", &all);
+    std::wstring text;
+    for (const std::wstring& entry : all) text += entry + L" ";
+    return text;
 }
 
-DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+std::wstring S(const wchar_t* relative) { return std::wstring(L"\\kxtest\\") + relative; }
 
-void MakeDir(const std::wstring& path) {
+void MakeDirs(std::initializer_list<const wchar_t*> dirs) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    ::CreateDirectoryW(path.c_str(), nullptr);
+    for (const wchar_t* dir : dirs) ::CreateDirectoryW(S(dir).c_str(), nullptr);
 }
 
-std::string Content(const std::wstring& path) {
-    HANDLE f = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    char buffer[256];
-    DWORD got = 0;
-    ::ReadFile(f, buffer, sizeof buffer, &got, nullptr);
-    ::CloseHandle(f);
-    return std::string(buffer, got);
+// Read-only files are deleted and moved over; a moved file keeps its attributes; a failed move
+// leaves the source read-only as it was.
+TEST_F(HelpAPIFilesTest, ForceDeleteAndMove) {
+    const std::wstring ro = kxtest::MakeScratchFile(L"ro.txt");
+    const std::wstring from = kxtest::MakeScratchFile(L"new.txt", "new");
+    const std::wstring to = kxtest::MakeScratchFile(L"old.txt", "old");
+    const std::wstring keep = kxtest::MakeScratchFile(L"keep.txt", "keep");
+    for (const std::wstring& f : {ro, to, keep})
+        ::SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const DWORD attributes = ::GetFileAttributesW(from.c_str());
+    EXPECT_NE(HelpAPI::ForceDeleteFile(ro.c_str()), 0);
+    EXPECT_EQ(HelpAPI::ForceDeleteFile(ro.c_str()) + HelpAPI::ForceDeleteFile(nullptr), 0);
+    EXPECT_EQ(HelpAPI::ForceMoveFile(from.c_str(), to.c_str()), 1);
+    EXPECT_EQ(::GetFileAttributesW(to.c_str()), attributes);
+    EXPECT_EQ(HelpAPI::ForceMoveFile(keep.c_str(), S(L"no\\such\\keep.txt").c_str()), 0);
+    EXPECT_EQ(HelpAPI::ForceMoveFile(S(L"absent").c_str(), S(L"x").c_str()), 0);
+    EXPECT_EQ(Tree(), L"keep.txt! old.txt! ");
 }
 
-TEST_F(HelpAPIFilesTest, ForceDeleteRemovesReadOnlyFiles) {
-    const std::wstring file = MakeScratchFile(L"ro.txt");
-    ASSERT_TRUE(::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_NE(HelpAPI::ForceDeleteFile(file.c_str()), 0);
-    EXPECT_FALSE(Exists(file));
-    EXPECT_EQ(HelpAPI::ForceDeleteFile(file.c_str()), 0) << "missing";
-    EXPECT_EQ(HelpAPI::ForceDeleteFile(nullptr), 0);
-}
-
-TEST_F(HelpAPIFilesTest, ForceMoveReplacesAReadOnlyDestinationAndKeepsAttributes) {
-    const std::wstring source = MakeScratchFile(L"new.txt", "new");
-    const std::wstring destination = MakeScratchFile(L"old.txt", "old");
-    ASSERT_TRUE(::SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(
-        ::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
-    const DWORD before = Attributes(source);
-
-    EXPECT_EQ(HelpAPI::ForceMoveFile(source.c_str(), destination.c_str()), 1);
-    EXPECT_FALSE(Exists(source));
-    EXPECT_EQ(Content(destination), "new");
-    EXPECT_EQ(Attributes(destination), before) << "the moved file keeps the attributes it had";
-    EXPECT_NE(before & FILE_ATTRIBUTE_HIDDEN, 0u);
-}
-
-TEST_F(HelpAPIFilesTest, FailedForceMoveRestoresTheSourceAttributes) {
-    const std::wstring source = MakeScratchFile(L"keep.txt", "keep");
-    ASSERT_TRUE(::SetFileAttributesW(source.c_str(), FILE_ATTRIBUTE_READONLY));
-    const DWORD before = Attributes(source);
-    const std::wstring intoMissingDir = Scratch(L"no\\such\\dir\\keep.txt");
-    EXPECT_EQ(HelpAPI::ForceMoveFile(source.c_str(), intoMissingDir.c_str()), 0);
-    EXPECT_EQ(Content(source), "keep");
-    EXPECT_EQ(Attributes(source), before) << "still read-only";
-    EXPECT_EQ(HelpAPI::ForceMoveFile(Scratch(L"absent").c_str(), Scratch(L"x").c_str()), 0);
-    EXPECT_FALSE(Exists(Scratch(L"x")));
-}
-
-TEST_F(HelpAPIFilesTest, UnlinkDirRemovesATreeWithReadOnlyFiles) {
-    MakeDir(Scratch(L"tree"));
-    MakeDir(Scratch(L"tree\\sub"));
-    MakeScratchFile(L"tree\\a.txt");
-    const std::wstring deep = MakeScratchFile(L"tree\\sub\\b.txt");
+// A tree with read-only files goes whole (a trailing backslash is fine); entries whose names
+// start with a dot are left, and reported, while every other entry is still tried.
+TEST_F(HelpAPIFilesTest, UnlinkDir) {
+    MakeDirs({L"tree", L"tree\\sub", L"dots"});
+    kxtest::MakeScratchFile(L"tree\\a.txt");
+    const std::wstring deep = kxtest::MakeScratchFile(L"tree\\sub\\b.txt");
     ::SetFileAttributesW(deep.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(HelpAPI::UnlinkDir((Scratch(L"tree") + L"\\").c_str()), 1) << "trailing backslash";
-    EXPECT_FALSE(Exists(Scratch(L"tree")));
+    kxtest::MakeScratchFile(L"dots\\.hidden");
+    kxtest::MakeScratchFile(L"dots\\plain.txt");
+    const std::wstring single = kxtest::MakeScratchFile(L"single.txt");
+    EXPECT_EQ(HelpAPI::UnlinkDir(S(L"tree\\").c_str()), 1);
+    EXPECT_EQ(HelpAPI::UnlinkDir(S(L"dots").c_str()), 0);
+    EXPECT_EQ(HelpAPI::UnlinkDir(single.c_str()), 1) << "a file is removed too";
+    EXPECT_EQ(HelpAPI::UnlinkDir(single.c_str()) + HelpAPI::UnlinkDir(nullptr), 0);
+    EXPECT_EQ(Tree(), L"dots/ dots\\.hidden ");
 }
 
-TEST_F(HelpAPIFilesTest, UnlinkDirLeavesDotEntriesAndReportsIt) {
-    MakeDir(Scratch(L"dots"));
-    MakeScratchFile(L"dots\\.hidden");
-    MakeScratchFile(L"dots\\plain.txt");
-    EXPECT_EQ(HelpAPI::UnlinkDir(Scratch(L"dots").c_str()), 0);
-    EXPECT_TRUE(Exists(Scratch(L"dots\\.hidden")));
-    EXPECT_FALSE(Exists(Scratch(L"dots\\plain.txt"))) << "every other entry is still tried";
+// Every entry but dot entries moves, read-only ones too; the source folder stays; a missing
+// source makes the destination; a file moves as a file; a destination that cannot be made fails.
+TEST_F(HelpAPIFilesTest, MoveDir) {
+    MakeDirs({L"from", L"from\\sub"});
+    kxtest::MakeScratchFile(L"from\\a.txt", "a");
+    ::SetFileAttributesW(kxtest::MakeScratchFile(L"from\\sub\\b.txt").c_str(),
+                         FILE_ATTRIBUTE_READONLY);
+    kxtest::MakeScratchFile(L"from\\.keep");
+    const std::wstring file = kxtest::MakeScratchFile(L"f.txt", "f");
+    EXPECT_EQ(HelpAPI::MoveDir(S(L"from").c_str(), S(L"to").c_str()), 1);
+    EXPECT_EQ(HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"made").c_str()), 1);
+    EXPECT_EQ(HelpAPI::MoveDir(file.c_str(), S(L"g.txt").c_str()), 1);
+    EXPECT_EQ(HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"no\\such\\x").c_str()), 0);
+    EXPECT_EQ(Tree(),
+              L"from/ from\\.keep from\\sub/ g.txt made/ to/ to\\a.txt to\\sub/ to\\sub\\b.txt! ");
 }
 
-TEST_F(HelpAPIFilesTest, UnlinkDirOfFilesAndNothing) {
-    const std::wstring file = MakeScratchFile(L"single.txt");
-    EXPECT_EQ(HelpAPI::UnlinkDir(file.c_str()), 1);
-    EXPECT_FALSE(Exists(file));
-    EXPECT_EQ(HelpAPI::UnlinkDir(file.c_str()), 0);
-    EXPECT_EQ(HelpAPI::UnlinkDir(nullptr), 0);
+HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                              DWORD disposition, DWORD flags, HANDLE templateFile) {
+    static std::wstring seen;
+    seen = std::wstring(name) + L" " + std::to_wstring(access) + L" " + std::to_wstring(share) +
+           L" " + std::to_wstring(uintptr_t(sa)) + L" " + std::to_wstring(disposition) + L" " +
+           std::to_wstring(flags) + L" " + std::to_wstring(uintptr_t(templateFile));
+    return reinterpret_cast<HANDLE>(const_cast<wchar_t*>(seen.c_str()));
 }
 
-TEST_F(HelpAPIFilesTest, MoveDirMovesEveryEntryAndLeavesTheSource) {
-    MakeDir(Scratch(L"from"));
-    MakeDir(Scratch(L"from\\sub"));
-    MakeScratchFile(L"from\\a.txt", "a");
-    const std::wstring ro = MakeScratchFile(L"from\\sub\\b.txt", "b");
-    ::SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY);
-    MakeScratchFile(L"from\\.keep", "k");
-
-    EXPECT_EQ(HelpAPI::MoveDir(Scratch(L"from").c_str(), Scratch(L"to").c_str()), 1);
-    EXPECT_EQ(Content(Scratch(L"to\\a.txt")), "a");
-    EXPECT_EQ(Content(Scratch(L"to\\sub\\b.txt")), "b");
-    EXPECT_NE(Attributes(Scratch(L"to\\sub\\b.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_TRUE(Exists(Scratch(L"from"))) << "the source directory stays";
-    EXPECT_FALSE(Exists(Scratch(L"from\\a.txt")));
-    EXPECT_TRUE(Exists(Scratch(L"from\\.keep"))) << "dot entries are not moved";
-    EXPECT_FALSE(Exists(Scratch(L"to\\.keep")));
-}
-
-TEST_F(HelpAPIFilesTest, MoveDirIntoAMissingDestinationAndOfAFile) {
-    MakeDir(kxtest::kScratchDir);
-    EXPECT_EQ(HelpAPI::MoveDir(Scratch(L"nothing").c_str(), Scratch(L"made").c_str()), 1);
-    EXPECT_EQ(Attributes(Scratch(L"made")) & FILE_ATTRIBUTE_DIRECTORY,
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
-    const std::wstring file = MakeScratchFile(L"f.txt", "f");
-    EXPECT_EQ(HelpAPI::MoveDir(file.c_str(), Scratch(L"g.txt").c_str()), 1);
-    EXPECT_EQ(Content(Scratch(L"g.txt")), "f");
-    EXPECT_EQ(HelpAPI::MoveDir(Scratch(L"nothing").c_str(), Scratch(L"no\\such\\x").c_str()), 0)
-        << "a destination that cannot be made";
-}
-
-// ---- InternalCreateFile ---------------------------------------------------------------------
-
-struct Seen {
-    LPSECURITY_ATTRIBUTES security;
-    HANDLE templateFile;
-    DWORD access, share, disposition, flags;
-    std::wstring name;
-} g_seen;
-
-HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share,
-                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                              HANDLE templateFile) {
-    g_seen = {security, templateFile, access, share, disposition, flags, name};
-    return reinterpret_cast<HANDLE>(0x1234);
-}
-
+// The product marks its own creations (security and template 3) while real-time scanning is on.
 TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
     FileParameter parameter = {L"\\kxtest\\own.bin",
                                GENERIC_WRITE,
@@ -154,21 +114,14 @@ TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
                                FILE_ATTRIBUTE_NORMAL,
                                77,
                                88};
-    EXPECT_EQ(InternalCreateFile(parameter, RecordingCreate), reinterpret_cast<HANDLE>(0x1234));
-    EXPECT_EQ(g_seen.security, nullptr) << "real-time scanning off: no marker";
-    EXPECT_EQ(g_seen.templateFile, nullptr);
-    EXPECT_EQ(g_seen.name, L"\\kxtest\\own.bin");
-    EXPECT_EQ(g_seen.access, static_cast<DWORD>(GENERIC_WRITE));
-    EXPECT_EQ(g_seen.share, static_cast<DWORD>(FILE_SHARE_READ));
-    EXPECT_EQ(g_seen.disposition, static_cast<DWORD>(CREATE_ALWAYS));
-    EXPECT_EQ(g_seen.flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
-
+    const auto seen = [&] {
+        return std::wstring(
+            static_cast<const wchar_t*>(InternalCreateFile(parameter, RecordingCreate)));
+    };
+    EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 0 2 128 0");
     const DWORD on = 1;
-    kxtest::RawSetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0", L"RealTimeScan", REG_DWORD, &on, 4);
-    InternalCreateFile(parameter, RecordingCreate);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(g_seen.security), 3u);
-    EXPECT_EQ(reinterpret_cast<uintptr_t>(g_seen.templateFile), 3u);
-
+    kxtest::RawSetValue(kxtest::kProductKey, L"RealTimeScan", REG_DWORD, &on, 4);
+    EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 3 2 128 3");
     EXPECT_EQ(InternalCreateFile(parameter, nullptr), INVALID_HANDLE_VALUE);
 }
 

@@ -1,202 +1,236 @@
-// Directories, sibling programs, versions, resources, shorthand signs and the debug log.
+// Directories, programs started, versions, resources, shorthand signs and the debug log.
 #include "DeviceFixture.h"
 
 #include <kxcommon/AppUtil.h>
 #include <kxcommon/UI.h>
+#include <kxcommon/Utility.h>
 
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
-using kxtest::RawSetValue;
-
-constexpr wchar_t kProductKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 constexpr unsigned short kFill = 0xBDBD;
 
 class AppUtilTest : public kxtest::DeviceTest {};
 
-unsigned short* U(wchar_t* text) { return reinterpret_cast<unsigned short*>(text); }
-const unsigned short* U(const wchar_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
+const unsigned short* U(const std::wstring& text) {
+    return reinterpret_cast<const unsigned short*>(text.c_str());
 }
 std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 void StoreText(const wchar_t* name, const std::wstring& text) {
-    RawSetValue(kProductKey, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * 2));
+    kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * 2));
 }
 
-// The test module, loaded for its resources.
-class ResourceModule {
-public:
-    ResourceModule()
-        : module_(::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(), nullptr,
-                                   LOAD_LIBRARY_AS_DATAFILE)) {}
-    ~ResourceModule() {
-        if (module_ != nullptr) ::FreeLibrary(module_);
-    }
-    HINSTANCE Get() const { return module_; }
+std::string FileBytes(const wchar_t* path) {
+    HANDLE f = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0);
+    if (f == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string bytes(4096, '\0');
+    DWORD got = 0;
+    ::ReadFile(f, &bytes[0], 4096, &got, nullptr);
+    ::CloseHandle(f);
+    return bytes.substr(0, got);
+}
 
-private:
-    HINSTANCE module_;
-};
-
-const unsigned short* RcData() { return reinterpret_cast<const unsigned short*>(RT_RCDATA); }
-
-// ---- Directories ---------------------------------------------------------------------------
-
-TEST_F(AppUtilTest, OurPathFollowsTheSelector) {
+// The product's directories by selector (unknown ones are empty) and the device's folders.
+TEST_F(AppUtilTest, Directories) {
     StoreText(L"WinPath", L"\\Windows");
-    unsigned short path[MAX_PATH];
-    GetOurPath(KX_DIR_SYSTEM, path);
-    EXPECT_EQ(W(path), L"\\Windows\\");
-    for (int selector : {0, 3, -1}) {
-        path[0] = 'x';
-        GetOurPath(selector, path);
-        EXPECT_EQ(W(path), L"") << selector;
+    struct Row {
+        bool special;
+        int which;
+        const wchar_t* path;
+    } const rows[] = {
+        {false, KX_DIR_SYSTEM, L"\\Windows\\"},
+        {false, 0, L""},
+        {false, -1, L""},
+        {true, CSIDL_STARTUP, L"\\Windows\\StartUp\\"},
+        {true, CSIDL_WINDOWS, L"\\Windows\\"},
+        {true, 0x3F, L""},  // a folder the device lacks
+    };
+    for (const Row& r : rows) {
+        unsigned short path[MAX_PATH] = {'x'};
+        (r.special ? GetSpecialPath : GetOurPath)(r.which, path);
+        EXPECT_EQ(W(path), r.path) << r.special << " " << r.which;
     }
     GetOurPath(KX_DIR_SYSTEM, nullptr);  // left alone, no fault
 }
 
-TEST_F(AppUtilTest, SpecialFoldersAreTheDevicesOwn) {
-    const struct {
-        int csidl;
-        const wchar_t* path;
-    } cases[] = {
-        {CSIDL_STARTUP, L"\\Windows\\StartUp\\"},
-        {CSIDL_PERSONAL, L"\\My Documents\\"},
-        {CSIDL_PROGRAM_FILES, L"\\Program Files\\"},
-        {CSIDL_WINDOWS, L"\\Windows\\"},
-        {0x3F, L""},  // a folder the device lacks
-    };
-    for (const auto& c : cases) {
-        unsigned short path[MAX_PATH];
-        path[0] = 'x';
-        GetSpecialPath(c.csidl, path);
-        EXPECT_EQ(W(path), c.path) << c.csidl;
-    }
-}
-
-// ---- Programs ------------------------------------------------------------------------------
-
+// A program is looked for in the selected directory only.
 TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
                             L"\\kxtest\\nap.exe", FALSE));
     StoreText(L"WinPath", L"\\kxtest");
-
-    EXPECT_NE(RunApp(U(L"nap.exe"), U(L"nap.exe 10"), 10000, KX_DIR_SYSTEM), 0);
-    EXPECT_NE(RunApp(U(L"\\kxtest\\nap.exe"), U(L"nap.exe 10"), 10000, KX_DIR_NONE), 0)
-        << "no directory: the name is the path";
-    EXPECT_EQ(RunApp(U(L"absent.exe"), U(L""), 10000, KX_DIR_SYSTEM), 0);
-    EXPECT_EQ(RunApp(U(L"nap.exe"), U(L""), 0, KX_DIR_APP), 0) << "not in the (unset) app dir";
-    const std::wstring tooLong = std::wstring(300, L'n') + L".exe";
-    EXPECT_EQ(RunApp(U(tooLong.c_str()), U(L""), 0, KX_DIR_SYSTEM), 0);
+    struct Row {
+        std::wstring program;
+        int selector, started;
+    } const rows[] = {
+        {L"nap.exe", KX_DIR_SYSTEM, 1},
+        {L"\\kxtest\\nap.exe", KX_DIR_NONE, 1},  // no directory: the name is the path
+        {L"absent.exe", KX_DIR_SYSTEM, 0},
+        {L"nap.exe", KX_DIR_APP, 0},  // not in the (unset) application directory
+        {std::wstring(300, L'n') + L".exe", KX_DIR_SYSTEM, 0},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(RunApp(U(r.program), U(L"nap.exe 10"), 10000, r.selector) != 0, r.started != 0)
+            << testing::PrintToString(r.program);
 }
 
+std::wstring UniqueName(const wchar_t* what) {
+    static int serial = 0;
+    return L"kxtest.run." + std::wstring(what) + std::to_wstring(::GetCurrentProcessId()) + L"." +
+           std::to_wstring(++serial);
+}
+
+// The program gets the caller's command line as it is (the helper signals `ready` only when its
+// four arguments name its events), and RunApp returns after its end only when asked to wait: the
+// helper holds its mutex until `release`, which is signalled at once or only after RunApp returns.
+TEST_F(AppUtilTest, RunAppPassesTheCommandLineAndWaitsWhenAsked) {
+    const std::wstring holder = kxtest::SiblingPath(L"kxtest_mutexholder.exe");
+    for (const unsigned long waitMs : {30000ul, 0ul}) {
+        SCOPED_TRACE(testing::Message() << "wait " << waitMs);
+        const std::wstring mutex = UniqueName(L"m"), ready = UniqueName(L"r"),
+                           release = UniqueName(L"e");
+        HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
+        HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, waitMs != 0, release.c_str());
+        const std::wstring command = L"holder " + mutex + L" 0 " + ready + L" " + release;
+        ASSERT_NE(RunApp(U(holder), U(command), waitMs, KX_DIR_NONE), 0);
+        if (waitMs != 0) {
+            EXPECT_EQ(::WaitForSingleObject(readyEvent, 0), WAIT_OBJECT_0) << "returned before";
+            EXPECT_EQ(MutexLock(U(mutex), 0).GetLockStatus(), 0) << "returned before its end";
+        } else {
+            EXPECT_EQ(::WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
+            EXPECT_EQ(MutexLock(U(mutex), 0).GetLockStatus(), 1) << "waited for its end";
+            ::SetEvent(releaseEvent);
+        }
+        ::CloseHandle(readyEvent), ::CloseHandle(releaseEvent);
+    }
+}
+
+// The product version, not the file version (9.8.7.6); none without a version resource.
 TEST_F(AppUtilTest, ProductVersionComesFromTheVersionResource) {
-    const std::wstring module = kxtest::SiblingPath(L"kxtest_resmodule.dll");
-    const auto version = GetAFileVersion(U(module.c_str()));
-    EXPECT_EQ(version.first, 0x20000ul) << "the product version, not the file version 9.8.7.6";
-    EXPECT_EQ(version.second, 0x103FDul);
-    const auto none = GetAFileVersion(U(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str()));
-    EXPECT_EQ(none.first, 0ul);
-    EXPECT_EQ(none.second, 0ul);
-    EXPECT_EQ(GetAFileVersion(U(L"\\kxtest\\absent.dll")).first, 0ul);
+    struct Row {
+        std::wstring module;
+        unsigned long high, low;
+    } const rows[] = {
+        {kxtest::SiblingPath(L"kxtest_resmodule.dll"), 0x20000, 0x103FD},
+        {kxtest::SiblingPath(L"kxtest_sleeper.exe"), 0, 0},
+        {L"\\kxtest\\absent.dll", 0, 0},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(GetAFileVersion(U(r.module)), std::make_pair(r.high, r.low))
+            << testing::PrintToString(r.module);
 }
 
-// ---- Resources -----------------------------------------------------------------------------
-
-TEST_F(AppUtilTest, BytesBecomeStringsLowByteFirst) {
-    unsigned char marked[] = {0xFF, 0xFE, 0x41, 0x00};
-    EXPECT_EQ(CreateStringFromByteBuf(marked, 4, true), L"A");
-    EXPECT_EQ(CreateStringFromByteBuf(marked, 4, false), std::wstring(L"\xFEFF") + L"A");
-    EXPECT_EQ(CreateStringFromByteBuf(marked, 2, true), L"\xFEFF") << "a mark alone is kept";
-    unsigned char odd[] = {0x41, 0x00, 0x42, 0x00, 0x43};
-    EXPECT_EQ(CreateStringFromByteBuf(odd, 5, false), L"AB");
-    EXPECT_EQ(CreateStringFromByteBuf(odd, 0, false), L"");
-    unsigned char high[] = {0x3A, 0x26};
-    EXPECT_EQ(CreateStringFromByteBuf(high, 2, false), L"\x263A");
+// Every DLL and program of the SDK carries the project version as file and product version,
+// in numbers and text, and its own file name as the original one.
+TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
+    const std::wstring version = L"" KX_PROJECT_VERSION;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    ASSERT_EQ(std::swscanf(version.c_str(), L"%u.%u.%u.%u", &a, &b, &c, &d), 4);
+    for (const wchar_t* file : {L"kxcommon.dll", L"kxctl.exe", L"kxsvchost.exe", L"KXSVC.dll",
+                                L"KxHookLoader.exe", L"KXSMSLsn2.dll", L"KXSC_SP_Res.dll"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(file)));
+        const std::wstring path = kxtest::SiblingPath(file);
+        std::vector<BYTE> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr) + 1);
+        ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, DWORD(data.size()), data.data()));
+        const auto query = [&](const std::wstring& name) {
+            void* value = nullptr;
+            UINT size = 0;
+            ::VerQueryValueW(data.data(), name.c_str(), &value, &size);
+            return value;
+        };
+        const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(query(L"\\"));
+        ASSERT_NE(fixed, nullptr);
+        EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                                      fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
+                  std::vector<DWORD>({a << 16 | b, c << 16 | d, a << 16 | b, c << 16 | d}));
+        const auto text = [&](const wchar_t* name) {
+            const void* v = query(std::wstring(L"\\StringFileInfo\\040904B0\\") + name);
+            return std::wstring(v ? static_cast<const wchar_t*>(v) : L"<none>");
+        };
+        EXPECT_EQ(text(L"OriginalFilename"), file);
+        EXPECT_EQ(text(L"ProductVersion"), version);
+    }
 }
 
-TEST_F(AppUtilTest, ResourcesAreReadFromAModule) {
-    ResourceModule module;
-    ASSERT_NE(module.Get(), nullptr);
-    const auto data = GetResource(module.Get(), 101, RcData());
-    ASSERT_NE(data.first, nullptr);
-    EXPECT_EQ(data.second, 6u);
-    const auto custom = GetResource(module.Get(), 102, U(L"KXDATA"));
-    ASSERT_EQ(custom.second, 5u);
-    EXPECT_EQ(std::memcmp(custom.first, "hello", 5), 0);
-    const auto missing = GetResource(module.Get(), 999, RcData());
-    EXPECT_EQ(missing.first, nullptr);
-    EXPECT_EQ(missing.second, 0u);
+// Bytes become text low byte first; a leading mark is dropped on request, an odd byte ignored.
+TEST_F(AppUtilTest, ResourcesAndByteTexts) {
+    struct Row {
+        std::string bytes;
+        bool dropMark;
+        std::wstring text;
+    } const rows[] = {
+        {std::string("\xFF\xFE\x41\x00", 4), true, L"A"},
+        {std::string("\xFF\xFE\x41\x00", 4), false,
+         L"\xFEFF"
+         L"A"},
+        {"\xFF\xFE", true, L"\xFEFF"},  // a mark alone is kept
+        {std::string("\x41\x00\x42\x00\x43", 5), false, L"AB"},
+        {"", false, L""},
+        {"\x3A\x26", false, L"\x263A"},
+    };
+    for (const Row& r : rows) {
+        std::vector<unsigned char> bytes(r.bytes.begin(), r.bytes.end());
+        EXPECT_EQ(CreateStringFromByteBuf(bytes.data(), bytes.size(), r.dropMark), r.text)
+            << testing::PrintToString(r.bytes);
+    }
+    HINSTANCE module = ::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(),
+                                        nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    const auto* data = reinterpret_cast<const unsigned short*>(RT_RCDATA);
+    EXPECT_EQ(GetResource(module, 101, data).second, 6u);
+    const auto custom = GetResource(module, 102, U(L"KXDATA"));
+    EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second), "hello");
+    EXPECT_EQ(GetResource(module, 999, data), std::make_pair(static_cast<void*>(nullptr), 0u));
+    EXPECT_EQ(CreateStringFromRes(module, 101, data, true), L"AB");
+    EXPECT_EQ(CreateStringFromRes(module, 103, data, false), L"\x4241\x4443");
+    EXPECT_EQ(CreateStringFromRes(module, 999, data, true), L"");
 
-    EXPECT_EQ(CreateStringFromRes(module.Get(), 101, RcData(), true), L"AB");
-    EXPECT_EQ(CreateStringFromRes(module.Get(), 103, RcData(), false), L"\x4241\x4443");
-    EXPECT_EQ(CreateStringFromRes(module.Get(), 999, RcData(), true), L"");
+    // A file is replaced whole; a missing resource empties it; a missing folder fails.
+    const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
+    EXPECT_TRUE(CreateFileFromRes(U(out), module, 102, U(L"KXDATA")));
+    EXPECT_EQ(FileBytes(out.c_str()), "hello");
+    EXPECT_TRUE(CreateFileFromRes(U(out), module, 999, U(L"KXDATA")));
+    EXPECT_EQ(FileBytes(out.c_str()), "");
+    EXPECT_FALSE(CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module, 102, U(L"KXDATA")));
+    ::FreeLibrary(module);
 }
 
-TEST_F(AppUtilTest, FilesAreWrittenFromResources) {
-    ResourceModule module;
-    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    const std::wstring existing = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
-    EXPECT_TRUE(CreateFileFromRes(U(existing.c_str()), module.Get(), 102, U(L"KXDATA")));
-    HANDLE f = ::CreateFileW(existing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    char buffer[64];
-    DWORD got = 0;
-    ::ReadFile(f, buffer, sizeof buffer, &got, nullptr);
-    ::CloseHandle(f);
-    EXPECT_EQ(std::string(buffer, got), "hello") << "replaced whole";
-
-    EXPECT_TRUE(CreateFileFromRes(U(existing.c_str()), module.Get(), 999, U(L"KXDATA")));
-    WIN32_FILE_ATTRIBUTE_DATA info{};
-    ASSERT_TRUE(::GetFileAttributesExW(existing.c_str(), GetFileExInfoStandard, &info));
-    EXPECT_EQ(info.nFileSizeLow, 0u) << "a missing resource empties the file";
-    EXPECT_FALSE(
-        CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module.Get(), 102, U(L"KXDATA")));
-}
-
-// ---- Texts ---------------------------------------------------------------------------------
-
-TEST_F(AppUtilTest, ResourceStringsComeFromTheProductsResourceModule) {
-    wchar_t text[64];
+// Strings of the product's resource module, cut to the buffer; messages formatted from them
+// (%s takes a wide text), the buffer left alone for a missing string, 0xFFFFFFFF when cut.
+TEST_F(AppUtilTest, ResourceStringsAndMessages) {
+    wchar_t text[64], small[4];
     EXPECT_EQ(UI_LoadString(100, text, 64), 7);
-    EXPECT_STREQ(text, L"Scutara");
-    wchar_t small[4];
     EXPECT_EQ(UI_LoadString(100, small, 4), 3);
-    EXPECT_STREQ(small, L"Scu");
-    text[0] = L'x';
+    EXPECT_EQ(std::wstring(text) + L"|" + small, L"Scutara|Scu");
     EXPECT_EQ(UI_LoadString(9999, text, 64), 0);
     EXPECT_STREQ(text, L"");
-}
 
-TEST_F(AppUtilTest, MessagesAreFormattedFromResourceStrings) {
-    unsigned short buffer[64];
-    EXPECT_EQ(ResFmtMessage(buffer, 64, 101, L"EICAR-Test-File"), 28ul);
-    EXPECT_EQ(W(buffer), L"Virus found: EICAR-Test-File") << "%s takes a wide text";
-    const std::wstring done = L"Scan finished: 12 files scanned, 1 infected.";
-    EXPECT_EQ(ResFmtMessage(buffer, 64, 105, 12, 1), done.size());
-    EXPECT_EQ(W(buffer), done);
-
-    std::fill(buffer, buffer + 64, kFill);
+    unsigned short buffer[65];
+    std::fill(buffer, buffer + 65, kFill);
     EXPECT_EQ(ResFmtMessage(buffer, 64, 9999, 1), 0ul);
     EXPECT_EQ(buffer[0], kFill) << "a missing string leaves the buffer";
-
-    unsigned short tight[11];
-    std::fill(tight, tight + 11, kFill);
-    EXPECT_EQ(ResFmtMessage(tight, 10, 101, L"EICAR"), 0xFFFFFFFFul) << "did not fit";
-    EXPECT_EQ(W(tight), L"Virus fou");
-    EXPECT_EQ(tight[10], kFill);
+    EXPECT_EQ(ResFmtMessage(buffer, 64, 101, L"EICAR-Test-File"), 28ul);
+    EXPECT_EQ(W(buffer), L"Virus found: EICAR-Test-File");
+    EXPECT_EQ(ResFmtMessage(buffer, 64, 105, 12, 1), 44ul);
+    EXPECT_EQ(W(buffer), L"Scan finished: 12 files scanned, 1 infected.");
+    std::fill(buffer, buffer + 65, kFill);
+    EXPECT_EQ(ResFmtMessage(buffer, 10, 101, L"EICAR"), 0xFFFFFFFFul) << "did not fit";
+    EXPECT_EQ(W(buffer), L"Virus fou");
+    EXPECT_EQ(buffer[10], kFill);
 }
 
 TEST_F(AppUtilTest, ShorthandBecomesSigns) {
-    const struct {
-        const wchar_t* in;
-        const wchar_t* out;
-    } cases[] = {
+    struct Row {
+        const wchar_t *in, *out;
+    } const rows[] = {
         {L"(c) 2026 (tm)", L"\u00A9 2026 \u2122"},
         {L"(C) 2026", L"(C) 2026"},
         {L"((c)", L"(\u00A9"},
@@ -204,41 +238,27 @@ TEST_F(AppUtilTest, ShorthandBecomesSigns) {
         {L"(t)(m)", L"(t)(m)"},
         {L"", L""},
     };
-    for (const auto& c : cases) {
-        wchar_t text[32];
-        std::wcscpy(text, c.in);
-        ParseSC(U(text));
-        EXPECT_STREQ(text, c.out);
+    for (const Row& r : rows) {
+        std::wstring text = r.in;
+        ParseSC(reinterpret_cast<unsigned short*>(&text[0]));
+        EXPECT_STREQ(text.c_str(), r.out);
     }
     ParseSC(nullptr);
 }
 
-std::string LogBytes() {
-    HANDLE f = ::CreateFileW(kxtest::kDebugLog, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(f, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
-    ::CloseHandle(f);
-    return bytes;
-}
-
-TEST_F(AppUtilTest, DebugLogRecordsAreUtf16WithOneLineFeed) {
+// Records are UTF-16 with one line feed each, cut to 1023 characters.
+TEST_F(AppUtilTest, DebugLogRecords) {
     WriteDbgLog(U(L"a%sb %d"), L"X", 5);
     WriteDbgLog(U(L""));
-    EXPECT_EQ(LogBytes(), std::string("a\0X\0b\0 \0"
-                                      "5\0\n\0"
-                                      "\n\0",
-                                      14));
-
+    EXPECT_EQ(FileBytes(kxtest::kDebugLog), std::string("a\0X\0b\0 \0"
+                                                        "5\0\n\0"
+                                                        "\n\0",
+                                                        14));
     kxtest::ResetDevice();
-    const std::wstring longText(1500, L'z');
-    WriteDbgLog(U(L"%s"), longText.c_str());
-    const std::string bytes = LogBytes();
-    EXPECT_EQ(bytes.size(), 1023u * 2 + 2) << "cut to 1023 characters";
-    EXPECT_EQ(bytes.substr(bytes.size() - 2), std::string("\n\0", 2));
+    WriteDbgLog(U(L"%s"), std::wstring(1500, L'z').c_str());
+    std::string expected;
+    for (int i = 0; i < 1023; ++i) expected += std::string("z\0", 2);
+    EXPECT_EQ(FileBytes(kxtest::kDebugLog), expected + std::string("\n\0", 2));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Base64: RFC 4648 vectors, the rules that end decoding early, and the caller's buffer bounds.
+// Base64: the RFC 4648 vectors, the rules that end decoding early, and the caller's buffer bounds
+// (every call is checked for writing nothing past what it reports).
 #include <kxcommon/B64.h>
 
 #include <gtest/gtest.h>
@@ -9,181 +10,122 @@
 namespace {
 
 using Text = std::basic_string<unsigned short>;
-
 constexpr unsigned short kFill = 0xBDBD;
 constexpr unsigned char kCanary = 0xBD;
 
-Text T(const char* ascii) { return Text(ascii, ascii + std::char_traits<char>::length(ascii)); }
+Text T(const char* s) { return Text(s, s + std::char_traits<char>::length(s)); }
 
-std::string Narrow(const unsigned short* text) {
-    std::string s;
-    for (; *text != 0; ++text) s += static_cast<char>(*text);
-    return s;
-}
-
-std::vector<unsigned char> Bytes(const std::string& s) {
-    return std::vector<unsigned char>(s.begin(), s.end());
-}
-
-// Encodes into a buffer of `size` units followed by a canary unit.
-struct Encoded {
-    int result;
+// Encodes into `size` units; "#" when the buffer was left alone.
+std::string Encode(const std::string& data, unsigned size, int* result) {
+    std::vector<unsigned short> out(size + 1, kFill);
+    std::vector<unsigned char> bytes(data.begin(), data.end());
+    *result = B64::BinaryToBase64(bytes.data(), static_cast<unsigned long>(bytes.size()),
+                                  out.data(), size);
+    EXPECT_EQ(out[size], kFill) << "written past the buffer";
     std::string text;
-    bool canaryKept;
-};
-
-Encoded Encode(std::vector<unsigned char> data, unsigned int size) {
-    std::vector<unsigned short> buffer(size + 1, kFill);
-    const int result = B64::BinaryToBase64(data.data(), static_cast<unsigned long>(data.size()),
-                                           buffer.data(), size);
-    return {result, Narrow(buffer.data()), buffer[size] == kFill};
+    for (size_t i = 0; i < size && out[i] != 0 && out[i] != kFill; ++i) text += char(out[i]);
+    return out[0] == kFill ? "#" : text;
 }
 
-// Decodes into a buffer of `size` bytes followed by a canary byte.
-struct Decoded {
-    int result;
-    std::vector<unsigned char> data;  // the whole buffer, canary excluded
-    bool canaryKept;
-};
-
-Decoded Decode(const Text& text, unsigned int size) {
-    std::vector<unsigned char> buffer(size + 1, kCanary);
-    const int result = B64::Base64ToBinary(text.c_str(), buffer.data(), size);
-    const bool kept = buffer[size] == kCanary;
-    buffer.pop_back();
-    return {result, buffer, kept};
+// Decodes into `size` bytes; checks that nothing is written past the bytes it reports.
+std::string Decode(const Text& text, unsigned size) {
+    std::vector<unsigned char> out(size + 1, kCanary);
+    const int n = B64::Base64ToBinary(text.c_str(), out.data(), size);
+    for (size_t i = n; i <= size; ++i) EXPECT_EQ(out[i], kCanary) << "byte " << i;
+    return std::string(out.begin(), out.begin() + n);
 }
 
-// RFC 4648, section 10 (the empty input is refused by the encoder and covered below).
-struct Vector {
-    const char* data;
-    const char* text;
-} const kRfc4648[] = {
-    {"f", "Zg=="},        {"fo", "Zm8="},        {"foo", "Zm9v"},
-    {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"},
-};
-
-TEST(B64, EncodesTheRfc4648VectorsAndReturnsTheLengthRoundedUpToThree) {
-    for (const Vector& v : kRfc4648) {
-        const std::string data = v.data;
-        const Encoded e = Encode(Bytes(data), 64);
-        EXPECT_EQ(e.text, v.text) << data;
-        EXPECT_EQ(e.result, static_cast<int>((data.size() + 2) / 3 * 3)) << data;
+// The result is the length rounded up to whole groups of three; only whole groups that fit
+// with the terminator are written ("#": the buffer left alone).
+TEST(B64, Encoding) {
+    struct Row {
+        const char *data, *text;
+        unsigned size;
+        int result;
+    } const rows[] = {
+        {"f", "Zg==", 64, 3},
+        {"fo", "Zm8=", 64, 3},
+        {"foo", "Zm9v", 64, 3},
+        {"foob", "Zm9vYg==", 64, 6},
+        {"fooba", "Zm9vYmE=", 64, 6},
+        {"foobar", "Zm9vYmFy", 64, 6},
+        {"", "#", 8, 0},
+        {"foobar!", "#", 0, 0},
+        {"foobar!", "", 1, 0},
+        {"foobar!", "", 4, 0},
+        {"foobar!", "Zm9v", 5, 3},
+        {"foobar!", "Zm9v", 8, 3},
+        {"foobar!", "Zm9vYmFy", 9, 6},
+        {"foobar!", "Zm9vYmFy", 12, 6},
+        {"foobar!", "Zm9vYmFyIQ==", 13, 9},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.data << " into " << r.size);
+        int result = -1;
+        EXPECT_EQ(Encode(r.data, r.size, &result), r.text);
+        EXPECT_EQ(result, r.result);
     }
-}
-
-TEST(B64, DecodesTheRfc4648Vectors) {
-    for (const Vector& v : kRfc4648) {
-        const std::string data = v.data;
-        const Decoded d = Decode(T(v.text), 64);
-        ASSERT_EQ(d.result, static_cast<int>(data.size())) << v.text;
-        EXPECT_EQ(std::string(d.data.begin(), d.data.begin() + d.result), data);
-        EXPECT_EQ(d.data[data.size()], kCanary) << "nothing written after the bytes";
-    }
-}
-
-TEST(B64, EveryByteValueSurvivesARoundTrip) {
-    for (size_t length = 1; length <= 256; length += 85) {  // lengths 1, 86, 171, 256
-        std::vector<unsigned char> all(length);
-        for (size_t i = 0; i < length; ++i) all[i] = static_cast<unsigned char>(255 - i);
-        const size_t chars = (length + 2) / 3 * 4;
-        const Encoded e = Encode(all, static_cast<unsigned int>(chars + 1));
-        ASSERT_EQ(e.text.size(), chars);
-        ASSERT_TRUE(e.canaryKept);
-        const Decoded d = Decode(T(e.text.c_str()), static_cast<unsigned int>(length));
-        ASSERT_EQ(d.result, static_cast<int>(length));
-        EXPECT_EQ(d.data, all);
-        EXPECT_TRUE(d.canaryKept);
-    }
-}
-
-TEST(B64, EncoderRefusesMissingArgumentsAndLeavesTheTextAlone) {
-    unsigned char data[] = {1, 2, 3};
-    unsigned short text[8] = {kFill, kFill};
-    EXPECT_EQ(B64::BinaryToBase64(nullptr, 3, text, 8), 0);
-    EXPECT_EQ(B64::BinaryToBase64(data, 0, text, 8), 0);
-    EXPECT_EQ(B64::BinaryToBase64(data, 3, nullptr, 8), 0);
-    EXPECT_EQ(B64::BinaryToBase64(data, 3, text, 0), 0);
+    unsigned short text[8] = {kFill};
+    unsigned char data[3] = {1, 2, 3};
+    EXPECT_EQ(B64::BinaryToBase64(nullptr, 3, text, 8) + B64::BinaryToBase64(data, 3, nullptr, 8),
+              0);
     EXPECT_EQ(text[0], kFill);
 }
 
-TEST(B64, EncoderWritesOnlyTheWholeGroupsThatFitAndSaysHowFarItGot) {
-    const std::vector<unsigned char> data = Bytes("foobar!");  // three groups, the last padded
-    struct Case {
-        unsigned int size;
-        const char* text;
-        int result;
-    } const cases[] = {
-        {1, "", 0},         {4, "", 0},          {5, "Zm9v", 3},          {8, "Zm9v", 3},
-        {9, "Zm9vYmFy", 6}, {12, "Zm9vYmFy", 6}, {13, "Zm9vYmFyIQ==", 9},
-    };
-    for (const Case& c : cases) {
-        const Encoded e = Encode(data, c.size);
-        EXPECT_EQ(e.text, c.text) << "size " << c.size;
-        EXPECT_EQ(e.result, c.result) << "size " << c.size;
-        EXPECT_TRUE(e.canaryKept) << "size " << c.size;
-    }
-}
-
-TEST(B64, DecoderRefusesTextsThatAreNotWholeGroups) {
-    for (const char* text : {"", "Z", "Zm9", "Zm9vY", "Zm9vYmF"}) {
-        const Decoded d = Decode(T(text), 16);
-        EXPECT_EQ(d.result, 0) << text;
-        EXPECT_EQ(d.data[0], kCanary) << text;
-    }
-    unsigned char data[4] = {kCanary};
-    EXPECT_EQ(B64::Base64ToBinary(nullptr, data, 4), 0);
-    EXPECT_EQ(data[0], kCanary);
-}
-
-// Decoding ends at the first character that is not one of the 64 digits, keeping what its
-// group still carries, and ignores everything after it.
-TEST(B64, DecoderStopsAtTheFirstCharacterOutsideTheAlphabet) {
-    struct Case {
+// Decoding ends at the first character that is not one of the 64 digits, keeping what its group
+// still carries; texts that are not whole groups are refused; the buffer check admits
+// 3 * (n / 4) - 2 bytes, and no more than the buffer is filled.
+TEST(B64, Decoding) {
+    // U+015A is not 'Z', though its low byte is.
+    const Text nonZ = {0x015A, 'm', '9', 'v'}, nonM = {'Z', 'm', 0x0139, 'v'};
+    struct Row {
         Text text;
+        unsigned size;
         std::string bytes;
-    } const cases[] = {
-        {T("Zg==Zm9v"), "f"},  // a pad ends the text, whatever follows
-        {T("Zm8=Zm9v"), "fo"},
-        {T("Zm9vZ==="), "foo"},     // second character of a group is the pad
-        {T("Zm9v\nZm9"), "foo"},    // a line break where the second group starts
-        {T("Zm9vZm\r\n"), "foof"},  // line break in third position: one byte of the group
-        {T("Zm9vZm9 "), "foofo"},   // a space in fourth position: two bytes
-        {T("=m9vZm9v"), ""},
-        {Text{0x015A, 'm', '9', 'v'}, ""},  // U+015A is not 'Z', though its low byte is
-        {Text{'Z', 'm', 0x0139, 'v'}, "f"},
+    } const rows[] = {
+        {T("Zg=="), 64, "f"},
+        {T("Zm8="), 64, "fo"},
+        {T("Zm9v"), 64, "foo"},
+        {T("Zm9vYg=="), 64, "foob"},
+        {T("Zm9vYmE="), 64, "fooba"},
+        {T("Zm9vYmFy"), 64, "foobar"},
+        {T(""), 16, ""},
+        {T("Z"), 16, ""},
+        {T("Zm9"), 16, ""},
+        {T("Zm9vY"), 16, ""},
+        {T("Zm9vYmF"), 16, ""},
+        {T("Zg==Zm9v"), 16, "f"},
+        {T("Zm8=Zm9v"), 16, "fo"},
+        {T("Zm9vZ==="), 16, "foo"},
+        {T("Zm9v\nZm9"), 16, "foo"},
+        {T("Zm9vZm\r\n"), 16, "foof"},
+        {T("Zm9vZm9 "), 16, "foofo"},
+        {T("=m9vZm9v"), 16, ""},
+        {nonZ, 16, ""},
+        {nonM, 16, "f"},
+        {T("Zg=="), 1, "f"},
+        {T("Zm9vYmFy"), 3, ""},
+        {T("Zm9vYmFy"), 4, "foob"},
+        {T("Zm9v"), 1, "f"},
+        {T("Zm9vYmE="), 4, "foob"},
     };
-    for (const Case& c : cases) {
-        const Decoded d = Decode(c.text, 16);
-        ASSERT_EQ(d.result, static_cast<int>(c.bytes.size())) << Narrow(c.text.c_str());
-        EXPECT_EQ(std::string(d.data.begin(), d.data.begin() + d.result), c.bytes);
-        EXPECT_EQ(d.data[c.bytes.size()], kCanary) << Narrow(c.text.c_str());
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << std::string(r.text.begin(), r.text.end()) << " into " << r.size);
+        EXPECT_EQ(Decode(r.text, r.size), r.bytes);
     }
+    unsigned char data[4];
+    EXPECT_EQ(B64::Base64ToBinary(nullptr, data, 4), 0);
 }
 
-TEST(B64, DecoderChecksTheBufferAndFillsItToItsEndAtMost) {
-    // The check admits 3 * (n / 4) - 2 bytes: enough only for a last group with two pads.
-    Decoded d = Decode(T("Zg=="), 1);
-    EXPECT_EQ(d.result, 1);
-    EXPECT_EQ(d.data[0], 'f');
-    EXPECT_TRUE(d.canaryKept);
-
-    d = Decode(T("Zm9vYmFy"), 3);  // needs at least 4
-    EXPECT_EQ(d.result, 0);
-    EXPECT_EQ(d.data, std::vector<unsigned char>(3, kCanary)) << "a refused call writes nothing";
-
-    d = Decode(T("Zm9vYmFy"), 4);  // passes the check; six bytes would follow
-    EXPECT_EQ(d.result, 4);
-    EXPECT_EQ(std::string(d.data.begin(), d.data.end()), "foob");
-    EXPECT_TRUE(d.canaryKept);
-
-    d = Decode(T("Zm9v"), 1);
-    EXPECT_EQ(d.result, 1);
-    EXPECT_TRUE(d.canaryKept);
-
-    d = Decode(T("Zm9vYmE="), 4);
-    EXPECT_EQ(d.result, 4);
-    EXPECT_TRUE(d.canaryKept);
+TEST(B64, EveryByteValueSurvivesARoundTrip) {
+    for (unsigned length = 1; length <= 256; length += 85) {
+        std::string all;
+        for (unsigned i = 0; i < length; ++i) all += char(255 - i);
+        int result = 0;
+        const std::string text = Encode(all, (length + 2) / 3 * 4 + 1, &result);
+        EXPECT_EQ(Decode(T(text.c_str()), length), all) << length;
+    }
 }
 
 }  // namespace

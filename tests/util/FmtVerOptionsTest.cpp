@@ -9,124 +9,113 @@
 namespace {
 
 using Text = std::basic_string<unsigned short>;
+constexpr unsigned short kFill = 0xBDBD;
 
-Text U(const char* ascii) {
-    Text t;
-    for (; *ascii; ++ascii) t += static_cast<unsigned short>(*ascii);
-    return t;
-}
+Text U(const char* s) { return Text(s, s + std::char_traits<char>::length(s)); }
 
-std::string A(const unsigned short* text) {
-    std::string s;
-    for (; *text; ++text) s += static_cast<char>(*text);
+// The text written into `size` units; "#" when the buffer was left alone.
+std::string A(const unsigned short* text, int size) {
+    EXPECT_EQ(text[size], kFill) << "written past the buffer";
+    std::string s = text[0] == kFill ? "#" : "";
+    for (; *text != 0 && *text != kFill; ++text) s += static_cast<char>(*text);
     return s;
 }
 
-constexpr unsigned short kFill = 0xBDBD;
-
-TEST(FmtVer, PackedVersionToTextAndBack) {
-    unsigned short text[32];
-    EXPECT_EQ(FmtVer::Convert(0x20000ul, 1050ul, text, 32), 10);
-    EXPECT_EQ(A(text), "2.0.0.1050");
-
-    unsigned long high = 0, low = 0;
-    EXPECT_EQ(FmtVer::Convert(U("2.0.0.1050").c_str(), high, low), 4);
-    EXPECT_EQ(high, 0x20000ul);
-    EXPECT_EQ(low, 1050ul);
-
-    EXPECT_EQ(FmtVer::Convert(0xFFFFFFFFul, 0xFFFFFFFFul, text, 32), 23);
-    EXPECT_EQ(A(text), "65535.65535.65535.65535");
+// Packed versions and pattern numbers to text, within the caller's buffer: -1 when it did not
+// fit, with what fitted written and terminated.
+TEST(FmtVer, Formatting) {
+    struct Row {
+        bool pattern;
+        unsigned long high, low;
+        int size, result;
+        const char* text;
+    } const rows[] = {
+        {false, 0x20000, 1050, 32, 10, "2.0.0.1050"},
+        {false, 0xFFFFFFFF, 0xFFFFFFFF, 32, 23, "65535.65535.65535.65535"},
+        {false, 0x20000, 1050, 7, -1, "2.0.0."},
+        {false, 1, 1, 0, -1, "#"},
+        {true, 0, 0, 32, 3, "000"},
+        {true, 7, 0, 32, 3, "007"},
+        {true, 999, 0, 32, 3, "999"},
+        {true, 1000, 0, 32, 8, "0.010.00"},
+        {true, 1234, 0, 32, 8, "0.012.34"},
+        {true, 99999, 0, 32, 8, "0.999.99"},
+        {true, 312345, 0, 32, 8, "3.123.45"},
+        {true, 1000000, 0, 32, 9, "10.000.00"},
+        {true, 312345, 0, 4, -1, "3.1"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.high << "." << r.low << " into " << r.size);
+        unsigned short text[33];
+        std::fill(text, text + 33, kFill);
+        EXPECT_EQ(r.pattern ? FmtVer::ConvertPattern(r.high, text, r.size)
+                            : FmtVer::Convert(r.high, r.low, text, r.size),
+                  r.result);
+        EXPECT_EQ(A(text, r.size), r.text);
+    }
+    EXPECT_EQ(FmtVer::Convert(1ul, 1ul, nullptr, 8), -1);
 }
 
-TEST(FmtVer, ScanningVersionTexts) {
-    const struct {
+// Parts keep their low 16 bits; "%d" skips white space before a number; -1 for no text at all.
+TEST(FmtVer, Scanning) {
+    struct Row {
         const char* text;
         int parts;
         unsigned long high, low;
-    } cases[] = {
+    } const rows[] = {
+        {"2.0.0.1050", 4, 0x20000, 1050},
         {"1.2", 2, 0x10002, 0},
-        {"65537.1.2.3", 4, 0x10001, 0x20003},  // parts keep their low 16 bits
+        {"65537.1.2.3", 4, 0x10001, 0x20003},
         {"1.2.3.4.5", 4, 0x10002, 0x30004},
         {"7", 1, 0x70000, 0},
         {"1.x.3", 1, 0x10000, 0},
-        {" 3. 4", 2, 0x30004, 0},  // "%d" skips white space before a number
+        {" 3. 4", 2, 0x30004, 0},
         {"abc", 0, 0, 0},
         {"", -1, 0, 0},
         {"   ", -1, 0, 0},
         {"-1.0", 2, 0xFFFF0000, 0},
     };
-    for (const auto& c : cases) {
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.text);
         unsigned long high = 0xDEAD, low = 0xBEEF;
-        EXPECT_EQ(FmtVer::Convert(U(c.text).c_str(), high, low), c.parts) << c.text;
-        EXPECT_EQ(high, c.high) << c.text;
-        EXPECT_EQ(low, c.low) << c.text;
-    }
-}
-
-TEST(FmtVer, FormattingStopsAtTheBufferEnd) {
-    unsigned short text[8];
-    std::fill(text, text + 8, kFill);
-    EXPECT_EQ(FmtVer::Convert(0x20000ul, 1050ul, text, 7), -1);
-    EXPECT_EQ(A(text), "2.0.0.");
-    EXPECT_EQ(text[7], kFill);
-    std::fill(text, text + 8, kFill);
-    EXPECT_EQ(FmtVer::ConvertPattern(312345ul, text, 4), -1);
-    EXPECT_EQ(A(text), "3.1");
-    EXPECT_EQ(text[4], kFill);
-    EXPECT_EQ(FmtVer::Convert(1ul, 1ul, nullptr, 8), -1);
-    std::fill(text, text + 8, kFill);
-    EXPECT_EQ(FmtVer::Convert(1ul, 1ul, text, 0), -1);
-    EXPECT_EQ(text[0], kFill);
-}
-
-TEST(FmtVer, PatternNumbers) {
-    const struct {
-        unsigned long pattern;
-        const char* text;
-    } cases[] = {
-        {0, "000"},         {7, "007"},           {999, "999"},           {1000, "0.010.00"},
-        {1234, "0.012.34"}, {312345, "3.123.45"}, {1000000, "10.000.00"}, {99999, "0.999.99"},
-    };
-    for (const auto& c : cases) {
-        unsigned short text[32];
-        EXPECT_EQ(FmtVer::ConvertPattern(c.pattern, text, 32),
-                  static_cast<int>(std::string(c.text).size()));
-        EXPECT_EQ(A(text), c.text) << c.pattern;
+        EXPECT_EQ(FmtVer::Convert(U(r.text).c_str(), high, low), r.parts);
+        EXPECT_EQ(high, r.high);
+        EXPECT_EQ(low, r.low);
     }
     unsigned long major = 9, minor = 9, build = 9;
     EXPECT_EQ(FmtVer::ConvertPattern(999ul, major, minor, build), 0);
     EXPECT_EQ(major + minor + build, 0ul);
     EXPECT_EQ(FmtVer::ConvertPattern(312345ul, major, minor, build), 0);
-    EXPECT_EQ(major, 3ul);
-    EXPECT_EQ(minor, 123ul);
-    EXPECT_EQ(build, 45ul);
+    EXPECT_EQ(major * 1000000 + minor * 1000 + build, 3123045ul);
 }
 
-TEST(Options, TablesInBothDirections) {
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(2, true), 0x7FFFFFFFul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(0, true), 7ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(7, false), 0ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(3, false), 1ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(0x7FFFFFFF, false), 2ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(5, false), 0ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndFT(3, true), 0ul);
-
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndRTOpt(1, true), 2ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndRTOpt(2, false), 1ul);
-    EXPECT_EQ(AVOpt::ConvertBetweenIndexAndRTOpt(2, true), 0ul);
-
-    EXPECT_EQ(SUOpt::ConvertBetweenIndexAndFrequency(3, true), 30ul);
-    EXPECT_EQ(SUOpt::ConvertBetweenIndexAndFrequency(4, true), 0ul);
-    EXPECT_EQ(SUOpt::ConvertBetweenIndexAndFrequency(14, false), 2ul);
-    EXPECT_EQ(SUOpt::ConvertBetweenIndexAndFrequency(10, false), 0ul);
-}
-
-TEST(Options, ScanLevelIsClamped) {
-    const unsigned long expected[] = {1, 1, 2, 3, 3, 3};
-    for (unsigned long level = 0; level < 6; ++level)
-        EXPECT_EQ(AVOpt::CheckScanLevel(level), expected[level]) << level;
-    EXPECT_EQ(AVOpt::CheckScanLevel(100), 3ul);
-    EXPECT_EQ(AVOpt::CheckScanLevel(0xFFFFFFFF), 3ul);
+// Index to option value (to = true) and back; unknown entries give 0. Scan levels are kept
+// within 1 to 3.
+TEST(Options, Tables) {
+    struct Row {
+        unsigned long (*table)(unsigned long, bool);
+        unsigned long in;
+        bool to;
+        unsigned long out;
+    } const rows[] = {
+        {AVOpt::ConvertBetweenIndexAndFT, 2, true, 0x7FFFFFFF},
+        {AVOpt::ConvertBetweenIndexAndFT, 0, true, 7},
+        {AVOpt::ConvertBetweenIndexAndFT, 3, true, 0},
+        {AVOpt::ConvertBetweenIndexAndFT, 7, false, 0},
+        {AVOpt::ConvertBetweenIndexAndFT, 3, false, 1},
+        {AVOpt::ConvertBetweenIndexAndFT, 0x7FFFFFFF, false, 2},
+        {AVOpt::ConvertBetweenIndexAndFT, 5, false, 0},
+        {AVOpt::ConvertBetweenIndexAndRTOpt, 1, true, 2},
+        {AVOpt::ConvertBetweenIndexAndRTOpt, 2, true, 0},
+        {AVOpt::ConvertBetweenIndexAndRTOpt, 2, false, 1},
+        {SUOpt::ConvertBetweenIndexAndFrequency, 3, true, 30},
+        {SUOpt::ConvertBetweenIndexAndFrequency, 4, true, 0},
+        {SUOpt::ConvertBetweenIndexAndFrequency, 14, false, 2},
+        {SUOpt::ConvertBetweenIndexAndFrequency, 10, false, 0},
+    };
+    for (const Row& r : rows) EXPECT_EQ(r.table(r.in, r.to), r.out) << r.in << " " << r.to;
+    const unsigned long levels[][2] = {{0, 1}, {1, 1}, {2, 2}, {3, 3}, {4, 3}, {0xFFFFFFFF, 3}};
+    for (const auto& l : levels) EXPECT_EQ(AVOpt::CheckScanLevel(l[0]), l[1]) << l[0];
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// UTF-8 and UTF-16 conversion: boundary code points, surrogates, cuts at every byte, output room
-// ending inside a character, and the piece-by-piece protocol of consumed and written counts.
+// UTF-8 and UTF-16 conversion: boundary code points, surrogates, cuts, output room ending inside
+// a character, and the piece-by-piece protocol of consumed and written counts.
 #include <kxcommon/UTFConvert.h>
 
 #include <gtest/gtest.h>
@@ -12,342 +12,217 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 using Converter = int (*)(unsigned char*, int*, const unsigned char*, int*);
-
-constexpr unsigned char kCanary = 0xBD;
+constexpr Converter kLE8 = UTF16LEToUTF8, kBE8 = UTF16BEToUTF8;
+constexpr Converter kLE16 = UTF8ToUTF16LE, kBE16 = UTF8ToUTF16BE;
 
 struct Outcome {
-    int result;
-    int written;
-    int consumed;
+    int result, consumed;
     Bytes out;  // the bytes written
-    bool canaryKept;
 };
 
-// Converts `in` with an output buffer of `capacity` bytes followed by canaries.
-Outcome Convert(Converter convert, const Bytes& in, int capacity) {
-    Bytes buffer(static_cast<size_t>(capacity) + 8, kCanary);
-    int written = capacity;
-    int consumed = static_cast<int>(in.size());
+// Converts `in` into `room` bytes, checking that nothing is written past them.
+Outcome Convert(Converter convert, const Bytes& in, int room) {
+    Bytes buffer(static_cast<size_t>(room) + 8, 0xBD);
+    int written = room, consumed = static_cast<int>(in.size());
     const int result = convert(buffer.data(), &written, in.data(), &consumed);
-    bool kept = true;
-    for (size_t i = static_cast<size_t>(capacity); i < buffer.size(); ++i)
-        kept = kept && buffer[i] == kCanary;
-    const size_t n = written >= 0 && written <= capacity ? static_cast<size_t>(written) : 0;
-    return {result, written, consumed, Bytes(buffer.begin(), buffer.begin() + n), kept};
+    EXPECT_TRUE(written >= 0 && written <= room) << written;
+    for (size_t i = room; i < buffer.size(); ++i) EXPECT_EQ(buffer[i], 0xBD) << "past the room";
+    return {result, consumed, Bytes(buffer.begin(), buffer.begin() + std::clamp(written, 0, room))};
 }
 
-Bytes Utf16(const std::vector<unsigned>& units, bool bigEndian) {
+Bytes U16(const std::vector<unsigned>& units, bool big = false) {
     Bytes b;
     for (unsigned u : units) {
-        const unsigned char low = static_cast<unsigned char>(u);
-        const unsigned char high = static_cast<unsigned char>(u >> 8);
-        b.push_back(bigEndian ? high : low);
-        b.push_back(bigEndian ? low : high);
+        b.push_back(static_cast<unsigned char>(big ? u >> 8 : u));
+        b.push_back(static_cast<unsigned char>(big ? u : u >> 8));
     }
     return b;
 }
 
-Bytes Cat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+Bytes Head(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
 
-// Boundary code points with their UTF-8 and UTF-16 forms.
-struct CodePoint {
-    unsigned value;
+// Boundary code points in UTF-8 and UTF-16.
+const struct CodePoint {
     Bytes utf8;
     std::vector<unsigned> utf16;
-};
-const CodePoint kBoundaries[] = {
-    {0x0000, {0x00}, {0x0000}},
-    {0x007F, {0x7F}, {0x007F}},
-    {0x0080, {0xC2, 0x80}, {0x0080}},
-    {0x07FF, {0xDF, 0xBF}, {0x07FF}},
-    {0x0800, {0xE0, 0xA0, 0x80}, {0x0800}},
-    {0x20AC, {0xE2, 0x82, 0xAC}, {0x20AC}},
-    {0xFFFF, {0xEF, 0xBF, 0xBF}, {0xFFFF}},
-    {0x10000, {0xF0, 0x90, 0x80, 0x80}, {0xD800, 0xDC00}},
-    {0x1F600, {0xF0, 0x9F, 0x98, 0x80}, {0xD83D, 0xDE00}},
-    {0x10FFFF, {0xF4, 0x8F, 0xBF, 0xBF}, {0xDBFF, 0xDFFF}},
+} kBoundaries[] = {
+    {{0x00}, {0x0000}},
+    {{0x7F}, {0x007F}},
+    {{0xC2, 0x80}, {0x0080}},
+    {{0xDF, 0xBF}, {0x07FF}},
+    {{0xE0, 0xA0, 0x80}, {0x0800}},
+    {{0xE2, 0x82, 0xAC}, {0x20AC}},
+    {{0xEF, 0xBF, 0xBF}, {0xFFFF}},
+    {{0xF0, 0x90, 0x80, 0x80}, {0xD800, 0xDC00}},
+    {{0xF0, 0x9F, 0x98, 0x80}, {0xD83D, 0xDE00}},
+    {{0xF4, 0x8F, 0xBF, 0xBF}, {0xDBFF, 0xDFFF}},
 };
 
-TEST(UTFConvert, BoundaryCodePointsConvertBothWaysInBothByteOrders) {
+// Both ways in both byte orders; every cut inside a UTF-8 sequence stops before it, consuming
+// only the characters before (the rest completes it in the next piece).
+TEST(UTFConvert, BoundaryCodePoints) {
     for (const CodePoint& cp : kBoundaries) {
+        SCOPED_TRACE(testing::PrintToString(cp.utf8));
         for (bool big : {false, true}) {
-            const Bytes utf16 = Utf16(cp.utf16, big);
-            Outcome r = Convert(big ? UTF16BEToUTF8 : UTF16LEToUTF8, utf16, 16);
-            EXPECT_EQ(r.result, 0) << std::hex << cp.value;
-            EXPECT_EQ(r.out, cp.utf8) << std::hex << cp.value << (big ? " BE" : " LE");
-            EXPECT_EQ(r.consumed, static_cast<int>(utf16.size()));
-
-            r = Convert(big ? UTF8ToUTF16BE : UTF8ToUTF16LE, cp.utf8, 16);
-            EXPECT_EQ(r.result, 0) << std::hex << cp.value;
-            EXPECT_EQ(r.out, utf16) << std::hex << cp.value << (big ? " BE" : " LE");
-            EXPECT_EQ(r.consumed, static_cast<int>(cp.utf8.size()));
-        }
-    }
-}
-
-TEST(UTFConvert, Utf16SurrogatesOutOfPlace) {
-    // A low surrogate on its own is converted as its own value.
-    Outcome r = Convert(UTF16LEToUTF8, Utf16({0xDC00, 0x41}, false), 16);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.out, (Bytes{0xED, 0xB0, 0x80, 0x41}));
-
-    // Reversed pair: the low one converts, the high one then meets "A" and is malformed.
-    for (bool big : {false, true}) {
-        r = Convert(big ? UTF16BEToUTF8 : UTF16LEToUTF8, Utf16({0x41, 0xDC00, 0xD800, 0x41}, big),
-                    32);
-        EXPECT_EQ(r.result, -2);
-        EXPECT_EQ(r.out, (Bytes{0x41, 0xED, 0xB0, 0x80}));
-        EXPECT_EQ(r.consumed, 4) << "the input before the high surrogate";
-    }
-
-    // Two high surrogates in a row.
-    r = Convert(UTF16LEToUTF8, Utf16({0xD800, 0xD800, 0xDC00}, false), 32);
-    EXPECT_EQ(r.result, -2);
-    EXPECT_EQ(r.written, 0);
-    EXPECT_EQ(r.consumed, 0);
-}
-
-// A high surrogate as the last unit may be completed by the next piece of a little-endian
-// stream; the big-endian form treats it as malformed.
-TEST(UTFConvert, TrailingHighSurrogateDiffersBetweenByteOrders) {
-    Outcome le = Convert(UTF16LEToUTF8, Utf16({0x41, 0xD83D}, false), 16);
-    EXPECT_EQ(le.result, 0);
-    EXPECT_EQ(le.out, Bytes{0x41});
-    EXPECT_EQ(le.consumed, 2) << "the surrogate is not consumed";
-
-    Outcome be = Convert(UTF16BEToUTF8, Utf16({0x41, 0xD83D}, true), 16);
-    EXPECT_EQ(be.result, -2);
-    EXPECT_EQ(be.out, Bytes{0x41});
-    EXPECT_EQ(be.consumed, 2);
-
-    // The same with an odd byte after the surrogate, which is dropped first.
-    le = Convert(UTF16LEToUTF8, Cat(Utf16({0xD83D}, false), {0xDE}), 16);
-    EXPECT_EQ(le.result, 0);
-    EXPECT_EQ(le.consumed, 0);
-}
-
-TEST(UTFConvert, Utf16OddLengthIsReducedToWholeUnits) {
-    const Bytes in = {0x41, 0x00, 0x42};
-    int written = 16;
-    int length = 3;
-    unsigned char out[16];
-    EXPECT_EQ(UTF16LEToUTF8(out, &written, in.data(), &length), 0);
-    EXPECT_EQ(length, 2);
-    EXPECT_EQ(written, 1);
-
-    const Outcome r = Convert(UTF16LEToUTF8, {0x41}, 16);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.written, 0);
-    EXPECT_EQ(r.consumed, 0);
-}
-
-// Every cut inside a UTF-8 sequence stops before it, consuming only the characters before.
-TEST(UTFConvert, Utf8CutAtEveryByteStopsBeforeTheCharacter) {
-    for (const CodePoint& cp : kBoundaries) {
-        for (size_t cut = 1; cut < cp.utf8.size(); ++cut) {
-            const Bytes in = Cat({'a'}, Bytes(cp.utf8.begin(), cp.utf8.begin() + cut));
-            for (Converter convert : {UTF8ToUTF16LE, UTF8ToUTF16BE}) {
-                const Outcome r = Convert(convert, in, 16);
-                EXPECT_EQ(r.result, 0) << std::hex << cp.value << " cut " << cut;
-                EXPECT_EQ(r.consumed, 1) << std::hex << cp.value << " cut " << cut;
-                EXPECT_EQ(r.written, 2);
+            const Bytes utf16 = U16(cp.utf16, big);
+            Outcome r = Convert(big ? kBE8 : kLE8, utf16, 16);
+            EXPECT_EQ(std::make_tuple(r.result, r.consumed, r.out),
+                      std::make_tuple(0, int(utf16.size()), cp.utf8));
+            r = Convert(big ? kBE16 : kLE16, cp.utf8, 16);
+            EXPECT_EQ(std::make_tuple(r.result, r.consumed, r.out),
+                      std::make_tuple(0, int(cp.utf8.size()), utf16));
+            for (size_t cut = 1; cut < cp.utf8.size(); ++cut) {
+                Bytes in = {'a'};
+                in.insert(in.end(), cp.utf8.begin(), cp.utf8.begin() + cut);
+                r = Convert(big ? kBE16 : kLE16, in, 16);
+                EXPECT_EQ(std::make_tuple(r.result, r.consumed, r.out),
+                          std::make_tuple(0, 1, U16({'a'}, big)));
             }
         }
     }
-    // The rest of the character completes it in the next piece.
-    Outcome r = Convert(UTF8ToUTF16LE, {0xE2, 0x82}, 16);
-    EXPECT_EQ(r.consumed, 0);
-    EXPECT_EQ(r.written, 0);
-    r = Convert(UTF8ToUTF16LE, {0xE2, 0x82, 0xAC}, 16);
-    EXPECT_EQ(r.out, (Bytes{0xAC, 0x20}));
 }
 
-TEST(UTFConvert, Utf16CutAtEveryByte) {
-    const Bytes whole = Utf16({0x41, 0xD83D, 0xDE00}, false);
-    const struct {
-        size_t cut;
-        int consumed;
-        Bytes out;
-    } cases[] = {
-        {1, 0, {}},     {2, 2, {0x41}}, {3, 2, {0x41}},
-        {4, 2, {0x41}}, {5, 2, {0x41}}, {6, 6, {0x41, 0xF0, 0x9F, 0x98, 0x80}},
-    };
-    for (const auto& c : cases) {
-        const Outcome r = Convert(UTF16LEToUTF8, Bytes(whole.begin(), whole.begin() + c.cut), 32);
-        EXPECT_EQ(r.result, 0) << "cut " << c.cut;
-        EXPECT_EQ(r.consumed, c.consumed) << "cut " << c.cut;
-        EXPECT_EQ(r.out, c.out) << "cut " << c.cut;
-    }
-}
+const Bytes kPair = U16({0x41, 0xD83D, 0xDE00});                        // A and U+1F600
+const Bytes kMixed = {0x41, 0xF0, 0x9F, 0x98, 0x80, 0xE2, 0x82, 0xAC};  // A, U+1F600, U+20AC
+const Bytes kMixed16 = {0x41, 0x00, 0x3D, 0xD8, 0x00, 0xDE, 0xAC, 0x20};
 
-// A character is started only with six bytes of room, whatever its length: capacity 6 gives
-// exactly one character, and no output ever passes the capacity.
-TEST(UTFConvert, Utf16ToUtf8OutputRoomEndingInsideACharacter) {
-    const Bytes in = Utf16({0x41, 0x07FF, 0x20AC, 0xD83D, 0xDE00, 0x42}, false);
-    const Bytes full = {0x41, 0xDF, 0xBF, 0xE2, 0x82, 0xAC, 0xF0, 0x9F, 0x98, 0x80, 0x42};
-    const Bytes four = {0xF0, 0x9F, 0x98, 0x80};
-    EXPECT_EQ(Convert(UTF16LEToUTF8, Utf16({0xD83D, 0xDE00, 0x41}, false), 6).out, four);
-    EXPECT_EQ(Convert(UTF16LEToUTF8, Utf16({0x20AC, 0x41}, false), 6).out,
-              (Bytes{0xE2, 0x82, 0xAC}));
-
-    for (int capacity = 0; capacity <= 20; ++capacity) {
-        const Outcome r = Convert(UTF16LEToUTF8, in, capacity);
-        EXPECT_EQ(r.result, 0);
-        EXPECT_TRUE(r.canaryKept) << "capacity " << capacity;
-        ASSERT_LE(r.written, capacity);
-        EXPECT_EQ(r.out, Bytes(full.begin(), full.begin() + r.written)) << "capacity " << capacity;
-        if (capacity < 6) {
-            EXPECT_EQ(r.written, 0) << "capacity " << capacity;
-        }
-        // Consumed and written describe the same whole characters.
-        const Bytes consumed(in.begin(), in.begin() + r.consumed);
-        const Outcome again = Convert(UTF16LEToUTF8, consumed, 64);
-        EXPECT_EQ(again.out, r.out) << "capacity " << capacity;
-    }
-}
-
-TEST(UTFConvert, Utf8ToUtf16OutputRoomEndingInsideACharacter) {
-    const Bytes in = {0x41, 0xF0, 0x9F, 0x98, 0x80, 0xE2, 0x82, 0xAC};
-    const struct {
-        int capacity;
-        int written;
-        int consumed;
-    } cases[] = {
-        {0, 0, 0}, {1, 0, 0}, {2, 2, 1}, {3, 2, 1}, {4, 2, 1},  // the pair needs two units
-        {5, 2, 1}, {6, 6, 5}, {7, 6, 5}, {8, 8, 8}, {9, 8, 8},
-    };
-    for (const auto& c : cases) {
-        for (Converter convert : {UTF8ToUTF16LE, UTF8ToUTF16BE}) {
-            const Outcome r = Convert(convert, in, c.capacity);
-            EXPECT_EQ(r.result, 0);
-            EXPECT_EQ(r.written, c.written) << "capacity " << c.capacity;
-            EXPECT_EQ(r.consumed, c.consumed) << "capacity " << c.capacity;
-            EXPECT_TRUE(r.canaryKept) << "capacity " << c.capacity;
-        }
-    }
-}
-
-TEST(UTFConvert, MalformedUtf8) {
-    const struct {
+TEST(UTFConvert, Conversions) {
+    struct Row {
+        const char* name;
+        Converter f;
         Bytes in;
-        int result;
-        int consumed;
-    } cases[] = {
-        {{0x80}, -2, 0},  // lone continuation byte
-        {{0x41, 0xBF, 0x41}, -2, 1},
-        {{0xF8, 0x80, 0x80, 0x80}, -2, 0},  // no lead byte of five or more
-        {{0xFF}, -2, 0},
-        {{0x41, 0xC3, 0x41}, -2, 1},  // lead byte followed by no continuation byte
-        {{0xE2, 0x82, 0x41}, -2, 0},
-        {{0xF4, 0x90, 0x80, 0x80}, 0, 0},  // above U+10FFFF: stops, not malformed
-        {{0x41, 0xF7, 0xBF, 0xBF, 0xBF}, 0, 1},
+        int room, result, consumed;
+        Bytes out;
+    } const rows[] = {
+        {"lone low surrogate: its own value",
+         kLE8,
+         U16({0xDC00, 0x41}),
+         16,
+         0,
+         4,
+         {0xED, 0xB0, 0x80, 0x41}},
+        {"reversed pair LE",
+         kLE8,
+         U16({0x41, 0xDC00, 0xD800, 0x41}),
+         32,
+         -2,
+         4,
+         {0x41, 0xED, 0xB0, 0x80}},
+        {"reversed pair BE",
+         kBE8,
+         U16({0x41, 0xDC00, 0xD800, 0x41}, true),
+         32,
+         -2,
+         4,
+         {0x41, 0xED, 0xB0, 0x80}},
+        {"two high surrogates", kLE8, U16({0xD800, 0xD800, 0xDC00}), 32, -2, 0, {}},
+        // A trailing high surrogate may be completed by the next piece of a little-endian stream.
+        {"trailing high LE", kLE8, U16({0x41, 0xD83D}), 16, 0, 2, {0x41}},
+        {"trailing high BE", kBE8, U16({0x41, 0xD83D}, true), 16, -2, 2, {0x41}},
+        {"high, odd byte", kLE8, {0x3D, 0xD8, 0xDE}, 16, 0, 0, {}},
+        {"odd length", kLE8, {0x41, 0x00, 0x42}, 16, 0, 2, {0x41}},
+        {"one byte", kLE8, {0x41}, 16, 0, 0, {}},
+        {"utf16 cut 1", kLE8, Head(kPair, 1), 32, 0, 0, {}},
+        {"utf16 cut 2", kLE8, Head(kPair, 2), 32, 0, 2, {0x41}},
+        {"utf16 cut 4", kLE8, Head(kPair, 4), 32, 0, 2, {0x41}},
+        {"utf16 cut 5", kLE8, Head(kPair, 5), 32, 0, 2, {0x41}},
+        {"utf16 cut 6", kLE8, kPair, 32, 0, 6, {0x41, 0xF0, 0x9F, 0x98, 0x80}},
+        {"utf8 piece", kLE16, {0xE2, 0x82}, 16, 0, 0, {}},
+        {"utf8 whole", kLE16, {0xE2, 0x82, 0xAC}, 16, 0, 3, {0xAC, 0x20}},
+        // A character is started only with six bytes of room, whatever its length.
+        {"room 6, four bytes",
+         kLE8,
+         U16({0xD83D, 0xDE00, 0x41}),
+         6,
+         0,
+         4,
+         {0xF0, 0x9F, 0x98, 0x80}},
+        {"room 6, three bytes", kLE8, U16({0x20AC, 0x41}), 6, 0, 2, {0xE2, 0x82, 0xAC}},
+        {"room 5", kLE8, U16({0x41}), 5, 0, 0, {}},
+        // A pair needs room for both units.
+        {"room 1", kLE16, kMixed, 1, 0, 0, {}},
+        {"room 2", kLE16, kMixed, 2, 0, 1, Head(kMixed16, 2)},
+        {"room 5", kLE16, kMixed, 5, 0, 1, Head(kMixed16, 2)},
+        {"room 6", kLE16, kMixed, 6, 0, 5, Head(kMixed16, 6)},
+        {"room 7", kBE16, kMixed, 7, 0, 5, {0x00, 0x41, 0xD8, 0x3D, 0xDE, 0x00}},
+        {"room 8", kLE16, kMixed, 8, 0, 8, kMixed16},
+        {"lone continuation", kLE16, {0x80}, 16, -2, 0, {}},
+        {"continuation after A", kBE16, {0x41, 0xBF, 0x41}, 16, -2, 1, {0x00, 0x41}},
+        {"no lead byte of five", kLE16, {0xF8, 0x80, 0x80, 0x80}, 16, -2, 0, {}},
+        {"FF", kLE16, {0xFF}, 16, -2, 0, {}},
+        {"lead without continuation", kLE16, {0x41, 0xC3, 0x41}, 16, -2, 1, {0x41, 0x00}},
+        {"three-byte lead cut by A", kLE16, {0xE2, 0x82, 0x41}, 16, -2, 0, {}},
+        {"above U+10FFFF stops", kLE16, {0xF4, 0x90, 0x80, 0x80}, 16, 0, 0, {}},
+        {"F7 stops", kBE16, {0x41, 0xF7, 0xBF, 0xBF, 0xBF}, 16, 0, 1, {0x00, 0x41}},
+        // Overlong forms and encoded surrogates are written as computed.
+        {"overlong NUL", kLE16, {0xC0, 0x80}, 8, 0, 2, {0x00, 0x00}},
+        {"overlong A", kLE16, {0xE0, 0x81, 0x81}, 8, 0, 3, {0x41, 0x00}},
+        {"encoded surrogate", kBE16, {0xED, 0xA0, 0x80}, 8, 0, 3, {0xD8, 0x00}},
     };
-    for (const auto& c : cases) {
-        for (Converter convert : {UTF8ToUTF16LE, UTF8ToUTF16BE}) {
-            const Outcome r = Convert(convert, c.in, 16);
-            EXPECT_EQ(r.result, c.result) << testing::PrintToString(c.in);
-            EXPECT_EQ(r.consumed, c.consumed) << testing::PrintToString(c.in);
-            EXPECT_EQ(r.written, 2 * c.consumed) << testing::PrintToString(c.in);
-        }
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const Outcome o = Convert(r.f, r.in, r.room);
+        EXPECT_EQ(std::make_tuple(o.result, o.consumed, o.out),
+                  std::make_tuple(r.result, r.consumed, r.out));
     }
 }
 
-TEST(UTFConvert, Utf8OverlongFormsAndEncodedSurrogatesAreWrittenAsComputed) {
-    EXPECT_EQ(Convert(UTF8ToUTF16LE, {0xC0, 0x80}, 8).out, (Bytes{0x00, 0x00}));
-    EXPECT_EQ(Convert(UTF8ToUTF16LE, {0xE0, 0x81, 0x81}, 8).out, (Bytes{0x41, 0x00}));
-    EXPECT_EQ(Convert(UTF8ToUTF16BE, {0xED, 0xA0, 0x80}, 8).out, (Bytes{0xD8, 0x00}));
-}
-
-TEST(UTFConvert, NullInputWritesTheByteOrderMark) {
-    for (bool big : {false, true}) {
-        Converter convert = big ? UTF8ToUTF16BE : UTF8ToUTF16LE;
-        unsigned char out[4] = {kCanary, kCanary, kCanary, kCanary};
-        int written = 2, consumed = 7;
-        EXPECT_EQ(convert(out, &written, nullptr, &consumed), 2);
-        EXPECT_EQ(written, 2);
-        EXPECT_EQ(consumed, 0);
-        EXPECT_EQ(out[0], big ? 0xFE : 0xFF);
-        EXPECT_EQ(out[1], big ? 0xFF : 0xFE);
-        EXPECT_EQ(out[2], kCanary);
-
-        out[0] = kCanary;
-        written = 1;
-        consumed = 7;
-        EXPECT_EQ(convert(out, &written, nullptr, &consumed), 0);
-        EXPECT_EQ(written, 0);
-        EXPECT_EQ(consumed, 0);
-        EXPECT_EQ(out[0], kCanary);
-    }
-}
-
-TEST(UTFConvert, MissingArgumentsAreRefused) {
+TEST(UTFConvert, NullArguments) {
     unsigned char out[8];
     const unsigned char in[2] = {0x41, 0x00};
-    int written = 8, consumed = 2;
-    for (Converter convert : {UTF16LEToUTF8, UTF16BEToUTF8, UTF8ToUTF16LE, UTF8ToUTF16BE}) {
-        EXPECT_EQ(convert(out, nullptr, in, &consumed), -2);
-        EXPECT_EQ(convert(out, &written, in, nullptr), -2);
+    for (Converter f : {kLE8, kBE8, kLE16, kBE16}) {
+        int written = 8, consumed = 2;
+        EXPECT_EQ(f(out, nullptr, in, &consumed) + f(out, &written, in, nullptr), -4);
         written = 8, consumed = 2;
-        EXPECT_EQ(convert(nullptr, &written, in, &consumed), -2);
-        EXPECT_EQ(written, 0);
-        EXPECT_EQ(consumed, 0);
+        EXPECT_EQ(f(nullptr, &written, in, &consumed), -2);
+        EXPECT_EQ(written * 10 + consumed, 0);
         written = -5, consumed = 2;
-        EXPECT_EQ(convert(out, &written, in, &consumed), 0) << "negative room counts as none";
-        EXPECT_EQ(written, 0);
-        EXPECT_EQ(consumed, 0);
+        EXPECT_EQ(f(out, &written, in, &consumed), 0) << "negative room counts as none";
+        EXPECT_EQ(written * 10 + consumed, 0);
     }
-    written = 8, consumed = 2;
-    EXPECT_EQ(UTF16LEToUTF8(out, &written, nullptr, &consumed), -2);
+    int written = 8, consumed = 2;
+    EXPECT_EQ(kLE8(out, &written, nullptr, &consumed), -2);
+    // No input to UTF-16 writes the byte-order mark, when it fits.
+    for (bool big : {false, true}) {
+        for (int room : {2, 1}) {
+            unsigned char mark[3] = {0xBD, 0xBD, 0xBD};
+            written = room, consumed = 7;
+            EXPECT_EQ((big ? kBE16 : kLE16)(mark, &written, nullptr, &consumed), room == 2 ? 2 : 0);
+            EXPECT_EQ(written * 10 + consumed, room == 2 ? 20 : 0);
+            const Bytes want = room == 1 ? Bytes(3, 0xBD)
+                               : big     ? Bytes({0xFE, 0xFF, 0xBD})
+                                         : Bytes({0xFF, 0xFE, 0xBD});
+            EXPECT_EQ(Bytes(mark, mark + 3), want);
+        }
+    }
 }
 
-// A long text fed in pieces of varying size into small output buffers, each call continuing
-// where the previous one stopped, gives exactly the conversion of the whole.
+// A long text fed in pieces of varying size into small buffers, each call continuing where the
+// previous one stopped, gives exactly the conversion of the whole. Only the little-endian stream
+// waits for the low half of a pair cut off at a piece's end.
+Bytes InPieces(Converter f, const Bytes& in, size_t piece, int room, int roomSteps) {
+    Bytes out;
+    size_t at = 0;
+    for (int step = 0; at < in.size() && step < 10000; ++step) {
+        const size_t n = std::min<size_t>(1 + step % piece, in.size() - at);
+        const Outcome r =
+            Convert(f, Bytes(in.begin() + at, in.begin() + at + n), room + step % roomSteps);
+        EXPECT_EQ(r.result, 0);
+        out.insert(out.end(), r.out.begin(), r.out.end());
+        at += r.consumed;
+    }
+    return out;
+}
+
 TEST(UTFConvert, PieceByPieceConversionEqualsTheWhole) {
-    Bytes utf8;
     const Bytes sample = {'K',  'x',  0xC3, 0xA9, 0xE2, 0x82, 0xAC, 0xF0, 0x9F,
                           0x98, 0x80, 0xD0, 0x96, 0xE4, 0xB8, 0xAD, ' '};
+    Bytes utf8;
     for (int i = 0; i < 40; ++i) utf8.insert(utf8.end(), sample.begin(), sample.end());
-
-    for (bool big : {false, true}) {
-        const Converter toUtf16 = big ? UTF8ToUTF16BE : UTF8ToUTF16LE;
-        const Converter toUtf8 = big ? UTF16BEToUTF8 : UTF16LEToUTF8;
-        const Outcome whole16 = Convert(toUtf16, utf8, 4096);
-        ASSERT_EQ(whole16.consumed, static_cast<int>(utf8.size()));
-
-        Bytes pieces16;
-        size_t at = 0;
-        for (int step = 0; at < utf8.size(); ++step) {
-            ASSERT_LT(step, 10000) << "no progress";
-            const size_t piece = std::min<size_t>(1 + step % 7, utf8.size() - at);
-            const Outcome r =
-                Convert(toUtf16, Bytes(utf8.begin() + at, utf8.begin() + at + piece), 2 + step % 5);
-            ASSERT_EQ(r.result, 0);
-            ASSERT_TRUE(r.canaryKept);
-            pieces16.insert(pieces16.end(), r.out.begin(), r.out.end());
-            at += r.consumed;
-        }
-        EXPECT_EQ(pieces16, whole16.out) << (big ? "BE" : "LE");
-        // Only the little-endian stream waits for the low half of a pair cut off at a piece's
-        // end; the big-endian one reports it as malformed.
-        if (big) continue;
-
-        Bytes pieces8;
-        at = 0;
-        for (int step = 0; at < pieces16.size(); ++step) {
-            ASSERT_LT(step, 10000) << "no progress";
-            const size_t piece = std::min<size_t>(2 + step % 9, pieces16.size() - at);
-            const Outcome r = Convert(
-                toUtf8, Bytes(pieces16.begin() + at, pieces16.begin() + at + piece), 6 + step % 4);
-            ASSERT_EQ(r.result, 0);
-            ASSERT_TRUE(r.canaryKept);
-            pieces8.insert(pieces8.end(), r.out.begin(), r.out.end());
-            at += r.consumed;
-        }
-        EXPECT_EQ(pieces8, utf8);
-    }
+    EXPECT_EQ(InPieces(kBE16, utf8, 7, 2, 5), Convert(kBE16, utf8, 4096).out);
+    const Bytes utf16 = InPieces(kLE16, utf8, 7, 2, 5);
+    EXPECT_EQ(utf16, Convert(kLE16, utf8, 4096).out);
+    EXPECT_EQ(InPieces(kLE8, utf16, 10, 6, 4), utf8);
 }
 
 }  // namespace

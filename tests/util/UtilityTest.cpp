@@ -7,7 +7,6 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -15,290 +14,160 @@ const unsigned short* U(const std::wstring& text) {
     return reinterpret_cast<const unsigned short*>(text.c_str());
 }
 
-// A name no other test or process uses.
-std::wstring UniqueName(const wchar_t* what) {
-    static int serial = 0;
-    return L"kxtest." + std::wstring(what) + L"." + std::to_wstring(::GetCurrentProcessId()) +
-           L"." + std::to_wstring(++serial);
+// Bits 32 and above do not exist: they read as clear and writing them changes nothing.
+TEST(Bit32, SingleBitsWithinTheWord) {
+    struct Row {
+        const char* name;
+        unsigned long start;
+        void (*op)(Bit32&);
+        unsigned long value;
+    } const rows[] = {
+        {"set 31", 0, [](Bit32& b) { b.Set(31); }, 0x80000000},
+        {"reset 31", 0xFFFFFFFF, [](Bit32& b) { b.Reset(31); }, 0x7FFFFFFF},
+        {"set 32 and 40", 1, [](Bit32& b) { b.Set(32), b.Set(40); }, 1},
+        {"reset 32", 0xFFFFFFFF, [](Bit32& b) { b.Reset(32); }, 0xFFFFFFFF},
+        {"set all", 0, [](Bit32& b) { b.Set(); }, 0xFFFFFFFF},
+        {"reset all", 0x1234, [](Bit32& b) { b.Reset(); }, 0},
+        {"value and copy", 0, [](Bit32& b) { b.Value(0x1234), b = Bit32(b); }, 0x1234},
+        {"proxy sets", 0, [](Bit32& b) { EXPECT_TRUE(b[3] = true); }, 8},
+        {"proxy clears", 8, [](Bit32& b) { EXPECT_FALSE(b[3] = false); }, 0},
+        {"proxy beyond yields", 0, [](Bit32& b) { EXPECT_TRUE(b[33] = true); }, 0},
+        {"proxy to proxy copies the bit", 2, [](Bit32& b) { b[5] = b[1]; }, 0x22},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        Bit32 bits(r.start);
+        r.op(bits);
+        EXPECT_EQ(bits.Value(), r.value);
+    }
+    Bit32 high(0x80000001);
+    const bool read[] = {high[31], high[30], high[32], high[40],
+                         static_cast<const Bit32&>(high)[32]};
+    EXPECT_EQ(std::vector<bool>(read, read + 5),
+              std::vector<bool>({true, false, false, false, false}));
 }
-
-// ---- Bit32 ---------------------------------------------------------------------------------
-
-TEST(Bit32, ReadsAndWritesSingleBitsWithinTheWord) {
-    Bit32 bits;
-    EXPECT_EQ(bits.Value(), 0ul);
-    bits.Set(31);
-    EXPECT_EQ(bits.Value(), 0x80000000ul);
-    EXPECT_TRUE(bits[31]);
-    EXPECT_FALSE(bits[30]);
-    bits.Set(0);
-    bits.Reset(31);
-    EXPECT_EQ(bits.Value(), 1ul);
-
-    // Bits 32 and above do not exist.
-    bits.Set(32);
-    bits.Set(40);
-    EXPECT_EQ(bits.Value(), 1ul);
-    Bit32 full(0xFFFFFFFFul);
-    full.Reset(32);
-    EXPECT_EQ(full.Value(), 0xFFFFFFFFul);
-    EXPECT_FALSE(full[40]);
-    EXPECT_FALSE(full[32]);
-    EXPECT_FALSE(static_cast<const Bit32&>(full)[32]);
-
-    bits.Set();
-    EXPECT_EQ(bits.Value(), 0xFFFFFFFFul);
-    bits.Reset();
-    EXPECT_EQ(bits.Value(), 0ul);
-    bits.Value(0x1234ul);
-    EXPECT_EQ(Bit32(bits).Value(), 0x1234ul);
-}
-
-TEST(Bit32, ProxyAssignsAndYieldsTheValueAssigned) {
-    Bit32 bits(0);
-    EXPECT_TRUE(bits[3] = true);
-    EXPECT_EQ(bits.Value(), 8ul);
-    EXPECT_FALSE(bits[3] = false);
-    EXPECT_EQ(bits.Value(), 0ul);
-    EXPECT_TRUE(bits[33] = true) << "yields the value even where no bit exists";
-    EXPECT_EQ(bits.Value(), 0ul);
-
-    bits.Value(0x2);
-    bits[5] = bits[1];  // proxy to proxy copies the bit, not the proxy
-    EXPECT_EQ(bits.Value(), 0x22ul);
-    const bool read = bits[5];
-    EXPECT_TRUE(read);
-}
-
-// ---- Byte order and WaitTime ---------------------------------------------------------------
 
 TEST(ByteOrder, ReversesTheBytesAndLeavesTheArgumentAlone) {
-    const unsigned char shortBytes[2] = {0x12, 0x34};
-    unsigned short s;
-    std::memcpy(&s, shortBytes, sizeof s);
+    unsigned short s = 0x3412;
+    unsigned long l = 0x78563412, high = 0xFF000001;
     EXPECT_EQ(BLShort(s), 0x1234);
-    EXPECT_EQ(s, 0x3412) << "argument unchanged";
-
-    const unsigned char longBytes[4] = {0x12, 0x34, 0x56, 0x78};
-    unsigned long l;
-    std::memcpy(&l, longBytes, sizeof l);
     EXPECT_EQ(BLLong(l), 0x12345678ul);
-    EXPECT_EQ(l, 0x78563412ul);
-    unsigned long high = 0xFF000001ul;
     EXPECT_EQ(BLLong(high), 0x010000FFul);
+    EXPECT_EQ(s + l, 0x3412 + 0x78563412ul) << "arguments unchanged";
 }
 
+// A deadline passed returns at once (the bound is generous); one ahead is slept until.
 TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
     ULONGLONG start = ::GetTickCount64();
     WaitTime(0, true);
     WaitTime(-5, true);
-    WaitTime(static_cast<long>(::GetTickCount() - 60000), false);  // a minute ago
-    EXPECT_LT(::GetTickCount64() - start, 30000u) << "a passed deadline returns at once";
-
+    WaitTime(static_cast<long>(::GetTickCount() - 60000), false);
+    EXPECT_LT(::GetTickCount64() - start, 30000u);
     start = ::GetTickCount64();
     WaitTime(static_cast<long>(::GetTickCount() + 150), false);
-    EXPECT_GE(::GetTickCount64() - start, 100u);
-    start = ::GetTickCount64();
     WaitTime(150, true);
-    EXPECT_GE(::GetTickCount64() - start, 100u);
+    EXPECT_GE(::GetTickCount64() - start, 250u);
 }
 
-// ---- MutexLock -----------------------------------------------------------------------------
+std::wstring UniqueName(const wchar_t* what) {
+    static int serial = 0;
+    return L"kxtest." + std::wstring(what) + std::to_wstring(::GetCurrentProcessId()) + L"." +
+           std::to_wstring(++serial);
+}
 
 struct Event {
-    explicit Event(const std::wstring& name)
-        : handle(::CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {}
-    ~Event() { ::CloseHandle(handle); }
-    bool WaitFor(DWORD ms) const { return ::WaitForSingleObject(handle, ms) == WAIT_OBJECT_0; }
-    HANDLE handle;
+    explicit Event(const std::wstring& n) : name(n), h(::CreateEventW(nullptr, 1, 0, n.c_str())) {}
+    ~Event() { ::CloseHandle(h); }
+    bool WaitFor(DWORD ms) const { return ::WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
+    std::wstring name;
+    HANDLE h;
 };
 
-TEST(MutexLock, AnotherThreadSeesTheMutexHeldUntilItIsReleased) {
-    const std::wstring name = UniqueName(L"mutex");
-    Event held(UniqueName(L"held"));
-    Event release(UniqueName(L"release"));
-    int holderStatus = -1;
-    std::thread holder([&] {
-        MutexLock lock(U(name), 1);
-        holderStatus = lock.GetLockStatus();
-        ::SetEvent(held.handle);
-        release.WaitFor(30000);
-    });
-    ASSERT_TRUE(held.WaitFor(30000));
-    {
-        MutexLock second(U(name), 0);  // must not block
-        EXPECT_EQ(second.GetLockStatus(), 1);
-        EXPECT_EQ(second.WaitWithTimeOut(0), 0);
-        EXPECT_EQ(second.WaitWithTimeOut(50), 0);
-        ::SetEvent(release.handle);
-        EXPECT_EQ(second.WaitWithTimeOut(30000), 1) << "taken once the holder released it";
+// Status 0: the object created the mutex; 1: it existed. The helper process takes it (waiting
+// for it with argument 1), signals `ready`, holds it until `release` and exits with the status
+// it saw. A holder keeps it from the other until it lets go; a waiting one blocks until then.
+TEST(MutexLock, HeldAgainstAnotherProcess) {
+    for (const bool helperFirst : {true, false}) {
+        SCOPED_TRACE(helperFirst ? "helper holds first" : "this process holds first");
+        const std::wstring name = UniqueName(L"mutex");
+        Event ready(UniqueName(L"ready")), release(UniqueName(L"release"));
+        std::wstring command =
+            L"holder " + name + (helperFirst ? L" 0 " : L" 1 ") + ready.name + L" " + release.name;
+        STARTUPINFOW startup{sizeof startup};
+        PROCESS_INFORMATION child{};
+        const auto start = [&] {
+            return ::CreateProcessW(kxtest::SiblingPath(L"kxtest_mutexholder.exe").c_str(),
+                                    &command[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &startup,
+                                    &child);
+        };
+        if (helperFirst) {
+            ASSERT_TRUE(start());
+            ASSERT_TRUE(ready.WaitFor(30000));
+            MutexLock mine(U(name), 0);  // must not block
+            EXPECT_EQ(mine.GetLockStatus(), 1);
+            EXPECT_EQ(mine.WaitWithTimeOut(0), 0);
+            ::SetEvent(release.h);
+            EXPECT_EQ(mine.WaitWithTimeOut(30000), 1) << "taken once the holder released it";
+        } else {
+            {
+                MutexLock mine(U(name), 1);
+                EXPECT_EQ(mine.GetLockStatus(), 0);
+                ASSERT_TRUE(start());
+                EXPECT_FALSE(ready.WaitFor(300)) << "the helper took a mutex this process holds";
+            }
+            EXPECT_TRUE(ready.WaitFor(30000)) << "the helper got it once it was released";
+            ::SetEvent(release.h);
+        }
+        DWORD code = 9;
+        ::WaitForSingleObject(child.hProcess, 30000);
+        ::GetExitCodeProcess(child.hProcess, &code);
+        EXPECT_EQ(code, helperFirst ? 0u : 1u) << "the status the helper saw";
+        ::CloseHandle(child.hProcess), ::CloseHandle(child.hThread);
+        EXPECT_EQ(MutexLock(U(name), 0).GetLockStatus(), 0) << "everyone let go";
     }
-    holder.join();
-    EXPECT_EQ(holderStatus, 0) << "the first object created the mutex";
-
-    // Everyone let go: a new object creates it afresh.
-    MutexLock fresh(U(name), 0);
-    EXPECT_EQ(fresh.GetLockStatus(), 0);
 }
 
-TEST(MutexLock, WaitingConstructorBlocksUntilTheOwnerIsDestroyed) {
-    const std::wstring name = UniqueName(L"mutex");
-    Event constructed(UniqueName(L"constructed"));
-    int waiterStatus = -1;
-    std::thread waiter;
-    {
-        MutexLock owner(U(name), 1);
-        ASSERT_EQ(owner.GetLockStatus(), 0);
-        waiter = std::thread([&] {
-            MutexLock lock(U(name), 1);
-            waiterStatus = lock.GetLockStatus();
-            ::SetEvent(constructed.handle);
-        });
-        EXPECT_FALSE(constructed.WaitFor(200)) << "the waiting constructor returned early";
-    }
-    EXPECT_TRUE(constructed.WaitFor(30000));
-    waiter.join();
-    EXPECT_EQ(waiterStatus, 1);
-}
-
-HANDLE StartHolder(const std::wstring& mutex, int wait, const std::wstring& ready,
-                   const std::wstring& release) {
-    std::wstring command = L"\"" + kxtest::SiblingPath(L"") + L"kxtest_mutexholder.exe\" " + mutex +
-                           L" " + std::to_wstring(wait) + L" " + ready + L" " + release;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, &info))
-        return nullptr;
-    ::CloseHandle(info.hThread);
-    return info.hProcess;
-}
-
-DWORD EndOf(HANDLE process) {
-    DWORD code = 0xFFFFFFFF;
-    if (::WaitForSingleObject(process, 30000) == WAIT_OBJECT_0)
-        ::GetExitCodeProcess(process, &code);
-    ::CloseHandle(process);
-    return code;
-}
-
-TEST(MutexLock, AnotherProcessHoldsItAgainstThisOne) {
-    const std::wstring name = UniqueName(L"mutex");
-    const std::wstring readyName = UniqueName(L"ready"), releaseName = UniqueName(L"release");
-    Event ready(readyName), release(releaseName);
-    HANDLE child = StartHolder(name, 0, readyName, releaseName);
-    ASSERT_NE(child, nullptr) << "kxtest_mutexholder.exe did not start";
-    ASSERT_TRUE(ready.WaitFor(30000));
-    {
-        MutexLock mine(U(name), 0);
-        EXPECT_EQ(mine.GetLockStatus(), 1);
-        EXPECT_EQ(mine.WaitWithTimeOut(0), 0);
-        ::SetEvent(release.handle);
-        EXPECT_EQ(mine.WaitWithTimeOut(30000), 1);
-    }
-    EXPECT_EQ(EndOf(child), 0u) << "the child created the mutex";
-}
-
-TEST(MutexLock, AnotherProcessWaitsForThisOne) {
-    const std::wstring name = UniqueName(L"mutex");
-    const std::wstring readyName = UniqueName(L"ready"), releaseName = UniqueName(L"release");
-    Event ready(readyName), release(releaseName);
-    HANDLE child = nullptr;
-    {
-        MutexLock mine(U(name), 0);
-        ASSERT_EQ(mine.GetLockStatus(), 0);
-        child = StartHolder(name, 1, readyName, releaseName);
-        ASSERT_NE(child, nullptr) << "kxtest_mutexholder.exe did not start";
-        EXPECT_FALSE(ready.WaitFor(500)) << "the child took a mutex this process holds";
-    }
-    EXPECT_TRUE(ready.WaitFor(30000)) << "the child got the mutex once it was released";
-    ::SetEvent(release.handle);
-    EXPECT_EQ(EndOf(child), 1u) << "the child found the mutex existing";
-}
-
-// ---- DynamicLoadLibrary --------------------------------------------------------------------
-
-// The application directory is read once per process, so every test here uses the same one.
+// The application directory is read once per process: every row uses the same one.
 constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
 constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";       // beside the test, on the search path
 constexpr wchar_t kAppOnlyProbe[] = L"kxprobe_appdir.dll";  // only in the application directory
 
-class DynamicLoadLibraryTest : public kxtest::DeviceTest {
-protected:
-    void SetUp() override {
-        kxtest::DeviceTest::SetUp();
-        kxtest::RawSetValue(kxtest::kProductKey, L"AppPath", REG_SZ, kAppDir,
-                            static_cast<DWORD>((std::wcslen(kAppDir) + 1) * sizeof(wchar_t)));
-        ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-        ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
-        const std::wstring target = std::wstring(kAppDir) + L"\\" + kAppOnlyProbe;
-        ASSERT_TRUE(
-            ::CopyFileW((kxtest::SiblingPath(L"") + kProbe).c_str(), target.c_str(), FALSE));
-    }
-};
+class DynamicLoadLibraryTest : public kxtest::DeviceTest {};
 
-TEST_F(DynamicLoadLibraryTest, ALoadedModuleIsUsedButNotFreed) {
-    HMODULE mine = ::LoadLibraryW(kProbe);
-    ASSERT_NE(mine, nullptr);
-    {
-        // Looked up by file name alone: the directory given does not matter.
-        DynamicLoadLibrary library(U(L"\\nowhere\\kxtest_loadprobe.dll"), true, false);
-        EXPECT_TRUE(library.IsOK());
-        EXPECT_EQ(library.GetHandle(), mine);
-    }
-    EXPECT_EQ(::GetModuleHandleW(kProbe), mine) << "freed a module it did not load";
-    ::FreeLibrary(mine);
-    EXPECT_EQ(::GetModuleHandleW(kProbe), nullptr);
-}
-
-TEST_F(DynamicLoadLibraryTest, LoadsFromTheApplicationDirectoryAndFreesIt) {
-    ASSERT_EQ(::GetModuleHandleW(kAppOnlyProbe), nullptr);
-    {
-        DynamicLoadLibrary notOnSearchPath(U(kAppOnlyProbe), false, true);
-        EXPECT_FALSE(notOnSearchPath.IsOK());
-        EXPECT_EQ(notOnSearchPath.GetHandle(), nullptr);
-    }
-    {
-        DynamicLoadLibrary library(U(kAppOnlyProbe), true, false);
-        ASSERT_TRUE(library.IsOK());
-        EXPECT_NE(::GetProcAddress(library.GetHandle(), "KxLoadProbe"), nullptr);
-        wchar_t loaded[MAX_PATH] = {};
-        ::GetModuleFileNameW(library.GetHandle(), loaded, MAX_PATH);
-        EXPECT_NE(std::wstring(loaded).find(L"\\kxtest\\app\\"), std::wstring::npos)
-            << testing::PrintToString(std::wstring(loaded));
-    }
-    EXPECT_EQ(::GetModuleHandleW(kAppOnlyProbe), nullptr) << "an owned module is freed";
-}
-
-TEST_F(DynamicLoadLibraryTest, FallsBackToTheSystemSearchAndFreesWhatItLoaded) {
-    ASSERT_EQ(::GetModuleHandleW(kProbe), nullptr);
-    {
-        DynamicLoadLibrary library(U(kProbe), true, false);
-        ASSERT_TRUE(library.IsOK()) << "not in the application directory, found by the search";
-        EXPECT_EQ(::GetModuleHandleW(kProbe), library.GetHandle());
-    }
-    EXPECT_EQ(::GetModuleHandleW(kProbe), nullptr) << "the fallback's module is freed";
-
-    // A system library not yet in the process takes the same road.
-    for (const wchar_t* system : {L"msimg32.dll", L"mpr.dll", L"cabinet.dll"}) {
-        if (::GetModuleHandleW(system) != nullptr) continue;
+// A module already in the process is used, not freed; one it loaded (from the application
+// directory, or by the system's search) is freed; without `fromAppDir` the name is as given.
+TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
+    kxtest::RawSetValue(kxtest::kProductKey, L"AppPath", REG_SZ, kAppDir, sizeof kAppDir);
+    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
+    ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(kProbe).c_str(),
+                            (std::wstring(kAppDir) + L"\\" + kAppOnlyProbe).c_str(), FALSE));
+    struct Row {
+        const wchar_t *name, *module;
+        bool fromAppDir, loadedBefore;
+        const wchar_t* from;  // a folder of the path it was loaded from, or null: not loaded
+    } const rows[] = {
+        {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, true, true, L"\\"},  // by file name alone
+        {kAppOnlyProbe, kAppOnlyProbe, false, false, nullptr},
+        {kAppOnlyProbe, kAppOnlyProbe, true, false, L"\\kxtest\\app\\"},
+        {kProbe, kProbe, true, false, L"\\"},
+        {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", true, false, nullptr},
+        {nullptr, kProbe, true, false, nullptr},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(r.name ? r.name : L"<null>")));
+        HMODULE before = r.loadedBefore ? ::LoadLibraryW(r.module) : nullptr;
         {
-            DynamicLoadLibrary library(U(system), true, false);
-            EXPECT_TRUE(library.IsOK()) << testing::PrintToString(std::wstring(system));
+            DynamicLoadLibrary library(r.name ? U(r.name) : nullptr, r.fromAppDir, false);
+            EXPECT_EQ(library.IsOK(), r.from != nullptr);
+            EXPECT_EQ(library.GetHandle(), ::GetModuleHandleW(r.module));
+            wchar_t path[MAX_PATH] = {};
+            if (library.GetHandle()) ::GetModuleFileNameW(library.GetHandle(), path, MAX_PATH);
+            if (r.from) EXPECT_NE(std::wstring(path).find(r.from), std::wstring::npos);
         }
-        EXPECT_EQ(::GetModuleHandleW(system), nullptr);
-        return;
+        EXPECT_EQ(::GetModuleHandleW(r.module), before) << "freed exactly what it loaded";
+        if (before) ::FreeLibrary(before);
     }
-    GTEST_SKIP() << "every candidate system library is already loaded";
-}
-
-TEST_F(DynamicLoadLibraryTest, NothingToLoad) {
-    DynamicLoadLibrary missing(U(L"kxtest_no_such_module.dll"), true, false);
-    EXPECT_FALSE(missing.IsOK());
-    DynamicLoadLibrary none(nullptr, true, false);
-    EXPECT_FALSE(none.IsOK());
-    EXPECT_EQ(none.GetHandle(), nullptr);
 }
 
 }  // namespace

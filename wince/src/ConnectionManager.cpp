@@ -65,7 +65,7 @@ HRESULT WINAPI ConnMgrEstablishConnectionSync(CONNMGR_CONNECTIONINFO* request, H
     });
 }
 
-HRESULT WINAPI ConnMgrReleaseConnection(HANDLE connection, LONG) {
+HRESULT WINAPI ConnMgrReleaseConnection(HANDLE connection, LONG cacheTime) {
     return wince::OrOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
         std::lock_guard<std::mutex> hold(gLock);
         Connection* held = reinterpret_cast<Connection*>(connection);
@@ -76,6 +76,7 @@ HRESULT WINAPI ConnMgrReleaseConnection(HANDLE connection, LONG) {
         delete held;
         heldCount.Add(-1);
         releasedCount.Add(+1);
+        profile::WriteNumber(profile::kLastReleaseCache, static_cast<DWORD>(cacheTime));
         return S_OK;
     });
 }

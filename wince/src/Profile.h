@@ -48,6 +48,10 @@ inline constexpr wchar_t kConnectionsHeld[] = L"ConnectionsHeld";
 inline constexpr wchar_t kConnectionsReleased[] = L"ConnectionsReleased";
 inline constexpr wchar_t kLastRequest[] = L"LastConnectionRequest";
 inline constexpr wchar_t kLastTimeout[] = L"LastConnectionTimeout";
+// The cache time of the last connection released (0: released at once, not kept).
+inline constexpr wchar_t kLastReleaseCache[] = L"LastReleaseCacheTime";
+// Written by telephony: line applications and lines open, over every process.
+inline constexpr wchar_t kTelephonyHandles[] = L"TelephonyHandlesOpen";
 
 bool ReadNumber(const wchar_t* name, DWORD* value);
 DWORD NumberOr(const wchar_t* name, DWORD fallback);

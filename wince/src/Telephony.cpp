@@ -141,6 +141,13 @@ struct TextBlock {
     }
 };
 
+// Keeps the count of open applications and lines in the profile, so that what a program left
+// open can be seen from outside it.
+void CountHandles(long delta) {
+    const long now = static_cast<long>(profile::NumberOr(profile::kTelephonyHandles, 0));
+    profile::WriteNumber(profile::kTelephonyHandles, static_cast<DWORD>(now + delta));
+}
+
 std::wstring Text(const wchar_t* name) {
     std::wstring text;
     profile::ReadText(name, &text);
@@ -172,6 +179,7 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWST
             }
         }
         *lineApp = reinterpret_cast<HLINEAPP>(app.release());
+        CountHandles(+1);
         *deviceCount = static_cast<DWORD>(reinterpret_cast<LineApp*>(*lineApp)->lines.size());
         *apiVersion = kApiVersion;
         return 0;
@@ -183,6 +191,7 @@ LONG WINAPI lineShutdown(HLINEAPP handle) {
     LineApp* app = FindApp(handle);
     if (app == nullptr) return LINEERR_INVALAPPHANDLE;
     for (Line* line : app->open) Forget(line);
+    CountHandles(-1 - static_cast<long>(app->open.size()));
     if (app->event != nullptr) ::CloseHandle(app->event);
     app->mark = 0;
     delete app;
@@ -248,6 +257,7 @@ LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, 
         std::unique_ptr<Line> opened(new Line{kLineMark, app, device, IsCellular(app->lines[device])});
         app->open.push_back(opened.get());
         *line = reinterpret_cast<HLINE>(opened.release());
+        CountHandles(+1);
         return 0;
     });
 }
@@ -263,6 +273,7 @@ LONG WINAPI lineClose(HLINE handle) {
             break;
         }
     Forget(line);
+    CountHandles(-1);
     return 0;
 }
 
