@@ -102,5 +102,14 @@ bool WriteBytes(const wchar_t* name, const void* data, DWORD size) {
     return Write(name, REG_BINARY, data, size);
 }
 
+bool Erase(const wchar_t* name) {
+    OwnedKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, KEY_SET_VALUE, key.Receive()) !=
+        ERROR_SUCCESS)
+        return true;  // no profile, no value
+    const LONG status = ::RegDeleteValueW(key.Get(), name);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+}
+
 }  // namespace profile
 }  // namespace wince

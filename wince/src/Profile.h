@@ -62,6 +62,8 @@ bool ReadList(const wchar_t* name, std::vector<std::wstring>* items);
 
 bool WriteNumber(const wchar_t* name, DWORD value);
 bool WriteBytes(const wchar_t* name, const void* data, DWORD size);
+// Deletes a value; true also when there was none.
+bool Erase(const wchar_t* name);
 
 }  // namespace profile
 }  // namespace wince

@@ -142,10 +142,14 @@ struct TextBlock {
 };
 
 // Keeps the count of open applications and lines in the profile, so that what a program left
-// open can be seen from outside it.
+// open can be seen from outside it. Nothing open leaves no value, so a program that released
+// everything leaves the device's registry as it found it.
 void CountHandles(long delta) {
-    const long now = static_cast<long>(profile::NumberOr(profile::kTelephonyHandles, 0));
-    profile::WriteNumber(profile::kTelephonyHandles, static_cast<DWORD>(now + delta));
+    const long now = static_cast<long>(profile::NumberOr(profile::kTelephonyHandles, 0)) + delta;
+    if (now == 0)
+        profile::Erase(profile::kTelephonyHandles);
+    else
+        profile::WriteNumber(profile::kTelephonyHandles, static_cast<DWORD>(now));
 }
 
 std::wstring Text(const wchar_t* name) {
