@@ -13,29 +13,33 @@ KxctlRun RunKxctl(const std::wstring& arguments) {
     startup.hStdOutput = startup.hStdError = writeEnd;
     std::wstring commandLine = L"\"" + SiblingPath(L"kxctl.exe") + L"\" " + arguments;
     PROCESS_INFORMATION process{};
-    // Starting a process on the device fails now and then on a loaded machine: the platform's
-    // doing, not kxctl's. A failed start is tried again and, failing, reported with its errors
-    // (it used to come back as exit code 0xFFFFFFFF, the default, with no output).
-    std::string errors;
-    for (int attempt = 0; attempt < 3 && process.hProcess == nullptr; ++attempt)
-        if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                              &startup, &process))
-            errors += " " + std::to_string(::GetLastError());
+    if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process))
+        run.failure = "starting kxctl failed, error " + std::to_string(::GetLastError());
     ::CloseHandle(writeEnd);
+    // kxctl is done when its process ends, not when the pipe reports its end: a program started
+    // while it ran may hold a copy of its standard error for much longer (the desktop process
+    // the device starts for the first program that needs a window is given it, and lives as
+    // long as the service host). So the pipe is drained while kxctl runs and once more after.
+    const ULONGLONG deadline = ::GetTickCount64() + 120000;  // a guard: a run takes a second
     char chunk[4096];
-    DWORD got = 0;
-    while (process.hProcess && ::ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        for (DWORD i = 0; i < got; ++i)
-            if (chunk[i] != '\r') run.output += chunk[i];
+    for (bool ended = process.hProcess == nullptr; !ended;) {
+        ended = ::WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0;
+        DWORD ready = 0, got = 0;
+        while (
+            ::PeekNamedPipe(readEnd, nullptr, 0, nullptr, &ready, nullptr) && ready > 0 &&
+            ::ReadFile(readEnd, chunk, ready < sizeof chunk ? ready : sizeof chunk, &got, nullptr))
+            for (DWORD i = 0; i < got; ++i)
+                if (chunk[i] != '\r') run.output += chunk[i];
+        if (!ended && ::GetTickCount64() > deadline) {
+            run.failure = "kxctl did not end within 120 s";
+            break;
+        }
+    }
     ::CloseHandle(readEnd);
-    // A time-out (a guard only: a run takes well under a second) is reported, never taken for
-    // an exit code.
-    const DWORD waited = process.hProcess ? ::WaitForSingleObject(process.hProcess, 120000) : 0;
-    if (process.hProcess == nullptr)
-        run.failure = "starting kxctl failed, errors" + errors;
-    else if (waited != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.hProcess, &run.exitCode))
-        run.failure = "kxctl did not end: wait " + std::to_string(waited) + ", error " +
-                      std::to_string(::GetLastError());
+    if (process.hProcess && run.failure.empty() &&
+        !::GetExitCodeProcess(process.hProcess, &run.exitCode))
+        run.failure = "no exit code, error " + std::to_string(::GetLastError());
     ::TerminateProcess(process.hProcess, 1);  // only one that did not end is still there
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
