@@ -12,6 +12,13 @@ KxctlRun RunKxctl(const std::wstring& arguments) {
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = startup.hStdError = writeEnd;
     std::wstring commandLine = L"\"" + SiblingPath(L"kxctl.exe") + L"\" " + arguments;
+    // The device closes its desktop a moment after the last program using it ends, and a
+    // program that starts just then dies before its first instruction (the start fails with
+    // ERROR_INTERNAL_ERROR). Between two runs of kxctl nothing else may be using it, so this
+    // process holds it open with a window of its own for as long as it runs.
+    static const HWND holdDesktop =
+        ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    (void)holdDesktop;
     PROCESS_INFORMATION process{};
     if (!::CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                           &startup, &process))
