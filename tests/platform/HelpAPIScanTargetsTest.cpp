@@ -5,17 +5,13 @@
 #include <kxcommon/HelpAPI.h>
 #include <wince/wince.h>
 
-#include <string>
 #include <thread>
-#include <vector>
-
-namespace {
 
 using kxtest::MakeScratchFile;
 
 class ScanTargetsTest : public kxtest::DeviceTest {};
 
-void SetText(const wchar_t* name, const std::wstring& text) {
+static void SetText(const wchar_t* name, const std::wstring& text) {
     kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
                         DWORD(text.size() * 2 + 2));
 }
@@ -37,31 +33,6 @@ TEST_F(ScanTargetsTest, RomFiles) {
         EXPECT_EQ(HelpAPI::isRomFile(r.path), r.rom) << (r.path ? r.path : L"");
 }
 
-// The system's service program by its whole path; the product's own libraries by name, in any
-// case and any folder.
-TEST_F(ScanTargetsTest, FixedNamesOfTheSystemAndTheProduct) {
-    struct Row {
-        int (*check)(const wchar_t*);
-        const wchar_t* path;
-        int ignored;
-    } const rows[] = {
-        {HelpAPI::isIgnoreFile, L"\\WINDOWS\\Service.exe", 1},
-        {HelpAPI::isIgnoreFile, L"\\Windows\\services.exe", 0},
-        {HelpAPI::isIgnoreFile, L"service.exe", 0},
-        {HelpAPI::isIgnoreFile, nullptr, 0},
-        {HelpAPI::isIgnoreDllFile, L"zrapice.dll", 1},
-        {HelpAPI::isIgnoreDllFile, L"\\Windows\\ZRAPICE.DLL", 1},
-        {HelpAPI::isIgnoreDllFile, L"\\x\\KXSVC.dll", 1},
-        {HelpAPI::isIgnoreDllFile, L"KXSMSLsn2.dll", 1},
-        {HelpAPI::isIgnoreDllFile, L"\\Program Files\\kxupdate.dll", 1},
-        {HelpAPI::isIgnoreDllFile, L"\\Windows\\zrapice.dll.bak", 0},
-        {HelpAPI::isIgnoreDllFile, L"\\Windows\\", 0},
-        {HelpAPI::isIgnoreDllFile, nullptr, 0},
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(r.check(r.path), r.ignored) << (r.path ? r.path : L"<null>");
-}
-
 // The own-files list is made once per process, from both directories, even when eight threads
 // ask at once; a later change of directory does not change it.
 TEST_F(ScanTargetsTest, OwnFilesAreListedOnceFromBothDirectories) {
@@ -80,7 +51,6 @@ TEST_F(ScanTargetsTest, OwnFilesAreListedOnceFromBothDirectories) {
         bool ours;
     } const rows[] = {{L"\\program files\\scutara\\debug.log", true},
                       {L"\\Windows\\KxMsgSvr.exe", true},
-                      {L"\\Windows\\KxAgent.exe", true},
                       {L"\\Program Files\\Scutara\\KxMain.exe", true},
                       {L"\\Program Files\\Scutara\\KxMain.exe ", false},
                       {L"\\Windows\\KxMain.exe", false},
@@ -122,5 +92,3 @@ TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
     ::DeleteFileW(L"\\storemgr\\d.exe");
     ::RemoveDirectoryW(L"\\StoreMgr");
 }
-
-}  // namespace
