@@ -2,6 +2,7 @@
 #include "DeviceFixture.h"
 
 #include <kxcommon/HelpAPI.h>
+#include <wince/wince.h>
 
 static constexpr wchar_t kFill = 0xBDBD;
 
@@ -16,6 +17,7 @@ static std::wstring Main(const wchar_t* p) { return std::to_wstring(IsInMainModu
 static std::wstring AccessDir(const wchar_t* p) {
     return std::to_wstring(HelpAPI::Access(p)) + std::to_wstring(HelpAPI::IsDir(p));
 }
+static std::wstring Rom(const wchar_t* p) { return std::to_wstring(HelpAPI::isRomFile(p)); }
 static std::wstring Ignored(const wchar_t* p) {
     return std::to_wstring(HelpAPI::isIgnoreFile(p)) + std::to_wstring(HelpAPI::isIgnoreDllFile(p));
 }
@@ -33,12 +35,19 @@ class HelpAPIPathsTest : public kxtest::DeviceTest {};
 // The extension is after the last dot past the first character (the walk does not stop at
 // separators; a dot at the end gives the terminator); the name after the last backslash. A
 // short path keeps the last hundred characters. The main module is a bare file name in any
-// case. Attributes other than the directory bit do not make a directory. The system's service
+// case. Attributes other than the directory bit do not make a directory. ROM files are what
+// the device says. The system's service
 // program is left out by its whole path; the product's own libraries by name, in any case and
 // any folder.
 TEST_F(HelpAPIPathsTest, OnePathAnswers) {
     const std::wstring hidden = kxtest::MakeScratchFile(L"hidden.txt");
     ::SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring indexed = kxtest::MakeScratchFile(L"ci.dll");
+    const std::wstring inRom = kxtest::MakeScratchFile(L"in.dll"),
+                       mod = kxtest::MakeScratchFile(L"m.dll");
+    ASSERT_TRUE(WinceMarkRomFile(inRom.c_str(), FILE_ATTRIBUTE_INROM));
+    ASSERT_TRUE(WinceMarkRomFile(mod.c_str(), FILE_ATTRIBUTE_ROMMODULE));
+    ASSERT_TRUE(::SetFileAttributesW(indexed.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
     const std::wstring hundred = L"\\" + std::wstring(99, L'p');
     const std::wstring longer = L"\\" + std::wstring(50, L'a') + std::wstring(50, L'b');
     const struct Row {
@@ -67,6 +76,11 @@ TEST_F(HelpAPIPathsTest, OnePathAnswers) {
         {AccessDir, kxtest::kScratchDir, L"11"},
         {AccessDir, L"\\kxtest\\", L"11"},
         {AccessDir, L"\\kxtest\\absent.txt", L"00"},
+        {Rom, hidden, L"0"},
+        {Rom, indexed, L"0"},  // the desktop's own meaning of the ROM bits is not ROM
+        {Rom, inRom, L"1"},
+        {Rom, mod, L"1"},
+        {Rom, L"\\kxtest\\absent.dll", L"1"},  // unreadable files count as ROM
         {Ignored, L"\\WINDOWS\\Service.exe", L"10"},
         {Ignored, L"service.exe", L"00"},
         {Ignored, L"zrapice.dll", L"01"},
@@ -75,9 +89,9 @@ TEST_F(HelpAPIPathsTest, OnePathAnswers) {
         {Ignored, L"\\Windows\\zrapice.dll.bak", L"00"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.f(r.in.c_str()), r.out) << testing::PrintToString(r.in);
-    EXPECT_EQ(
-        ExtName(nullptr) + Short(nullptr) + Main(nullptr) + AccessDir(nullptr) + Ignored(nullptr),
-        L"<null>|<null>00000");
+    EXPECT_EQ(ExtName(nullptr) + Short(nullptr) + Main(nullptr) + AccessDir(nullptr) +
+                  Ignored(nullptr) + Rom(nullptr),
+              L"<null>|<null>000001");
     HelpAPI::AppendASeparator(nullptr);  // must not fault
     wchar_t writable[] = L"\\Temp\\file.txt";
     EXPECT_EQ(HelpAPI::GetFileName(writable), writable + 6) << "points into the path";

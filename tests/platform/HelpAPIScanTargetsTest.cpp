@@ -1,5 +1,5 @@
-// Which files a scan takes: ROM files, device names, the storage manager, the product's own
-// files and the file-type choice.
+// Which files a scan takes: device names, the storage manager, the product's own files and the
+// file-type choice (ROM files and fixed names are with the path helpers).
 #include "DeviceFixture.h"
 
 #include <kxcommon/HelpAPI.h>
@@ -14,23 +14,6 @@ class ScanTargetsTest : public kxtest::DeviceTest {};
 static void SetText(const wchar_t* name, const std::wstring& text) {
     kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
                         DWORD(text.size() * 2 + 2));
-}
-
-// ROM files are what the device says, and unreadable ones too; the desktop's own meaning of
-// the same attribute bits is not ROM.
-TEST_F(ScanTargetsTest, RomFiles) {
-    const std::wstring plain = MakeScratchFile(L"plain.dll"), indexed = MakeScratchFile(L"ci.dll");
-    const std::wstring inRom = MakeScratchFile(L"inrom.dll"), module = MakeScratchFile(L"m.dll");
-    ASSERT_TRUE(WinceMarkRomFile(inRom.c_str(), FILE_ATTRIBUTE_INROM));
-    ASSERT_TRUE(WinceMarkRomFile(module.c_str(), FILE_ATTRIBUTE_ROMMODULE));
-    ASSERT_TRUE(::SetFileAttributesW(indexed.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
-    struct Row {
-        const wchar_t* path;
-        int rom;
-    } const rows[] = {{plain.c_str(), 0},  {indexed.c_str(), 0},         {inRom.c_str(), 1},
-                      {module.c_str(), 1}, {L"\\kxtest\\absent.dll", 1}, {nullptr, 1}};
-    for (const Row& r : rows)
-        EXPECT_EQ(HelpAPI::isRomFile(r.path), r.rom) << (r.path ? r.path : L"");
 }
 
 // The own-files list is made once per process, from both directories, even when eight threads
