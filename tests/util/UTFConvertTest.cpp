@@ -106,9 +106,11 @@ TEST(UTFConvert, NullArguments) {
     for (Converter f : {kLE8, kBE8, kLE16, kBE16}) {
         int written = 8, consumed = 2;
         EXPECT_EQ(f(out, nullptr, in, &consumed) + f(out, &written, in, nullptr), -4);
-        EXPECT_EQ(f(nullptr, &written, in, &consumed) * 100 + written * 10 + consumed, -200);
+        const int noOut = f(nullptr, &written, in, &consumed);
+        EXPECT_EQ(noOut * 100 + written * 10 + consumed, -200);
         written = -5, consumed = 2;
-        EXPECT_EQ(f(out, &written, in, &consumed) * 100 + written * 10 + consumed, 0);
+        const int noRoom = f(out, &written, in, &consumed);
+        EXPECT_EQ(noRoom * 100 + written * 10 + consumed, 0);
     }
     int written = 8, consumed = 2;
     EXPECT_EQ(kLE8(out, &written, nullptr, &consumed), -2);
