@@ -108,10 +108,11 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
         ASSERT_NE(RunApp(U(holder), U(command), r.waitMs, KX_DIR_NONE), 0);
         if (mine) EXPECT_NE(::WaitForSingleObject(readyEvent, 300), WAIT_OBJECT_0) << "took it";
         mine.reset();
-        // Waiting: it has run and ended (the mutex is new again); else it holds the mutex.
-        EXPECT_EQ(::WaitForSingleObject(readyEvent, r.waitMs != 0 ? 0 : 30000), WAIT_OBJECT_0);
+        // Waiting: it has run and ended (the mutex is new again); else it holds the mutex. The
+        // next row would hang on a RunApp that waits when not asked to: stop here.
+        ASSERT_EQ(::WaitForSingleObject(readyEvent, r.waitMs != 0 ? 0 : 30000), WAIT_OBJECT_0);
         MutexLock other(U(mutex), 0);  // must not block
-        EXPECT_EQ(other.GetLockStatus(), r.waitMs != 0 ? 0 : 1);
+        ASSERT_EQ(other.GetLockStatus(), r.waitMs != 0 ? 0 : 1);
         if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
         ::SetEvent(releaseEvent);
         if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
