@@ -6,11 +6,6 @@
 
 #include <wince/wince.h>
 
-#include <cstring>
-#include <string>
-
-namespace {
-
 namespace p = wince::profile;
 
 class ConnMgrTest : public kxtest::DeviceTest {};
@@ -21,15 +16,12 @@ TEST_F(ConnMgrTest, AdapterNamesByTheirLink) {
         int type;
     } const rows[] = {
         {"USB Cable", 1},
-        {"RNDIS usb0", 1},
         {"BTPAN Bluetooth", 1},
         {"IRDA0", 1},
-        {"Cellular Line", 0},
         {"CELLULAR", 0},
         {"usb cellular modem", 1},
         {"cellular over IrDA", 1},
         {"Wireless LAN", 2},
-        {"{6B29FC40-CA47}", 2},
         {"", 1},
         {std::string(259, 'x') + "usb", 2},  // only the first 259 bytes of a name count
         {std::string(256, 'x') + "usb", 1},
@@ -65,11 +57,9 @@ TEST_F(ConnMgrTest, TheFirstAdapterWithAVerdictDecides) {
 // time 0: a connection kept cached would hold the link open after Disconnect).
 TEST_F(ConnMgrTest, ConnectAndDisconnect) {
     kxtest::StageHandset(L"wm5-gsm");
-    ConnMgr connection, copy;
+    ConnMgr connection;
     EXPECT_EQ(connection.ConnectGPRS(), S_OK);
     EXPECT_NE(static_cast<void*>(connection), nullptr);
-    copy = connection;
-    EXPECT_EQ(static_cast<void*>(copy), static_cast<void*>(connection));
     connection.Disconnect();
     EXPECT_EQ(static_cast<void*>(connection), nullptr);
     connection.Disconnect();
@@ -78,7 +68,7 @@ TEST_F(ConnMgrTest, ConnectAndDisconnect) {
     EXPECT_EQ(kxtest::ProfileNumber(p::kLastReleaseCache, 9), 0u);
 
     CONNMGR_CONNECTIONINFO want;
-    std::memset(&want, 0, sizeof want);  // the library clears the padding as well
+    ::ZeroMemory(&want, sizeof want);  // the library clears the padding as well
     want.cbSize = sizeof want;
     want.dwParams = 1;
     want.dwFlags = 0x0D;
@@ -100,5 +90,3 @@ TEST_F(ConnMgrTest, AFailedConnectionPassesItsResultOn) {
     connection.Disconnect();
     EXPECT_EQ(kxtest::ProfileNumber(p::kConnectionsReleased, 0), 0u) << "nothing to release";
 }
-
-}  // namespace

@@ -3,41 +3,34 @@
 
 #include <kxcommon/HelpAPI.h>
 
+#include <cwchar>
 #include <set>
-#include <string>
-
-namespace {
 
 class HelpAPIFilesTest : public kxtest::DeviceTest {};
 
-// What is under \kxtest, sorted: each entry's path below it, folders with "/", read-only
+// What is under `dir`, sorted: each entry's path below \kxtest, folders with "/", read-only
 // files followed by "!".
-void List(const std::wstring& dir, std::set<std::wstring>* all) {
-    WIN32_FIND_DATAW found;
-    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = found.cFileName, path = dir + L"\\" + name;
-        if (name == L"." || name == L"..") continue;
-        const bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        const bool ro = found.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
-        all->insert(path.substr(8) + (folder ? L"/" : L"") + (ro ? L"!" : L""));
-        if (folder) List(path, all);
-    } while (::FindNextFileW(find, &found));
-    ::FindClose(find);
-}
-
-std::wstring Tree() {
+static std::wstring Tree(const std::wstring& dir = L"\\kxtest") {
     std::set<std::wstring> all;
-    List(L"\\kxtest", &all);
+    WIN32_FIND_DATAW f;
+    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &f);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &f)) {
+        const std::wstring name = f.cFileName, path = dir + L"\\" + name;
+        const bool folder = f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (name == L"." || name == L"..") continue;
+        all.insert(path.substr(8) + (folder ? L"/" : L"") +
+                   (f.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? L"! " : L" ") +
+                   (folder ? Tree(path) : L""));
+    }
+    ::FindClose(find);
     std::wstring text;
-    for (const std::wstring& entry : all) text += entry + L" ";
+    for (const std::wstring& entry : all) text += entry;
     return text;
 }
 
-std::wstring S(const wchar_t* relative) { return std::wstring(L"\\kxtest\\") + relative; }
+static std::wstring S(const wchar_t* relative) { return std::wstring(L"\\kxtest\\") + relative; }
 
-void MakeDirs(std::initializer_list<const wchar_t*> dirs) {
+static void MakeDirs(std::initializer_list<const wchar_t*> dirs) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     for (const wchar_t* dir : dirs) ::CreateDirectoryW(S(dir).c_str(), nullptr);
 }
@@ -96,24 +89,18 @@ TEST_F(HelpAPIFilesTest, MoveDir) {
               L"from/ from\\.keep from\\sub/ g.txt made/ to/ to\\a.txt to\\sub/ to\\sub\\b.txt! ");
 }
 
-HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
-                              DWORD disposition, DWORD flags, HANDLE templateFile) {
-    static std::wstring seen;
-    seen = std::wstring(name) + L" " + std::to_wstring(access) + L" " + std::to_wstring(share) +
-           L" " + std::to_wstring(uintptr_t(sa)) + L" " + std::to_wstring(disposition) + L" " +
-           std::to_wstring(flags) + L" " + std::to_wstring(uintptr_t(templateFile));
-    return reinterpret_cast<HANDLE>(const_cast<wchar_t*>(seen.c_str()));
+static HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share,
+                                     LPSECURITY_ATTRIBUTES sa, DWORD disposition, DWORD flags,
+                                     HANDLE templateFile) {
+    static wchar_t seen[200];
+    std::swprintf(seen, 200, L"%ls %lu %lu %u %lu %lu %u", name, access, share,
+                  unsigned(size_t(sa)), disposition, flags, unsigned(size_t(templateFile)));
+    return seen;
 }
 
 // The product marks its own creations (security and template 3) while real-time scanning is on.
 TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
-    FileParameter parameter = {L"\\kxtest\\own.bin",
-                               GENERIC_WRITE,
-                               FILE_SHARE_READ,
-                               CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL,
-                               77,
-                               88};
+    FileParameter parameter = {L"\\kxtest\\own.bin", GENERIC_WRITE, 1, CREATE_ALWAYS, 128, 77, 88};
     const auto seen = [&] {
         return std::wstring(
             static_cast<const wchar_t*>(InternalCreateFile(parameter, RecordingCreate)));
@@ -124,5 +111,3 @@ TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
     EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 3 2 128 3");
     EXPECT_EQ(InternalCreateFile(parameter, nullptr), INVALID_HANDLE_VALUE);
 }
-
-}  // namespace

@@ -1,43 +1,98 @@
-// Path and file-name helpers.
+// Path and file-name helpers, and the fixed names a scan leaves out.
 #include "DeviceFixture.h"
 
 #include <kxcommon/HelpAPI.h>
+#include <wince/wince.h>
 
-#include <algorithm>
-#include <string>
+static constexpr wchar_t kFill = 0xBDBD;
 
-namespace {
+static std::wstring OrNull(const wchar_t* p) { return p != nullptr ? std::wstring(p) : L"<null>"; }
 
-constexpr wchar_t kFill = 0xBDBD;
+// The answers of the helpers that take one path, as text.
+static std::wstring ExtName(const wchar_t* p) {
+    return OrNull(HelpAPI::GetFileExt(p)) + L"|" + OrNull(HelpAPI::GetFileName(p));
+}
+static std::wstring Short(const wchar_t* p) { return GetShortPathFile(p); }
+static std::wstring Main(const wchar_t* p) { return std::to_wstring(IsInMainModule(p)); }
+static std::wstring AccessDir(const wchar_t* p) {
+    return std::to_wstring(HelpAPI::Access(p)) + std::to_wstring(HelpAPI::IsDir(p));
+}
+static std::wstring Rom(const wchar_t* p) { return std::to_wstring(HelpAPI::isRomFile(p)); }
+static std::wstring Ignored(const wchar_t* p) {
+    return std::to_wstring(HelpAPI::isIgnoreFile(p)) + std::to_wstring(HelpAPI::isIgnoreDllFile(p));
+}
+// One separator added, and nothing written past it.
+static std::wstring Append(const wchar_t* p) {
+    wchar_t path[16];
+    std::fill(path, path + 16, kFill);
+    std::wcscpy(path, p);
+    HelpAPI::AppendASeparator(path);
+    return path[std::wcslen(path) + 1] == kFill ? path : L"<past>";
+}
 
-std::wstring OrNull(const wchar_t* p) { return p != nullptr ? std::wstring(p) : L"<null>"; }
+class HelpAPIPathsTest : public kxtest::DeviceTest {};
 
 // The extension is after the last dot past the first character (the walk does not stop at
-// separators; a dot at the end gives the terminator); the name after the last backslash.
-TEST(HelpAPIPaths, ExtensionAndName) {
-    struct Row {
-        const wchar_t *path, *ext, *name;
-    } const rows[] = {
-        {L"virus.exe", L"exe", L"virus.exe"},
-        {L"a.tar.gz", L"gz", L"a.tar.gz"},
-        {L"name.", L"", L"name."},
-        {L".profile", L"<null>", L".profile"},
-        {L"x", L"<null>", L"x"},
-        {L"", L"<null>", L""},
-        {L"ab", L"<null>", L"ab"},
-        {L"\\Windows\\dir.d\\file", L"d\\file", L"file"},
-        {L"\\Windows\\StartUp\\x.lnk", L"lnk", L"x.lnk"},
-        {L"\\Windows\\", L"<null>", L""},
-        {L"\\a/b", L"<null>", L"a/b"},  // a slash is no separator
-        {L"\\", L"<null>", L""},
+// separators; a dot at the end gives the terminator); the name after the last backslash. A
+// short path keeps the last hundred characters. The main module is a bare file name in any
+// case. Attributes other than the directory bit do not make a directory. ROM files are what
+// the device says. The system's service
+// program is left out by its whole path; the product's own libraries by name, in any case and
+// any folder.
+TEST_F(HelpAPIPathsTest, OnePathAnswers) {
+    const std::wstring hidden = kxtest::MakeScratchFile(L"hidden.txt");
+    ::SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring indexed = kxtest::MakeScratchFile(L"ci.dll");
+    const std::wstring inRom = kxtest::MakeScratchFile(L"in.dll"),
+                       mod = kxtest::MakeScratchFile(L"m.dll");
+    ASSERT_TRUE(WinceMarkRomFile(inRom.c_str(), FILE_ATTRIBUTE_INROM));
+    ASSERT_TRUE(WinceMarkRomFile(mod.c_str(), FILE_ATTRIBUTE_ROMMODULE));
+    ASSERT_TRUE(::SetFileAttributesW(indexed.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
+    const std::wstring hundred = L"\\" + std::wstring(99, L'p');
+    const std::wstring longer = L"\\" + std::wstring(50, L'a') + std::wstring(50, L'b');
+    const struct Row {
+        std::wstring (*f)(const wchar_t*);
+        std::wstring in, out;
+    } rows[] = {
+        {ExtName, L"a.tar.gz", L"gz|a.tar.gz"},
+        {ExtName, L"name.", L"|name."},
+        {ExtName, L".profile", L"<null>|.profile"},
+        {ExtName, L"", L"<null>|"},
+        {ExtName, L"\\Windows\\dir.d\\file", L"d\\file|file"},
+        {ExtName, L"\\Windows\\", L"<null>|"},
+        {ExtName, L"\\a/b", L"<null>|a/b"},  // a slash is no separator
+        {Append, L"\\Windows", L"\\Windows\\"},
+        {Append, L"\\Windows\\", L"\\Windows\\"},
+        {Append, L"", L"\\"},
+        {Append, L"\\dir/", L"\\dir/\\"},
+        {Short, hundred, hundred},
+        {Short, longer, L"..." + longer.substr(1)},
+        {Short, L"", L""},
+        {Main, L"KXMAIN.EXE", L"1"},
+        {Main, L"\\Windows\\KxMain.exe", L"0"},
+        {Main, L"KxMain.ex", L"0"},
+        {Main, L"KxAgent.exe", L"0"},
+        {AccessDir, hidden, L"10"},
+        {AccessDir, kxtest::kScratchDir, L"11"},
+        {AccessDir, L"\\kxtest\\", L"11"},
+        {AccessDir, L"\\kxtest\\absent.txt", L"00"},
+        {Rom, hidden, L"0"},
+        {Rom, indexed, L"0"},  // the desktop's own meaning of the ROM bits is not ROM
+        {Rom, inRom, L"1"},
+        {Rom, mod, L"1"},
+        {Rom, L"\\kxtest\\absent.dll", L"1"},  // unreadable files count as ROM
+        {Ignored, L"\\WINDOWS\\Service.exe", L"10"},
+        {Ignored, L"service.exe", L"00"},
+        {Ignored, L"zrapice.dll", L"01"},
+        {Ignored, L"\\Windows\\ZRAPICE.DLL", L"01"},
+        {Ignored, L"\\Program Files\\kxupdate.dll", L"01"},
+        {Ignored, L"\\Windows\\zrapice.dll.bak", L"00"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(r.path)));
-        EXPECT_EQ(OrNull(HelpAPI::GetFileExt(r.path)), r.ext);
-        EXPECT_EQ(OrNull(HelpAPI::GetFileName(r.path)), r.name);
-    }
-    EXPECT_EQ(HelpAPI::GetFileExt(nullptr), nullptr);
-    EXPECT_EQ(HelpAPI::GetFileName(static_cast<const wchar_t*>(nullptr)), nullptr);
+    for (const Row& r : rows) EXPECT_EQ(r.f(r.in.c_str()), r.out) << testing::PrintToString(r.in);
+    EXPECT_EQ(ExtName(nullptr) + Short(nullptr) + Main(nullptr) + AccessDir(nullptr) +
+                  Ignored(nullptr) + Rom(nullptr),
+              L"<null>|<null>000001");
+    HelpAPI::AppendASeparator(nullptr);  // must not fault
     wchar_t writable[] = L"\\Temp\\file.txt";
     EXPECT_EQ(HelpAPI::GetFileName(writable), writable + 6) << "points into the path";
     EXPECT_EQ(HelpAPI::GetFileExt(writable), writable + 11);
@@ -57,12 +112,10 @@ TEST(HelpAPIPaths, CatPathWithFile) {
         {L"", L"KXSVC.dll", 64, L"KXSVC.dll"},
         {L"\\Windows", L"", 64, L"\\Windows\\"},
         {L"\\Windows", L"KXSVC.dll", 8, L"\\Window"},
-        {L"", L"KXSVC.dll", 4, L"KXS"},
         {L"\\W", L"f", 1, L""},
         {nullptr, L"f", 4, L"#"},
         {L"\\d", nullptr, 4, L"#"},
         {L"\\d", L"f", 0, L"#"},
-        {L"\\d", L"f", -1, L"#"},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::Message()
@@ -75,58 +128,3 @@ TEST(HelpAPIPaths, CatPathWithFile) {
     }
     HelpAPI::CatPathWithFile(L"\\d", L"f", nullptr, 4);  // must not crash
 }
-
-TEST(HelpAPIPaths, AppendASeparatorAddsOnlyOne) {
-    struct Row {
-        const wchar_t *in, *out;
-    } const rows[] = {{L"\\Windows", L"\\Windows\\"},
-                      {L"\\Windows\\", L"\\Windows\\"},
-                      {L"", L"\\"},
-                      {L"\\dir/", L"\\dir/\\"}};
-    for (const Row& r : rows) {
-        wchar_t path[16];
-        std::fill(path, path + 16, kFill);
-        std::wcscpy(path, r.in);
-        HelpAPI::AppendASeparator(path);
-        EXPECT_EQ(path, std::wstring(r.out));
-        EXPECT_EQ(path[std::wcslen(r.out) + 1], kFill);
-    }
-    HelpAPI::AppendASeparator(nullptr);  // must not fault
-}
-
-TEST(HelpAPIPaths, ShortPathAndMainModule) {
-    const std::wstring hundred = L"\\" + std::wstring(99, L'p');
-    const std::wstring longer = L"\\" + std::wstring(50, L'a') + std::wstring(50, L'b');
-    EXPECT_EQ(GetShortPathFile(hundred.c_str()), hundred);
-    EXPECT_EQ(GetShortPathFile(longer.c_str()), L"..." + longer.substr(1)) << "last hundred";
-    EXPECT_EQ(GetShortPathFile(L"") + GetShortPathFile(nullptr), L"");
-    // A bare file name in any case, not a path.
-    for (const wchar_t* name : {L"KxMain.exe", L"KXMAIN.EXE"}) EXPECT_TRUE(IsInMainModule(name));
-    for (const wchar_t* name : {L"\\Windows\\KxMain.exe", L"KxMain.ex", L"KxAgent.exe", L""})
-        EXPECT_FALSE(IsInMainModule(name)) << testing::PrintToString(std::wstring(name));
-    EXPECT_FALSE(IsInMainModule(nullptr));
-}
-
-class HelpAPIPathsTest : public kxtest::DeviceTest {};
-
-// Attributes other than the directory bit do not make a directory.
-TEST_F(HelpAPIPathsTest, ExistenceAndDirectoryTests) {
-    const std::wstring file = kxtest::MakeScratchFile(L"present.txt");
-    const std::wstring hidden = kxtest::MakeScratchFile(L"hidden.txt");
-    ::SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    struct Row {
-        std::wstring path;
-        int access, dir;
-    } const rows[] = {{file, 1, 0},
-                      {hidden, 1, 0},
-                      {kxtest::kScratchDir, 1, 1},
-                      {L"\\kxtest\\", 1, 1},
-                      {L"\\kxtest\\absent.txt", 0, 0}};
-    for (const Row& r : rows) {
-        EXPECT_EQ(HelpAPI::Access(r.path.c_str()), r.access) << testing::PrintToString(r.path);
-        EXPECT_EQ(HelpAPI::IsDir(r.path.c_str()), r.dir) << testing::PrintToString(r.path);
-    }
-    EXPECT_EQ(HelpAPI::Access(nullptr) + HelpAPI::IsDir(nullptr), 0);
-}
-
-}  // namespace

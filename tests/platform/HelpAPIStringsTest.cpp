@@ -3,12 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
-namespace {
-
-constexpr wchar_t kFill = 0xBDBD;
+static constexpr wchar_t kFill = 0xBDBD;
 
 // The number of a quoted name in angle brackets ending at the first closing bracket, else the
 // whole text; cut to the buffer; only the first 259 characters of the sender count.
@@ -20,7 +15,6 @@ TEST(HelpAPIStrings, GetSMSCallId) {
         int size;
         std::wstring id;
     } const rows[] = {{L"\"Alice\" <+441234567>", 64, L"+441234567"},
-                      {L"\"\" <5550100>", 64, L"5550100"},
                       {L"\"Bob <x>\" <5550101>", 64, L"5550101"},
                       {L"\"Bob\" <55\"01>0>", 64, L"55\"01"},
                       {L"+441234567", 64, L"+441234567"},
@@ -29,7 +23,6 @@ TEST(HelpAPIStrings, GetSMSCallId) {
                       {L"\"Alice\" <123", 64, L"\"Alice\" <123"},
                       {L"", 64, L""},
                       {L"\"A\" <123456789>", 5, L"1234"},
-                      {L"+441234567", 4, L"+44"},
                       {L"\"A\" <1>", 1, L""},
                       {longNumber, 300, std::wstring(253, L'7')},
                       {tooLong, 300, tooLong.substr(0, 259)}};
@@ -55,10 +48,8 @@ TEST(HelpAPIStrings, TrimsRemoveExactlyTheFiveWhiteSpaceCharacters) {
                       {L"\t\r\n\f x\ty \n", L"x\ty", L"xy"},
                       {L"   ", L"", L""},
                       {L"", L"", L""},
-                      {L"abc", L"abc", L"abc"},
                       {L"\va\v", L"\va\v", L"\va\v"},
-                      {L"\x00A0x", L"\x00A0x", L"\x00A0x"},
-                      {L" +44 123\r\n456 ", L"+44 123\r\n456", L"+44123456"}};
+                      {L"\x00A0x", L"\x00A0x", L"\x00A0x"}};
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.text)));
         std::wstring s = r.text;
@@ -74,5 +65,3 @@ TEST(HelpAPIStrings, TrimsRemoveExactlyTheFiveWhiteSpaceCharacters) {
     HelpAPI::StrTrimAll(nullptr);
     HelpAPI::StrTrimInerStr(nullptr);
 }
-
-}  // namespace

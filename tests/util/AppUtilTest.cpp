@@ -8,27 +8,23 @@
 #include <shlobj.h>
 
 #include <cstdio>
-#include <cstring>
-#include <string>
-#include <vector>
+#include <memory>
 
-namespace {
-
-constexpr unsigned short kFill = 0xBDBD;
+static constexpr unsigned short kFill = 0xBDBD;
 
 class AppUtilTest : public kxtest::DeviceTest {};
 
-const unsigned short* U(const std::wstring& text) {
+static const unsigned short* U(const std::wstring& text) {
     return reinterpret_cast<const unsigned short*>(text.c_str());
 }
-std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
+static std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-void StoreText(const wchar_t* name, const std::wstring& text) {
+static void StoreText(const wchar_t* name, const std::wstring& text) {
     kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
-                        static_cast<DWORD>((text.size() + 1) * 2));
+                        DWORD(text.size() * 2 + 2));
 }
 
-std::string FileBytes(const wchar_t* path) {
+static std::string FileBytes(const wchar_t* path) {
     HANDLE f = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0);
     if (f == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes(4096, '\0');
@@ -41,16 +37,14 @@ std::string FileBytes(const wchar_t* path) {
 // The product's directories by selector (unknown ones are empty) and the device's folders.
 TEST_F(AppUtilTest, Directories) {
     StoreText(L"WinPath", L"\\Windows");
-    struct Row {
+    const struct Row {
         bool special;
         int which;
         const wchar_t* path;
-    } const rows[] = {
+    } rows[] = {
         {false, KX_DIR_SYSTEM, L"\\Windows\\"},
         {false, 0, L""},
-        {false, -1, L""},
         {true, CSIDL_STARTUP, L"\\Windows\\StartUp\\"},
-        {true, CSIDL_WINDOWS, L"\\Windows\\"},
         {true, 0x3F, L""},  // a folder the device lacks
     };
     for (const Row& r : rows) {
@@ -67,10 +61,10 @@ TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
                             L"\\kxtest\\nap.exe", FALSE));
     StoreText(L"WinPath", L"\\kxtest");
-    struct Row {
+    const struct Row {
         std::wstring program;
         int selector, started;
-    } const rows[] = {
+    } rows[] = {
         {L"nap.exe", KX_DIR_SYSTEM, 1},
         {L"\\kxtest\\nap.exe", KX_DIR_NONE, 1},  // no directory: the name is the path
         {L"absent.exe", KX_DIR_SYSTEM, 0},
@@ -82,50 +76,57 @@ TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
             << testing::PrintToString(r.program);
 }
 
-std::wstring UniqueName(const wchar_t* what) {
-    static int serial = 0;
-    return L"kxtest.run." + std::wstring(what) + std::to_wstring(::GetCurrentProcessId()) + L"." +
-           std::to_wstring(++serial);
-}
-
 // The program gets the caller's command line as it is (the helper signals `ready` only when its
 // four arguments name its events), and RunApp returns after its end only when asked to wait: the
-// helper holds its mutex until `release`, which is signalled at once or only after RunApp returns.
-TEST_F(AppUtilTest, RunAppPassesTheCommandLineAndWaitsWhenAsked) {
+// helper takes the mutex (waiting for it with argument 1), signals `ready` and holds it until
+// `release`, which is signalled at once or only after RunApp returns. A MutexLock's status is 0
+// when it created the mutex, 1 when it existed; a holder keeps it from the other process until it
+// lets go.
+TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     const std::wstring holder = kxtest::SiblingPath(L"kxtest_mutexholder.exe");
-    for (const unsigned long waitMs : {30000ul, 0ul}) {
-        SCOPED_TRACE(testing::Message() << "wait " << waitMs);
-        const std::wstring mutex = UniqueName(L"m"), ready = UniqueName(L"r"),
-                           release = UniqueName(L"e");
+    const struct Row {
+        const char* name;
+        unsigned long waitMs;
+        bool mineFirst;
+    } rows[] = {
+        {"RunApp waits for the end", 30000, false},
+        {"RunApp returns at once; the helper holds it", 0, false},
+        {"this process holds it; the helper waits", 0, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        const std::wstring id =
+            std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(&r - rows);
+        const std::wstring mutex = L"kxtest.m" + id, ready = L"kxtest.r" + id;
+        const std::wstring release = L"kxtest.e" + id;
         HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
-        HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, waitMs != 0, release.c_str());
-        const std::wstring command = L"holder " + mutex + L" 0 " + ready + L" " + release;
-        ASSERT_NE(RunApp(U(holder), U(command), waitMs, KX_DIR_NONE), 0);
-        if (waitMs != 0) {
-            EXPECT_EQ(::WaitForSingleObject(readyEvent, 0), WAIT_OBJECT_0) << "returned before";
-            EXPECT_EQ(MutexLock(U(mutex), 0).GetLockStatus(), 0) << "returned before its end";
-        } else {
-            EXPECT_EQ(::WaitForSingleObject(readyEvent, 30000), WAIT_OBJECT_0);
-            EXPECT_EQ(MutexLock(U(mutex), 0).GetLockStatus(), 1) << "waited for its end";
-            ::SetEvent(releaseEvent);
-        }
+        HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, r.waitMs != 0, release.c_str());
+        auto mine = r.mineFirst ? std::make_unique<MutexLock>(U(mutex), 1) : nullptr;
+        if (mine) EXPECT_EQ(mine->GetLockStatus(), 0);
+        const std::wstring command =
+            L"holder " + mutex + (r.mineFirst ? L" 1 " : L" 0 ") + ready + L" " + release;
+        ASSERT_NE(RunApp(U(holder), U(command), r.waitMs, KX_DIR_NONE), 0);
+        if (mine) EXPECT_NE(::WaitForSingleObject(readyEvent, 300), WAIT_OBJECT_0) << "took it";
+        mine.reset();
+        // Waiting: it has run and ended (the mutex is new again); else it holds the mutex. The
+        // next row would hang on a RunApp that waits when not asked to: stop here.
+        ASSERT_EQ(::WaitForSingleObject(readyEvent, r.waitMs != 0 ? 0 : 30000), WAIT_OBJECT_0);
+        MutexLock other(U(mutex), 0);  // must not block
+        ASSERT_EQ(other.GetLockStatus(), r.waitMs != 0 ? 0 : 1);
+        if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
+        ::SetEvent(releaseEvent);
+        if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
         ::CloseHandle(readyEvent), ::CloseHandle(releaseEvent);
     }
 }
 
 // The product version, not the file version (9.8.7.6); none without a version resource.
 TEST_F(AppUtilTest, ProductVersionComesFromTheVersionResource) {
-    struct Row {
-        std::wstring module;
-        unsigned long high, low;
-    } const rows[] = {
-        {kxtest::SiblingPath(L"kxtest_resmodule.dll"), 0x20000, 0x103FD},
-        {kxtest::SiblingPath(L"kxtest_sleeper.exe"), 0, 0},
-        {L"\\kxtest\\absent.dll", 0, 0},
-    };
-    for (const Row& r : rows)
-        EXPECT_EQ(GetAFileVersion(U(r.module)), std::make_pair(r.high, r.low))
-            << testing::PrintToString(r.module);
+    using V = std::pair<unsigned long, unsigned long>;
+    EXPECT_EQ(GetAFileVersion(U(kxtest::SiblingPath(L"kxtest_resmodule.dll"))),
+              V(0x20000, 0x103FD));
+    EXPECT_EQ(GetAFileVersion(U(kxtest::SiblingPath(L"kxtest_sleeper.exe"))), V(0, 0));
+    EXPECT_EQ(GetAFileVersion(U(L"\\kxtest\\absent.dll")), V(0, 0));
 }
 
 // Every DLL and program of the SDK carries the project version as file and product version,
@@ -155,26 +156,23 @@ TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
             const void* v = query(std::wstring(L"\\StringFileInfo\\040904B0\\") + name);
             return std::wstring(v ? static_cast<const wchar_t*>(v) : L"<none>");
         };
-        EXPECT_EQ(text(L"OriginalFilename"), file);
-        EXPECT_EQ(text(L"ProductVersion"), version);
+        EXPECT_EQ(text(L"OriginalFilename") + L"|" + text(L"ProductVersion"),
+                  file + (L"|" + version));
     }
 }
 
 // Bytes become text low byte first; a leading mark is dropped on request, an odd byte ignored.
 TEST_F(AppUtilTest, ResourcesAndByteTexts) {
-    struct Row {
+    const struct Row {
         std::string bytes;
         bool dropMark;
         std::wstring text;
-    } const rows[] = {
+    } rows[] = {
         {std::string("\xFF\xFE\x41\x00", 4), true, L"A"},
-        {std::string("\xFF\xFE\x41\x00", 4), false,
-         L"\xFEFF"
-         L"A"},
+        {std::string("\xFF\xFE\x41\x00", 4), false, L"\xFEFF\x41"},
         {"\xFF\xFE", true, L"\xFEFF"},  // a mark alone is kept
         {std::string("\x41\x00\x42\x00\x43", 5), false, L"AB"},
         {"", false, L""},
-        {"\x3A\x26", false, L"\x263A"},
     };
     for (const Row& r : rows) {
         std::vector<unsigned char> bytes(r.bytes.begin(), r.bytes.end());
@@ -189,10 +187,10 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
     const auto custom = GetResource(module, 102, U(L"KXDATA"));
     EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second), "hello");
     EXPECT_EQ(GetResource(module, 999, data), std::make_pair(static_cast<void*>(nullptr), 0u));
-    EXPECT_EQ(CreateStringFromRes(module, 101, data, true), L"AB");
-    EXPECT_EQ(CreateStringFromRes(module, 103, data, false), L"\x4241\x4443");
-    EXPECT_EQ(CreateStringFromRes(module, 999, data, true), L"");
-
+    EXPECT_EQ(CreateStringFromRes(module, 101, data, true) + L"|" +
+                  CreateStringFromRes(module, 103, data, false) + L"|" +
+                  CreateStringFromRes(module, 999, data, true),
+              L"AB|\x4241\x4443|");
     // A file is replaced whole; a missing resource empties it; a missing folder fails.
     const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
     EXPECT_TRUE(CreateFileFromRes(U(out), module, 102, U(L"KXDATA")));
@@ -207,18 +205,14 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
 // (%s takes a wide text), the buffer left alone for a missing string, 0xFFFFFFFF when cut.
 TEST_F(AppUtilTest, ResourceStringsAndMessages) {
     wchar_t text[64], small[4];
-    EXPECT_EQ(UI_LoadString(100, text, 64), 7);
-    EXPECT_EQ(UI_LoadString(100, small, 4), 3);
+    EXPECT_EQ(UI_LoadString(100, text, 64) * 10 + UI_LoadString(100, small, 4), 73);
     EXPECT_EQ(std::wstring(text) + L"|" + small, L"Scutara|Scu");
     EXPECT_EQ(UI_LoadString(9999, text, 64), 0);
     EXPECT_STREQ(text, L"");
-
     unsigned short buffer[65];
     std::fill(buffer, buffer + 65, kFill);
     EXPECT_EQ(ResFmtMessage(buffer, 64, 9999, 1), 0ul);
     EXPECT_EQ(buffer[0], kFill) << "a missing string leaves the buffer";
-    EXPECT_EQ(ResFmtMessage(buffer, 64, 101, L"EICAR-Test-File"), 28ul);
-    EXPECT_EQ(W(buffer), L"Virus found: EICAR-Test-File");
     EXPECT_EQ(ResFmtMessage(buffer, 64, 105, 12, 1), 44ul);
     EXPECT_EQ(W(buffer), L"Scan finished: 12 files scanned, 1 infected.");
     std::fill(buffer, buffer + 65, kFill);
@@ -228,20 +222,13 @@ TEST_F(AppUtilTest, ResourceStringsAndMessages) {
 }
 
 TEST_F(AppUtilTest, ShorthandBecomesSigns) {
-    struct Row {
-        const wchar_t *in, *out;
-    } const rows[] = {
-        {L"(c) 2026 (tm)", L"\u00A9 2026 \u2122"},
-        {L"(C) 2026", L"(C) 2026"},
-        {L"((c)", L"(\u00A9"},
-        {L"a(r)b(tm)(c)", L"a\u00AEb\u2122\u00A9"},
-        {L"(t)(m)", L"(t)(m)"},
-        {L"", L""},
-    };
-    for (const Row& r : rows) {
-        std::wstring text = r.in;
+    for (auto [in, out] : {std::pair(L"(C) 2026", L"(C) 2026"),
+                           {L"((c)", L"(\u00A9"},
+                           {L"a(r)b(tm)(c)", L"a\u00AEb\u2122\u00A9"},
+                           {L"(t)(m)", L"(t)(m)"}}) {
+        std::wstring text = in;
         ParseSC(reinterpret_cast<unsigned short*>(&text[0]));
-        EXPECT_STREQ(text.c_str(), r.out);
+        EXPECT_STREQ(text.c_str(), out);
     }
     ParseSC(nullptr);
 }
@@ -260,5 +247,3 @@ TEST_F(AppUtilTest, DebugLogRecords) {
     for (int i = 0; i < 1023; ++i) expected += std::string("z\0", 2);
     EXPECT_EQ(FileBytes(kxtest::kDebugLog), expected + std::string("\n\0", 2));
 }
-
-}  // namespace

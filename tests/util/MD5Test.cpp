@@ -1,22 +1,18 @@
-// MD5 digests: the RFC 1321 test suite, every padding boundary against the platform's own MD5,
-// and MD5File's reading and its one shared result buffer.
+// MD5 digests: known digests, every padding boundary against the platform's own MD5, and
+// MD5File's reading and its one shared result buffer.
 #include "DeviceFixture.h"
 
 #include <kxcommon/MD5.h>
 
 #include <wincrypt.h>
 
-#include <string>
-
-namespace {
-
-std::string Hex(const unsigned char* digest) {
+static std::string Hex(const unsigned char* digest) {
     std::string s;
     for (int i = 0; i < 32; ++i) s += "0123456789abcdef"[(digest[i / 2] >> (i % 2 ? 0 : 4)) & 15];
     return s;
 }
 
-std::string Md5Hex(const std::string& data) {
+static std::string Md5Hex(const std::string& data) {
     unsigned char digest[17];
     digest[16] = 0xBD;
     md5_calc(digest, data.data(), static_cast<unsigned>(data.size()));
@@ -25,7 +21,7 @@ std::string Md5Hex(const std::string& data) {
 }
 
 // The platform's MD5 as the oracle.
-std::string PlatformMd5Hex(const std::string& data) {
+static std::string PlatformMd5Hex(const std::string& data) {
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     unsigned char digest[16] = {};
@@ -40,36 +36,21 @@ std::string PlatformMd5Hex(const std::string& data) {
     return Hex(digest);
 }
 
-// RFC 1321, appendix A.5; then every length around 56 and 64 bytes, which decide whether the
-// bit count shares the last block.
+// Two fixed digests; then every length up to 200 bytes, around 56 and 64 bytes of a block,
+// which decide whether the bit count shares the last block.
 TEST(MD5, Digests) {
-    struct Row {
-        std::string message;
-        const char* digest;
-    } const rows[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"a", "0cc175b9c0f1b6a831c399e269772661"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
-        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
-        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
-         "d174ab98d277d9f5a5611c2c9f419d9f"},
-        {"1234567890123456789012345678901234567890"
-         "1234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
-    };
-    for (const Row& r : rows) EXPECT_EQ(Md5Hex(r.message), r.digest) << r.message;
+    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
     std::string data;
     for (size_t length = 0; length <= 200; ++length, data += char(length * 7 + 1))
         ASSERT_EQ(Md5Hex(data), PlatformMd5Hex(data)) << "length " << length;
-
     unsigned char digest[16] = {0xBD};
     md5_calc(digest, nullptr, 5);
     EXPECT_EQ(digest[0], 0xBD) << "no data: nothing written";
     md5_calc(nullptr, "abc", 3);  // must not crash
 }
 
-const unsigned short* U(const std::wstring& path) {
+static const unsigned short* U(const std::wstring& path) {
     return reinterpret_cast<const unsigned short*>(path.c_str());
 }
 
@@ -78,7 +59,7 @@ class MD5FileTest : public kxtest::DeviceTest {};
 // Sizes around the piece the file is read in; one result buffer that a failed call leaves
 // alone; no handle left open (an exclusive open and a delete succeed).
 TEST_F(MD5FileTest, DigestsFiles) {
-    for (size_t size : {0u, 1u, 1023u, 1024u, 1025u, 2048u, 5000u}) {
+    for (size_t size : {0u, 1023u, 1024u, 1025u}) {
         std::string content(size, '\0');
         for (size_t i = 0; i < size; ++i) content[i] = char(i * 31 + size);
         const std::wstring path = kxtest::MakeScratchFile(L"piece.bin", content);
@@ -98,5 +79,3 @@ TEST_F(MD5FileTest, DigestsFiles) {
     EXPECT_EQ(Hex(one), "0cc175b9c0f1b6a831c399e269772661") << "previous result kept";
     EXPECT_EQ(MD5File(U(kxtest::MakeScratchFile(L"b.txt", "abc"))), one) << "one shared buffer";
 }
-
-}  // namespace

@@ -1,16 +1,10 @@
-// The small utilities: Bit32 and its proxy, byte-order reversal, WaitTime, MutexLock across
-// threads and processes, and which modules DynamicLoadLibrary frees.
+// The small utilities: Bit32 and its proxy, byte-order reversal, WaitTime, and which modules
+// DynamicLoadLibrary frees (MutexLock across processes is with RunApp).
 #include "DeviceFixture.h"
 
 #include <kxcommon/Utility.h>
 
-#include <cstring>
-#include <cwchar>
-#include <string>
-
-namespace {
-
-const unsigned short* U(const std::wstring& text) {
+static const unsigned short* U(const std::wstring& text) {
     return reinterpret_cast<const unsigned short*>(text.c_str());
 }
 
@@ -69,68 +63,11 @@ TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
     EXPECT_GE(::GetTickCount64() - start, 250u);
 }
 
-std::wstring UniqueName(const wchar_t* what) {
-    static int serial = 0;
-    return L"kxtest." + std::wstring(what) + std::to_wstring(::GetCurrentProcessId()) + L"." +
-           std::to_wstring(++serial);
-}
-
-struct Event {
-    explicit Event(const std::wstring& n) : name(n), h(::CreateEventW(nullptr, 1, 0, n.c_str())) {}
-    ~Event() { ::CloseHandle(h); }
-    bool WaitFor(DWORD ms) const { return ::WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
-    std::wstring name;
-    HANDLE h;
-};
-
-// Status 0: the object created the mutex; 1: it existed. The helper process takes it (waiting
-// for it with argument 1), signals `ready`, holds it until `release` and exits with the status
-// it saw. A holder keeps it from the other until it lets go; a waiting one blocks until then.
-TEST(MutexLock, HeldAgainstAnotherProcess) {
-    for (const bool helperFirst : {true, false}) {
-        SCOPED_TRACE(helperFirst ? "helper holds first" : "this process holds first");
-        const std::wstring name = UniqueName(L"mutex");
-        Event ready(UniqueName(L"ready")), release(UniqueName(L"release"));
-        std::wstring command =
-            L"holder " + name + (helperFirst ? L" 0 " : L" 1 ") + ready.name + L" " + release.name;
-        STARTUPINFOW startup{sizeof startup};
-        PROCESS_INFORMATION child{};
-        const auto start = [&] {
-            return ::CreateProcessW(kxtest::SiblingPath(L"kxtest_mutexholder.exe").c_str(),
-                                    &command[0], nullptr, nullptr, 0, 0, nullptr, nullptr, &startup,
-                                    &child);
-        };
-        if (helperFirst) {
-            ASSERT_TRUE(start());
-            ASSERT_TRUE(ready.WaitFor(30000));
-            MutexLock mine(U(name), 0);  // must not block
-            EXPECT_EQ(mine.GetLockStatus(), 1);
-            EXPECT_EQ(mine.WaitWithTimeOut(0), 0);
-            ::SetEvent(release.h);
-            EXPECT_EQ(mine.WaitWithTimeOut(30000), 1) << "taken once the holder released it";
-        } else {
-            {
-                MutexLock mine(U(name), 1);
-                EXPECT_EQ(mine.GetLockStatus(), 0);
-                ASSERT_TRUE(start());
-                EXPECT_FALSE(ready.WaitFor(300)) << "the helper took a mutex this process holds";
-            }
-            EXPECT_TRUE(ready.WaitFor(30000)) << "the helper got it once it was released";
-            ::SetEvent(release.h);
-        }
-        DWORD code = 9;
-        ::WaitForSingleObject(child.hProcess, 30000);
-        ::GetExitCodeProcess(child.hProcess, &code);
-        EXPECT_EQ(code, helperFirst ? 0u : 1u) << "the status the helper saw";
-        ::CloseHandle(child.hProcess), ::CloseHandle(child.hThread);
-        EXPECT_EQ(MutexLock(U(name), 0).GetLockStatus(), 0) << "everyone let go";
-    }
-}
-
 // The application directory is read once per process: every row uses the same one.
-constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
-constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";       // beside the test, on the search path
-constexpr wchar_t kAppOnlyProbe[] = L"kxprobe_appdir.dll";  // only in the application directory
+static constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
+static constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";  // beside the test, on the search path
+static constexpr wchar_t kAppOnlyProbe[] =
+    L"kxprobe_appdir.dll";  // only in the application directory
 
 class DynamicLoadLibraryTest : public kxtest::DeviceTest {};
 
@@ -169,5 +106,3 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
         if (before) ::FreeLibrary(before);
     }
 }
-
-}  // namespace
