@@ -34,8 +34,8 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
         KXSTATUS status;
         const char* image;  // the buffer one unit past the length
     } rows[] = {
-        {"one backslash added", Startup, L"StartupPath", L"\\Windows\\StartUp", 19, KX_OK,
-         "\\Windows\\StartUp\\|~~"},
+        {"one backslash added", Startup, L"StartupPath", L"\\Windows\\S", 13, KX_OK,
+         "\\Windows\\S\\|~~"},
         {"already ends in one", C::GetSysDir, L"WinPath", L"\\Windows\\", 11, KX_OK,
          "\\Windows\\|~~"},
         {"empty stays empty", Startup, L"StartupPath", L"", 3, KX_OK, "|~~~"},
@@ -45,7 +45,6 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
         {"no room for the backslash", C::GetSysDir, L"WinPath", L"\\Windows", 9, E, "|Windows|~"},
         {"just fits", C::GetSysDir, L"WinPath", L"\\Windows", 10, KX_OK, "\\Windows\\|~"},
         {"null system folder", C::GetSysDir, L"WinPath", L"\\W", 9, KX_E_INVALIDARG, ""},
-        {"null Startup folder", Startup, L"StartupPath", L"\\W", 9, KX_E_INVALIDARG, ""},
         {"null application folder", C::GetAppDir, L"AppPath", L"\\W", 9, KX_E_INVALIDARG, ""},
     };
     for (const auto& row : rows) {
@@ -123,31 +122,30 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     EXPECT_FALSE(RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
 }
 
-std::string Hex(unsigned long long v) { return std::to_string(v); }
+std::string Hex(unsigned long long v) { return std::to_string(v) + " "; }
 std::string FullNumbers() {
     unsigned long high = 7, low = 7;
-    const KXSTATUS s = C::GetFullVersion(high, low);
-    return Hex(s) + " " + Hex(high) + "." + Hex(low);
+    const std::string s = Hex(C::GetFullVersion(high, low));
+    return s + std::to_string(high) + "." + std::to_string(low);
 }
 std::string Product() {
-    ULARGE_INTEGER v;
-    v.QuadPart = 99;
-    const KXSTATUS s = C::GetProductVersion(v);
-    return Hex(s) + " " + Hex(v.QuadPart);
+    ULARGE_INTEGER v{{99, 0}};
+    const std::string s = Hex(C::GetProductVersion(v));
+    return s + std::to_string(v.QuadPart);
 }
 std::string Increment() {
-    const KXSTATUS s = C::IncrementVer();
-    return Hex(s) + " " + Stored(P, L"FullVersionNum");
+    const std::string s = Hex(C::IncrementVer());
+    return s + Stored(P, L"FullVersionNum");
 }
 std::string FromNumbers() {
-    const KXSTATUS s = C::SetFullVersion(0x30004ul, 0x50006ul);
-    return Hex(s) + " " + Stored(P, L"FullVersionNum");
+    const std::string s = Hex(C::SetFullVersion(0x30004ul, 0x50006ul));
+    return s + Stored(P, L"FullVersionNum");
 }
 std::string Text() {
     wchar_t text[21];
     std::memset(text, 0xBD, sizeof text);
-    const KXSTATUS s = C::GetFullVersion(text, 20);
-    return Hex(s) + " " + Image(text, 21);
+    const std::string s = Hex(C::GetFullVersion(text, 20));
+    return s + Image(text, 21);
 }
 
 // The version "a.b.c.d" as numbers (high word a.b, low word c.d) and as text with at most four
@@ -160,7 +158,6 @@ TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
     } rows[] = {
         {L"2.0.1.1021", FullNumbers, "0 131072.66557"},
         {L"2.0.1.1021", Product, "0 562949953487869"},
-        {L"2.0.1.1021", Increment, "0 sz:2.0.2.1021|"},
         {L"2.0.65535.7", Increment, "0 sz:2.0.0.7|"},
         {nullptr, FromNumbers, "0 sz:3.4.5.6|"},
         {nullptr, FullNumbers, "196608 0.0"},
@@ -168,9 +165,7 @@ TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
         {nullptr, Increment, "0 sz:0.0.1.0|"},
         {L"2.0.0.123456", Text, "0 2.0.0.1234|6|~~~~~~~~"},
         {L"2.0.0.1234", Text, "0 2.0.0.1234|~~~~~~~~~~"},
-        {L"2.0.0.12", Text, "0 2.0.0.12|~~~~~~~~~~~~"},
         {L"20100", Text, "0 20100|~~~~~~~~~~~~~~~"},  // no point: left whole
-        {L"2.", Text, "0 2.|~~~~~~~~~~~~~~~~~~"},
         {nullptr, Text, "196608 ~~~~~~~~~~~~~~~~~~~~~"},
     };
     for (const auto& row : rows) {
