@@ -139,10 +139,6 @@ std::wstring DeviceState() {
     std::wstring state;
     for (const wchar_t* key : {kVendorKey, kPlatformKey, kStandInsKey}) DumpKey(key, state);
     for (const wchar_t* folder : {kScratchDir, kServiceDir}) DumpFolder(folder, state);
-    // The telephony stand-in counts what is open: back at 0, nothing was left open.
-    const std::wstring closed = L"TelephonyHandlesOpen4=" + std::wstring(2, L'\0') + L";";
-    for (size_t at; (at = state.find(closed)) != std::wstring::npos;)
-        state.erase(at, closed.size());
     return state;
 }
 
