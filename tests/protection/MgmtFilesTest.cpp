@@ -167,11 +167,10 @@ TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
 }
 
 const char kTwoProviders[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Subscription version=\"2\">\n"
-    "  <Operator name=\"Telco\">\n"
-    "    <ServiceProvider SubscribeNumber=\"1111\" UnsubscribeNumber=\"2222\""
-    " SubscribePatternHeader=\"SUB\" UnsubscribePatternHeader=\"UNSUB\"/>\n"
-    "  </Operator>\n  <ServiceProvider SubscribeNumber=\"9999\"/>\n</Subscription>\n";
+    "<Subscription version=\"2\"><Operator name=\"Telco\"><ServiceProvider SubscribeNumber=\"1111\""
+    " UnsubscribeNumber=\"2222\" SubscribePatternHeader=\"SUB\" "
+    "UnsubscribePatternHeader=\"UNSUB\"/>"
+    "</Operator><ServiceProvider SubscribeNumber=\"9999\"/></Subscription>";
 
 // The four attributes of every ServiceProvider element below the document element, as read.
 std::wstring Providers() {

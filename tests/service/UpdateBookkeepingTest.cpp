@@ -97,7 +97,6 @@ TEST_F(UpdateBookkeepingTest, LastPatternIsNormalised) {
         std::wstring expected;  // status and buffer
     } rows[] = {
         {L"\\Temp\\SCVPNWCE.456.BAK", 64, L"0 \\temp\\scvpnwce.456"},
-        {L"\\Temp\\Other.File.TXT", 64, L"0 \\temp\\other.file.txt"},
         {L"scvpnwce.12", 64, L"0 scvpnwce.12"},        // a shorter extension is kept whole
         {nullptr, 8, kReg + L" abc"},                  // normalised whatever the read said
         {L"\\Temp\\scvpnwce.456", 8, kReg + L" abc"},  // longer than 8
