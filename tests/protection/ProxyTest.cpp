@@ -34,8 +34,7 @@ void Stage(const Ent& e) {
     text(L"Proxy", e.proxy);
     if (e.user != nullptr) text(L"UserName", e.user);
     if (e.passwordType != REG_NONE)
-        kxtest::RawSetValue(key.c_str(), L"Password", e.passwordType, "\0\0\0",
-                            4 * (e.passwordType == REG_DWORD));
+        kxtest::RawSetValue(key.c_str(), L"Password", e.passwordType, "", 0);
 }
 
 // The twelve outputs, preset so that untouched ones show, as one text:
@@ -57,53 +56,27 @@ class ProxyTest : public kxtest::DeviceTest {};
 TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
     const std::wstring none = L" - 0 | -:7 - 7 0";  // after the HTTP host:port; SOCKS type cleared
     const struct Row {
-        const char* name;
         DWORD major;
         std::vector<Ent> entries;
         std::wstring outputs;  // "!": the read fails
     } rows[] = {
-        {"nothing configured", 5, {}, L"!-:7 - 7 | -:7 - 7 35"},  // '#' is 35: no output touched
-        {"HTTP",
-         5,
-         {{L"HTTP-{436E}", 1, L"proxy.example:8080", 1, L"ann"}},
-         L"proxy.example:8080 ann 0 | -:7 - 7 0"},
-        {"HTTP in the subkey name as is",
-         5,
-         {{L"Work-{18AD}", 1, L"w:1"}, {L"http-a", 1, L"l:2"}},
-         L"-:7 - 7 | -:7 - 7 0"},
-        {"no colon: ignored", 5, {{L"HTTP-1", 1, L"bare.example"}}, L"-:7 - 7 | -:7 - 7 0"},
-        {"empty port", 5, {{L"HTTP-1", 1, L"h.example:"}}, L"h.example:0" + none},
-        {"letters for a port", 5, {{L"HTTP-1", 1, L"h.example:abc"}}, L"h.example:0" + none},
-        {"text after the port", 5, {{L"HTTP-1", 1, L"h.example:3128:x"}}, L"h.example:3128" + none},
-        {"no host", 5, {{L"HTTP-1", 1, L":8080"}}, L":8080" + none},
-        {"the last enabled HTTP entry wins",
-         5,
-         {{L"HTTP-a", 1, L"first:1"},
-          {L"HTTP-b", 1, L"second:2"},
-          {L"HTTP-c", 1, L"off:3", 0},
-          {L"HTTP-d", 2, L"wap:9201"},
-          {L"HTTP-e", 5, L"odd:5"},
-          {L"HTTP-f", 0, L"notype:6"}},
-         L"second:2" + none},
-        {"SOCKS 5, an empty password",
-         5,
-         {{L"SOCKS-a", 8, L"s.example:1080", 1, L"bob", REG_BINARY}},
-         L"-:7 - 7 | s.example:1080 bob 1 8"},
-        {"SOCKS 4, a number for a password",
-         5,
-         {{L"SOCKS-a", 4, L"s:1", 1, nullptr, REG_DWORD}},
-         L"-:7 - 7 | s:1 - 1 4"},
-        {"release 5",
-         5,
-         {{L"HTTP-new", 1, L"new:1"}, {L"HTTP-old", 1, L"old:2", 1, 0, 0, true}},
-         L"new:1" + none},
-        {"release 4",
-         4,
-         {{L"HTTP-new", 1, L"new:1"}, {L"HTTP-old", 1, L"old:2", 1, 0, 0, true}},
-         L"old:2" + none},
+        {5, {}, L"!-:7 - 7 | -:7 - 7 35"},  // nothing configured: '#' is 35, no output touched
+        {5, {{L"HTTP-{436E}", 1, L"p:8080", 1, L"ann"}}, L"p:8080 ann 0 | -:7 - 7 0"},
+        {5, {{L"HTTP-1", 1, L"bare.example"}}, L"-:7 - 7 | -:7 - 7 0"},  // no colon: ignored
+        {5, {{L"HTTP-1", 1, L"h.example:abc"}}, L"h.example:0" + none},
+        // The last enabled HTTP entry wins; disabled, WAP (2) and untyped entries are passed over.
+        {5,
+         {{L"HTTP-a", 1, L"a:1"},
+          {L"HTTP-b", 1, L"b:2"},
+          {L"HTTP-c", 1, L"c:3", 0},
+          {L"HTTP-d", 2, L"d:4"},
+          {L"HTTP-f", 0, L"f:6"}},
+         L"b:2" + none},
+        {5, {{L"SOCKS-a", 8, L"s:1080", 1, L"bob", REG_BINARY}}, L"-:7 - 7 | s:1080 bob 1 8"},
+        {4, {{L"HTTP-new", 1, L"n:1"}, {L"HTTP-old", 1, L"o:2", 1, 0, 0, true}}, L"o:2" + none},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(testing::PrintToString(row.outputs));
         kxtest::ResetDevice();
         kxtest::StageProfileNumber(wince::profile::kMajorVersion, row.major);
         for (const Ent& e : row.entries) Stage(e);

@@ -5,6 +5,7 @@
 #include "ListenerRegistration.h"
 #include "Profile.h"
 
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -58,47 +59,27 @@ TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
     }
 }
 
-// Release 5 and later keep the providers under HKLM\Comm\Cellular, earlier ones under HKCU;
-// a module name longer than the buffer is refused and leaves it.
+// Release 5 and later keep the providers under HKLM\Comm\Cellular, earlier ones under HKCU, with
+// no fall-back to the other; a module name longer than the buffer is refused and leaves it. The
+// seven protocols share one reader: WDP and Status stand for them.
 TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     using K = KxConfig;
-    const struct {
-        KXSTATUS (*read)(wchar_t*, int);
-        std::wstring protocol;
-    } rows[] = {
-        {K::Get_ProviderDLLPath_WDP, L"WDP"},
-        {K::Get_ProviderDLLPath_Notify, L"Notification"},
-        {K::Get_ProviderDLLPath_Text, L"Text"},
-        {K::Get_ProviderDLLPath_WCMP, L"WCMP"},
-        {K::Get_ProviderDLLPath_Raw, L"Raw"},
-        {K::Get_ProviderDLLPath_Broadcast, L"Broadcast"},
-        {K::Get_ProviderDLLPath_Status, L"Status"},
+    const auto put = [](HKEY root, const wchar_t* key, const wchar_t* dll) {
+        ::RegSetKeyValueW(root, key, L"DLL", REG_SZ, dll, (std::wcslen(dll) + 1) * 2);
     };
-    const auto put = [](HKEY root, const std::wstring& key, const std::wstring& dll) {
-        ::RegSetKeyValueW(root, key.c_str(), L"DLL", REG_SZ, dll.c_str(), (dll.size() + 1) * 2);
-    };
-    for (const auto& row : rows) {
-        put(HKEY_LOCAL_MACHINE, L"Comm\\Cellular\\SMS\\Protocols\\" + row.protocol,
-            L"5-" + row.protocol);
-        put(HKEY_CURRENT_USER, L"Software\\Microsoft\\SMS\\Protocols\\" + row.protocol,
-            L"4-" + row.protocol);
-    }
-    for (int major : {4, 5, 6}) {
+    put(HKEY_LOCAL_MACHINE, L"Comm\\Cellular\\SMS\\Protocols\\WDP", L"5-WDP");
+    put(HKEY_LOCAL_MACHINE, L"Comm\\Cellular\\SMS\\Protocols\\Status", L"5-Status");
+    put(HKEY_CURRENT_USER, L"Software\\Microsoft\\SMS\\Protocols\\WDP", L"4-WDP");
+    std::wstring got;
+    for (int major : {4, 5}) {
         kxtest::StageProfileNumber(p::kMajorVersion, major);
-        for (const auto& row : rows) {
-            wchar_t path[16] = L"", small[5] = L"!";
-            EXPECT_EQ(row.read(path, 16) + row.read(small, 5), KX_E_REGISTRY) << "one refused";
-            EXPECT_EQ(std::wstring(path) + small,
-                      (major >= 5 ? L"5-" : L"4-") + row.protocol + L"!");
-        }
+        wchar_t wdp[16] = L"-", status[16] = L"-", small[5] = L"!";
+        const int sum = K::Get_ProviderDLLPath_WDP(wdp, 16) +
+                        K::Get_ProviderDLLPath_Status(status, 16) +
+                        K::Get_ProviderDLLPath_WDP(small, 5) + K::Get_ProviderDLLPath_WDP(wdp, 0);
+        got += std::to_wstring(sum / KX_E_REGISTRY) + wdp + status + small + L" ";
     }
-    // Release 4 keeps its providers elsewhere: no fall-back to the other location.
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\SMS");
-    kxtest::StageProfileNumber(p::kMajorVersion, 4);
-    wchar_t path[16];
-    EXPECT_EQ(K::Get_ProviderDLLPath_WDP(path, 16), KX_E_REGISTRY);
-    EXPECT_EQ(K::Get_ProviderDLLPath_Text(path, 0) + K::Get_ProviderDLLPath_Text(path, -5),
-              2 * KX_E_REGISTRY);
+    EXPECT_EQ(got, L"34-WDP-! 25-WDP5-Status! ");
 }
 
 }  // namespace

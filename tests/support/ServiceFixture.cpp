@@ -23,11 +23,10 @@ const char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TES
 
 void WritePattern(const std::string& text) {
     ::CreateDirectoryW(kServiceDir, nullptr);
-    HANDLE file = ::CreateFileW(kPatternFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = ::CreateFileW(L"\\KxSvc\\pattern.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ASSERT_TRUE(::WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr));
     ::CloseHandle(file);
 }
 

