@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -189,6 +190,40 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
         EXPECT_EQ(list.enumerate(nullptr, count), kOk) << "emptied: no array needed";
         EXPECT_EQ(count, 0u);
     }
+}
+
+// Two processes adding 100 numbers each at once: none is lost.
+TEST_F(CallerListsTest, TwoWritersAtOnceLoseNoEntry) {
+    const wchar_t kEvent[] = L"kxtest-listwriters-start";
+    HANDLE start = ::CreateEventW(nullptr, TRUE, FALSE, kEvent);
+    std::vector<HANDLE> writers;
+    for (const wchar_t* first : {L"910000000", L"920000000"}) {
+        std::wstring command = L"\"" + kxtest::SiblingPath(L"kxtest_listwriter.exe") + L"\" " +
+                               first + L" 100 " + kEvent;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                     nullptr, &startup, &process));
+        ::CloseHandle(process.hThread);
+        writers.push_back(process.hProcess);
+    }
+    ::SetEvent(start);
+    std::vector<DWORD> refused;
+    for (HANDLE process : writers) {
+        DWORD code = 0xFFFFFFFF;
+        if (::WaitForSingleObject(process, 120000) == 0) ::GetExitCodeProcess(process, &code);
+        refused.push_back(code);
+        ::CloseHandle(process);
+    }
+    ::CloseHandle(start);
+    EXPECT_EQ(refused, (std::vector<DWORD>{0, 0}));
+    std::vector<Info> entries(201);
+    unsigned long count = 201;
+    ASSERT_EQ(K::GetAcceptList(entries.data(), count), kOk);
+    std::set<std::wstring> numbers;
+    for (unsigned long i = 0; i < count; ++i) numbers.insert(entries[i].Number);
+    EXPECT_EQ(numbers.size(), 200u);
 }
 
 }  // namespace

@@ -7,11 +7,13 @@
 
 #include "../../components/KXSVC/ServiceTestHooks.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -39,6 +41,18 @@ kxtest::ServiceSnapshot State() {
     kxtest::ServiceSnapshot state{};
     EXPECT_TRUE(kxtest::ReadServiceState(&state));
     return state;
+}
+
+// The time of the oldest record in the quarantine store (the lowest id left), as its record
+// file holds it.
+FILETIME Oldest() {
+    std::string rec = "<missing>";
+    for (int id = 1; rec == "<missing>" && id < 20; ++id)
+        rec = ReadDeviceFile(L"\\KxSvc\\Quarantine\\" + std::to_wstring(id) + L".rec");
+    const size_t at = rec.find("time=");
+    const unsigned long long t =
+        at == std::string::npos ? 0 : std::strtoull(rec.c_str() + at + 5, nullptr, 16);
+    return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
 }
 
 // Runs the calls in order: each answers its expected value.
@@ -269,6 +283,9 @@ TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
     const auto holds = [&](int result, const char* content, const std::wstring& path) {
         return result + (ReadDeviceFile(path) == content ? 100 : 0);
     };
+    const auto restoreAt = [&](const std::wstring& path, FILETIME time) {
+        return s.RestoreFile(path.c_str(), L"", 1, &time);
+    };
     const auto noAnswer = [](DWORD code) { return ArmFault(code, KXSVC_FAULT_NO_ANSWER, 1); };
     // A step after a quarantine that failed answers -1.
     Expect({{"quarantined", [&] { return holds(q(), "<missing>", a); }},
@@ -281,12 +298,71 @@ TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
             {"twice", [&] { return put("older"), q() ? -1 : (put("newer"), q()); }},
             {"time 0: the newest", [&] { return holds(restore(a, L"", 0), "newer", a); }},
             {"then the older", [&] { return holds(restore(a, L"", 1), "older", a); }},
+            {"twice again", [&] { return put("older"), q() ? -1 : (put("newer"), q()); }},
+            {"by its time", [&] { return holds(restoreAt(a, Oldest()), "older", a); }},
             // The service did the work but wrote no answer word: the preset 0 stands.
             {"no answer: quarantined",
              [&] { return noAnswer(KXSVC_QUARANTINE_FILE), put("k"), holds(q(), "<missing>", a); }},
             {"no answer: restored",
              [&] { return noAnswer(KXSVC_RESTORE_FILE), holds(restore(a, L"", 0), "k", a); }}},
-           {100, 2, 104, 100, 2, 100, 100, 0, 100, 100, 100, 100});
+           {100, 2, 104, 100, 2, 100, 100, 0, 100, 100, 0, 100, 100, 100});
+}
+
+// A running program is in use; a host that dies between move and record loses no file: the
+// next load gives the moved file its record.
+TEST_F(KxServiceTest, ARunningProgramIsInUseAndAHostDeathLosesNoFile) {
+    const std::wstring busy = MakeScratchFile(L"busy.exe", "");
+    ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), busy.c_str(), 0));
+    KxService s;
+    {
+        kxtest::RunningProgram running(busy);
+        ASSERT_TRUE(running.Started());
+        EXPECT_EQ(s.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 3);
+    }
+    ASSERT_TRUE(ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_DIE_AFTER_MOVE));
+    EXPECT_EQ(s.QuarantineFile(busy.c_str(), L"Trojan.Busy"), kBad) << "free once it ended";
+    EXPECT_EQ(CountServiceHosts() * 10 + (ReadDeviceFile(busy) == "<missing>"), 1);
+    EXPECT_EQ(KxService().RestoreFile(busy.c_str(), L"", 0, &kNewest), 0);
+    EXPECT_NE(ReadDeviceFile(busy), "<missing>");
+}
+
+// Clients at once each get their own answers; a host killed under waiting clients fails them
+// rather than hanging them, and a held handle never reaches the next instance.
+TEST_F(KxServiceTest, ConcurrentClientsAndAKilledHost) {
+    const std::wstring files[] = {MakeScratchFile(L"clean.txt", "hello"),
+                                  MakeScratchFile(L"eicar.com", kxtest::kEicar)};
+    KxService held;
+    unsigned long n = 0;
+    ASSERT_EQ(held.GetVirusInPatCount(n), KX_OK);
+    std::vector<int> wrong(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 25; ++i) {
+                FileScan_tag r = Scan(files[(t + i) % 2]);
+                wrong[t] += KxService().ScanFile(&r) != KX_OK || r.scanResult != (t + i) % 2u;
+            }
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+
+    ASSERT_TRUE(ArmFault(KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_DELAY, 0, 60000));
+    std::vector<int> results(3, -1);
+    threads.clear();
+    for (int& result : results)
+        threads.emplace_back([&held, &result] {
+            KxService copy = held;  // the dead instance's handle, however late it sends
+            unsigned long c = 0;
+            result = copy.GetVirusInPatCount(c);
+        });
+    kxtest::KillServiceHosts();
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(results, std::vector<int>(3, kBad));
+    Expect(
+        {{"a new request loads a new instance", [&] { return KxService().GetVirusInPatCount(n); }},
+         {"the old handle does not reach it", [&] { return held.GetVirusInPatCount(n); }},
+         {"until forgotten", [&] { return held.CloseSrvHandle() + held.GetVirusInPatCount(n); }}},
+        {0, kBad, 0});
 }
 
 TEST_F(KxServiceTest, EveryOperationReportsAServiceThatCannotBeLoaded) {
