@@ -9,16 +9,11 @@
 #include "internal/AllocationFaults.h"
 
 #include <kxcommon/kxcommon.h>
-#include <wince/wince.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <new>
-#include <string>
 #include <utility>
-#include <vector>
 
 // This program's allocations are counted with the library's (and never made to fail), so that
 // what the library hands out and the caller frees balances.

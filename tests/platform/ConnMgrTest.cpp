@@ -4,8 +4,6 @@
 #include "DeviceFixture.h"
 #include "Profile.h"
 
-#include <wince/wince.h>
-
 namespace p = wince::profile;
 
 class ConnMgrTest : public kxtest::DeviceTest {};

@@ -1,12 +1,9 @@
 // Device identification on staged handsets: the device-type table, the hardware identifier, the
 // phone radio (with its serial-number normalisation) and the answers built on them.
 #include <kxcommon/HelpAPI.h>
-#include <kxcommon/KxConfig.h>
 
 #include "DeviceFixture.h"
 #include "Profile.h"
-
-#include <wince/wince.h>
 
 #include <sstream>
 

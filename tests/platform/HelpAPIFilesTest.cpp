@@ -3,7 +3,6 @@
 
 #include <kxcommon/HelpAPI.h>
 
-#include <cwchar>
 #include <set>
 
 class HelpAPIFilesTest : public kxtest::DeviceTest {};

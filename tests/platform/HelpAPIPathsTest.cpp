@@ -2,7 +2,6 @@
 #include "DeviceFixture.h"
 
 #include <kxcommon/HelpAPI.h>
-#include <wince/wince.h>
 
 static constexpr wchar_t kFill = 0xBDBD;
 

@@ -3,7 +3,6 @@
 #include "DeviceFixture.h"
 
 #include <kxcommon/HelpAPI.h>
-#include <wince/wince.h>
 
 #include <thread>
 

@@ -3,14 +3,9 @@
 #include "DeviceFixture.h"
 
 #include <kxcommon/CallerInfo.h>
-#include <kxcommon/KxConfig.h>
 
-#include <cstring>
-#include <cwchar>
 #include <set>
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 

@@ -4,11 +4,7 @@
 // at AnsweredWait while a test runs), so every time-out is seen without waiting 30 seconds.
 #include "DeviceFixture.h"
 
-#include <kxcommon/KxConfig.h>
 #include <kxcommon/KxStatus.h>
-
-#include <cstring>
-#include <string>
 
 namespace {
 

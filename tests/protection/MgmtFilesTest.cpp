@@ -3,14 +3,11 @@
 // file, and the operator's subscription file.
 #include "ServiceFixture.h"
 
-#include <kxcommon/KxConfig.h>
 #include <kxcommon/KxXml.h>
 
 #include <array>
 #include <functional>
-#include <string>
 #include <utility>
-#include <vector>
 
 namespace {
 

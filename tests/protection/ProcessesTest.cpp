@@ -2,13 +2,7 @@
 #include "DeviceFixture.h"
 
 #include <kxcommon/AppUtil.h>
-#include <kxcommon/KxConfig.h>
 #include <kxcommon/KxStatus.h>
-#include <wince/wince.h>
-
-#include <cstring>
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,11 +1,7 @@
 // The connection manager's proxy settings as the library reads them.
-#include <kxcommon/KxConfig.h>
 
 #include "DeviceFixture.h"
 #include "Profile.h"
-
-#include <string>
-#include <vector>
 
 namespace {
 

@@ -1,12 +1,8 @@
 // SMS listener registration through KXSMSLsn2.dll, and the SMS protocol providers' modules.
-#include <kxcommon/KxConfig.h>
 
 #include "DeviceFixture.h"
 #include "ListenerRegistration.h"
 #include "Profile.h"
-
-#include <cwchar>
-#include <string>
 
 namespace {
 

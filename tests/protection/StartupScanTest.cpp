@@ -3,13 +3,9 @@
 // Startup-folder rule around it.
 #include "ServiceFixture.h"
 
-#include <kxcommon/KxConfig.h>
 #include <kxcommon/KxService.h>
 #include <kxcommon/MD5.h>
-#include <wince/wince.h>
 
-#include <cstdio>
-#include <string>
 #include <utility>
 
 namespace {

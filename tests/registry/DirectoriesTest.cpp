@@ -1,13 +1,9 @@
 // KxConfig: the directories, the product version and the time stamps.
 #include "RegistryRows.h"
 
-#include <kxcommon/KxConfig.h>
-
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <thread>
-#include <vector>
 
 namespace kxtest {
 namespace {

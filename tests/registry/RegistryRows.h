@@ -4,10 +4,6 @@
 
 #include "DeviceFixture.h"
 
-#include <cstdio>
-#include <cstring>
-#include <string>
-
 namespace kxtest {
 
 // Units of a buffer: '~' for a unit still holding the 0xBD fill, '|' for NUL, printable ASCII

@@ -5,8 +5,6 @@
 #include <kxcommon/KxRegUtil.h>
 
 #include <algorithm>
-#include <cwchar>
-#include <vector>
 
 namespace kxtest {
 namespace {

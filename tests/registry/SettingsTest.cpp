@@ -2,8 +2,6 @@
 // defaults, clamps and yes/no rules the product relies on, and the values of the first run.
 #include "RegistryRows.h"
 
-#include <kxcommon/KxConfig.h>
-
 #include <type_traits>
 
 namespace kxtest {

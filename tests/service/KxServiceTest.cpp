@@ -8,13 +8,9 @@
 #include "../../components/KXSVC/ServiceTestHooks.h"
 
 #include <cstdlib>
-#include <cstring>
-#include <cwchar>
 #include <cwctype>
 #include <functional>
-#include <string>
 #include <thread>
-#include <vector>
 
 namespace {
 

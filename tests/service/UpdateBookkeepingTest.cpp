@@ -3,13 +3,6 @@
 // digest.
 #include "ServiceFixture.h"
 
-#include <kxcommon/KxConfig.h>
-
-#include <cstdio>
-#include <cstring>
-#include <cwchar>
-#include <string>
-
 namespace {
 
 using kxtest::RawSetValue;

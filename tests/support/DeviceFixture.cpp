@@ -2,10 +2,6 @@
 
 #include <tlhelp32.h>
 
-#include <wince/wince.h>
-
-#include <vector>
-
 namespace kxtest {
 namespace {
 

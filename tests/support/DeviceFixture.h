@@ -13,8 +13,16 @@
 #endif
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <initializer_list>
 #include <string>
+#include <vector>
+
+// What nearly every test names: the platform layer and the settings catalogue.
+#include <kxcommon/KxConfig.h>
+#include <wince/wince.h>
 
 namespace kxtest {
 

@@ -2,8 +2,6 @@
 
 #include "../../components/KXSVC/ServiceTestHooks.h"
 
-#include <wince/wince.h>
-
 namespace kxtest {
 namespace {
 

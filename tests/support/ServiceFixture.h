@@ -6,8 +6,6 @@
 
 #include <kxcommon/ScanRecords.h>
 
-#include <string>
-
 namespace kxtest {
 
 // The reference scan service's log (kServiceDir is in DeviceFixture.h).

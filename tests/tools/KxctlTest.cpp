@@ -6,8 +6,6 @@
 #include "DeviceFixture.h"
 #include "ServiceFixture.h"
 
-#include <string>
-
 namespace {
 
 using kxtest::RunKxctl;

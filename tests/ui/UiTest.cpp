@@ -4,17 +4,12 @@
 #include <kxcommon/UILayout.h>
 #include <kxcommon/UIMenuBar.h>
 #include <kxcommon/UIWindows.h>
-#include <wince/wince.h>
 
 #include "DeviceFixture.h"
 #include "Strings.h"
 #include "UiTestIds.h"
 
 #include <commctrl.h>
-
-#include <cwchar>
-#include <string>
-#include <vector>
 
 namespace {
 

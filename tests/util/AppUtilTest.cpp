@@ -7,7 +7,6 @@
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <memory>
 
 static constexpr unsigned short kFill = 0xBDBD;

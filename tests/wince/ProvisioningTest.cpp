@@ -3,10 +3,6 @@
 // halfway, which change nothing.
 #include "DeviceFixture.h"
 
-#include <wince/wince.h>
-
-#include <string>
-
 namespace {
 
 using kxtest::RawSetValue;

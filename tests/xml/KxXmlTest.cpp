@@ -4,8 +4,6 @@
 
 #include <kxcommon/KxXml.h>
 
-#include <string>
-
 namespace {
 
 using kxtest::MakeScratchFile;
