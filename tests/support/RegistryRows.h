@@ -1,4 +1,4 @@
-// What the registry tests compare: a stored value, a whole key, an output buffer, each as one
+// What registry tests compare: a stored value, a whole key, an output buffer, each as one
 // string, so that a row states its whole expected result.
 #pragma once
 
@@ -39,15 +39,19 @@ inline std::string Stored(const wchar_t* key, const wchar_t* name) {
     return text;
 }
 
-// Every value of a key in the registry's order, "name=stored;" each; "no key" when missing.
-inline std::string Dump(const wchar_t* key) {
+// Every value of a key in the registry's order, "name=stored;" each; "no key" when missing. With
+// `subkeys`, the subkeys' values follow, each named by its path below `key` ("sub\\name=...").
+inline std::string Dump(const std::wstring& key, bool subkeys = false, const std::string& at = "") {
     HKEY handle = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_READ, &handle)) return "no key";
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle)) return "no key";
     std::string dump;
     wchar_t name[1100];
     for (DWORD i = 0, chars = 1100; !::RegEnumValueW(handle, i, name, &chars, 0, 0, 0, 0);
          chars = 1100, ++i)
-        dump += Image(name, chars) + "=" + Stored(key, name) + ";";
+        dump += at + Image(name, chars) + "=" + Stored(key.c_str(), name) + ";";
+    for (DWORD i = 0, chars = 1100;
+         subkeys && !::RegEnumKeyExW(handle, i, name, &chars, 0, 0, 0, 0); chars = 1100, ++i)
+        dump += Dump(key + L"\\" + name, true, at + Image(name, chars) + "\\");
     ::RegCloseKey(handle);
     return dump;
 }
