@@ -145,14 +145,30 @@ DWORD RunningProgram::ExitCode(DWORD waitMs) const {
     return code;
 }
 
+void WriteDeviceFile(const std::wstring& path, const std::string& content) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    EXPECT_TRUE(::WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr))
+        << "write";
+    ::CloseHandle(file);
+}
+
+std::string ReadDeviceFile(const std::wstring& path) {
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string content;
+    char chunk[4096];
+    for (DWORD got = 0; ::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;)
+        content.append(chunk, got);
+    ::CloseHandle(file);
+    return content;
+}
+
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content) {
     ::CreateDirectoryW(kScratchDir, nullptr);
     const std::wstring path = std::wstring(kScratchDir) + L"\\" + name;
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    EXPECT_NE(file, INVALID_HANDLE_VALUE) << "cannot create scratch file";
-    DWORD written = 0;
-    ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    ::CloseHandle(file);
+    WriteDeviceFile(path, content);
     return path;
 }
 

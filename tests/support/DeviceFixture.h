@@ -98,6 +98,9 @@ private:
     PROCESS_INFORMATION process_{};
 };
 
+// A device file's whole content ("<missing>" when it cannot be opened); a file written whole.
+std::string ReadDeviceFile(const std::wstring& path);
+void WriteDeviceFile(const std::wstring& path, const std::string& content);
 // Creates a file holding `content` (and its folder), returning its device path.
 std::wstring MakeScratchFile(const std::wstring& name, const std::string& content = "x");
 

@@ -21,24 +21,7 @@ const char kEicar[] = "X5O!P%@AP[4\\PZX54(P^)7CC)7}$EICAR-STANDARD-ANTIVIRUS-TES
 
 void WritePattern(const std::string& text) {
     ::CreateDirectoryW(kServiceDir, nullptr);
-    HANDLE file = ::CreateFileW(L"\\KxSvc\\pattern.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written = 0;
-    ASSERT_TRUE(::WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr));
-    ::CloseHandle(file);
-}
-
-std::string ReadDeviceFile(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string content;
-    char chunk[4096];
-    DWORD got = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        content.append(chunk, got);
-    ::CloseHandle(file);
-    return content;
+    WriteDeviceFile(L"\\KxSvc\\pattern.txt", text);
 }
 
 bool ArmFault(DWORD code, DWORD mode, DWORD count, DWORD param) {

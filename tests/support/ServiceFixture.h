@@ -16,7 +16,6 @@ extern const char kEicar[];
 
 // Writes the service's pattern file.
 void WritePattern(const std::string& text);
-std::string ReadDeviceFile(const std::wstring& path);
 
 // Sends a test control code to the loaded service; false when it is not loaded or refused.
 bool ArmFault(DWORD code, DWORD mode, DWORD count = 0, DWORD param = 0);
