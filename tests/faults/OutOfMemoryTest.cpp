@@ -124,12 +124,12 @@ const std::wstring kDoc =
     L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm name=\"HostPort\" "
     L"value=\"8443\" datatype=\"integer\"/><parm name=\"HostName\" value=\"m\"/>"
     L"</characteristic></characteristic></wap-provisioningdoc>";
-const std::string kDocBytes(reinterpret_cast<const char*>(kDoc.c_str()), kDoc.size() * 2);
 const std::string kXml = "<a><b v=\"" + std::string(40, '4') + "\"/></a>";
 const char* const kLink = "16#\\kxtest\\game.exe";
-const std::wstring kLongPath(150, L'p'), kLoader = SiblingPath(L"KxHookLoader.exe");
+const std::wstring kLongPath(150, L'p'), kLoaderPath = SiblingPath(L"KxHookLoader.exe");
 // The library's texts in 16-bit units.
 const unsigned short* U(const wchar_t* s) { return reinterpret_cast<const unsigned short*>(s); }
+const unsigned short* const kLoader = U(kLoaderPath.c_str());
 unsigned short kTag[] = {'b', 0}, kAttribute[] = {'v', 0};
 const std::wstring kSyncEvent =
     std::to_wstring(long(NOTIFICATION_EVENT_RS232_DETECTED)) + L" \\Windows\\repllog.exe";
@@ -163,7 +163,7 @@ void Product() {
     SetText(P, L"AppPath", kScratchDir);
     SetText(P, L"StartupPath", L"\\kxtest\\StartUp");
     MakeScratchFile(L"game.lnk", kLink);
-    MakeScratchFile(L"configmgi.xml", kDocBytes);
+    MakeScratchFile(L"configmgi.xml", Wn(kDoc));
     ::CreateDirectoryW(L"\\kxtest\\StartUp", 0);
     for (const wchar_t* file : {L"f", L"game.exe", L"StartUp\\evil.exe"})
         MakeScratchFile(file, "abc");
@@ -264,15 +264,14 @@ const Site kSites[] = {
     {"the adapters' link", Handset, [](O) -> long { return ConnMgr::GetConnectionType(); },
      [](long s, O) { return J(s == KX_CONNECTION_LOCAL_LINK, s == KX_CONNECTION_UNKNOWN); }},
     {"a program started with a command line", Settings,
-     [](O) -> long {
-         return RunApp(U(kLoader.c_str()), U(L"ENABLE_REALTIME"), INFINITE, KX_DIR_NONE);
-     },
+     [](O) -> long { return RunApp(kLoader, U(L"ENABLE_REALTIME"), INFINITE, KX_DIR_NONE); },
      [](long s, O) { return J(s && HookLoaderRuns() == g_runs + 1, !s); }},
 };
 
 // One attempt of a site with allocation `nth` failing (0: none); the judgement runs unarmed. A
 // refusal must leave the caller's outputs as they were.
 Outcome Attempt(const Site& site, Out& out, unsigned long nth) {
+    std::memset(&out, 0xBD, sizeof out);
     KxFaultArm(nth);
     const long s = site.call(out);
     KxFaultArm(0);
@@ -284,7 +283,6 @@ Outcome Attempt(const Site& site, Out& out, unsigned long nth) {
 class OutOfMemoryTest : public ServiceTest {};
 
 TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
-    int points = 0;
     Out out;
     // The run-time sets up its unwinding on the library's first exception and keeps a few
     // handles for that; one failure before the walk does it.
@@ -294,12 +292,10 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
         // Once unarmed first, so that what the platform sets up on first use is not taken for
         // a leak.
         site.stage();
-        std::memset(&out, 0xBD, sizeof out);
         ASSERT_EQ(Attempt(site, out, 0), kDone);
-        for (unsigned long nth = 1;; ++nth, ++points) {
+        for (unsigned long nth = 1;; ++nth) {
             SCOPED_TRACE("allocation " + std::to_string(nth));
             site.stage();
-            std::memset(&out, 0xBD, sizeof out);
             const std::string before = DeviceState();
             const int handles = OpenHandles();
             const KxFaultCounts start = KxFaultRead();
@@ -316,15 +312,12 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
             }
         }
     }
-    std::printf("out-of-memory walk: %zu call sites, %d failure points\n", std::size(kSites),
-                points);
 }
 
 // A length the caller claims is checked against the caller's buffer before anything is
 // allocated: a read into 16 characters said to be 0x7FFFFFFE is refused at once.
 TEST_F(OutOfMemoryTest, AClaimedLengthIsCheckedBeforeAnythingIsAllocated) {
-    SetText(kProductKey, L"TaskLogFilename", L"log");
-    SetText(G, L"HostName", L"host");
+    Settings();
     wchar_t text[16];
     char narrow[16];
     const KxFaultCounts start = KxFaultRead();
