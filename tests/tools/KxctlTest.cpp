@@ -19,19 +19,6 @@ std::string Registry() { return Dump(kVendorKey, true) + "|" + Dump(kSmsListener
 
 class KxctlTest : public DeviceTest {
 protected:
-    void SetUp() override {
-        DeviceTest::SetUp();
-        MakeScratchFile(L"clean.txt", "hello");
-        MakeScratchFile(L"eicar.com", kEicar);
-        MakeScratchFile(L"bin.dat", std::string("\0\n\r\x1a\xff", 5));
-        MakeScratchFile(L"empty.bin", "");
-        MakeScratchFile(L"configmgi.xml", "");
-        MakeScratchFile(L"bad.xml", "<a><b></a>");
-        MakeScratchFile(L"sub.xml", "<S><ServiceProvider/><ServiceProvider/></S>");
-        WritePattern("version 77\nengine 3.0.1\n");
-        ASSERT_TRUE(::CopyFileW(SiblingPath(L"KxHookLoader.exe").c_str(),
-                                L"\\kxtest\\KxHookLoader.exe", FALSE));
-    }
     void TearDown() override { KillServiceHosts(); }
 };
 
@@ -43,6 +30,16 @@ struct Row {
 };
 
 TEST_F(KxctlTest, EachVerbParsesPrintsAndExits) {
+    MakeScratchFile(L"clean.txt", "hello");
+    MakeScratchFile(L"eicar.com", kEicar);
+    MakeScratchFile(L"bin.dat", std::string("\0\n\r\x1a\xff", 5));
+    MakeScratchFile(L"empty.bin", "");
+    MakeScratchFile(L"configmgi.xml", "");
+    MakeScratchFile(L"bad.xml", "<a><b></a>");
+    MakeScratchFile(L"sub.xml", "<S><ServiceProvider/><ServiceProvider/></S>");
+    WritePattern("version 77\nengine 3.0.1\n");
+    ASSERT_TRUE(
+        ::CopyFileW(SiblingPath(L"KxHookLoader.exe").c_str(), L"\\kxtest\\KxHookLoader.exe", 0));
     const std::wstring longNumber(260, L'1'), longName(1024, L'n');
     const Row rows[] = {
         {L"", 2, "usage: kxctl COMMAND"},

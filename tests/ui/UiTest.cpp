@@ -62,8 +62,7 @@ int Width(HWND control) {
 }
 HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
     return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, g_dialog,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             ::GetModuleHandleW(nullptr), nullptr);
+                             reinterpret_cast<HMENU>(INT_PTR(id)), nullptr, nullptr);
 }
 
 // A body of `length` characters whose head and tail are recognisable, and its shortened form.
