@@ -404,12 +404,9 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
 }
 
 TEST_F(UiTest, ALaterInstanceHandsItsCommandLineToTheFirst) {
-    wchar_t path[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const wchar_t* const exe = std::wcsrchr(path, L'\\') + 1;
     HANDLE first = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"");
     ASSERT_NE(first, nullptr) << "the first instance keeps a mutex named after the program";
-    HANDLE named = ::OpenMutexW(SYNCHRONIZE, FALSE, exe);
+    HANDLE named = ::OpenMutexW(SYNCHRONIZE, FALSE, L"kxtest_ui.exe");
     EXPECT_NE(named, nullptr);
     ::CloseHandle(named);
     // No dialog has either title: nothing to hand over.
