@@ -4,6 +4,7 @@
 // it must give its own failure result with the caller's outputs as they were (or recover and do
 // its work), leak no memory and no handle, and leave the registry and the device's files as
 // they were when it refused.
+#include "RegistryRows.h"
 #include "ServiceFixture.h"
 
 #include "internal/AllocationFaults.h"
@@ -11,9 +12,7 @@
 #include <kxcommon/kxcommon.h>
 
 #include <algorithm>
-#include <iterator>
 #include <new>
-#include <utility>
 
 // This program's allocations are counted with the library's (and never made to fail), so that
 // what the library hands out and the caller frees balances.
@@ -37,45 +36,36 @@ constexpr long E = KX_E_REGISTRY;
 
 enum Outcome { kWrong, kRefused, kDone };
 
-// The allocation of the library that fails during the next A call.
-unsigned long g_nth = 0;
-
-// One call of the library with the armed allocation failing; the checks around it run unarmed.
-template <typename Call>
-auto A(Call call) {
-    KxFaultArm(g_nth);
-    const auto result = call();
-    KxFaultArm(0);
-    return result;
-}
-
 // What a site's call answered, kept for the judgement that follows it.
 std::wstring g_text;
 std::vector<wchar_t*> g_keys;
 std::pair<unsigned long, unsigned long> g_version;
 RegValueData g_data;
 RadioInfo g_info;
-FileScan_tag g_record;
+const FileScan_tag kRecord{sizeof kRecord, 0, 0, L"\\kxtest\\f"};
+FileScan_tag g_record = kRecord;
 GUID g_id;
-int g_found, g_passwords[2];
-unsigned long g_lengths[2], g_socksPort;
+int g_found = -1, g_passwords[2];
+unsigned long g_n[2], g_socksPort;
 unsigned char g_key[] = {1, 2, 3, 4, 5}, g_second[8];
 DWORD g_runs;
-// What a call handed out goes back before its allocations are counted.
+// What a call handed out goes back before its allocations are counted; what a call fills in is
+// made fresh for the next.
 void Tidy() {
     KxRegUtil().ReleaseKeyList(g_keys);
     std::vector<wchar_t*>().swap(g_keys);
     std::wstring().swap(g_text);
     RadioInfo fresh;  // swapped, not assigned: an assignment would keep the text buffers
     std::swap(g_info, fresh);
+    g_data = RegValueData(), g_record = kRecord, g_found = -1;
+    std::memset(&g_id, 0xBD, sizeof g_id);
 }
 Outcome J(bool done, bool refused) { return done ? kDone : refused ? kRefused : kWrong; }
 
 // The caller's outputs, filled with 0xBD before each call; a refusal must leave them so.
 struct Out {
-    wchar_t w[2048];
+    wchar_t w[2048], host[64], socks[64], user[64], socksUser[64];
     char a[64];
-    wchar_t host[64], socks[64], user[64], socksUser[64];
     unsigned long port;
     unsigned char first[8], flag;
 };
@@ -89,50 +79,30 @@ void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text) 
     RawSetValue(key, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
 }
 
-bool Exists(const wchar_t* path) { return ::GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
-
-// The product installed in \kxtest with a file of its own, a pattern that knows one digest, the
-// service loaded.
-void StageProduct(const wchar_t* file = L"f", const std::string& content = "abc") {
-    SetText(P, L"AppPath", kScratchDir);
-    MakeScratchFile(file, content);
-    WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
-    unsigned long count = 0;
-    ASSERT_EQ(KxService().GetVirusInPatCount(count), KX_OK);
+// A file of \kxtest is no longer there.
+bool Gone(const std::wstring& name) {
+    return ::GetFileAttributesW((L"\\kxtest\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 // ---- What a call must leave as it was ----------------------------------------------------------
 
-void DumpKey(const std::wstring& path, std::wstring& out) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key)) return;
-    out += L"[" + path + L"]";
-    wchar_t name[1024], data[4096];
-    DWORD chars = 1024, bytes = sizeof data, type = 0;
-    for (DWORD i = 0; !::RegEnumValueW(key, i, name, &chars, 0, &type, (BYTE*)data, &bytes);
-         ++i, chars = 1024, bytes = sizeof data)
-        out += name + std::to_wstring(type) + L"=" + std::wstring(data, bytes / 2) + L";";
-    for (DWORD i = 0; chars = 1024, !::RegEnumKeyExW(key, i, name, &chars, 0, 0, 0, 0); ++i)
-        DumpKey(path + L"\\" + name, out);
-    ::RegCloseKey(key);
-}
-
-void DumpFolder(const std::wstring& path, std::wstring& out) {
+void DumpFolder(const std::wstring& path, std::string& out) {
     WIN32_FIND_DATAW entry;
     HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
     for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &entry)) {
         const std::wstring child = path + L"\\" + entry.cFileName;
-        if (entry.cFileName[0] != L'.') out += child + std::to_wstring(entry.nFileSizeLow) + L";";
-        if (entry.cFileName[0] != L'.' && entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            DumpFolder(child, out);
+        if (entry.cFileName[0] == L'.') continue;
+        out += Image(child.c_str(), child.size()) + std::to_string(entry.nFileSizeLow) + ";";
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DumpFolder(child, out);
     }
     if (find != INVALID_HANDLE_VALUE) ::FindClose(find);
 }
 
 // The registry trees and device folders the calls below may touch.
-std::wstring DeviceState() {
-    std::wstring state;
-    for (const wchar_t* key : {kVendorKey, kPlatformKey, kStandInsKey}) DumpKey(key, state);
+std::string DeviceState() {
+    std::string state;
+    for (const wchar_t* key : {kVendorKey, kPlatformKey, kStandInsKey})
+        state += Dump(key, true) + "|";
     for (const wchar_t* folder : {kScratchDir, kServiceDir}) DumpFolder(folder, state);
     return state;
 }
@@ -154,186 +124,157 @@ const std::wstring kDoc =
     L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm name=\"HostPort\" "
     L"value=\"8443\" datatype=\"integer\"/><parm name=\"HostName\" value=\"m\"/>"
     L"</characteristic></characteristic></wap-provisioningdoc>";
-const std::string kDocBytes(reinterpret_cast<const char*>(kDoc.c_str()), kDoc.size() * 2);
 const std::string kXml = "<a><b v=\"" + std::string(40, '4') + "\"/></a>";
 const char* const kLink = "16#\\kxtest\\game.exe";
-const std::wstring kLongPath(150, L'p'), kLoader = SiblingPath(L"KxHookLoader.exe");
-const unsigned short kKernel[] = {'k', 'e', 'r', 'n', 'e', 'l', '3', '2', '.', 'd', 'l', 'l', 0};
-const unsigned short kEnable[] = {'E', 'N', 'A', 'B', 'L', 'E', '_', 'R',
-                                  'E', 'A', 'L', 'T', 'I', 'M', 'E', 0};
-const unsigned short kCsv[] = {'a', ',', ' ', 'b', ' ', ',', 'c', 0};
+const std::wstring kLongPath(150, L'p'), kLoaderPath = SiblingPath(L"KxHookLoader.exe");
+// The library's texts in 16-bit units.
+const unsigned short* U(const wchar_t* s) { return reinterpret_cast<const unsigned short*>(s); }
+const unsigned short* const kLoader = U(kLoaderPath.c_str());
 unsigned short kTag[] = {'b', 0}, kAttribute[] = {'v', 0};
 const std::wstring kSyncEvent =
     std::to_wstring(long(NOTIFICATION_EVENT_RS232_DETECTED)) + L" \\Windows\\repllog.exe";
 bool SyncEvent() {
     return RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications", kSyncEvent.c_str());
 }
-std::wstring g_bytes = L"\xFEFF" + std::wstring(20, L'k');  // a byte order mark, 20 characters
+wchar_t g_bytes[] = L"\xFEFFkkkkkkkkkkkkkkkkkkkk";  // a byte order mark, 20 characters
 
-void StageStartup() {
-    ::CreateDirectoryW(kScratchDir, 0), ::CreateDirectoryW(L"\\kxtest\\StartUp", 0);
-    StageProduct(L"StartUp\\evil.exe"), SetText(P, L"StartupPath", L"\\kxtest\\StartUp");
-}
 DWORD HookLoaderRuns() {
-    DWORD count = 0, type = 0;
     std::string bytes;
-    if (RawGetValue(L"SOFTWARE\\KxStandIns\\KxHookLoader", L"Runs", &type, &bytes))
-        std::memcpy(&count, bytes.data(), sizeof count);
-    return count;
+    RawGetValue(L"SOFTWARE\\KxStandIns\\KxHookLoader", L"Runs", nullptr, &bytes);
+    return bytes.size() == 4 ? *reinterpret_cast<const DWORD*>(bytes.data()) : 0;
 }
 CallerInfo_tag g_rejected{L"12345"}, g_caller{L"+4412345678"};
 
+// What the calls read, made again before every attempt: the product's settings and caller lists
+// (the key has two subkeys) and an XML file; the product installed in \kxtest with files of its
+// own, a pattern that knows one digest, the service loaded; a staged handset.
+void Settings() {
+    SetText(P, L"TaskLogFilename", std::wstring(1500, L'x'));
+    SetText(P, L"Large", std::wstring(3000, L'y'));
+    SetText(G, L"HostName", L"mgmt.net");
+    MakeScratchFile(L"doc.xml", kXml);
+    C::AddRejecter(g_rejected);
+    C::DelActiveSynEvent(1);
+    g_runs = HookLoaderRuns();
+}
+void Product() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, G);
+    Settings();
+    SetText(P, L"AppPath", kScratchDir);
+    SetText(P, L"StartupPath", L"\\kxtest\\StartUp");
+    MakeScratchFile(L"game.lnk", kLink);
+    MakeScratchFile(L"configmgi.xml", Wn(kDoc));
+    ::CreateDirectoryW(L"\\kxtest\\StartUp", 0);
+    for (const wchar_t* file : {L"f", L"game.exe", L"StartUp\\evil.exe"})
+        MakeScratchFile(file, "abc");
+    WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
+    unsigned long count = 0;
+    ASSERT_EQ(KxService().GetVirusInPatCount(count), KX_OK);
+    C::SetRsaKeyEx(g_key, g_n[0] = 3, g_key + 3, g_n[1] = 2);
+    KxService().MsgSvcClean();
+}
+void Handset() { StageHandset(L"wm5-gsm"); }
+void None() {}
+
 struct Site {
     const char* name;
-    void (*stage)();                // the state the call needs; made again before every attempt
-    long (*call)(O o);              // the library call with the chosen allocation failing (A)
+    void (*stage)();                // the state the call needs
+    long (*call)(O o);              // the library call, made with the chosen allocation failing
     Outcome (*judge)(long s, O o);  // done, or refused with its own failure result
 };
 
 const Site kSites[] = {
     // Longer than the stack scratch of a read.
-    {"a long text", [] { SetText(P, L"TaskLogFilename", std::wstring(1500, L'x')); },
-     [](O o) -> long { return A([&] { return C::GetTaskLogFileName(o.w, 2048); }); },
+    {"a long text", Settings, [](O o) -> long { return C::GetTaskLogFileName(o.w, 2048); },
      [](long s, O o) { return J(!s && std::wcslen(o.w) == 1500, s == E); }},
-    {"the host name in the ANSI code page", [] { SetText(G, L"HostName", L"mgmt.net"); },
-     [](O o) -> long { return A([&] { return C::GetMamoHostName(o.a, 64); }); },
+    {"an ANSI host name", Settings, [](O o) -> long { return C::GetMamoHostName(o.a, 64); },
      [](long s, O o) { return J(!s && !std::strcmp(o.a, "mgmt.net"), s == E); }},
-    {"the subkeys of a key", [] { SetText(G, L"HostName", L"h"); },
-     [](O) -> long { return A([] { return KxRegUtil().EnumSubKey(P, g_keys); }); },
-     [](long s, O) { return J(!s && g_keys.size() == 1, s == E && g_keys.empty()); }},
-    {"a value query that grows its buffer",
-     [] { SetText(P, L"Large", std::wstring(3000, L'y')), g_data = RegValueData(); },
-     [](O) -> long {
-         RegKey key(P);
-         RegQV query(key);
-         return A([&] { return query(L"Large", g_data); });
-     },
+    {"subkeys", Settings, [](O) -> long { return KxRegUtil().EnumSubKey(P, g_keys); },
+     [](long s, O) { return J(!s && g_keys.size() == 2, s == E && g_keys.empty()); }},
+    // Grows its buffer.
+    {"a value query", Settings, [](O) -> long { return RegQV(RegKey(P))(L"Large", g_data); },
      [](long s, O) { return J(s && g_data.size == 6002, !s && g_data.data == nullptr); }},
-    {"a caller list's containment test", [] { C::AddRejecter(g_rejected); },
-     [](O) -> long { return A([] { return C::InRejecterFuzzy(g_caller, g_found = -1); }); },
+    {"a caller list", Settings, [](O) -> long { return C::InRejecterFuzzy(g_caller, g_found); },
      [](long s, O) { return J(!s && g_found == 1, false); }},
-    {"the proxies of the staged handset", [] { StageHandset(L"wm5-gsm"); },
+    {"the proxies", Handset,
      [](O o) -> long {
-         return A([&] {
-             return C::GetProxy(o.host, 64, o.port, o.socks, 64, g_socksPort, o.user, 64,
-                                g_passwords[0], o.socksUser, 64, g_passwords[1]);
-         });
+         return C::GetProxy(o.host, 64, o.port, o.socks, 64, g_socksPort, o.user, 64,
+                            g_passwords[0], o.socksUser, 64, g_passwords[1]);
      },
      [](long s, O o) { return J(!s && o.port != 0xBDBDBDBD, s == E); }},
-    {"a path shortened for display", [] {},
-     [](O) -> long { return g_text = A([] { return GetShortPathFile(kLongPath.c_str()); }), 0; },
+    {"a short path", None,
+     [](O) -> long { return g_text = GetShortPathFile(kLongPath.c_str()), 0; },
      [](long, O) { return J(g_text == L"..." + kLongPath.substr(50), g_text.empty()); }},
-    // 1: read whole; 0: refused with nothing read.
-    {"a separated-values record", [] {},
+    // Read whole, or refused with nothing read.
+    {"a separated-values record", None,
      [](O) -> long {
-         return A([] {
-             const CSV r(kCsv, ',');
-             return r.size() == 3 && r.get(1, 1) == L"b" ? 1
-                    : r.size() && !r.get(1, 1).empty()   ? 2
-                                                         : 0;
-         });
+         const CSV record(U(L"a, b ,c"), ',');
+         return g_text = record.get(1, 1), long(record.size());
      },
-     [](long s, O) { return J(s == 1, s == 0); }},
-    {"a string from resource bytes", [] {},
-     [](O) -> long {
-         return g_text = A(
-                    [] { return CreateStringFromByteBuf((unsigned char*)&g_bytes[0], 42, true); }),
-                0;
-     },
+     [](long s, O) { return J(s == 3 && g_text == L"b", g_text.empty()); }},
+    {"resource bytes", None,
+     [](O) -> long { return g_text = CreateStringFromByteBuf((BYTE*)g_bytes, 42, true), 0; },
      [](long, O) { return J(g_text == std::wstring(20, L'k'), g_text.empty()); }},
-    {"a module's version", [] {},
-     [](O) -> long { return g_version = A([] { return GetAFileVersion(kKernel); }), 0; },
+    {"a module's version", None,
+     [](O) -> long { return g_version = GetAFileVersion(U(L"kernel32.dll")), 0; },
      [](long, O) { return J(g_version.first != 0, g_version == std::make_pair(0ul, 0ul)); }},
-    {"the key file of the management server",
-     [] { StageProduct(), C::SetRsaKeyEx(g_key, g_lengths[0] = 3, g_key + 3, g_lengths[1] = 2); },
-     [](O o) -> long {
-         return A([&] {
-             return C::GetRsaKeyEx(o.first, g_lengths[0] = 8, g_second, g_lengths[1] = 8, o.flag);
-         });
-     },
-     [](long s, O o) {
-         return J(s == 1 && g_lengths[0] == 3 && g_lengths[1] == 2 && o.flag == 1, !s);
-     }},
-    {"an XML attribute", [] { MakeScratchFile(L"doc.xml", kXml); },
+    {"the management server's key", Product,
+     [](O o) -> long { return C::GetRsaKeyEx(o.first, g_n[0] = 8, g_second, g_n[1] = 8, o.flag); },
+     [](long s, O o) { return J(s == 1 && g_n[0] == 3 && g_n[1] == 2 && o.flag == 1, !s); }},
+    {"an XML attribute", Settings,
      [](O) -> long {
-         return g_text = A([] {
-                    KxXmlDocument document;
-                    document.LoadFile(
-                        reinterpret_cast<const unsigned short*>(L"\\kxtest\\doc.xml"));
-                    return document.FindElementByTag(kTag)[0].Attribute(kAttribute);
-                }),
-                0;
+         KxXmlDocument document;
+         document.LoadFile(U(L"\\kxtest\\doc.xml"));
+         return g_text = document.FindElementByTag(kTag)[0].Attribute(kAttribute), 0;
      },
      [](long, O) { return J(g_text == std::wstring(40, L'4'), g_text.empty()); }},
-    {"the provisioning document",
-     [] { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, G), StageProduct(L"configmgi.xml", kDocBytes); },
-     [](O) -> long { return A([] { return C::RecoverMgiConfig(); }); },
+    {"the provisioning document", Product, [](O) -> long { return C::RecoverMgiConfig(); },
      [](long s, O) {
-         return J(!s && !Exists(L"\\kxtest\\configmgi.xml") && C::GetMamoHostPort() == 8443,
-                  s == -1 || s == -2);
+         return J(!s && Gone(L"configmgi.xml") && C::GetMamoHostPort() == 8443, s == -1 || s == -2);
      }},
-    {"a file scanned by the service",
-     [] {
-         StageProduct(), g_record = FileScan_tag{sizeof g_record},
-                         std::wcscpy(g_record.path, L"\\kxtest\\f");
-     },
-     [](O) -> long { return A([] { return KxService().ScanFile(&g_record); }); },
+    {"a scanned file", Product, [](O) -> long { return KxService().ScanFile(&g_record); },
      [](long s, O) {
          return J(!s && g_record.scanResult == 1,
                   s == KX_E_SERVICE_REQUEST && !g_record.scanResult);
      }},
-    {"a file put into quarantine", [] { StageProduct(); },
-     [](O) -> long {
-         return A([] { return KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc"); });
-     },
-     [](long s, O) { return J(!s && !Exists(L"\\kxtest\\f"), s != 0); }},
-    {"a text queued for the message server", [] { StageProduct(), KxService().MsgSvcClean(); },
-     [](O) -> long { return A([] { return KxService().MsgSvcPush(L"Virus found"); }); },
+    {"a quarantined file", Product,
+     [](O) -> long { return KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc"); },
+     [](long s, O) { return J(!s && Gone(L"f"), s != 0); }},
+    {"a queued text", Product, [](O) -> long { return KxService().MsgSvcPush(L"Virus found"); },
      [](long s, O) {
          return J(!s && KxService().MsgSvcSize() == 1, s && !KxService().MsgSvcSize());
      }},
-    {"an infected program of the Startup folder", [] { StageStartup(); },
-     [](O) -> long { return A([] { return C::ScanStartup(); }); },
-     [](long s, O) { return J(!s && !Exists(L"\\kxtest\\StartUp\\evil.exe"), !s); }},
-    {"a shortcut's target",
-     [] { StageProduct(L"game.lnk", kLink), MakeScratchFile(L"game.exe", "abc"); },
-     [](O) -> long { return A([] { return C::ScanIt(L"\\kxtest\\game.lnk"); }); },
-     [](long s, O) { return J(!s && !Exists(L"\\kxtest\\game.exe"), !s); }},
-    {"the synchronisation event", [] { C::DelActiveSynEvent(1); },
-     [](O) -> long { return A([] { return C::SetActiveSynEvent(1); }); },
+    {"the Startup folder", Product, [](O) -> long { return C::ScanStartup(); },
+     [](long s, O) { return J(!s && Gone(L"StartUp\\evil.exe"), !s); }},
+    {"a shortcut's target", Product, [](O) -> long { return C::ScanIt(L"\\kxtest\\game.lnk"); },
+     [](long s, O) { return J(!s && Gone(L"game.exe"), !s); }},
+    {"the synchronisation event", Settings, [](O) -> long { return C::SetActiveSynEvent(1); },
      [](long, O) { return J(SyncEvent(), !SyncEvent()); }},
     // A field that could not be read keeps its value.
-    {"the phone radio", [] { StageHandset(L"wm5-gsm"); },
-     [](O) -> long {
-         return A([] {
-             return HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), g_info), 0;
-         });
-     },
+    {"the phone radio", Handset,
+     [](O) -> long { return HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(0), g_info), 0; },
      [](long, O) {
          const RadioInfo& i = g_info;
          return J(i.hasPhone == 1 && !i.manufacturer.empty() && !i.serialNumber.empty() &&
                       !i.operatorLongName.empty(),
                   i.hasPhone == 1);
      }},
-    {"the device identifier",
-     [] { StageHandset(L"wm5-gsm"), std::memset(&g_id, 0xBD, sizeof g_id); },
-     [](O) -> long { return A([] { return HelpAPI::GetDeviceID(&g_id); }); },
+    {"the device identifier", Handset, [](O) -> long { return HelpAPI::GetDeviceID(&g_id); },
      [](long s, O) { return J(s && g_id != GUID{}, !s && g_id == GUID{}); }},
-    {"the link of the network adapters", [] { StageHandset(L"wm5-gsm"); },
-     [](O) -> long { return A([] { return ConnMgr::GetConnectionType(); }); },
+    {"the adapters' link", Handset, [](O) -> long { return ConnMgr::GetConnectionType(); },
      [](long s, O) { return J(s == KX_CONNECTION_LOCAL_LINK, s == KX_CONNECTION_UNKNOWN); }},
-    {"a program started with a command line", [] { g_runs = HookLoaderRuns(); },
-     [](O) -> long {
-         return A([] {
-             return RunApp((const unsigned short*)kLoader.c_str(), kEnable, INFINITE, KX_DIR_NONE);
-         });
-     },
+    {"a program started with a command line", Settings,
+     [](O) -> long { return RunApp(kLoader, U(L"ENABLE_REALTIME"), INFINITE, KX_DIR_NONE); },
      [](long s, O) { return J(s && HookLoaderRuns() == g_runs + 1, !s); }},
 };
 
-// One attempt of a site; a refusal must leave the caller's outputs as they were.
-Outcome Attempt(const Site& site, Out& out) {
+// One attempt of a site with allocation `nth` failing (0: none); the judgement runs unarmed. A
+// refusal must leave the caller's outputs as they were.
+Outcome Attempt(const Site& site, Out& out, unsigned long nth) {
+    std::memset(&out, 0xBD, sizeof out);
+    KxFaultArm(nth);
     const long s = site.call(out);
+    KxFaultArm(0);
     const Outcome outcome = site.judge(s, out);
     Tidy();
     return outcome == kRefused && !Kept(out) ? kWrong : outcome;
@@ -342,28 +283,23 @@ Outcome Attempt(const Site& site, Out& out) {
 class OutOfMemoryTest : public ServiceTest {};
 
 TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
-    int points = 0;
     Out out;
     // The run-time sets up its unwinding on the library's first exception and keeps a few
     // handles for that; one failure before the walk does it.
-    g_nth = 1;
-    A([] { return GetShortPathFile(kLongPath.c_str()); });
+    Attempt(kSites[6], out, 1);  // a path shortened
     for (const Site& site : kSites) {
         SCOPED_TRACE(site.name);
         // Once unarmed first, so that what the platform sets up on first use is not taken for
         // a leak.
         site.stage();
-        std::memset(&out, 0xBD, sizeof out);
-        g_nth = 0;
-        ASSERT_EQ(Attempt(site, out), kDone);
-        for (g_nth = 1;; ++g_nth, ++points) {
-            SCOPED_TRACE("allocation " + std::to_string(g_nth));
+        ASSERT_EQ(Attempt(site, out, 0), kDone);
+        for (unsigned long nth = 1;; ++nth) {
+            SCOPED_TRACE("allocation " + std::to_string(nth));
             site.stage();
-            std::memset(&out, 0xBD, sizeof out);
-            const std::wstring before = DeviceState();
+            const std::string before = DeviceState();
             const int handles = OpenHandles();
             const KxFaultCounts start = KxFaultRead();
-            const Outcome outcome = Attempt(site, out);
+            const Outcome outcome = Attempt(site, out, nth);
             const KxFaultCounts end = KxFaultRead();
             ASSERT_NE(outcome, kWrong);
             EXPECT_EQ(end.allocations - start.allocations, end.releases - start.releases)
@@ -376,21 +312,18 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
             }
         }
     }
-    std::printf("out-of-memory walk: %zu call sites, %d failure points\n", std::size(kSites),
-                points);
 }
 
 // A length the caller claims is checked against the caller's buffer before anything is
 // allocated: a read into 16 characters said to be 0x7FFFFFFE is refused at once.
 TEST_F(OutOfMemoryTest, AClaimedLengthIsCheckedBeforeAnythingIsAllocated) {
-    SetText(kProductKey, L"TaskLogFilename", L"log");
-    SetText(G, L"HostName", L"host");
-    constexpr unsigned long kClaimed = 0x7FFFFFFE;
+    Settings();
     wchar_t text[16];
     char narrow[16];
     const KxFaultCounts start = KxFaultRead();
-    EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"TaskLogFilename", text, kClaimed), KX_E_REGISTRY);
-    EXPECT_EQ(C::GetMamoHostName(narrow, static_cast<int>(kClaimed)), -1);
+    EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"TaskLogFilename", text, 0x7FFFFFFE),
+              KX_E_REGISTRY);
+    EXPECT_EQ(C::GetMamoHostName(narrow, 0x7FFFFFFE), -1);
     const KxFaultCounts end = KxFaultRead();
     EXPECT_EQ(end.allocations + end.failures, start.allocations + start.failures);
 }

@@ -1,9 +1,6 @@
 // The dialog helpers on real windows. Every test shares one dialog of the device's dialog class;
 // the children a test adds go after it.
-#include <kxcommon/UI.h>
-#include <kxcommon/UILayout.h>
-#include <kxcommon/UIMenuBar.h>
-#include <kxcommon/UIWindows.h>
+#include <kxcommon/kxcommon.h>
 
 #include "DeviceFixture.h"
 #include "Strings.h"
@@ -50,15 +47,11 @@ std::string Text(const RECT& r) {
     return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
            " " + std::to_string(r.bottom);
 }
-RECT Screen(HWND hwnd) {
+// A window's rectangle in the dialog's client coordinates (`to` null: on the screen).
+RECT At(HWND hwnd, HWND to = g_dialog) {
     RECT r{};
     ::GetWindowRect(hwnd, &r);
-    return r;
-}
-// The control's window rectangle in the dialog's client coordinates.
-RECT At(HWND control) {
-    RECT r = Screen(control);
-    ::MapWindowPoints(nullptr, g_dialog, reinterpret_cast<POINT*>(&r), 2);
+    ::MapWindowPoints(nullptr, to, reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
 std::string Placed(HWND control) { return Text(At(control)); }
@@ -69,8 +62,7 @@ int Width(HWND control) {
 }
 HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
     return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, g_dialog,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             ::GetModuleHandleW(nullptr), nullptr);
+                             reinterpret_cast<HMENU>(INT_PTR(id)), nullptr, nullptr);
 }
 
 // A body of `length` characters whose head and tail are recognisable, and its shortened form.
@@ -81,11 +73,6 @@ std::wstring Body(size_t length) {
 }
 std::wstring Shortened(const std::wstring& body, size_t limit) {
     return body.substr(0, limit - 20) + L"..." + body.substr(body.size() - 20);
-}
-
-void StageScreen(DWORD width, DWORD height) {
-    kxtest::StageProfileNumber(L"ScreenWidth", width);
-    kxtest::StageProfileNumber(L"ScreenHeight", height);
 }
 
 class UiTest : public kxtest::DeviceTest {
@@ -116,7 +103,7 @@ protected:
 
 TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
     HMODULE res = ::LoadLibraryW(L"KXSC_SP_Res.dll");
-    const std::wstring body = Body(1500), cut = body.substr(0, 1023);
+    const std::wstring body = Body(1500);
     g_answer = IDNO;
     EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_SCAN_DONE, MB_OK, 12, 3), IDNO);
     UI_MsgBox(nullptr, 0u, IDS_VIRUS_FOUND, MB_OK, L"EICAR");  // untitled: the platform's title
@@ -130,21 +117,18 @@ TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
     EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, 9999u, MB_OK), 0);
     EXPECT_EQ(UI_MsgBox(nullptr, res, IDS_PRODUCT_NAME, 9999u, MB_OK), 0);
     EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, L""), 0);
-    EXPECT_EQ(g_boxes,
-              (std::vector<std::wstring>{L"Scutara|Scan finished: 12 files scanned, 3 infected.",
-                                         L"Error|Virus found: EICAR", L"|Real-time scanning is on.",
-                                         L"Scutara|Delete a.txt?|yes/no", L"Title|7-x",
-                                         L"Error|plain", L"Scutara|" + Shortened(cut, 256)}));
+    EXPECT_EQ(g_boxes, (std::vector<std::wstring>{
+                           L"Scutara|Scan finished: 12 files scanned, 3 infected.",
+                           L"Error|Virus found: EICAR", L"|Real-time scanning is on.",
+                           L"Scutara|Delete a.txt?|yes/no", L"Title|7-x", L"Error|plain",
+                           L"Scutara|" + Shortened(body.substr(0, 1023), 256)}));
     ::FreeLibrary(res);
     g_answer = IDOK;
 }
 
 TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
     const struct {
-        DWORD width, height;
-        size_t length;
-        UINT style;
-        size_t limit;  // 0: shown whole
+        unsigned width, height, length, style, limit;  // limit 0: shown whole
     } rows[] = {
         {240, 320, 255, MB_OK, 0},         {240, 320, 256, MB_OK, 256},
         {240, 320, 199, MB_YESNO, 0},      {240, 320, 200, MB_YESNO, 200},
@@ -152,7 +136,8 @@ TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
         {320, 240, 236, MB_OK, 236},       {480, 319, 180, MB_YESNO, 180},  // by its height
     };
     for (const auto& row : rows) {
-        StageScreen(row.width, row.height);
+        kxtest::StageProfileNumber(L"ScreenWidth", row.width);
+        kxtest::StageProfileNumber(L"ScreenHeight", row.height);
         const std::wstring body = Body(row.length);
         g_boxes.clear();
         UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, row.style, body.c_str());
@@ -164,7 +149,8 @@ TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
 }
 
 TEST_F(UiTest, PortraitTurnsAStagedLandscapeScreen) {
-    StageScreen(320, 240);
+    kxtest::StageProfileNumber(L"ScreenWidth", 320);
+    kxtest::StageProfileNumber(L"ScreenHeight", 240);
     for (int twice = 0; twice < 2; ++twice) {  // the second time: already portrait
         EXPECT_EQ(ChangeToPortrait(), DISP_CHANGE_SUCCESSFUL);
         EXPECT_EQ(kxtest::ProfileNumber(L"ScreenWidth", 0), 240u);
@@ -188,7 +174,6 @@ TEST_F(UiTest, ListBoxGetsTheTextsOfItsIdentifiers) {
 // In the tests below, `(Call(...), Placed(control))` is where the call left the control.
 TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
     const RECT now{10, 20, 110, 70}, client{0, 0, 240, 200};  // -1 keeps what is
-    EXPECT_EQ(Text(GeneralAdjustCtlLayout(-1, -1, -1, -1)(now, client)), "10 20 110 70");
     EXPECT_EQ(Text(GeneralAdjustCtlLayout(5, -1, 50, -1)(now, client)), "5 20 55 70");
     EXPECT_EQ(Text(GeneralAdjustCtlLayout(-1, 0, -1, 10)(now, client)), "10 0 110 10");
     EXPECT_EQ(Text(GeneralAdjustCtlLayoutByPos(-1, -1, -1, -1)(now, client)), "10 20 110 70");
@@ -215,11 +200,10 @@ TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 60, 0, 0, 80, 20);
     HWND spin = Add(UPDOWN_CLASSW, 0, 61, 90, 0, 16, 20);
     const int s = Width(spin);
-    LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24);
-    EXPECT_EQ(Placed(list) + " / " + Placed(spin),
+    const auto both = [&] { return Placed(list) + " / " + Placed(spin); };
+    EXPECT_EQ((LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24), both()),
               Text({10, 40, 160 - s, 64}) + " / " + Text({160 - s, 40, 160, 64}));
-    ChangeSpinWidth(g_dialog, 60, 61, 2, 200);
-    EXPECT_EQ(Placed(list) + " / " + Placed(spin),
+    EXPECT_EQ((ChangeSpinWidth(g_dialog, 60, 61, 2, 200), both()),
               Text({2, 40, 202 - s, 64}) + " / " + Text({202 - s, 40, 202, 64}));
 
     // Every child refitted to 4 pixels less than 200, for the scroll bar: a spin control after a
@@ -256,8 +240,7 @@ TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
     EXPECT_EQ(GetListColumnWidth(list, page + 1), Width(list) - ::GetSystemMetrics(SM_CXVSCROLL));
 
     for (int i = 0; i < 4; ++i) {
-        LVITEMW item{LVIF_TEXT | LVIF_PARAM, i, 0, 0, 0, text};
-        item.lParam = 100 + i;
+        LVITEMW item{LVIF_TEXT | LVIF_PARAM, i, 0, 0, 0, text, 0, 0, 100 + i};
         ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
     EXPECT_EQ(GetListItemLPARAM(list, 7), 0);
@@ -290,9 +273,7 @@ TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
 // The soft key of `command`: its label, " (off)" when disabled; "(no key)" when there is none.
 std::wstring Key(HWND bar, int command) {
     wchar_t text[64] = L"";
-    TBBUTTONINFOW info{sizeof info, TBIF_TEXT | TBIF_STATE};
-    info.pszText = text;
-    info.cchText = 64;
+    TBBUTTONINFOW info{sizeof info, TBIF_TEXT | TBIF_STATE, 0, 0, 0, 0, 0, 0, text, 64};
     if (::SendMessageW(bar, TB_GETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info)) < 0)
         return L"(no key)";
     return text + std::wstring(info.fsState & TBSTATE_ENABLED ? L"" : L" (off)");
@@ -301,9 +282,7 @@ std::wstring Key(HWND bar, int command) {
 TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     SHMENUBARINFO info{sizeof info, g_dialog, 0, IDR_TEST_MENUBAR, ::GetModuleHandleW(nullptr)};
     ASSERT_TRUE(SHCreateMenuBar(&info));
-    HWND old = info.hwndMB;
-    ASSERT_TRUE(SHCreateMenuBar(&info));
-    HWND bar = info.hwndMB;
+    HWND old = info.hwndMB, bar = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
     EXPECT_FALSE(::IsWindow(old)) << "a new menu bar replaces the old one";
     EnableMBButton(g_dialog, IDM_DONE, FALSE);
     EXPECT_EQ(Key(bar, IDM_DONE) + L"|" + Key(bar, IDM_MENU), L"Done (off)|Menu");
@@ -337,9 +316,9 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     RECT client{};
     ::GetClientRect(g_dialog, &client);
     ::MapWindowPoints(g_dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
-    const int height = Screen(bar).bottom - Screen(bar).top;
+    const int height = At(bar, nullptr).bottom - At(bar, nullptr).top;
     const auto where = [bar] {
-        return std::to_string(Screen(bar).top) + (::IsWindowEnabled(bar) ? "" : " off") +
+        return std::to_string(At(bar, nullptr).top) + (::IsWindowEnabled(bar) ? "" : " off") +
                (::IsWindowVisible(g_dialog) ? "" : " hidden");
     };
     EXPECT_EQ((UI_HideWindow(g_dialog), where()),
@@ -353,15 +332,15 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     // the client width it had then and the height of a scrolling page.
     RECT work{}, inside{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const RECT before = Screen(g_dialog);
+    const RECT before = At(g_dialog, nullptr);
     {
         AvoidScrollBar guard(g_dialog);
-        EXPECT_EQ(Text(Screen(g_dialog)),
+        EXPECT_EQ(Text(At(g_dialog, nullptr)),
                   Text({before.left, before.top, before.left + work.right - work.left,
                         before.top + work.bottom - work.top - height}));
         ::GetClientRect(g_dialog, &inside);
     }
-    EXPECT_EQ(Text(Screen(g_dialog)),
+    EXPECT_EQ(Text(At(g_dialog, nullptr)),
               Text({before.left, before.top, before.left + inside.right, before.top + 640}));
     ::DestroyWindow(bar);
 }
@@ -425,12 +404,9 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
 }
 
 TEST_F(UiTest, ALaterInstanceHandsItsCommandLineToTheFirst) {
-    wchar_t path[MAX_PATH];
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const wchar_t* const exe = std::wcsrchr(path, L'\\') + 1;
     HANDLE first = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"");
     ASSERT_NE(first, nullptr) << "the first instance keeps a mutex named after the program";
-    HANDLE named = ::OpenMutexW(SYNCHRONIZE, FALSE, exe);
+    HANDLE named = ::OpenMutexW(SYNCHRONIZE, FALSE, L"kxtest_ui.exe");
     EXPECT_NE(named, nullptr);
     ::CloseHandle(named);
     // No dialog has either title: nothing to hand over.
