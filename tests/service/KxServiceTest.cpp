@@ -87,20 +87,10 @@ TEST_F(KxServiceTest, LoadedOnceOnTheFirstRequestAndUnloadedOnlyByRelease) {
 // wrong length fails and leaves the caller's output.
 TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
     KxService s;
-    const std::wstring eicar = MakeScratchFile(L"eicar.com", kEicar);
-    // The size word says what is sent; the service takes whole records only.
-    const auto scan = [&](DWORD size = sizeof(FileScan_tag)) {
-        FileScan_tag r = Scan(eicar);
-        r.resultWord = 0x1234;
-        r.size = size;
-        const int status = s.ScanFile(&r);
-        return r.scanResult == 0 && r.resultWord == 0x1234 && r.virusName[0] == 0 ? status : -1;
-    };
-    const auto count = [&] {
-        unsigned long c = 77;
-        const int status = s.GetVirusInPatCount(c);
-        return c == 77 ? status : -1;
-    };
+    // The record scanned: every failed scan must leave it as it was.
+    FileScan_tag r = Scan(MakeScratchFile(L"eicar.com", kEicar));
+    r.resultWord = 0x1234;
+    unsigned long count = 77;
     ZRAPIVersion_tag version;
     // One request path checks every answer: each kind of wrong answer once. A fault that could
     // not be armed answers 1.
@@ -110,16 +100,19 @@ TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
         {{"already started", s.Start(), 1},
          {"stop", s.Stop(), 0},
          {"already stopped", s.Stop(), 1},
-         {"a stopped service scans nothing", scan(), kBad},
+         {"a stopped service scans nothing", s.ScanFile(&r), kBad},
          {"start", s.Start(), 0},
          {"start, short", arm(KXSVC_START, kShort) ? s.Start() : 1, kBad},
          {"stop, long", arm(KXSVC_STOP, kLong) ? s.Stop() : 1, kBad},
-         {"scan, refused", arm(KXSVC_SCAN_FILE, KXSVC_FAULT_REFUSE) ? scan() : 1, kBad},
-         {"count, long", arm(KXSVC_GET_VIRUS_COUNT, kLong) ? count() : 1, kBad},
+         {"scan, refused", arm(KXSVC_SCAN_FILE, KXSVC_FAULT_REFUSE) ? s.ScanFile(&r) : 1, kBad},
+         {"count, long", arm(KXSVC_GET_VIRUS_COUNT, kLong) ? s.GetVirusInPatCount(count) : 1, kBad},
          {"version, short", arm(KXSVC_GET_ZRAPI_VERSION, kShort) ? s.GetZRAPIVersion(&version) : 1,
           kBad},
          {"size, refused", arm(KXSVC_MSG_SIZE, KXSVC_FAULT_REFUSE) ? int(s.MsgSvcSize()) : 1, -1},
-         {"part of a record", scan(100), kBad}});
+         // The size word says what is sent; the service takes whole records only.
+         {"part of a record", (r.size = 100, s.ScanFile(&r)), kBad},
+         {"count left", int(count), 77},
+         {"record left", r.scanResult == 0 && r.resultWord == 0x1234 && r.virusName[0] == 0, 1}});
 }
 
 TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
