@@ -88,8 +88,7 @@ TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
             static_cast<const wchar_t*>(InternalCreateFile(parameter, RecordingCreate)));
     };
     EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 0 2 128 0");
-    const DWORD on = 1;
-    kxtest::RawSetValue(kxtest::kProductKey, L"RealTimeScan", REG_DWORD, &on, 4);
+    ASSERT_EQ(KxConfig::SetBeRealTimeScan(1), 0);
     EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 3 2 128 3");
     EXPECT_EQ(InternalCreateFile(parameter, nullptr), INVALID_HANDLE_VALUE);
 }
