@@ -43,11 +43,10 @@ TEST_F(ConnMgrTest, TheFirstAdapterWithAVerdictDecides) {
         {{L"USB Cable"}, ERROR_NOT_SUPPORTED, 2},  // an unreadable adapter list
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.adapters.size() << " adapters, error " << r.listError);
         kxtest::ResetDevice();
         kxtest::StageProfileList(p::kAdapters, r.adapters);
         if (r.listError != 0) kxtest::StageProfileNumber(p::kAdapterListError, r.listError);
-        EXPECT_EQ(ConnMgr::GetConnectionType(), r.type);
+        EXPECT_EQ(ConnMgr::GetConnectionType(), r.type) << r.adapters.size() << " " << r.listError;
     }
 }
 

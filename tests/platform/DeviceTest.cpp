@@ -18,51 +18,46 @@ class DeviceTest : public kxtest::DeviceTest {};
 TEST_F(DeviceTest, DeviceTypeTable) {
     const std::wstring longest(259, L'x');
     const struct Row {
-        DWORD id, major, minor;
-        const wchar_t* type;  // null: the query is refused with `refusal`
-        DWORD refusal;
+        DWORD id, major, minor, refusal;  // refusal: the query is refused with it
+        const wchar_t* type;
         unsigned long expected;
     } rows[] = {
-        {2, 6, 1, L"PocketPC", 0, 0x04000400},  // a desktop Windows is not CE
-        {3, 5, 0, L"Jornada", 0, 0x03000300},
-        {3, 3, 0, L"PocketPC", 0, 0x02010200},
-        {3, 3, 2, L"PocketPC", 0, 0x00000200},  // a version it does not know, minor and major
-        {3, 6, 0, L"PocketPC", 0, 0x00000200},
-        {3, 4, 20, L"PocketPC", 0, 0x02030200},
-        {3, 5, 1, L"pocketpc", 0, 0x02040200},
-        {3, 4, 21, L"SmartPhone", 0, 0x01020100},
-        {3, 7, 0, L"Smartphone", 0, 0x00000100},
-        {3, 5, 1, nullptr, ERROR_ACCESS_DENIED, 0x01030100},
-        {3, 5, 1, nullptr, ERROR_INVALID_PARAMETER, 0x00000000},
-        {3, 5, 0, longest.c_str(), 0, 0x03000300},
+        {2, 6, 1, 0, L"PocketPC", 0x04000400},  // a desktop Windows is not CE
+        {3, 3, 0, 0, L"PocketPC", 0x02010200},
+        {3, 3, 2, 0, L"PocketPC", 0x00000200},  // a version it does not know, minor and major
+        {3, 6, 0, 0, L"PocketPC", 0x00000200},
+        {3, 4, 20, 0, L"PocketPC", 0x02030200},
+        {3, 5, 1, 0, L"pocketpc", 0x02040200},
+        {3, 4, 21, 0, L"SmartPhone", 0x01020100},
+        {3, 7, 0, 0, L"Smartphone", 0x00000100},
+        {3, 5, 1, ERROR_ACCESS_DENIED, nullptr, 0x01030100},
+        {3, 5, 1, ERROR_INVALID_PARAMETER, nullptr, 0x00000000},
+        {3, 5, 0, 0, longest.c_str(), 0x03000300},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.id << " " << r.major << "." << r.minor << " "
-                                        << (r.type ? r.type : L"refused"));
         kxtest::ResetDevice();
         StageProfileNumber(p::kPlatformId, r.id);
         StageProfileNumber(p::kMajorVersion, r.major);
         StageProfileNumber(p::kMinorVersion, r.minor);
         if (r.type != nullptr) kxtest::StageProfileText(p::kPlatformType, r.type);
-        if (r.type == nullptr) StageProfileNumber(p::kPlatformTypeError, r.refusal);
-        EXPECT_EQ(HelpAPI::GetDeviceType(), r.expected);
-        EXPECT_EQ(HelpAPI::IsWM5(), r.major >= 5 ? 1 : 0);  // CE 5.x is Windows Mobile 5
+        if (r.refusal != 0) StageProfileNumber(p::kPlatformTypeError, r.refusal);
+        // Type words have their lowest bit clear: it holds IsWM5 (CE 5.x is Windows Mobile 5).
+        EXPECT_EQ(HelpAPI::GetDeviceType() | HelpAPI::IsWM5(), r.expected | (r.major >= 5))
+            << r.major << "." << r.minor << " " << (r.type ? r.type : L"-");
     }
 }
 
-// The identifier is the preset part then the platform part, cut at 16 bytes, zero-filled.
+// The identifier is the preset part then the platform part, cut at 16 bytes, zero-filled; the
+// four bytes after it are left.
 TEST_F(DeviceTest, DeviceIdJoinsPresetAndPlatformParts) {
-    const std::string canary = "\xCC\xCC\xCC\xCC";
     const struct Row {
-        std::string preset, platform;
-        bool ok;
-        std::string id;  // the 16 bytes and 4 canary bytes after them
+        std::string preset, platform, id;  // id: the answer, then the 16 bytes
     } rows[] = {
-        {"", "", false, std::string(16, '\0') + canary},  // the desktop
-        {"\x01\x02\x03\x04\x05", "\xA1\xA2\xA3", true,
-         "\x01\x02\x03\x04\x05\xA1\xA2\xA3" + std::string(8, '\0') + canary},
-        {std::string(10, '\x11'), std::string(10, '\x22'), true,
-         std::string(10, '\x11') + std::string(6, '\x22') + canary},
+        {"", "", "0" + std::string(16, '\0')},  // the desktop
+        {"\x01\x02\x03\x04\x05", "\xA1\xA2\xA3",
+         "1\x01\x02\x03\x04\x05\xA1\xA2\xA3" + std::string(8, '\0')},
+        {std::string(10, '\x11'), std::string(10, '\x22'),
+         "1" + std::string(10, '\x11') + std::string(6, '\x22')},
     };
     EXPECT_FALSE(HelpAPI::GetDeviceID(nullptr));
     for (const Row& r : rows) {
@@ -70,13 +65,14 @@ TEST_F(DeviceTest, DeviceIdJoinsPresetAndPlatformParts) {
         if (!r.preset.empty()) kxtest::StageProfileBytes(p::kPresetId, r.preset);
         if (!r.platform.empty()) kxtest::StageProfileBytes(p::kPlatformIdBytes, r.platform);
         std::string buffer(20, '\xCC');
-        EXPECT_EQ(HelpAPI::GetDeviceID(reinterpret_cast<GUID*>(&buffer[0])), r.ok);
-        EXPECT_EQ(buffer, r.id);
+        const bool ok = HelpAPI::GetDeviceID(reinterpret_cast<GUID*>(&buffer[0]));
+        EXPECT_EQ(std::to_string(ok) + buffer, r.id + "\xCC\xCC\xCC\xCC");
     }
 }
 
-// The radio's answer as one text; fields not read keep their initial values ("kept"). Each path
-// out of the query must leave no telephony application or line open.
+// The radio's answer as one text; fields not read keep their initial values ("kept"). Then
+// HasPhone and IsPDA, and each path out of the queries must leave no telephony application or
+// line open.
 static std::wstring Radio() {
     RadioInfo i;
     i.manufacturer = L"kept";
@@ -86,36 +82,40 @@ static std::wstring Radio() {
       << i.equipmentState << " " << i.radioSupport << "|" << i.manufacturer << "|" << i.model << "|"
       << i.revision << "|" << i.reportedSerialNumber << "|" << i.serialNumber << "|"
       << i.subscriberNumber << "|" << i.operatorLongName << "|" << i.operatorShortName << "|"
-      << i.operatorNumericName << "|open " << kxtest::ProfileNumber(p::kTelephonyHandles, 0);
+      << i.operatorNumericName << "|" << HelpAPI::HasPhone() << IsPDA() << "|open "
+      << kxtest::ProfileNumber(p::kTelephonyHandles, 0);
     return s.str();
 }
 
-// A handset (null: only a cellular line), one number changed on it, the radio's answer.
+// A handset (null: the desktop), its lines replaced, one number changed on it, the answers. A
+// Smartphone is never a PDA, phone or not; a desktop has telephony but no cellular line.
 TEST_F(DeviceTest, RadioAnswers) {
     const struct Row {
-        const wchar_t* handset;
-        const wchar_t* value;  // a profile number changed after staging, or null
+        const wchar_t *handset, *line;  // line: the only line staged, or null
+        const wchar_t* value;           // a profile number changed after staging, or null
         DWORD number;
         const wchar_t* answer;
     } rows[] = {
-        {L"wm5-gsm", nullptr, 0,
+        {L"wm5-gsm", nullptr, nullptr, 0,
          L"10 8 5 5 2|Norvik|NV-5100|02.47.90|IMEI 35-491600-214571-3|354916002145713|"
-         L"+447700900123|Tellmark UK|Tellmark|23455|open 0"},
+         L"+447700900123|Tellmark UK|Tellmark|23455|10|open 0"},
         // Registration is asked on GSM and GPRS only; an ESN is shown in decimal.
-        {L"wm6-cdma", p::kRegisterStatus, 7,
-         L"10 4 0 5 2|Kestrel|KS-620|1.12.003|ESN:9F2A3C1B|000002670345243|5550142||||open 0"},
-        {nullptr, p::kSystemType, LINESYSTEMTYPE_GSM, L"10 8 0 5 2|kept|||||||||open 0"},
-        {L"sp2003-off", nullptr, 0, L"11 0 0 1 1|kept|||||||||open 0"},
-        {L"wm2003-pda", nullptr, 0, L"00 0 0 0 0|kept|||||||||open 0"},  // no cellular line
-        {L"wm5-notapi", nullptr, 0, L"10 0 0 0 0|kept|||||||||open 0"},  // no telephony: a phone
+        {L"wm6-cdma", nullptr, p::kRegisterStatus, 7,
+         L"10 4 0 5 2|Kestrel|KS-620|1.12.003|ESN:9F2A3C1B|000002670345243|5550142||||10|open 0"},
+        {nullptr, CELLTSP_LINENAME_STRING, p::kSystemType, LINESYSTEMTYPE_GSM,
+         L"10 8 0 5 2|kept|||||||||10|open 0"},
+        {L"sp2003-off", nullptr, nullptr, 0, L"11 0 0 1 1|kept|||||||||10|open 0"},
+        {L"wm2003-pda", nullptr, nullptr, 0, L"00 0 0 0 0|kept|||||||||01|open 0"},  // no cellular
+        {L"wm5-notapi", nullptr, nullptr, 0, L"10 0 0 0 0|kept|||||||||10|open 0"},  // no telephony
+        {L"wm6-cdma", L"IrDA Modem", nullptr, 0, L"00 0 0 0 0|kept|||||||||00|open 0"},
+        {nullptr, nullptr, nullptr, 0, L"00 0 0 0 0|kept|||||||||01|open 0"},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(r.handset ? r.handset : L"line only")));
         kxtest::ResetDevice();
         if (r.handset != nullptr) kxtest::StageHandset(r.handset);
-        if (r.handset == nullptr) kxtest::StageProfileList(p::kLines, {CELLTSP_LINENAME_STRING});
+        if (r.line != nullptr) kxtest::StageProfileList(p::kLines, {r.line});
         if (r.value != nullptr) StageProfileNumber(r.value, r.number);
-        EXPECT_EQ(Radio(), r.answer);
+        EXPECT_EQ(Radio(), r.answer) << (r.handset ? r.handset : L"desktop") << " " << !r.line;
     }
 }
 
@@ -144,62 +144,40 @@ TEST_F(DeviceTest, SerialNumberNormalisation) {
     }
 }
 
-// A Smartphone is never a PDA, phone or not; a desktop has telephony but no cellular line.
-TEST_F(DeviceTest, PhonesAndPdas) {
-    const struct Row {
-        const wchar_t* handset;  // null: the desktop
-        bool irdaOnly;           // the lines replaced by an infrared modem
-        int phone;
-        bool pda;
-    } rows[] = {
-        {L"wm2003-pda", false, 0, true},
-        {L"wm5-notapi", false, 1, false},
-        {L"wm6-cdma", true, 0, false},
-        {nullptr, false, 0, true},
-    };
-    for (const Row& r : rows) {
-        kxtest::ResetDevice();
-        if (r.handset != nullptr) kxtest::StageHandset(r.handset);
-        if (r.irdaOnly) kxtest::StageProfileList(p::kLines, {L"IrDA Modem"});
-        EXPECT_EQ(HelpAPI::HasPhone() * 10 + IsPDA(), r.phone * 10 + r.pda) << r.handset;
-    }
-}
-
+// The device, its media modes (20: voice and data modem) and whether the extension was set.
 TEST_F(DeviceTest, LastLineOfTheNameWins) {
     kxtest::StageProfileList(p::kLines, {CELLTSP_LINENAME_STRING, L"IrDA Modem",
                                          CELLTSP_LINENAME_STRING, L"cellular line"});
     HLINEAPP app = nullptr;
     DWORD count = 0, version = 0x00020000;
     ASSERT_EQ(lineInitializeEx(&app, nullptr, nullptr, L"test", &count, &version, nullptr), 0);
-    const unsigned long kNone = 0xFFFFFFFF,
-                        kCell = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
     const struct Row {
         const char* name;
         DWORD count, version;
         const wchar_t* line;
-        unsigned long device, modes;
+        const char* expected;
     } rows[] = {
-        {"last of two", 4, 0x00020000, CELLTSP_LINENAME_STRING, 2, kCell},
-        {"whole name only", 4, 0x00020000, L"Cellular", kNone, 0},
-        {"version not spoken", 4, 0x00030000, CELLTSP_LINENAME_STRING, kNone, 0},
-        {"no lines", 0, 0x00020000, CELLTSP_LINENAME_STRING, kNone, 0},
+        {"last of two", 4, 0x00020000, CELLTSP_LINENAME_STRING, "2 20 set"},
+        {"whole name only", 4, 0x00020000, L"Cellular", "4294967295 0 kept"},
+        {"version not spoken", 4, 0x00030000, CELLTSP_LINENAME_STRING, "4294967295 0 kept"},
+        {"no lines", 0, 0x00020000, CELLTSP_LINENAME_STRING, "4294967295 0 kept"},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
         unsigned long modes = 0xDEAD;
         LINEEXTENSIONID ext{1, 2, 3, 4};
-        EXPECT_EQ(HelpAPI::GetTSPLineDeviceID(app, r.count, r.version, r.line, modes, ext),
-                  r.device);
-        EXPECT_EQ(modes, r.modes);
-        EXPECT_EQ(ext.dwExtensionID3 != 4, r.device != kNone) << "extension set when found";
+        const unsigned long device =
+            HelpAPI::GetTSPLineDeviceID(app, r.count, r.version, r.line, modes, ext);
+        EXPECT_EQ(std::to_string(device) + " " + std::to_string(modes) +
+                      (ext.dwExtensionID3 != 4 ? " set" : " kept"),
+                  r.expected)
+            << r.name;
     }
     EXPECT_EQ(lineShutdown(app), 0);
 }
 
 TEST_F(DeviceTest, NotificationTypeFollowsRealTimeScanning) {
     EXPECT_EQ(HelpAPI::GetNotificationType(true), 2);
-    ASSERT_EQ(KxConfig::SetBeRealTimeScan(1), 0);
-    EXPECT_EQ(HelpAPI::GetNotificationType(false), 1);
-    ASSERT_EQ(KxConfig::SetBeRealTimeScan(0), 0);
-    EXPECT_EQ(HelpAPI::GetNotificationType(false), 2);
+    for (int on : {1, 0})
+        EXPECT_EQ(KxConfig::SetBeRealTimeScan(on) ? -1 : HelpAPI::GetNotificationType(false),
+                  2 - on);
 }

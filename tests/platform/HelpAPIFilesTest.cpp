@@ -3,25 +3,20 @@
 
 #include <kxcommon/HelpAPI.h>
 
+#include <filesystem>
 #include <set>
 
 class HelpAPIFilesTest : public kxtest::DeviceTest {};
 
-// What is under `dir`, sorted: each entry's path below \kxtest, folders with "/", read-only
-// files followed by "!".
-static std::wstring Tree(const std::wstring& dir = L"\\kxtest") {
+// What is under \kxtest, sorted: each entry's path below it, folders with "/", read-only entries
+// followed by "!".
+static std::wstring Tree() {
     std::set<std::wstring> all;
-    WIN32_FIND_DATAW f;
-    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &f);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &f)) {
-        const std::wstring name = f.cFileName, path = dir + L"\\" + name;
-        const bool folder = f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        if (name == L"." || name == L"..") continue;
-        all.insert(path.substr(8) + (folder ? L"/" : L"") +
-                   (f.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? L"! " : L" ") +
-                   (folder ? Tree(path) : L""));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(L"\\kxtest")) {
+        const DWORD attributes = ::GetFileAttributesW(entry.path().c_str());
+        all.insert(entry.path().wstring().substr(8) + (entry.is_directory() ? L"/" : L"") +
+                   (attributes & FILE_ATTRIBUTE_READONLY ? L"! " : L" "));
     }
-    ::FindClose(find);
     std::wstring text;
     for (const std::wstring& entry : all) text += entry;
     return text;
@@ -29,63 +24,51 @@ static std::wstring Tree(const std::wstring& dir = L"\\kxtest") {
 
 static std::wstring S(const wchar_t* relative) { return std::wstring(L"\\kxtest\\") + relative; }
 
-static void MakeDirs(std::initializer_list<const wchar_t*> dirs) {
-    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    for (const wchar_t* dir : dirs) ::CreateDirectoryW(S(dir).c_str(), nullptr);
-}
-
 // Read-only files are deleted and moved over; a moved file keeps its attributes; a failed move
-// leaves the source read-only as it was.
-TEST_F(HelpAPIFilesTest, ForceDeleteAndMove) {
-    const std::wstring ro = kxtest::MakeScratchFile(L"ro.txt");
+// leaves the source read-only as it was. A tree with read-only files goes whole (a trailing
+// backslash is fine); entries whose names start with a dot are left, and reported, while every
+// other entry is still tried. MoveDir moves every entry but dot entries, read-only ones too; the
+// source folder stays; a missing source makes the destination; a file moves as a file; a
+// destination that cannot be made fails.
+TEST_F(HelpAPIFilesTest, ForcedOperationsAndTreeWalks) {
     const std::wstring from = kxtest::MakeScratchFile(L"new.txt", "new");
-    const std::wstring to = kxtest::MakeScratchFile(L"old.txt", "old");
-    const std::wstring keep = kxtest::MakeScratchFile(L"keep.txt", "keep");
-    for (const std::wstring& f : {ro, to, keep})
-        ::SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_READONLY);
+    for (const wchar_t* dir : {L"tree", L"tree\\sub", L"dots", L"from", L"from\\sub"})
+        ::CreateDirectoryW(S(dir).c_str(), nullptr);
+    for (const wchar_t* name : {L"tree\\a.txt", L"dots\\.hidden", L"dots\\plain.txt",
+                                L"from\\a.txt", L"from\\.keep", L"single.txt", L"f.txt"})
+        kxtest::MakeScratchFile(name);
+    for (const wchar_t* name :
+         {L"ro.txt", L"old.txt", L"keep.txt", L"tree\\sub\\b.txt", L"from\\sub\\b.txt"})
+        ::SetFileAttributesW(kxtest::MakeScratchFile(name).c_str(), FILE_ATTRIBUTE_READONLY);
     ::SetFileAttributesW(from.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
     const DWORD attributes = ::GetFileAttributesW(from.c_str());
-    EXPECT_NE(HelpAPI::ForceDeleteFile(ro.c_str()), 0);
-    EXPECT_EQ(HelpAPI::ForceDeleteFile(ro.c_str()) + HelpAPI::ForceDeleteFile(nullptr), 0);
-    EXPECT_EQ(HelpAPI::ForceMoveFile(from.c_str(), to.c_str()), 1);
-    EXPECT_EQ(::GetFileAttributesW(to.c_str()), attributes);
-    EXPECT_EQ(HelpAPI::ForceMoveFile(keep.c_str(), S(L"no\\such\\keep.txt").c_str()), 0);
-    EXPECT_EQ(HelpAPI::ForceMoveFile(S(L"absent").c_str(), S(L"x").c_str()), 0);
-    EXPECT_EQ(Tree(), L"keep.txt! old.txt! ");
-}
-
-// A tree with read-only files goes whole (a trailing backslash is fine); entries whose names
-// start with a dot are left, and reported, while every other entry is still tried.
-TEST_F(HelpAPIFilesTest, UnlinkDir) {
-    MakeDirs({L"tree", L"tree\\sub", L"dots"});
-    kxtest::MakeScratchFile(L"tree\\a.txt");
-    const std::wstring deep = kxtest::MakeScratchFile(L"tree\\sub\\b.txt");
-    ::SetFileAttributesW(deep.c_str(), FILE_ATTRIBUTE_READONLY);
-    kxtest::MakeScratchFile(L"dots\\.hidden");
-    kxtest::MakeScratchFile(L"dots\\plain.txt");
-    const std::wstring single = kxtest::MakeScratchFile(L"single.txt");
-    EXPECT_EQ(HelpAPI::UnlinkDir(S(L"tree\\").c_str()), 1);
-    EXPECT_EQ(HelpAPI::UnlinkDir(S(L"dots").c_str()), 0);
-    EXPECT_EQ(HelpAPI::UnlinkDir(single.c_str()), 1) << "a file is removed too";
-    EXPECT_EQ(HelpAPI::UnlinkDir(single.c_str()) + HelpAPI::UnlinkDir(nullptr), 0);
-    EXPECT_EQ(Tree(), L"dots/ dots\\.hidden ");
-}
-
-// Every entry but dot entries moves, read-only ones too; the source folder stays; a missing
-// source makes the destination; a file moves as a file; a destination that cannot be made fails.
-TEST_F(HelpAPIFilesTest, MoveDir) {
-    MakeDirs({L"from", L"from\\sub"});
-    kxtest::MakeScratchFile(L"from\\a.txt", "a");
-    ::SetFileAttributesW(kxtest::MakeScratchFile(L"from\\sub\\b.txt").c_str(),
-                         FILE_ATTRIBUTE_READONLY);
-    kxtest::MakeScratchFile(L"from\\.keep");
-    const std::wstring file = kxtest::MakeScratchFile(L"f.txt", "f");
-    EXPECT_EQ(HelpAPI::MoveDir(S(L"from").c_str(), S(L"to").c_str()), 1);
-    EXPECT_EQ(HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"made").c_str()), 1);
-    EXPECT_EQ(HelpAPI::MoveDir(file.c_str(), S(L"g.txt").c_str()), 1);
-    EXPECT_EQ(HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"no\\such\\x").c_str()), 0);
+    // Each call's answer, in order.
+    const struct Row {
+        const char* name;
+        int answer, expected;
+    } rows[] = {
+        {"read-only deleted", HelpAPI::ForceDeleteFile(S(L"ro.txt").c_str()) != 0, 1},
+        {"gone, or none",
+         HelpAPI::ForceDeleteFile(S(L"ro.txt").c_str()) + HelpAPI::ForceDeleteFile(nullptr), 0},
+        {"moved over read-only", HelpAPI::ForceMoveFile(from.c_str(), S(L"old.txt").c_str()), 1},
+        {"its attributes kept", ::GetFileAttributesW(S(L"old.txt").c_str()) == attributes, 1},
+        {"no such folder",
+         HelpAPI::ForceMoveFile(S(L"keep.txt").c_str(), S(L"no\\such\\keep.txt").c_str()), 0},
+        {"no source", HelpAPI::ForceMoveFile(S(L"absent").c_str(), S(L"x").c_str()), 0},
+        {"unlink a tree", HelpAPI::UnlinkDir(S(L"tree\\").c_str()), 1},
+        {"dot entries stay", HelpAPI::UnlinkDir(S(L"dots").c_str()), 0},
+        {"a file is removed too", HelpAPI::UnlinkDir(S(L"single.txt").c_str()), 1},
+        {"gone, or none",
+         HelpAPI::UnlinkDir(S(L"single.txt").c_str()) + HelpAPI::UnlinkDir(nullptr), 0},
+        {"move a tree", HelpAPI::MoveDir(S(L"from").c_str(), S(L"to").c_str()), 1},
+        {"no source: made", HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"made").c_str()), 1},
+        {"a file", HelpAPI::MoveDir(S(L"f.txt").c_str(), S(L"g.txt").c_str()), 1},
+        {"cannot be made", HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"no\\such\\x").c_str()), 0},
+    };
+    for (const Row& r : rows) EXPECT_EQ(r.answer, r.expected) << r.name;
     EXPECT_EQ(Tree(),
-              L"from/ from\\.keep from\\sub/ g.txt made/ to/ to\\a.txt to\\sub/ to\\sub\\b.txt! ");
+              L"dots/ dots\\.hidden from/ from\\.keep from\\sub/ g.txt keep.txt! made/ "
+              L"old.txt! to/ to\\a.txt to\\sub/ to\\sub\\b.txt! ");
 }
 
 static HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share,
@@ -105,8 +88,7 @@ TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
             static_cast<const wchar_t*>(InternalCreateFile(parameter, RecordingCreate)));
     };
     EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 0 2 128 0");
-    const DWORD on = 1;
-    kxtest::RawSetValue(kxtest::kProductKey, L"RealTimeScan", REG_DWORD, &on, 4);
+    ASSERT_EQ(KxConfig::SetBeRealTimeScan(1), 0);
     EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 3 2 128 3");
     EXPECT_EQ(InternalCreateFile(parameter, nullptr), INVALID_HANDLE_VALUE);
 }

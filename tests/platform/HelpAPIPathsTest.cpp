@@ -117,13 +117,11 @@ TEST(HelpAPIPaths, CatPathWithFile) {
         {L"\\d", L"f", 0, L"#"},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message()
-                     << OrNull(r.dir) << " + " << OrNull(r.file) << " in " << r.size);
-        wchar_t out[65];
-        std::fill(out, out + 65, kFill);
-        HelpAPI::CatPathWithFile(r.dir, r.file, out, r.size);
-        EXPECT_EQ(out[0] == kFill ? L"#" : std::wstring(out), r.out);
-        EXPECT_EQ(out[std::max(r.size, 0)], r.size > 0 ? kFill : out[0]) << "past the buffer";
+        std::wstring out(65, kFill);
+        HelpAPI::CatPathWithFile(r.dir, r.file, &out[0], r.size);
+        if (r.size > 0 && out[r.size] != kFill) out = L"past the buffer";
+        EXPECT_EQ(std::wstring(out[0] == kFill ? L"#" : out.c_str()), r.out)
+            << OrNull(r.dir) << " + " << OrNull(r.file) << " in " << r.size;
     }
     HelpAPI::CatPathWithFile(L"\\d", L"f", nullptr, 4);  // must not crash
 }
