@@ -4,6 +4,8 @@
 
 #include <kxcommon/CallerInfo.h>
 
+#include <process.h>
+
 #include <algorithm>
 #include <set>
 #include <utility>
@@ -23,12 +25,11 @@ Info Entry(const wchar_t* number, const wchar_t* name = L"") {
     if (std::wcscmp(name, L"(full)") != 0) std::wcscpy(e.Name, name);
     return e;
 }
-const Info kFilled = [] {
-    Info e;
-    std::memset(&e, 0xBD, sizeof e);
-    return e;
-}();
-bool IsFilled(const Info& e) { return std::memcmp(&e, &kFilled, sizeof e) == 0; }
+// Whether a record still holds nothing but the 0xBD fill.
+bool IsFilled(const Info& e) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&e);
+    return std::count(bytes, bytes + sizeof e, 0xBD) == sizeof e;
+}
 
 struct List {
     const char* key;  // below the product's key
@@ -135,7 +136,8 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
     for (const List& list : kLists) {
         SCOPED_TRACE(list.key);
         kxtest::ResetDevice();
-        Info a[5] = {kFilled, kFilled, kFilled, kFilled, kFilled};
+        Info a[5];
+        std::memset(a, 0xBD, sizeof a);
         std::string answers;
         const auto call = [&](Info* array, unsigned long count) {
             const KXSTATUS status = list.enumerate(array, count);
@@ -160,25 +162,17 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
 // Two processes adding 100 numbers each at once: none is lost.
 TEST_F(CallerListsTest, TwoWritersAtOnceLoseNoEntry) {
     const wchar_t kEvent[] = L"kxtest-listwriters-start";
+    const std::wstring writer = kxtest::SiblingPath(L"kxtest_listwriter.exe");
     HANDLE start = ::CreateEventW(nullptr, TRUE, FALSE, kEvent);
-    std::vector<HANDLE> writers;
-    for (const wchar_t* first : {L"910000000", L"920000000"}) {
-        std::wstring command =
-            L"\"" + kxtest::SiblingPath(L"kxtest_listwriter.exe") + L"\" " + first + L" " + kEvent;
-        STARTUPINFOW startup = {sizeof startup};
-        PROCESS_INFORMATION process{};
-        ASSERT_TRUE(::CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                     nullptr, &startup, &process));
-        ::CloseHandle(process.hThread);
-        writers.push_back(process.hProcess);
-    }
+    std::vector<intptr_t> writers;
+    for (const wchar_t* first : {L"910000000", L"920000000"})
+        writers.push_back(::_wspawnl(_P_NOWAIT, writer.c_str(), L"writer", first, kEvent, nullptr));
     ::SetEvent(start);
     std::string answers;  // each writer's refused additions, then the list's status and count
-    for (HANDLE process : writers) {
-        DWORD code = 0xFFFFFFFF;
-        if (::WaitForSingleObject(process, 120000) == 0) ::GetExitCodeProcess(process, &code);
+    for (intptr_t process : writers) {
+        int code = -1;
+        ::_cwait(&code, process, 0);
         answers += std::to_string(code) + " ";
-        ::CloseHandle(process);
     }
     ::CloseHandle(start);
     std::vector<Info> entries(201);

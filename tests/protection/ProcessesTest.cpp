@@ -4,8 +4,6 @@
 #include <kxcommon/AppUtil.h>
 #include <kxcommon/KxStatus.h>
 
-namespace {
-
 class ProcessesTest : public kxtest::DeviceTest {};
 
 TEST_F(ProcessesTest, KillProcessEndsEveryInstanceOfTheNamedPathsOnly) {
@@ -61,5 +59,3 @@ TEST_F(ProcessesTest, RunActiveSynEventStartsTheLoggerAsTheEventWould) {
     EXPECT_EQ(kxtest::Dump(kRecord),
               "LastCommandLine=sz:AppRunAtRs232Detect|;Priority=dw:f;Runs=dw:1;");
 }
-
-}  // namespace

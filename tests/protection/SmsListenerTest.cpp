@@ -4,10 +4,6 @@
 #include "Profile.h"
 #include "RegistryRows.h"
 
-namespace {
-
-namespace p = wince::profile;
-
 class SmsListenerTest : public kxtest::DeviceTest {
 protected:
     void TearDown() override { PutBack(); }
@@ -64,7 +60,7 @@ TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     put(HKEY_CURRENT_USER, L"Software\\Microsoft\\SMS\\Protocols\\WDP", L"4-WDP");
     std::wstring got;
     for (int major : {4, 5}) {
-        kxtest::StageProfileNumber(p::kMajorVersion, major);
+        kxtest::StageProfileNumber(wince::profile::kMajorVersion, major);
         wchar_t wdp[16] = L"-", status[16] = L"-", small[5] = L"!";
         const int sum = K::Get_ProviderDLLPath_WDP(wdp, 16) +
                         K::Get_ProviderDLLPath_Status(status, 16) +
@@ -73,5 +69,3 @@ TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     }
     EXPECT_EQ(got, L"34-WDP-! 25-WDP5-Status! ");
 }
-
-}  // namespace
