@@ -31,21 +31,12 @@ void StoreFlag(DWORD number) {
     kxtest::RawSetValue(kAgentKey, L"IsMgiValid", REG_DWORD, &number, sizeof number);
 }
 
-// What the library reads back: "GetMgiValid/GetMgiValidSimple host:port".
-std::wstring Settings() {
-    wchar_t host[32] = L"#";
-    KxConfig::GetMamoHostName(host, 32);
-    return std::to_wstring(KxConfig::GetMgiValid()) + L"/" +
-           std::to_wstring(KxConfig::GetMgiValidSimple()) + L" " + host + L":" +
-           std::to_wstring(KxConfig::GetMamoHostPort());
-}
-
 // GetMgiValid needs a nonzero flag and a host name; GetMgiValidSimple the flag alone.
 TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
     const struct Row {
         const char* name;
         std::function<void()> change;
-        const wchar_t* settings;
+        const wchar_t* settings;  // what is read back: "GetMgiValid/GetMgiValidSimple host:port"
     } rows[] = {
         {"nothing stored", [] {}, L"0/0 #:8443"},
         {"flag, empty host", [] { StoreFlag(7), KxConfig::SetMamoHostName(L""); }, L"0/1 :8443"},
@@ -58,7 +49,13 @@ TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
     KxConfig::SetMamoHostPort(8443);
     for (const Row& row : rows) {
         row.change();
-        EXPECT_EQ(Settings(), row.settings) << row.name;
+        wchar_t host[32] = L"#";
+        KxConfig::GetMamoHostName(host, 32);
+        EXPECT_EQ(std::to_wstring(KxConfig::GetMgiValid()) + L"/" +
+                      std::to_wstring(KxConfig::GetMgiValidSimple()) + L" " + host + L":" +
+                      std::to_wstring(KxConfig::GetMamoHostPort()),
+                  row.settings)
+            << row.name;
     }
 }
 
