@@ -6,6 +6,8 @@
 
 #include <kxcommon/KxStatus.h>
 
+#include <process.h>
+
 namespace {
 
 constexpr wchar_t kRecord[] = L"SOFTWARE\\KxStandIns\\KxHookLoader";
@@ -100,6 +102,16 @@ TEST_F(HookLoaderTest, EachSwitchSendsItsKeywordAndReportsItsOwnTimeOut) {
         EXPECT_EQ(run(row, L"\\kxtest\\empty", WAIT_OBJECT_0, 1),
                   std::to_string(row.missing) + " no key 0");
     }
+}
+
+// The loader takes exactly one of its keywords as its whole command line; anything else is
+// recorded as rejected, switches nothing and ends with exit code 2.
+TEST_F(HookLoaderTest, AnythingButOneKeywordIsRejected) {
+    int code = -1;
+    ::_cwait(&code, ::_wspawnl(_P_NOWAIT, kLoader, L"ENABLE_REALTIME", L"1", nullptr), 0);
+    EXPECT_EQ(std::to_string(code) + " " + kxtest::Stored(kRecord, L"Rejected") + " " +
+                  kxtest::Stored(kRecord, L"RealTime"),
+              "2 dw:1 none");
 }
 
 }  // namespace
