@@ -2,15 +2,16 @@
 // each switch sends, a missing loader, and the time-out of each switch. The library's wait for
 // the loader is answered by the test (kxcommon.dll's import of WaitForSingleObject is pointed
 // at AnsweredWait while a test runs), so every time-out is seen without waiting 30 seconds.
-#include "DeviceFixture.h"
+#include "RegistryRows.h"
 
 #include <kxcommon/KxStatus.h>
+
+#include <process.h>
 
 namespace {
 
 constexpr wchar_t kRecord[] = L"SOFTWARE\\KxStandIns\\KxHookLoader";
 constexpr wchar_t kSystemDir[] = L"\\kxtest\\sys";
-constexpr wchar_t kEmptyDir[] = L"\\kxtest\\empty";
 constexpr wchar_t kLoader[] = L"\\kxtest\\sys\\KxHookLoader.exe";
 
 DWORD g_waitedMs;  // what the library asked to wait; 0 when it did not wait
@@ -21,45 +22,24 @@ DWORD WINAPI AnsweredWait(HANDLE handle, DWORD ms) {
     ::WaitForSingleObject(handle, INFINITE);  // the loader does its work in either case
     return g_answer;
 }
+const FARPROC kRealWait = reinterpret_cast<FARPROC>(::WaitForSingleObject);
+const FARPROC kAnsweredWait = reinterpret_cast<FARPROC>(AnsweredWait);
 
-FARPROC* WaitImportSlot() {
+// Points the slot of kxcommon.dll's import address table that holds `from` at `to`.
+bool Point(FARPROC from, FARPROC to) {
     auto* base = reinterpret_cast<BYTE*>(::GetModuleHandleW(L"kxcommon.dll"));
-    if (base == nullptr) return nullptr;
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const DWORD imports =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
-    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); d->Name != 0; ++d) {
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<FARPROC*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* name =
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(name->Name), "WaitForSingleObject") == 0)
-                return slots;
-        }
+    const IMAGE_DATA_DIRECTORY& iat = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IAT];
+    auto* slots = reinterpret_cast<FARPROC*>(base + iat.VirtualAddress);
+    for (FARPROC* slot = slots; slot < slots + iat.Size / sizeof *slots; ++slot) {
+        if (*slot != from) continue;
+        DWORD old = 0;
+        ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+        *slot = to;
+        return ::VirtualProtect(slot, sizeof *slot, old, &old);
     }
-    return nullptr;
-}
-
-void Point(FARPROC* slot, FARPROC to) {
-    DWORD old = 0;
-    ::VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    *slot = to;
-    ::VirtualProtect(slot, sizeof *slot, old, &old);
-}
-
-void SetWinPath(const wchar_t* dir) {
-    kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, dir,
-                        static_cast<DWORD>((std::wcslen(dir) + 1) * sizeof(wchar_t)));
-}
-
-std::wstring LastKeyword() {
-    DWORD type = 0;
-    std::string bytes;
-    if (!kxtest::RawGetValue(kRecord, L"LastCommandLine", &type, &bytes)) return L"-";
-    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2 - 1);
+    return false;
 }
 
 class HookLoaderTest : public kxtest::DeviceTest {
@@ -69,22 +49,16 @@ protected:
         ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
         ::CreateDirectoryW(kSystemDir, nullptr);
         ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"KxHookLoader.exe").c_str(), kLoader, FALSE));
-        SetWinPath(kSystemDir);
-        slot_ = WaitImportSlot();
-        ASSERT_NE(slot_, nullptr) << "kxcommon.dll imports WaitForSingleObject";
-        real_ = *slot_;
-        Point(slot_, reinterpret_cast<FARPROC>(AnsweredWait));
+        ASSERT_TRUE(Point(kRealWait, kAnsweredWait)) << "kxcommon.dll imports WaitForSingleObject";
     }
     // A loader started without waiting may still run; the scratch folder is emptied after it.
     void TearDown() override {
-        if (slot_ != nullptr) Point(slot_, real_);
+        Point(kAnsweredWait, kRealWait);
         KxConfig::KillProcess(0, kLoader, static_cast<const wchar_t*>(nullptr));
         for (int i = 0;
              i < 50 && !::DeleteFileW(kLoader) && ::GetLastError() == ERROR_ACCESS_DENIED; ++i)
             ::Sleep(100);
     }
-    FARPROC* slot_ = nullptr;
-    FARPROC real_ = nullptr;
 };
 
 // Every switch, with the loader ending in time, outlasting the wait, or missing.
@@ -92,40 +66,52 @@ TEST_F(HookLoaderTest, EachSwitchSendsItsKeywordAndReportsItsOwnTimeOut) {
     using K = KxConfig;
     const struct Row {
         int (*call)(int wait);
-        const wchar_t* keyword;
+        const char* keyword;
         int timedOut, missing;
     } rows[] = {
-        {[](int w) { return K::StartRealTimeScan(w, 0); }, L"ENABLE_REALTIME",
+        {[](int w) { return K::StartRealTimeScan(w, 0); }, "ENABLE_REALTIME",
          KX_E_RTSCAN_START_TIMEOUT, KX_E_PROGRAM_NOT_STARTED},
-        {[](int w) { return K::StartRealTimeScan(w, 1); }, L"STARTUP_ENABLE_REALTIME",
+        {[](int w) { return K::StartRealTimeScan(w, 1); }, "STARTUP_ENABLE_REALTIME",
          KX_E_RTSCAN_START_TIMEOUT, KX_E_PROGRAM_NOT_STARTED},
-        {K::StopRealTimeScan, L"DISABLE_REALTIME", KX_E_RTSCAN_STOP_TIMEOUT,
+        {K::StopRealTimeScan, "DISABLE_REALTIME", KX_E_RTSCAN_STOP_TIMEOUT,
          KX_E_PROGRAM_NOT_STARTED},
-        {K::StartWapPushFilter, L"ENABLE_WapPushFilter", KX_E_WAPFILTER_START_TIMEOUT,
+        {K::StartWapPushFilter, "ENABLE_WapPushFilter", KX_E_WAPFILTER_START_TIMEOUT,
          KX_E_WAPFILTER_NOT_STARTED},
-        {K::StopWapPushFilter, L"DISABLE_WapPushFilter", KX_E_WAPFILTER_STOP_TIMEOUT,
+        {K::StopWapPushFilter, "DISABLE_WapPushFilter", KX_E_WAPFILTER_STOP_TIMEOUT,
          KX_E_WAPFILTER_NOT_STARTED},
     };
-    // Status, the keyword the loader recorded, and the wait the library asked for.
+    // Status, the command line the loader recorded, and the wait the library asked for.
     const auto run = [](const Row& row, const wchar_t* dir, DWORD answer, int wait) {
         ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecord);
-        SetWinPath(dir);
+        kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, dir, 2 * std::wcslen(dir) + 2);
         g_waitedMs = 0;
         g_answer = answer;
         const int status = row.call(wait);
         KxConfig::KillProcess(0, kLoader, static_cast<const wchar_t*>(nullptr));
-        return std::to_wstring(status) + L" " + (wait ? LastKeyword() : L"?") + L" " +
-               std::to_wstring(g_waitedMs);
+        return std::to_string(status) + " " +
+               (wait ? kxtest::Stored(kRecord, L"LastCommandLine") : "?") + " " +
+               std::to_string(g_waitedMs);
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.keyword));
-        const std::wstring keyword = std::wstring(L" ") + row.keyword + L" 30000";
-        EXPECT_EQ(run(row, kSystemDir, WAIT_OBJECT_0, 1), L"0" + keyword);
-        EXPECT_EQ(run(row, kSystemDir, WAIT_TIMEOUT, 1), std::to_wstring(row.timedOut) + keyword)
+        SCOPED_TRACE(row.keyword);
+        const std::string line = std::string(" sz:") + row.keyword + "| 30000";
+        EXPECT_EQ(run(row, kSystemDir, WAIT_OBJECT_0, 1), "0" + line);
+        EXPECT_EQ(run(row, kSystemDir, WAIT_TIMEOUT, 1), std::to_string(row.timedOut) + line)
             << "it still did its work";
-        EXPECT_EQ(run(row, kSystemDir, WAIT_TIMEOUT, 0), L"0 ? 0") << "no wait asked";
-        EXPECT_EQ(run(row, kEmptyDir, WAIT_OBJECT_0, 1), std::to_wstring(row.missing) + L" - 0");
+        EXPECT_EQ(run(row, kSystemDir, WAIT_TIMEOUT, 0), "0 ? 0") << "no wait asked";
+        EXPECT_EQ(run(row, L"\\kxtest\\empty", WAIT_OBJECT_0, 1),
+                  std::to_string(row.missing) + " no key 0");
     }
+}
+
+// The loader takes exactly one of its keywords as its whole command line; anything else is
+// recorded as rejected, switches nothing and ends with exit code 2.
+TEST_F(HookLoaderTest, AnythingButOneKeywordIsRejected) {
+    int code = -1;
+    ::_cwait(&code, ::_wspawnl(_P_NOWAIT, kLoader, L"ENABLE_REALTIME", L"1", nullptr), 0);
+    EXPECT_EQ(std::to_string(code) + " " + kxtest::Stored(kRecord, L"Rejected") + " " +
+                  kxtest::Stored(kRecord, L"RealTime"),
+              "2 dw:1 none");
 }
 
 }  // namespace

@@ -1,17 +1,15 @@
 // The management server's settings beyond plain values and its files in the application
 // directory: whether management is in effect, the provisioning document left there, the key
 // file, and the operator's subscription file.
+#include "RegistryRows.h"
 #include "ServiceFixture.h"
 
-#include <kxcommon/KxXml.h>
-
-#include <array>
 #include <functional>
-#include <utility>
 
 namespace {
 
 using kxtest::MakeScratchFile;
+using kxtest::Wn;
 
 constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 // The application directory is read once per process, so every test uses the same one.
@@ -33,34 +31,30 @@ void StoreFlag(DWORD number) {
     kxtest::RawSetValue(kAgentKey, L"IsMgiValid", REG_DWORD, &number, sizeof number);
 }
 
-std::string Utf16(const std::wstring& text) {
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-}
-
 // GetMgiValid needs a nonzero flag and a host name; GetMgiValidSimple the flag alone.
 TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
     const struct Row {
         const char* name;
         std::function<void()> change;
-        int valid, simple;
+        const wchar_t* settings;  // what is read back: "GetMgiValid/GetMgiValidSimple host:port"
     } rows[] = {
-        {"nothing stored", [] {}, 0, 0},
-        {"flag, empty host", [] { StoreFlag(7), KxConfig::SetMamoHostName(L""); }, 0, 1},
-        {"any nonzero flag and a host", [] { KxConfig::SetMamoHostName(L"m.example"); }, 1, 1},
-        {"emptied: the flag is kept", [] { KxConfig::EmptyMgiParam(); }, 0, 1},
-        {"flag 0", [] { StoreFlag(0); }, 0, 0},
+        {"nothing stored", [] {}, L"0/0 #:8443"},
+        {"flag, empty host", [] { StoreFlag(7), KxConfig::SetMamoHostName(L""); }, L"0/1 :8443"},
+        {"flag 7, a host", [] { KxConfig::SetMamoHostName(L"m.example"); }, L"1/1 m.example:8443"},
+        {"emptied: flag kept", [] { KxConfig::EmptyMgiParam(); }, L"0/1 :0"},
+        {"flag 0", [] { StoreFlag(0); }, L"0/0 :0"},
     };
     KxConfig::SetMamoHostPort(8443);
     for (const Row& row : rows) {
         row.change();
-        EXPECT_EQ(std::make_pair(KxConfig::GetMgiValid(), KxConfig::GetMgiValidSimple()),
-                  std::make_pair(row.valid, row.simple))
+        wchar_t host[32] = L"#";
+        KxConfig::GetMamoHostName(host, 32);
+        EXPECT_EQ(std::to_wstring(KxConfig::GetMgiValid()) + L"/" +
+                      std::to_wstring(KxConfig::GetMgiValidSimple()) + L" " + host + L":" +
+                      std::to_wstring(KxConfig::GetMamoHostPort()),
+                  row.settings)
             << row.name;
     }
-    wchar_t host[16] = L"#";
-    EXPECT_EQ(KxConfig::GetMamoHostName(host, 16), KX_OK);
-    EXPECT_EQ(std::wstring(host) + std::to_wstring(KxConfig::GetMamoHostPort()), L"0")
-        << "emptying clears host and port";
 }
 
 const wchar_t kServerDocument[] =
@@ -76,39 +70,34 @@ const wchar_t kServerDocument[] =
 TEST_F(MgmtTest, RecoveredDocumentIsAppliedOnce) {
     std::wstring badPort = kServerDocument;
     badPort.replace(badPort.find(L"8443"), 4, L"lots");
+    const std::string server = Wn(kServerDocument), none = " no key";
     const struct Row {
         const char* name;
-        std::string content;  // "": no document
+        std::string content;  // "-": no document
+        bool held;            // open in another program meanwhile
         int expected;
-        bool kept;
+        std::string after;  // the document, then the agent's key
     } rows[] = {
-        {"no document", "", 0, false},
-        {"zero bytes", "", -1, true},
-        {"a port that is no integer", Utf16(badPort), -2, true},  // refused by the platform
-        {"with a byte-order mark", Utf16(std::wstring(1, 0xFEFF) + L"<wap-provisioningdoc/>"), 0,
-         false},
+        {"no document", "-", false, 0, "<missing>" + none},
+        {"zero bytes", "", false, -1, none},
+        {"a port that is no integer", Wn(badPort), false, -2,
+         Wn(badPort) + none},  // the platform's
+        {"with a byte-order mark", Wn(L"\xFEFF<wap-provisioningdoc/>"), false, 0,
+         "<missing>" + none},
+        {"held open by another program", server, true, -1, server + none},
+        {"applied", server, false, 0,
+         "<missing> HostName=sz:mgmt.example.net|;HostPort=dw:20fb;IsMgiValid=dw:1;"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ::DeleteFileW(kDocument);
-        if (row.expected != 0 || !row.content.empty())
-            MakeScratchFile(L"configmgi.xml", row.content);
+        if (row.content != "-") MakeScratchFile(L"configmgi.xml", row.content);
+        HANDLE held =
+            row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : 0;
         EXPECT_EQ(KxConfig::RecoverMgiConfig(), row.expected);
-        EXPECT_EQ(kxtest::ReadDeviceFile(kDocument), row.kept ? row.content : "<missing>");
-        EXPECT_FALSE(kxtest::RawKeyExists(kAgentKey)) << "nothing applied";
+        if (held != nullptr) ::CloseHandle(held);
+        EXPECT_EQ(kxtest::ReadDeviceFile(kDocument) + " " + kxtest::Dump(kAgentKey), row.after);
     }
-
-    MakeScratchFile(L"configmgi.xml", Utf16(kServerDocument));
-    HANDLE held = ::CreateFileW(kDocument, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_EQ(KxConfig::RecoverMgiConfig(), -1) << "held open by another program: kept";
-    ::CloseHandle(held);
-    EXPECT_EQ(KxConfig::RecoverMgiConfig(), 0) << "the later try succeeds";
-    EXPECT_EQ(kxtest::ReadDeviceFile(kDocument), "<missing>");
-    wchar_t host[64] = L"";
-    KxConfig::GetMamoHostName(host, 64);
-    EXPECT_EQ(std::to_wstring(KxConfig::GetMgiValid()) + host +
-                  std::to_wstring(KxConfig::GetMamoHostPort()),
-              L"1mgmt.example.net8443");
 }
 
 unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(&s[0]); }
@@ -133,6 +122,11 @@ TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
     const std::string good = kxtest::ReadDeviceFile(kKeyFile), whole = first + "|" + second + "|";
     EXPECT_EQ(good, std::string("\x80\0\0\0", 4) + first + std::string("\x03\0\0\0", 4) + second +
                         "\x01");
+    // Bad components leave the existing key file as it was.
+    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), zero, Bytes(second), l2) +
+                  KxConfig::SetRsaKeyEx(Bytes(first), l1, nullptr, l2),
+              0);
+    EXPECT_EQ(kxtest::ReadDeviceFile(kKeyFile), good);
     const struct Row {
         const char* name;
         std::string file;
@@ -152,67 +146,54 @@ TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
         kxtest::MakeScratchFile(L"mgi.key", row.file);
         EXPECT_EQ(ReadKey(row.c1, row.c2), row.expected);
     }
-
-    // Bad components leave the existing key file as it was.
-    kxtest::MakeScratchFile(L"mgi.key", good);
-    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), zero, Bytes(second), l2) +
-                  KxConfig::SetRsaKeyEx(Bytes(first), l1, nullptr, l2),
-              0);
-    EXPECT_EQ(kxtest::ReadDeviceFile(kKeyFile), good);
     ::DeleteFileW(kKeyFile);
     EXPECT_EQ(ReadKey(128, 3), "fail") << "no key file";
 }
 
-const char kTwoProviders[] =
-    "<Subscription version=\"2\"><Operator name=\"Telco\"><ServiceProvider SubscribeNumber=\"1111\""
-    " UnsubscribeNumber=\"2222\" SubscribePatternHeader=\"SUB\" "
-    "UnsubscribePatternHeader=\"UNSUB\"/>"
-    "</Operator><ServiceProvider SubscribeNumber=\"9999\"/></Subscription>";
-
-// The four attributes of every ServiceProvider element below the document element, as read.
-std::wstring Providers() {
-    KxXmlDocument document;
-    document.LoadFile(reinterpret_cast<const unsigned short*>(kSubscription));
-    KxXmlElementList list = document.FindElementByTag(
-        reinterpret_cast<unsigned short*>(const_cast<wchar_t*>(L"ServiceProvider")));
-    std::wstring all;
-    for (int i = 0; i < list.GetCount(); ++i)
-        for (const wchar_t* name : {L"SubscribeNumber", L"UnsubscribeNumber",
-                                    L"SubscribePatternHeader", L"UnsubscribePatternHeader"})
-            all +=
-                list[i].Attribute(reinterpret_cast<unsigned short*>(const_cast<wchar_t*>(name))) +
-                std::wstring(L",");
-    return all;
+// A provider element with the four attributes, as the platform saves it.
+std::string Provider(const char* s, const char* u, const char* sh, const char* uh) {
+    return std::string("<ServiceProvider SubscribeNumber=\"") + s + "\" UnsubscribeNumber=\"" + u +
+           "\" SubscribePatternHeader=\"" + sh + "\" UnsubscribePatternHeader=\"" + uh + "\"/>";
+}
+// An operator's provider, then one below the document element.
+std::string TwoProviders(const std::string& first) {
+    return "<Subscription version=\"2\"><Operator name=\"Telco\">" + first +
+           "</Operator><ServiceProvider SubscribeNumber=\"9999\"/></Subscription>";
 }
 
 // Only the first provider changes; null or empty arguments keep their attribute; a missing file
 // is never created and a broken one is left as it was.
 TEST_F(MgmtTest, TheFirstProviderTakesTheGivenAttributes) {
-    using A = std::array<const wchar_t*, 4>;
-    const A k = {L"1", L"2", L"3", L"4"};
+    const std::string two = TwoProviders(Provider("1111", "2222", "SUB", "UNSUB"));
+    const std::vector<const wchar_t*> k = {L"1", L"2", L"3", L"4"};
     const struct Row {
-        const char* file;  // null: none
-        A a;
+        const char* name;
+        std::string file;  // "": none
+        std::vector<const wchar_t*> a;
         int expected;
-        const wchar_t* providers;
-        const char* saved;  // the file as saved (a part of it when changed)
+        std::string saved;
     } rows[] = {
-        {kTwoProviders, k, 1, L"1,2,3,4,9999,,,,", "<Operator name=\"Telco\">"},
-        {kTwoProviders, {nullptr, L"", nullptr, L"5"}, 1, L"1111,2222,SUB,5,9999,,,,", "=\"2\""},
-        {"<a><b><ServiceProvider/></b></a>", {L"&", L"<", L"\"", L"'"}, 1, L"&,<,\",',", "&amp;"},
-        {"<ServiceProvider/>", k, 1, L"", "<ServiceProvider/>"},  // the document element
-        {nullptr, k, 0, nullptr, "<missing>"},
-        {"<a b=c/>", k, 0, nullptr, "<a b=c/>"},  // broken XML is left as it was
+        {"all four", two, k, 1, TwoProviders(Provider("1", "2", "3", "4")) + "\n"},
+        {"null or empty: kept",
+         two,
+         {nullptr, L"", nullptr, L"5"},
+         1,
+         TwoProviders(Provider("1111", "2222", "SUB", "5")) + "\n"},
+        {"escaped, at any depth",
+         "<a><b><ServiceProvider/></b></a>",
+         {L"&", L"<", L"\"", L"'"},
+         1,
+         "<a><b>" + Provider("&amp;", "&lt;", "&quot;", "'") + "</b></a>\n"},
+        {"the document element is none", "<ServiceProvider/>", k, 1, "<ServiceProvider/>"},
+        {"no file", "", k, 0, "<missing>"},
+        {"broken", "<a b=c/>", k, 0, "<a b=c/>"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.file ? row.file : "no file");
+        SCOPED_TRACE(row.name);
         ::DeleteFileW(kSubscription);
-        if (row.file != nullptr) kxtest::MakeScratchFile(L"subscription.xml", row.file);
+        if (!row.file.empty()) kxtest::MakeScratchFile(L"subscription.xml", row.file);
         EXPECT_EQ(KxConfig::SetSpdXml(row.a[0], row.a[1], row.a[2], row.a[3]), row.expected);
-        if (row.expected == 1) EXPECT_EQ(Providers(), row.providers);
-        const std::string saved = kxtest::ReadDeviceFile(kSubscription);
-        if (row.expected == 0) EXPECT_EQ(saved, row.saved) << "left as it was";
-        if (row.expected == 1) EXPECT_NE(saved.find(row.saved), std::string::npos) << saved;
+        EXPECT_EQ(kxtest::ReadDeviceFile(kSubscription), row.saved);
     }
     EXPECT_EQ(KxConfig::SetSpdXmlEx(nullptr, L"1", L"2", L"3", L"4"), 0);
 }

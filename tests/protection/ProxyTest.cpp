@@ -22,29 +22,29 @@ struct Ent {
 
 void Stage(const Ent& e) {
     const std::wstring key = (e.earlier ? kEarlier : kWm5) + e.sub;
-    const auto text = [&](const wchar_t* name, const std::wstring& v) {
-        kxtest::RawSetValue(key.c_str(), name, REG_SZ, v.c_str(), (v.size() + 1) * 2);
-    };
     kxtest::RawSetValue(key.c_str(), L"Enable", REG_DWORD, &e.enable, 4);
     if (e.type != 0) kxtest::RawSetValue(key.c_str(), L"Type", REG_DWORD, &e.type, 4);
-    text(L"Proxy", e.proxy);
-    if (e.user != nullptr) text(L"UserName", e.user);
+    kxtest::RawSetValue(key.c_str(), L"Proxy", REG_SZ, e.proxy, 2 * std::wcslen(e.proxy) + 2);
+    if (e.user != nullptr)
+        kxtest::RawSetValue(key.c_str(), L"UserName", REG_SZ, e.user, 2 * std::wcslen(e.user) + 2);
     if (e.passwordType != REG_NONE)
         kxtest::RawSetValue(key.c_str(), L"Password", e.passwordType, "", 0);
 }
 
 // The twelve outputs, preset so that untouched ones show, as one text:
-// "http host:port user password | socks host:port user password type".
-std::wstring Read(KXSTATUS* status) {
+// "http host:port user password | socks host:port user password type", after "!" and the status
+// when the read fails.
+std::wstring Read() {
     const unsigned long n = 32;
     wchar_t hh[n] = L"-", sh[n] = L"-", hu[n] = L"-", su[n] = L"-";
     su[n - 1] = L'#';
     unsigned long hp = 7, sp = 7;
     int hw = 7, sw = 7;
-    *status = KxConfig::GetProxy(hh, n, hp, sh, n, sp, hu, n, hw, su, n, sw);
+    const KXSTATUS status = KxConfig::GetProxy(hh, n, hp, sh, n, sp, hu, n, hw, su, n, sw);
     const auto num = [](unsigned long v) { return std::to_wstring(v); };
-    return std::wstring(hh) + L":" + num(hp) + L" " + hu + L" " + num(hw) + L" | " + sh + L":" +
-           num(sp) + L" " + su + L" " + num(sw) + L" " + num(su[n - 1]);
+    return (status ? L"!" + num(status) + L" " : L"") + hh + L":" + num(hp) + L" " + hu + L" " +
+           num(hw) + L" | " + sh + L":" + num(sp) + L" " + su + L" " + num(sw) + L" " +
+           num(su[n - 1]);
 }
 
 class ProxyTest : public kxtest::DeviceTest {};
@@ -54,9 +54,10 @@ TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
     const struct Row {
         DWORD major;
         std::vector<Ent> entries;
-        std::wstring outputs;  // "!": the read fails
+        std::wstring outputs;
     } rows[] = {
-        {5, {}, L"!-:7 - 7 | -:7 - 7 35"},  // nothing configured: '#' is 35, no output touched
+        // Nothing configured: '#' is 35, no output touched.
+        {5, {}, L"!" + std::to_wstring(KX_E_REGISTRY) + L" -:7 - 7 | -:7 - 7 35"},
         {5, {{L"HTTP-{436E}", 1, L"p:8080", 1, L"ann"}}, L"p:8080 ann 0 | -:7 - 7 0"},
         {5, {{L"HTTP-1", 1, L"bare.example"}}, L"-:7 - 7 | -:7 - 7 0"},  // no colon: ignored
         {5, {{L"HTTP-1", 1, L"h.example:abc"}}, L"h.example:0" + none},
@@ -76,9 +77,7 @@ TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
         kxtest::ResetDevice();
         kxtest::StageProfileNumber(wince::profile::kMajorVersion, row.major);
         for (const Ent& e : row.entries) Stage(e);
-        KXSTATUS status = KX_OK;
-        const std::wstring outputs = Read(&status);
-        EXPECT_EQ((status == KX_E_REGISTRY ? L"!" : L"") + outputs, row.outputs) << status;
+        EXPECT_EQ(Read(), row.outputs);
     }
 }
 

@@ -1,19 +1,14 @@
 // SMS listener registration through KXSMSLsn2.dll, and the SMS protocol providers' modules.
 
-#include "DeviceFixture.h"
 #include "ListenerRegistration.h"
 #include "Profile.h"
-
-namespace {
-
-namespace p = wince::profile;
+#include "RegistryRows.h"
 
 class SmsListenerTest : public kxtest::DeviceTest {
 protected:
     void TearDown() override { PutBack(); }
     void PutBack() {
         if (::GetFileAttributesW(aside_.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-        ::DeleteFileW(listener_.c_str());
         ASSERT_TRUE(::MoveFileExW(aside_.c_str(), listener_.c_str(), MOVEFILE_REPLACE_EXISTING));
     }
     const std::wstring listener_ = kxtest::SiblingPath(L"KXSMSLsn2.dll");
@@ -23,38 +18,35 @@ protected:
 // Each call reaches the listener's own entry point, which is unloaded again after it ran.
 TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
     const struct Row {
-        const wchar_t* module;  // put in the listener's place; null: none
-        DWORD refuse;           // the listener's switch to refuse
-        int status;             // of both calls
-        std::string states;     // the listener's registration after each call ("": none)
+        const wchar_t*
+            module;       // put in the listener's place (the listener is put aside); null: none
+        DWORD refuse;     // the listener's switch to refuse
+        KXSTATUS status;  // of both calls
+        const char* registered;  // the listener's record after each call
     } rows[] = {
-        {L"KXSMSLsn2.dll", 0, KX_OK, std::string("\1\0\0\0\0\0\0\0", 8)},
-        {L"KXSMSLsn2.dll", 1, KX_E_SMSLSN_FAILED, ""},
-        {L"kxtest_noentry.dll", 0, KX_E_SMSLSN_NO_ENTRY, ""},
-        {nullptr, 0, KX_E_SMSLSN_NOT_LOADED, ""},
+        {L"KXSMSLsn2.dll.aside", 0, KX_OK, "dw:1 dw:0 "},
+        {L"KXSMSLsn2.dll.aside", 1, KX_E_SMSLSN_FAILED, "none none "},
+        {L"kxtest_noentry.dll", 0, KX_E_SMSLSN_NO_ENTRY, "no key no key "},
+        {nullptr, 0, KX_E_SMSLSN_NOT_LOADED, "no key no key "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.module));
         kxtest::ResetDevice();
-        const bool swap = row.module == nullptr || row.module[0] != L'K';
-        if (swap) ASSERT_TRUE(::MoveFileExW(listener_.c_str(), aside_.c_str(), 1));
-        if (swap && row.module)
-            ::CopyFileW(kxtest::SiblingPath(row.module).c_str(), listener_.c_str(), 0);
+        ASSERT_TRUE(::MoveFileExW(listener_.c_str(), aside_.c_str(), 1));
+        if (row.module) ::CopyFileW(kxtest::SiblingPath(row.module).c_str(), listener_.c_str(), 0);
         if (row.refuse)
             kxtest::RawSetValue(KXSMSLSN_KEY, KXSMSLSN_REFUSE, REG_DWORD, &row.refuse, 4);
-        std::string states, state;
-        DWORD type = 0;
-        EXPECT_EQ(KxConfig::RegisterSMSListern(), row.status);
-        if (kxtest::RawGetValue(KXSMSLSN_KEY, KXSMSLSN_REGISTERED, &type, &state)) states += state;
-        EXPECT_EQ(KxConfig::UnregisterSMSListern(), row.status);
-        if (kxtest::RawGetValue(KXSMSLSN_KEY, KXSMSLSN_REGISTERED, &type, &state)) states += state;
-        EXPECT_EQ(states, row.states);
+        std::string registered;
+        for (KXSTATUS (*call)() : {KxConfig::RegisterSMSListern, KxConfig::UnregisterSMSListern}) {
+            EXPECT_EQ(call(), row.status);
+            registered += kxtest::Stored(KXSMSLSN_KEY, KXSMSLSN_REGISTERED) + " ";
+        }
+        EXPECT_EQ(registered, row.registered);
         EXPECT_EQ(::GetModuleHandleW(L"KXSMSLsn2.dll"), nullptr) << "unloaded again";
         EXPECT_FALSE(kxtest::RawKeyExists(kxtest::kProductKey)) << "nothing in the product's tree";
         PutBack();
     }
 }
-
 // Release 5 and later keep the providers under HKLM\Comm\Cellular, earlier ones under HKCU, with
 // no fall-back to the other; a module name longer than the buffer is refused and leaves it. The
 // seven protocols share one reader: WDP and Status stand for them.
@@ -68,7 +60,7 @@ TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     put(HKEY_CURRENT_USER, L"Software\\Microsoft\\SMS\\Protocols\\WDP", L"4-WDP");
     std::wstring got;
     for (int major : {4, 5}) {
-        kxtest::StageProfileNumber(p::kMajorVersion, major);
+        kxtest::StageProfileNumber(wince::profile::kMajorVersion, major);
         wchar_t wdp[16] = L"-", status[16] = L"-", small[5] = L"!";
         const int sum = K::Get_ProviderDLLPath_WDP(wdp, 16) +
                         K::Get_ProviderDLLPath_Status(status, 16) +
@@ -77,5 +69,3 @@ TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     }
     EXPECT_EQ(got, L"34-WDP-! 25-WDP5-Status! ");
 }
-
-}  // namespace

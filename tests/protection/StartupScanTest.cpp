@@ -3,7 +3,6 @@
 // Startup-folder rule around it.
 #include "ServiceFixture.h"
 
-#include <kxcommon/KxService.h>
 #include <kxcommon/MD5.h>
 
 #include <utility>
@@ -17,7 +16,6 @@ protected:
     void SetUp() override {
         kxtest::ServiceTest::SetUp();
         ::CreateDirectoryW(kStartup, nullptr);
-        ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     }
     // The Startup folder belongs to the device; leave it empty for the next test.
     void TearDown() override {
