@@ -1,14 +1,14 @@
 // The platform layer's configuration manager with the Registry provider, as the management
 // settings use it: what each parm type writes, deletions, and documents that are refused or fail
 // halfway, which change nothing.
-#include "DeviceFixture.h"
+#include "RegistryRows.h"
 
+namespace kxtest {
 namespace {
 
-using kxtest::RawSetValue;
 constexpr wchar_t kBase[] = L"SOFTWARE\\Quorlend\\Prov";
 
-class ProvisioningTest : public kxtest::DeviceTest {};
+class ProvisioningTest : public DeviceTest {};
 
 HRESULT Process(const std::wstring& body) {
     const std::wstring document = L"<wap-provisioningdoc><characteristic type=\"Registry\">" +
@@ -25,26 +25,8 @@ std::wstring Parm(const wchar_t* name, const std::wstring& value, const wchar_t*
     return L"<parm name=\"" + std::wstring(name) + L"\" value=\"" + value + L"\" datatype=\"" +
            type + L"\"/>";
 }
-// A key's values as "name=type:bytes-in-hex;", or "(no key)".
-std::string Dump(const wchar_t* path) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "(no key)";
-    std::string all;
-    wchar_t name[256];
-    BYTE data[256];
-    for (DWORD i = 0, chars = 256, bytes = 256, type = 0;
-         ::RegEnumValueW(key, i, name, &chars, nullptr, &type, data, &bytes) == ERROR_SUCCESS;
-         ++i, chars = 256, bytes = 256) {
-        all += std::string(name, name + chars) + "=" + std::to_string(type) + ":";
-        for (DWORD b = 0; b < bytes; ++b)
-            all += {"0123456789abcdef"[data[b] >> 4], "0123456789abcdef"[data[b] & 15]};
-        all += ";";
-    }
-    ::RegCloseKey(key);
-    return all;
-}
 
+// The stored type, then the key as the registry dump shows it.
 TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
     const wchar_t multi[] = {L'a', 0xF000, L'b', L'c', 0};
     const struct Row {
@@ -52,19 +34,22 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
         const wchar_t* datatype;
         const char* stored;
     } rows[] = {
-        {L"2147483647", L"integer", "V=4:ffffff7f;"},
-        {L"-2147483648", L"integer", "V=4:00000080;"},
-        {L"TRUE", L"boolean", "V=4:01000000;"},
-        {L"&amp;&lt;", L"string", "V=1:26003c000000;"},
-        {L"AAEC/w==", L"binary", "V=3:000102ff;"},
-        {multi, L"multiplestring", "V=7:610000006200630000000000;"},
+        {L"2147483647", L"integer", "4 V=dw:7fffffff;"},
+        {L"-2147483648", L"integer", "4 V=dw:80000000;"},
+        {L"TRUE", L"boolean", "4 V=dw:1;"},
+        {L"&amp;&lt;", L"string", "1 V=sz:&<|;"},
+        {L"AAEC/w==", L"binary", "3 V=bin:|{1}{2}{ff};"},
+        {multi, L"multiplestring", "7 V=bin:a|||b|c|||||;"},
     };
     for (const Row& row : rows) {
-        kxtest::ResetDevice();
+        ResetDevice();
         EXPECT_EQ(
             Process(Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"V", row.value, row.datatype))),
             S_OK);
-        EXPECT_EQ(Dump(kBase), row.stored) << row.datatype;
+        DWORD type = 0;
+        std::string bytes;
+        RawGetValue(kBase, L"V", &type, &bytes);
+        EXPECT_EQ(std::to_string(type) + " " + Dump(kBase), row.stored) << row.datatype;
     }
 }
 
@@ -93,18 +78,17 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
          CONFIG_E_CSPEXCEPTION},
     };
     for (const Row& row : rows) {
-        kxtest::ResetDevice();
+        ResetDevice();
         RawSetValue(kBase, L"Existing", REG_SZ, L"before", 14);
         RawSetValue(kBase, L"Gone", REG_SZ, L"g", 4);
         RawSetValue(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub", L"Leaf", REG_DWORD, "\x07\0\0\0", 4);
-        const std::string before = Dump(kBase) + Dump(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub");
         EXPECT_EQ(Process(changes + row.fault), row.hr) << row.name;
-        const std::string changed = "Existing=1:61006700610069006e000000;New=4:01000000;(no key)";
-        EXPECT_EQ(Dump(kBase) + Dump(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub") +
-                      Dump(L"SOFTWARE\\Quorlend\\Fresh"),
-                  row.hr == S_OK ? changed : before + "(no key)")
+        EXPECT_EQ(Dump(kBase, true) + Dump(L"SOFTWARE\\Quorlend\\Fresh", true),
+                  row.hr == S_OK ? "Existing=sz:again|;New=dw:1;Key\\F=sz:f|;"
+                                 : "Existing=sz:before|;Gone=sz:g|;Tree\\Sub\\Leaf=dw:7;no key")
             << row.name;
     }
 }
 
 }  // namespace
+}  // namespace kxtest
