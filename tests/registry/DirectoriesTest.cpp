@@ -118,96 +118,52 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     EXPECT_FALSE(RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
 }
 
-std::string Hex(unsigned long long v) { return std::to_string(v) + " "; }
-std::string FullNumbers() {
-    unsigned long high = 7, low = 7;
-    const std::string s = Hex(C::GetFullVersion(high, low));
-    return s + std::to_string(high) + "." + std::to_string(low);
-}
-std::string Product() {
-    ULARGE_INTEGER v{{99, 0}};
-    const std::string s = Hex(C::GetProductVersion(v));
-    return s + std::to_string(v.QuadPart);
-}
-std::string Increment() {
-    const std::string s = Hex(C::IncrementVer());
-    return s + Stored(P, L"FullVersionNum");
-}
-std::string FromNumbers() {
-    const std::string s = Hex(C::SetFullVersion(0x30004ul, 0x50006ul));
-    return s + Stored(P, L"FullVersionNum");
-}
-std::string Text() {
-    wchar_t text[21];
-    std::memset(text, 0xBD, sizeof text);
-    const std::string s = Hex(C::GetFullVersion(text, 20));
-    return s + Image(text, 21);
-}
-
 // The version "a.b.c.d" as numbers (high word a.b, low word c.d) and as text with at most four
 // characters after the last point; the build number c counts up, wrapping without carrying.
 TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
     const struct {
         const wchar_t* stored;  // null: missing
-        std::string (*run)();
-        const char* result;
+        const char* result;     // status numbers, status product, status text, status incremented
     } rows[] = {
-        {L"2.0.1.1021", FullNumbers, "0 131072.66557"},
-        {L"2.0.1.1021", Product, "0 562949953487869"},
-        {L"2.0.65535.7", Increment, "0 sz:2.0.0.7|"},
-        {nullptr, FromNumbers, "0 sz:3.4.5.6|"},
-        {nullptr, FullNumbers, "196608 0.0"},
-        {nullptr, Product, "196608 0"},
-        {nullptr, Increment, "0 sz:0.0.1.0|"},
-        {L"2.0.0.123456", Text, "0 2.0.0.1234|6|~~~~~~~~"},
-        {L"2.0.0.1234", Text, "0 2.0.0.1234|~~~~~~~~~~"},
-        {L"20100", Text, "0 20100|~~~~~~~~~~~~~~~"},  // no point: left whole
-        {nullptr, Text, "196608 ~~~~~~~~~~~~~~~~~~~~~"},
+        {L"2.0.1.1021",
+         "0 131072.66557 0 562949953487869 0 2.0.1.1021|~~~~~~~~~~ 0 sz:2.0.2.1021|"},
+        {nullptr, "196608 0.0 196608 0 196608 ~~~~~~~~~~~~~~~~~~~~~ 0 sz:0.0.1.0|"},
+        {L"2.0.65535.7",
+         "0 131072.4294901767 0 562954248323079 0 2.0.65535.7|~~~~~~~~~ 0 sz:2.0.0.7|"},
+        {L"2.0.0.123456",
+         "0 131072.57920 0 562949953479232 0 2.0.0.1234|6|~~~~~~~~ 0 sz:2.0.1.57920|"},
+        {L"2.0.0.1234", "0 131072.1234 0 562949953422546 0 2.0.0.1234|~~~~~~~~~~ 0 sz:2.0.1.1234|"},
+        // No point: the text is left whole.
+        {L"20100",
+         "0 1317273600.0 0 5657647031884185600 0 20100|~~~~~~~~~~~~~~~ 0 sz:20100.0.1.0|"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.stored ? row.stored : L"missing")));
         ResetDevice();
         if (row.stored) StoreText(L"FullVersionNum", row.stored);
-        EXPECT_EQ(row.run(), row.result);
+        unsigned long high = 7, low = 7;
+        ULARGE_INTEGER product{{99, 0}};
+        wchar_t text[21];
+        std::memset(text, 0xBD, sizeof text);
+        const KXSTATUS numbers = C::GetFullVersion(high, low), both = C::GetProductVersion(product),
+                       got = C::GetFullVersion(text, 20), next = C::IncrementVer();
+        EXPECT_EQ(std::to_string(numbers) + " " + std::to_string(high) + "." + std::to_string(low) +
+                      " " + std::to_string(both) + " " + std::to_string(product.QuadPart) + " " +
+                      std::to_string(got) + " " + Image(text, 21) + " " + std::to_string(next) +
+                      " " + Stored(P, L"FullVersionNum"),
+                  row.result);
     }
+    EXPECT_EQ(C::SetFullVersion(0x30004ul, 0x50006ul), KX_OK);
+    EXPECT_EQ(Stored(P, L"FullVersionNum"), "sz:3.4.5.6|");
 }
 
-// Each time stamp is a 16-byte record under its own name; reading a missing one fails, leaves
-// the output and creates the product key.
-TEST_F(DirectoriesTest, TimeStampsUnderTheirOwnNames) {
-    SYSTEMTIME t{2026, 1, 0, 2, 3, 4, 5, 6}, read = t;
-    EXPECT_EQ(C::GetLastUpdateTime(read), E);
-    EXPECT_TRUE(RawKeyExists(P) && std::memcmp(&read, &t, 16) == 0);
-    const struct {
-        const wchar_t* name;
-        KXSTATUS (*set)(const SYSTEMTIME&);
-        KXSTATUS (*get)(SYSTEMTIME&);
-    } rows[] = {
-        {L"LastScanTime", C::SetLastMSTime, C::GetLastMSTime},
-        {L"LastUpdateTime", C::SetLastUpdateTime, C::GetLastUpdateTime},
-        {L"ScheduleUpdateTime", [](const SYSTEMTIME& s) { return C::SetScheduleUpdateTime(&s); },
-         [](SYSTEMTIME& s) { return C::GetScheduleUpdateTime(&s); }},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.name)));
-        ++t.wDay;
-        EXPECT_EQ(row.set(t), KX_OK);
-        EXPECT_EQ(Stored(P, row.name), "bin:" + Image(reinterpret_cast<char*>(&t), 16));
-        EXPECT_EQ(row.get(read), KX_OK);
-        EXPECT_EQ(std::memcmp(&read, &t, 16), 0);
-    }
-    EXPECT_EQ(C::SetScheduleUpdateTime(nullptr), E);
-    EXPECT_EQ(C::GetScheduleUpdateTime(nullptr), E);
-    // Without an argument the last update is now, in local time.
-    SYSTEMTIME before;
-    FILETIME a, b;
-    ::GetLocalTime(&before);
-    EXPECT_EQ(C::SetLastUpdateTime(), KX_OK);
-    ASSERT_EQ(C::GetLastUpdateTime(read), KX_OK);
-    ::SystemTimeToFileTime(&before, &a), ::SystemTimeToFileTime(&read, &b);
-    const LONGLONG diff = LONGLONG((ULARGE_INTEGER{{b.dwLowDateTime, b.dwHighDateTime}}).QuadPart -
-                                   (ULARGE_INTEGER{{a.dwLowDateTime, a.dwHighDateTime}}).QuadPart);
-    EXPECT_TRUE(diff >= 0 && diff < 600000000LL) << "within a minute of the local time";
+// Local time in 100-ns units: now, or the given time.
+ULONGLONG Units(const SYSTEMTIME* given = nullptr) {
+    SYSTEMTIME now;
+    FILETIME file;
+    ::GetLocalTime(&now);
+    ::SystemTimeToFileTime(given ? given : &now, &file);
+    return ULARGE_INTEGER{{file.dwLowDateTime, file.dwHighDateTime}}.QuadPart;
 }
 
 // The start time is a FILETIME stored low 32 bits first; what counts is the seconds since then.
@@ -224,11 +180,7 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         {"now", [] { C::SetStartUpTime(); }, KX_OK, 0, 1},
         {"an hour ago",
          [] {
-             SYSTEMTIME local;
-             FILETIME now;
-             ::GetLocalTime(&local), ::SystemTimeToFileTime(&local, &now);
-             ULARGE_INTEGER then{{now.dwLowDateTime, now.dwHighDateTime}};
-             then.QuadPart -= 3600ull * 10000000ull;
+             const ULONGLONG then = Units() - 3600ull * 10000000ull;
              RawSetValue(P, L"StartupTime", REG_BINARY, &then, 8);
          },
          KX_OK, 3600, 3601},
@@ -240,6 +192,12 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         EXPECT_EQ(C::GetStartUpTillNow(seconds), row.status);
         EXPECT_TRUE(seconds >= row.least && seconds <= row.most) << seconds;
     }
+    // Without an argument the last update is now, in local time; the schedule needs a record.
+    const ULONGLONG before = Units();
+    SYSTEMTIME read;
+    ASSERT_TRUE(C::SetLastUpdateTime() == KX_OK && C::GetLastUpdateTime(read) == KX_OK);
+    EXPECT_LT(Units(&read) - before, 600000000ull) << "within a minute of the local time";
+    EXPECT_TRUE(C::SetScheduleUpdateTime(nullptr) == E && C::GetScheduleUpdateTime(nullptr) == E);
 }
 
 }  // namespace

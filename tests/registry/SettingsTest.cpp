@@ -12,6 +12,12 @@ constexpr wchar_t P[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 constexpr wchar_t A[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 constexpr unsigned long kFillNumber = 0xBDBDBDBD;
 wchar_t kText[] = L"mgmt.example";  // what text setters write: fits 16 characters, not 8
+// What time setters write: any 16 bytes are a record.
+const SYSTEMTIME kTime = [] {
+    SYSTEMTIME time;
+    std::memcpy(&time, "2026-12-05 14:30", 16);
+    return time;
+}();
 
 class SettingsTest : public DeviceTest {};
 
@@ -45,7 +51,8 @@ std::string G() {
     unsigned long n = kFillNumber;
     int i = int(kFillNumber);
     wchar_t t[32], small[8];
-    char bytes[17], host[16], tight[8];
+    alignas(8) char bytes[17];
+    char host[16], tight[8];
     std::memset(t, 0xBD, sizeof t), std::memset(small, 0xBD, 16), std::memset(bytes, 0xBD, 17);
     if constexpr (std::is_invocable_v<Fn>) return Hex(F());
     if constexpr (std::is_invocable_v<Fn, unsigned long&>) return Said(F(n), n);
@@ -53,6 +60,8 @@ std::string G() {
     if constexpr (std::is_invocable_v<Fn, wchar_t*, int>)
         return Said(F(t, 32), t) + " " + Said(F(small, 8), small);
     if constexpr (std::is_invocable_v<Fn, char*>) return Said(F(bytes), bytes);
+    if constexpr (std::is_invocable_v<Fn, SYSTEMTIME&>)
+        return Said(F(*reinterpret_cast<SYSTEMTIME*>(bytes)), bytes);
     if constexpr (std::is_invocable_v<Fn, char*, int>)
         return Hex(F(nullptr, 16)) + " " + Hex(F(host, 0)) + " " + Said(F(host, 16), host) + " " +
                Said(F(tight, 8), tight);
@@ -62,23 +71,32 @@ KXSTATUS NarrowHost(char* text, int n) { return C::GetMamoHostName(text, n); }
 KXSTATUS Days(unsigned long& days) { return C::GetAutomaticUpdateFrequency(days); }
 KXSTATUS SetDays(unsigned long days) { return C::SetAutomaticUpdateFrequency(days); }
 KXSTATUS Backup(wchar_t* text, int n) { return C::GetOfficalServer(text, n, 2); }
+KXSTATUS Updated(const SYSTEMTIME& time) { return C::SetLastUpdateTime(time); }
+KXSTATUS Scheduled(SYSTEMTIME& time) { return C::GetScheduleUpdateTime(&time); }
+KXSTATUS Schedule(const SYSTEMTIME& time) { return C::SetScheduleUpdateTime(&time); }
 
 // A setter given the row's number; text setters write kText, or null for 0.
 template <auto F>
 KXSTATUS S(unsigned long v) {
-    if constexpr (std::is_invocable_v<decltype(F), wchar_t*>) return F(v ? kText : nullptr);
-    if constexpr (!std::is_invocable_v<decltype(F), wchar_t*>) return F(v);
+    if constexpr (std::is_invocable_v<decltype(F), wchar_t*>)
+        return F(v ? kText : nullptr);
+    else if constexpr (std::is_invocable_v<decltype(F), const SYSTEMTIME&>)
+        return F(kTime);
+    else
+        return F(v);
 }
 KXSTATUS SetBackup(unsigned long) { return C::SetOfficalServer(kText, 1); }
 KXSTATUS StoreDigest(unsigned long) {
     return RawSetValue(P, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
 }
 
-constexpr unsigned long N = 0x8000000B;                       // what a number setter is given
-const char* X = "30000 ~|-";                                  // missing: refused, output untouched
-const char* B = "0|0 8000000b|dw:8000000b";                   // N stored and read back
-const char* T = "30000 ~ 30000 ~|-";                          // a missing text
-const char* U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";  // kText stored and read back
+constexpr unsigned long N = 0x8000000B;                        // what a number setter is given
+const char* X = "30000 ~|-";                                   // missing: refused, output untouched
+const char* B = "0|0 8000000b|dw:8000000b";                    // N stored and read back
+const char* T = "30000 ~ 30000 ~|-";                           // a missing text
+const char* U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";   // kText stored and read back
+const char* M = "30000 ~~~~~~~~~~~~~~~~~|-";                   // missing 16 bytes
+const char* W = "0|0 2026-12-05 14:30~|bin:2026-12-05 14:30";  // kTime stored and read back
 
 // Each row: what a clean device answers ("getter|stored value"); then the row's number given to
 // the setter (or, without one, stored as a number) and "setter status|getter|stored value".
@@ -139,8 +157,11 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
         {L"HostName", G<NarrowHost>, S<C::SetMamoHostName>, N,
          "ffffffff ffffffff 30000 |||||||||||||||| 30000 |||||||||-",
          "0|ffffffff ffffffff 0 mgmt.example|||| 30000 |||||||||sz:mgmt.example|", A},
-        {L"RepMD5", G<C::GetMD5>, StoreDigest, N, "30000 ~~~~~~~~~~~~~~~~~|-",
-         "0|0 0123456789abcdef~|bin:0123456789abcdef"},
+        {L"RepMD5", G<C::GetMD5>, StoreDigest, N, M, "0|0 0123456789abcdef~|bin:0123456789abcdef"},
+        // Time stamps: a 16-byte record each.
+        {L"LastScanTime", G<C::GetLastMSTime>, S<C::SetLastMSTime>, N, M, W},
+        {L"LastUpdateTime", G<C::GetLastUpdateTime>, S<Updated>, N, M, W},
+        {L"ScheduleUpdateTime", G<Scheduled>, S<Schedule>, N, M, W},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(row.name)));
@@ -159,8 +180,8 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
     }
 }
 
-// A deleter takes its own value only, and fails when it is gone; the first run writes its values
-// (each kind stands for its family), both time stamps from one reading of the clock.
+// A deleter takes its own value only, and fails when it is gone; the first run writes its twenty
+// values, both time stamps ("T") from one reading of the clock, in UTC.
 TEST_F(SettingsTest, DeletersAndTheFirstRun) {
     C::SetStartupTemp(L"s"), C::SetStartupFlag(1);
     EXPECT_EQ(C::DelStartupTemp(), KX_OK);
@@ -168,16 +189,22 @@ TEST_F(SettingsTest, DeletersAndTheFirstRun) {
     EXPECT_EQ(C::DelStartupTemp(), KX_E_REGISTRY);
     ResetDevice();
     ASSERT_EQ(C::InitOtherReg(), KX_OK);
-    std::string time = Stored(P, L"LastScanTime"), year(4, 0);
+    const std::string time = Stored(P, L"LastScanTime");
     SYSTEMTIME utc;
     ::GetSystemTime(&utc);
-    std::memcpy(&year[0], &utc.wYear, 2);
-    EXPECT_EQ(time.find("bin:" + Image(year.data(), 2)), 0u) << "this year, in UTC";
-    std::string all;
-    for (const wchar_t* name : {L"PrimaryUpdateServer", L"InstantCardScanOption", L"FileScanType",
-                                L"ProxyPassword", L"UpdateTempFactor", L"LastUpdateTime"})
-        all += Stored(P, name) + ";";
-    EXPECT_EQ(all, "sz:\\Renovix|;dw:1;dw:7fffffff;sz:|;dw:9;" + time + ";");
+    EXPECT_EQ(time.find("bin:" + Image(reinterpret_cast<char*>(&utc.wYear), 2)), 0u)
+        << "this year, in UTC";
+    std::string all = Dump(P);
+    for (size_t at; (at = all.find(time)) != std::string::npos;) all.replace(at, time.size(), "T");
+    EXPECT_EQ(
+        all,
+        "BlockSMSwoIDOption=dw:1;CompressedFileScanLayer=dw:1;FileDecompressLimitSize=dw:100000;"
+        "FileScanType=dw:7fffffff;ImportFromContactOption=dw:10004;InstantCardScanOption=dw:1;"
+        "LastPatternFilename=sz:|;LastScanTime=T;LastUpdateTime=T;LogFileSize=dw:8000;"
+        "PrimaryUpdateServer=sz:\\Renovix|;ProxyPassword=sz:|;RealTimeScan=dw:1;"
+        "ROMFileSleep=dw:1;SMSLogFilename=sz:spam11.log|;SMSSpamFolderName=sz:Spam|;"
+        "SMSSpamOption=dw:2;TaskLogFilename=sz:task11.log|;UpdateTempFactor=dw:9;"
+        "VirusLogFilename=sz:virus11.log|;");
 }
 
 }  // namespace
