@@ -17,41 +17,41 @@ class DirectoriesTest : public DeviceTest {};
 void StoreText(const wchar_t* name, const std::wstring& text) {
     RawSetValue(P, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
 }
+void StoreStart(ULONGLONG units) { RawSetValue(P, L"StartupTime", REG_BINARY, &units, 8); }
 KXSTATUS Startup(wchar_t* dir, unsigned long n) { return C::GetStartupDir(dir, int(n)); }
+KXSTATUS NullSys(wchar_t*, unsigned long n) { return C::GetSysDir(nullptr, n); }
+KXSTATUS NullApp(wchar_t*, unsigned long n) { return C::GetAppDir(nullptr, n); }
+// A status as a row writes it before the result: nothing for success, "E:" for the registry's.
+std::string Said(KXSTATUS s) { return s == KX_OK ? "" : s == E ? "E:" : std::to_string(s) + ":"; }
 
 // A directory ends in one backslash; one that does not fit with it is refused and the buffer
 // left empty; an empty setting names no directory and stays empty.
 TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
     const struct {
-        const char* name;
+        const char *name, *image;  // image: "E:" when refused, the buffer one unit past the length
         KXSTATUS (*get)(wchar_t*, unsigned long);
         const wchar_t *value, *stored;  // the value's name, its text (null: missing)
         unsigned long length;
-        KXSTATUS status;
-        const char* image;  // the buffer one unit past the length
     } rows[] = {
-        {"one backslash added", Startup, L"StartupPath", L"\\Windows\\S", 13, KX_OK,
-         "\\Windows\\S\\|~~"},
-        {"already ends in one", C::GetSysDir, L"WinPath", L"\\Windows\\", 11, KX_OK,
-         "\\Windows\\|~~"},
-        {"empty stays empty", Startup, L"StartupPath", L"", 3, KX_OK, "|~~~"},
-        {"missing", C::GetSysDir, L"WinPath", nullptr, 3, E, "|~~~"},
-        {"zero length", C::GetSysDir, L"WinPath", L"\\Windows", 0, E, "~"},
-        {"text does not fit", C::GetSysDir, L"WinPath", L"\\Windows", 8, E, "|~~~~~~~~"},
-        {"no room for the backslash", C::GetSysDir, L"WinPath", L"\\Windows", 9, E, "|Windows|~"},
-        {"just fits", C::GetSysDir, L"WinPath", L"\\Windows", 10, KX_OK, "\\Windows\\|~"},
-        {"null system folder", C::GetSysDir, L"WinPath", L"\\W", 9, KX_E_INVALIDARG, ""},
-        {"null application folder", C::GetAppDir, L"AppPath", L"\\W", 9, KX_E_INVALIDARG, ""},
+        {"one backslash added", "\\Windows\\S\\|~~", Startup, L"StartupPath", L"\\Windows\\S", 13},
+        {"already ends in one", "\\Windows\\|~~", C::GetSysDir, L"WinPath", L"\\Windows\\", 11},
+        {"empty stays empty", "|~~~", Startup, L"StartupPath", L"", 3},
+        {"missing", "E:|~~~", C::GetSysDir, L"WinPath", nullptr, 3},
+        {"zero length", "E:~", C::GetSysDir, L"WinPath", L"\\Windows", 0},
+        // The text itself just fits, or lacks one unit (refused whole).
+        {"text does not fit", "E:|~~~~~~~~", C::GetSysDir, L"WinPath", L"\\Windows", 8},
+        {"no room for the backslash", "E:|Windows|~", C::GetSysDir, L"WinPath", L"\\Windows", 9},
+        {"just fits", "\\Windows\\|~", C::GetSysDir, L"WinPath", L"\\Windows", 10},
+        {"null system folder", "983040:~~~~~~~~~~", NullSys, L"WinPath", L"\\W", 9},
+        {"null application folder", "983040:~~~~~~~~~~", NullApp, L"AppPath", L"\\W", 9},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
         ResetDevice();
         if (row.stored) StoreText(row.value, row.stored);
         wchar_t dir[32];
         std::memset(dir, 0xBD, sizeof dir);
-        const bool null = row.status == KX_E_INVALIDARG;
-        EXPECT_EQ(row.get(null ? nullptr : dir, row.length), row.status);
-        EXPECT_EQ(null ? "" : Image(dir, row.length + 1), row.image);
+        const std::string said = Said(row.get(dir, row.length));
+        EXPECT_EQ(said + Image(dir, row.length + 1), row.image) << row.name;
     }
 }
 
@@ -59,7 +59,12 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
 // threads ask first together, serves the life of the process.
 TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
     wchar_t dir[21];
-    EXPECT_EQ(C::GetAppDir(dir, 21), E) << "nothing stored yet; the next call reads again";
+    const auto read = [&dir](unsigned long length) {
+        std::memset(dir, 0xBD, sizeof dir);
+        const std::string said = Said(C::GetAppDir(dir, length));
+        return said + Image(dir, length + 1);
+    };
+    EXPECT_EQ(read(20), "E:|" + std::string(20, '~')) << "nothing stored yet; the next reads again";
     StoreText(L"AppPath", L"\\Program Files\\App");
     std::vector<std::wstring> seen(8);
     std::vector<std::thread> threads;
@@ -71,13 +76,13 @@ TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(seen, std::vector<std::wstring>(8, L"\\Program Files\\App\\"));
     StoreText(L"AppPath", L"\\Elsewhere");
-    std::memset(dir, 0xBD, sizeof dir);
-    EXPECT_EQ(C::GetAppDir(dir, 20), KX_OK) << "19 characters and the terminator";
-    EXPECT_EQ(Image(dir, 21), "\\Program Files\\App\\|~");
-    std::memset(dir, 0xBD, sizeof dir);
-    EXPECT_EQ(C::GetAppDir(dir, 19), E);
-    EXPECT_EQ(Image(dir, 20), "|" + std::string(19, '~'));
+    // 19 characters and the terminator, then one unit less.
+    EXPECT_EQ(read(20) + " " + read(19), "\\Program Files\\App\\|~ E:|" + std::string(19, '~'));
 }
+
+// What a test leaves at the device root.
+const char* const kRootFiles[] = {"\\subscription.xml", "\\configmgi.xml", "\\mgi.key",
+                                  "\\KxMain.exe", "\\KXSC_SP_Res.dll"};
 
 // An empty "AppPath" names no directory: in a process of their own (whose directory is not yet
 // kept) the calls that keep their files in the application directory fail and leave alone the
@@ -91,14 +96,11 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     const std::pair<const char*, std::string> files[] = {
         {"\\subscription.xml",
          "<Subscription><Op><ServiceProvider SubscribeNumber=\"1\"/></Op></Subscription>"},
-        {"\\configmgi.xml",
-         std::string(reinterpret_cast<const char*>(doc.c_str()), doc.size() * 2)},
+        {"\\configmgi.xml", Wn(doc)},
         {"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
     struct Cleanup {
         ~Cleanup() {
-            for (const char* file : {"\\subscription.xml", "\\configmgi.xml", "\\mgi.key",
-                                     "\\KxMain.exe", "\\KXSC_SP_Res.dll"})
-                std::remove(file);
+            for (const char* file : kRootFiles) std::remove(file);
         }
     } cleanup;
     for (const auto& file : files) std::ofstream(file.first, std::ios::binary) << file.second;
@@ -138,7 +140,6 @@ TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
          "0 1317273600.0 0 5657647031884185600 0 20100|~~~~~~~~~~~~~~~ 0 sz:20100.0.1.0|"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.stored ? row.stored : L"missing")));
         ResetDevice();
         if (row.stored) StoreText(L"FullVersionNum", row.stored);
         unsigned long high = 7, low = 7;
@@ -151,7 +152,8 @@ TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
                       " " + std::to_string(both) + " " + std::to_string(product.QuadPart) + " " +
                       std::to_string(got) + " " + Image(text, 21) + " " + std::to_string(next) +
                       " " + Stored(P, L"FullVersionNum"),
-                  row.result);
+                  row.result)
+            << row.stored;
     }
     EXPECT_EQ(C::SetFullVersion(0x30004ul, 0x50006ul), KX_OK);
     EXPECT_EQ(Stored(P, L"FullVersionNum"), "sz:3.4.5.6|");
@@ -178,12 +180,7 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         {"missing", [] {}, E, 12345, 12345},
         {"at setup", [] { C::SetStartUpTime_Setup(); }, KX_OK, 30, 31},
         {"now", [] { C::SetStartUpTime(); }, KX_OK, 0, 1},
-        {"an hour ago",
-         [] {
-             const ULONGLONG then = Units() - 3600ull * 10000000ull;
-             RawSetValue(P, L"StartupTime", REG_BINARY, &then, 8);
-         },
-         KX_OK, 3600, 3601},
+        {"an hour ago", [] { StoreStart(Units() - 3600ull * 10000000ull); }, KX_OK, 3600, 3601},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);

@@ -21,14 +21,13 @@ const SYSTEMTIME kTime = [] {
 
 class SettingsTest : public DeviceTest {};
 
-std::string Hex(unsigned long v) {
+// An output as text: a number in hex, a wide text up to its terminator, bytes as their image;
+// "~" for an output left as it was.
+std::string Out(unsigned long v) {
     char text[12];
     std::snprintf(text, sizeof text, "%lx", v);
     return v == kFillNumber ? "~" : text;
 }
-// An output as text: a number in hex, a wide text up to its terminator, bytes as their image;
-// "~" for an output left as it was.
-std::string Out(unsigned long v) { return Hex(v); }
 template <size_t N>
 std::string Out(const wchar_t (&t)[N]) {
     const std::string image = Image(t, N);
@@ -40,7 +39,7 @@ std::string Out(const char (&bytes)[N]) {
 }
 template <typename T>
 std::string Said(unsigned long status, const T& out) {
-    return Hex(status) + " " + Out(out);
+    return Out(status) + " " + Out(out);
 }
 
 // What a getter answers, starting from outputs filled with 0xBD: "status output"; texts are read
@@ -54,7 +53,7 @@ std::string G() {
     alignas(8) char bytes[17];
     char host[16], tight[8];
     std::memset(t, 0xBD, sizeof t), std::memset(small, 0xBD, 16), std::memset(bytes, 0xBD, 17);
-    if constexpr (std::is_invocable_v<Fn>) return Hex(F());
+    if constexpr (std::is_invocable_v<Fn>) return Out(F());
     if constexpr (std::is_invocable_v<Fn, unsigned long&>) return Said(F(n), n);
     if constexpr (std::is_invocable_v<Fn, int&>) return Said(F(i), i);
     if constexpr (std::is_invocable_v<Fn, wchar_t*, int>)
@@ -63,7 +62,7 @@ std::string G() {
     if constexpr (std::is_invocable_v<Fn, SYSTEMTIME&>)
         return Said(F(*reinterpret_cast<SYSTEMTIME*>(bytes)), bytes);
     if constexpr (std::is_invocable_v<Fn, char*, int>)
-        return Hex(F(nullptr, 16)) + " " + Hex(F(host, 0)) + " " + Said(F(host, 16), host) + " " +
+        return Out(F(nullptr, 16)) + " " + Out(F(host, 0)) + " " + Said(F(host, 16), host) + " " +
                Said(F(tight, 8), tight);
     return "";
 }
@@ -164,7 +163,6 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
         {L"ScheduleUpdateTime", G<Scheduled>, S<Schedule>, N, M, W},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.name)));
         ResetDevice();
         if (row.before >= 0) RawSetValue(row.key, row.name, REG_DWORD, &row.before, 4);
         // The getter answers first: defaults are written back by it.
@@ -172,11 +170,11 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
             const std::string got = row.get ? row.get() : "", s = Stored(row.key, row.name);
             return got + "|" + (s == "none" || s == "no key" ? std::string("-") : s);
         };
-        EXPECT_EQ(seen(), row.missing);
+        EXPECT_EQ(seen(), row.missing) << row.name;
         std::string status = "-";
-        if (row.set) status = Hex(row.set(row.given));
+        if (row.set) status = Out(row.set(row.given));
         if (!row.set) RawSetValue(row.key, row.name, REG_DWORD, &row.given, 4);
-        EXPECT_EQ(status + "|" + seen(), row.after);
+        EXPECT_EQ(status + "|" + seen(), row.after) << row.name;
     }
 }
 
