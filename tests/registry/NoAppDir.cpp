@@ -2,7 +2,6 @@
 // application directory is kept once per process): makes every call that keeps its files in
 // the application directory. The exit code has one bit for each call that did not answer as it
 // must when no directory is known; the caller checks that nothing at the device root changed.
-#include <kxcommon/AppUtil.h>
 #include <kxcommon/KxConfig.h>
 #include <kxcommon/UI.h>
 

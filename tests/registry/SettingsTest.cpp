@@ -12,12 +12,8 @@ constexpr wchar_t P[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 constexpr wchar_t A[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 constexpr unsigned long kFillNumber = 0xBDBDBDBD;
 wchar_t kText[] = L"mgmt.example";  // what text setters write: fits 16 characters, not 8
-// What time setters write: any 16 bytes are a record.
-const SYSTEMTIME kTime = [] {
-    SYSTEMTIME time;
-    std::memcpy(&time, "2026-12-05 14:30", 16);
-    return time;
-}();
+alignas(8) const char kRecord[] = "2026-12-05 14:30";  // what time setters write: any 16 bytes
+const SYSTEMTIME& kTime = *reinterpret_cast<const SYSTEMTIME*>(kRecord);
 
 class SettingsTest : public DeviceTest {};
 
@@ -28,14 +24,11 @@ std::string Out(unsigned long v) {
     std::snprintf(text, sizeof text, "%lx", v);
     return v == kFillNumber ? "~" : text;
 }
-template <size_t N>
-std::string Out(const wchar_t (&t)[N]) {
-    const std::string image = Image(t, N);
+template <typename T, size_t N>
+std::string Out(const T (&units)[N]) {
+    const std::string image = Image(units, N);
+    if (sizeof(T) == 1) return image;
     return image[0] == '~' ? "~" : image.substr(0, image.find('|'));
-}
-template <size_t N>
-std::string Out(const char (&bytes)[N]) {
-    return Image(bytes, N);
 }
 template <typename T>
 std::string Said(unsigned long status, const T& out) {
@@ -50,8 +43,7 @@ std::string G() {
     unsigned long n = kFillNumber;
     int i = int(kFillNumber);
     wchar_t t[32], small[8];
-    alignas(8) char bytes[17];
-    char host[16], tight[8];
+    alignas(8) char bytes[17], host[16], tight[8];
     std::memset(t, 0xBD, sizeof t), std::memset(small, 0xBD, 16), std::memset(bytes, 0xBD, 17);
     if constexpr (std::is_invocable_v<Fn>) return Out(F());
     if constexpr (std::is_invocable_v<Fn, unsigned long&>) return Said(F(n), n);
@@ -70,21 +62,18 @@ KXSTATUS NarrowHost(char* text, int n) { return C::GetMamoHostName(text, n); }
 KXSTATUS Days(unsigned long& days) { return C::GetAutomaticUpdateFrequency(days); }
 KXSTATUS SetDays(unsigned long days) { return C::SetAutomaticUpdateFrequency(days); }
 KXSTATUS Backup(wchar_t* text, int n) { return C::GetOfficalServer(text, n, 2); }
-KXSTATUS Updated(const SYSTEMTIME& time) { return C::SetLastUpdateTime(time); }
 KXSTATUS Scheduled(SYSTEMTIME& time) { return C::GetScheduleUpdateTime(&time); }
-KXSTATUS Schedule(const SYSTEMTIME& time) { return C::SetScheduleUpdateTime(&time); }
 
 // A setter given the row's number; text setters write kText, or null for 0.
 template <auto F>
 KXSTATUS S(unsigned long v) {
-    if constexpr (std::is_invocable_v<decltype(F), wchar_t*>)
-        return F(v ? kText : nullptr);
-    else if constexpr (std::is_invocable_v<decltype(F), const SYSTEMTIME&>)
-        return F(kTime);
-    else
-        return F(v);
+    if constexpr (std::is_invocable_v<decltype(F), wchar_t*>) return F(v ? kText : nullptr);
+    if constexpr (!std::is_invocable_v<decltype(F), wchar_t*>) return F(v);
 }
 KXSTATUS SetBackup(unsigned long) { return C::SetOfficalServer(kText, 1); }
+KXSTATUS SetScanned(unsigned long) { return C::SetLastMSTime(kTime); }
+KXSTATUS SetUpdated(unsigned long) { return C::SetLastUpdateTime(kTime); }
+KXSTATUS SetSchedule(unsigned long) { return C::SetScheduleUpdateTime(&kTime); }
 KXSTATUS StoreDigest(unsigned long) {
     return RawSetValue(P, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
 }
@@ -158,9 +147,9 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
          "0|ffffffff ffffffff 0 mgmt.example|||| 30000 |||||||||sz:mgmt.example|", A},
         {L"RepMD5", G<C::GetMD5>, StoreDigest, N, M, "0|0 0123456789abcdef~|bin:0123456789abcdef"},
         // Time stamps: a 16-byte record each.
-        {L"LastScanTime", G<C::GetLastMSTime>, S<C::SetLastMSTime>, N, M, W},
-        {L"LastUpdateTime", G<C::GetLastUpdateTime>, S<Updated>, N, M, W},
-        {L"ScheduleUpdateTime", G<Scheduled>, S<Schedule>, N, M, W},
+        {L"LastScanTime", G<C::GetLastMSTime>, SetScanned, N, M, W},
+        {L"LastUpdateTime", G<C::GetLastUpdateTime>, SetUpdated, N, M, W},
+        {L"ScheduleUpdateTime", G<Scheduled>, SetSchedule, N, M, W},
     };
     for (const Row& row : rows) {
         ResetDevice();
@@ -182,9 +171,8 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
 // values, both time stamps ("T") from one reading of the clock, in UTC.
 TEST_F(SettingsTest, DeletersAndTheFirstRun) {
     C::SetStartupTemp(L"s"), C::SetStartupFlag(1);
-    EXPECT_EQ(C::DelStartupTemp(), KX_OK);
-    EXPECT_EQ(Dump(P), "SystemStartupFlag=dw:1;");
-    EXPECT_EQ(C::DelStartupTemp(), KX_E_REGISTRY);
+    EXPECT_TRUE(C::DelStartupTemp() == KX_OK && Dump(P) == "SystemStartupFlag=dw:1;" &&
+                C::DelStartupTemp() == KX_E_REGISTRY);
     ResetDevice();
     ASSERT_EQ(C::InitOtherReg(), KX_OK);
     const std::string time = Stored(P, L"LastScanTime");

@@ -6,7 +6,8 @@
 namespace kxtest {
 namespace {
 
-constexpr wchar_t kBase[] = L"SOFTWARE\\Quorlend\\Prov";
+constexpr wchar_t kBase[] = L"SOFTWARE\\Quorlend\\Prov",
+                  kProv[] = L"HKLM\\SOFTWARE\\Quorlend\\Prov";
 
 class ProvisioningTest : public DeviceTest {};
 
@@ -30,8 +31,7 @@ std::wstring Parm(const wchar_t* name, const std::wstring& value, const wchar_t*
 TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
     const wchar_t multi[] = {L'a', 0xF000, L'b', L'c', 0};
     const struct Row {
-        const wchar_t* value;
-        const wchar_t* datatype;
+        const wchar_t *value, *datatype;
         const char* stored;
     } rows[] = {
         {L"2147483647", L"integer", "4 V=dw:7fffffff;"},
@@ -43,9 +43,7 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
     };
     for (const Row& row : rows) {
         ResetDevice();
-        EXPECT_EQ(
-            Process(Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov", Parm(L"V", row.value, row.datatype))),
-            S_OK);
+        EXPECT_EQ(Process(Key(kProv, Parm(L"V", row.value, row.datatype))), S_OK);
         DWORD type = 0;
         std::string bytes;
         RawGetValue(kBase, L"V", &type, &bytes);
@@ -57,10 +55,9 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
 // the newest first, and nothing of the document stays.
 TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
     const std::wstring changes =
-        Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov",
-            Parm(L"Existing", L"after", L"string") + Parm(L"Existing", L"again", L"string") +
-                Parm(L"New", L"1", L"integer") +
-                L"<noparm name=\"Gone\"/><nocharacteristic type=\"Tree\"/>") +
+        Key(kProv, Parm(L"Existing", L"after", L"string") + Parm(L"Existing", L"again", L"string") +
+                       Parm(L"New", L"1", L"integer") +
+                       L"<noparm name=\"Gone\"/><nocharacteristic type=\"Tree\"/>") +
         Key(L"HKLM\\SOFTWARE\\Quorlend\\Fresh\\Key", Parm(L"F", L"f", L"string"));
     const struct Row {
         const char* name;
@@ -73,8 +70,7 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
         {"unknown root", Key(L"HKXX\\SOFTWARE\\X", L""), CONFIG_E_ENTRYNOTFOUND},
         // Passes every check and fails while applied: a key name longer than the registry takes.
         {"key name too long",
-         Key(L"HKLM\\SOFTWARE\\Quorlend\\Prov",
-             Key(std::wstring(300, L'k'), Parm(L"L", L"1", L"integer"))),
+         Key(kProv, Key(std::wstring(300, L'k'), Parm(L"L", L"1", L"integer"))),
          CONFIG_E_CSPEXCEPTION},
     };
     for (const Row& row : rows) {
