@@ -66,15 +66,11 @@ TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
     };
     EXPECT_EQ(read(20), "E:|" + std::string(20, '~')) << "nothing stored yet; the next reads again";
     StoreText(L"AppPath", L"\\Program Files\\App");
-    std::vector<std::wstring> seen(8);
+    wchar_t seen[8][MAX_PATH] = {};
     std::vector<std::thread> threads;
-    for (std::wstring& s : seen)
-        threads.emplace_back([&s] {
-            wchar_t own[MAX_PATH] = {};
-            if (C::GetAppDir(own, MAX_PATH) == KX_OK) s = own;
-        });
+    for (auto& own : seen) threads.emplace_back([&own] { C::GetAppDir(own, MAX_PATH); });
     for (std::thread& t : threads) t.join();
-    EXPECT_EQ(seen, std::vector<std::wstring>(8, L"\\Program Files\\App\\"));
+    for (auto& own : seen) EXPECT_STREQ(own, L"\\Program Files\\App\\");
     StoreText(L"AppPath", L"\\Elsewhere");
     // 19 characters and the terminator, then one unit less.
     EXPECT_EQ(read(20) + " " + read(19), "\\Program Files\\App\\|~ E:|" + std::string(19, '~'));

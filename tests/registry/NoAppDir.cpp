@@ -7,8 +7,6 @@
 
 #include "Strings.h"
 
-#include <cwchar>
-
 int wmain() {
     int wrong = 0;
     wchar_t directory[MAX_PATH] = L"junk";
@@ -23,7 +21,7 @@ int wmain() {
     KxConfig::KillUIProcess();
     // The resource module comes from the system's search, beside this program.
     wchar_t text[64] = L"";
-    if (UI_LoadString(IDS_PRODUCT_NAME, text, 64) == 0 || std::wcscmp(text, L"Scutara") != 0)
+    if (UI_LoadString(IDS_PRODUCT_NAME, text, 64) == 0 || ::lstrcmpW(text, L"Scutara") != 0)
         wrong |= 32;
     return wrong;
 }

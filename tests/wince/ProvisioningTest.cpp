@@ -11,16 +11,16 @@ constexpr wchar_t kBase[] = L"SOFTWARE\\Quorlend\\Prov",
 
 class ProvisioningTest : public DeviceTest {};
 
+std::wstring Key(const std::wstring& path, const std::wstring& body) {
+    return L"<characteristic type=\"" + path + L"\">" + body + L"</characteristic>";
+}
 HRESULT Process(const std::wstring& body) {
-    const std::wstring document = L"<wap-provisioningdoc><characteristic type=\"Registry\">" +
-                                  body + L"</characteristic></wap-provisioningdoc>";
+    const std::wstring document =
+        L"<wap-provisioningdoc>" + Key(L"Registry", body) + L"</wap-provisioningdoc>";
     LPWSTR answer = nullptr;
     const HRESULT hr = ::DMProcessConfigXML(document.c_str(), CFGFLAG_PROCESS, &answer);
     delete[] answer;
     return hr;
-}
-std::wstring Key(const std::wstring& path, const std::wstring& body) {
-    return L"<characteristic type=\"" + path + L"\">" + body + L"</characteristic>";
 }
 std::wstring Parm(const wchar_t* name, const std::wstring& value, const wchar_t* type) {
     return L"<parm name=\"" + std::wstring(name) + L"\" value=\"" + value + L"\" datatype=\"" +
