@@ -8,8 +8,7 @@ namespace kxtest {
 namespace {
 
 using R = KxRegUtil&;
-constexpr wchar_t K[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\Test";
-constexpr wchar_t V[] = L"V";
+constexpr wchar_t K[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\Test", V[] = L"V";
 constexpr wchar_t kSub[] = L"SOFTWARE\\Quorlend\\Sub";
 constexpr KXSTATUS E = KX_E_REGISTRY;
 // In the image's read-only data: a write may come from there, a read never goes there.
@@ -21,6 +20,7 @@ KXSTATUS St(bool ok) { return ok ? KX_OK : E; }
 // A status as a row writes it before the result: nothing for success, "E:" for the registry's.
 std::string Said(KXSTATUS s) { return s == KX_OK ? "" : s == E ? "E:" : std::to_string(s) + ":"; }
 std::string Fill(size_t units) { return std::string(units, '~'); }
+std::string Text(const wchar_t* text) { return Image(text, std::wcslen(text)); }
 
 // Bytes are stored with their type and exact size (texts, numbers and time records as the
 // settings store them: SettingsTest); a refused write stores nothing and creates no key;
@@ -50,8 +50,8 @@ TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
     }
 }
 
-enum Kind { kText = 1, kBytes = 2, kNumber = 3, kTime = 4, kNull = 8, kReadOnly = 16 };
-constexpr DWORD kNoKey = 0x100;  // nothing stored
+// The kinds of read and where they go; kNoKey as the stored type: nothing stored.
+enum : DWORD { kText = 1, kBytes, kNumber, kTime, kNull = 8, kReadOnly = 16, kNoKey = 0x100 };
 
 // A read hands back the whole value or fails with the output untouched: the image shows the
 // buffer one unit past the size given ('~': untouched), "/no key" when no key is left. (A text
@@ -128,8 +128,7 @@ TEST_F(RegistryTest, QueryKeyExistMatchesTheExactNameOrASevenCharacterTail) {
 }
 
 int Collect(const wchar_t* name, const wchar_t* data, void* seen) {
-    *static_cast<std::string*>(seen) +=
-        Image(name, std::wcslen(name)) + "=" + Image(data, std::wcslen(data)) + ";";
+    *static_cast<std::string*>(seen) += Text(name) + "=" + Text(data) + ";";
     return 1;
 }
 int First(const wchar_t* name, const wchar_t* data, void* seen) {
@@ -176,7 +175,7 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
     for (const auto& row : lists) {
         std::vector<wchar_t*> keys{new wchar_t[4]{L'o', L'w', L'n', 0}};
         std::string listed = Said(reg.EnumSubKey(row.key, keys));
-        for (wchar_t* key : keys) listed += Image(key, std::wcslen(key)) + ";";
+        for (wchar_t* key : keys) listed += Text(key) + ";";
         EXPECT_EQ(listed, row.listed) << row.key;
         EXPECT_TRUE(reg.ReleaseKeyList(keys) == KX_OK && keys.empty());
     }
@@ -212,8 +211,7 @@ TEST_F(RegistryTest, RegKeyOwnsOneHandleOfItsOwn) {
 
 // A record as "name:type:bytes".
 std::string Record(const RegValueData& r) {
-    return Image(r.name, std::wcslen(r.name)) + ":" + std::to_string(r.type) + ":" +
-           Image(r.data, r.size);
+    return Text(r.name) + ":" + std::to_string(r.type) + ":" + Image(r.data, r.size);
 }
 
 // RegQV fills the record from one buffer of its own, grown when needed; a missing value leaves

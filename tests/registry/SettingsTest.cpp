@@ -77,13 +77,12 @@ KXSTATUS StoreDigest(unsigned long) {
     return RawSetValue(P, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
 }
 
-constexpr unsigned long N = 0x8000000B;                        // what a number setter is given
-const char* X = "30000 ~|-";                                   // missing: refused, output untouched
-const char* B = "0|0 8000000b|dw:8000000b";                    // N stored and read back
-const char* T = "30000 ~ 30000 ~|-";                           // a missing text
-const char* U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";   // kText stored and read back
-const char* M = "30000 ~~~~~~~~~~~~~~~~~|-";                   // missing 16 bytes
-const char* W = "0|0 2026-12-05 14:30~|bin:2026-12-05 14:30";  // kTime stored and read back
+constexpr unsigned long N = 0x8000000B;  // what a number setter is given
+// A missing number and text: refused, outputs untouched; N and kText stored and read back.
+const char *X = "30000 ~|-", *T = "30000 ~ 30000 ~|-";
+const char *B = "0|0 8000000b|dw:8000000b", *U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";
+// Missing 16 bytes; kTime stored and read back.
+const char *M = "30000 ~~~~~~~~~~~~~~~~~|-", *W = "0|0 2026-12-05 14:30~|bin:2026-12-05 14:30";
 
 // Each row: what a clean device answers ("getter|stored value"); then the row's number given to
 // the setter (or, without one, stored as a number) and "setter status|getter|stored value".

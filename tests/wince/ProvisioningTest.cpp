@@ -22,14 +22,12 @@ HRESULT Process(const std::wstring& body) {
     delete[] answer;
     return hr;
 }
-std::wstring Parm(const wchar_t* name, const std::wstring& value, const wchar_t* type) {
-    return L"<parm name=\"" + std::wstring(name) + L"\" value=\"" + value + L"\" datatype=\"" +
-           type + L"\"/>";
+std::wstring Parm(const std::wstring& name, const std::wstring& value, const wchar_t* type) {
+    return L"<parm name=\"" + name + L"\" value=\"" + value + L"\" datatype=\"" + type + L"\"/>";
 }
 
 // The stored type, then the key as the registry dump shows it.
 TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
-    const wchar_t multi[] = {L'a', 0xF000, L'b', L'c', 0};
     const struct Row {
         const wchar_t *value, *datatype;
         const char* stored;
@@ -39,7 +37,7 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
         {L"TRUE", L"boolean", "4 V=dw:1;"},
         {L"&amp;&lt;", L"string", "1 V=sz:&<|;"},
         {L"AAEC/w==", L"binary", "3 V=bin:|{1}{2}{ff};"},
-        {multi, L"multiplestring", "7 V=bin:a|||b|c|||||;"},
+        {L"a\uF000bc", L"multiplestring", "7 V=bin:a|||b|c|||||;"},
     };
     for (const Row& row : rows) {
         ResetDevice();
