@@ -55,7 +55,7 @@ enum : DWORD { kText = 1, kBytes, kNumber, kTime, kNull = 8, kReadOnly = 16, kNo
 
 // A read hands back the whole value or fails with the output untouched: the image shows the
 // buffer one unit past the size given ('~': untouched), "/no key" when no key is left. (A text
-// that just fits or lacks one unit: DirectoriesTest; a missing value, number and time record
+// that just fits or lacks one unit: DirectoriesTest; a missing number, numbers and time records
 // that are there: SettingsTest.)
 TEST_F(RegistryTest, ReadsGiveTheWholeValueOrLeaveTheOutput) {
     const struct Row {
