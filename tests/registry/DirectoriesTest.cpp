@@ -17,41 +17,41 @@ class DirectoriesTest : public DeviceTest {};
 void StoreText(const wchar_t* name, const std::wstring& text) {
     RawSetValue(P, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
 }
+void StoreStart(ULONGLONG units) { RawSetValue(P, L"StartupTime", REG_BINARY, &units, 8); }
 KXSTATUS Startup(wchar_t* dir, unsigned long n) { return C::GetStartupDir(dir, int(n)); }
+KXSTATUS NullSys(wchar_t*, unsigned long n) { return C::GetSysDir(nullptr, n); }
+KXSTATUS NullApp(wchar_t*, unsigned long n) { return C::GetAppDir(nullptr, n); }
+// A status as a row writes it before the result: nothing for success, "E:" for the registry's.
+std::string Said(KXSTATUS s) { return s == KX_OK ? "" : s == E ? "E:" : std::to_string(s) + ":"; }
 
 // A directory ends in one backslash; one that does not fit with it is refused and the buffer
 // left empty; an empty setting names no directory and stays empty.
 TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
     const struct {
-        const char* name;
+        const char *name, *image;  // image: "E:" when refused, the buffer one unit past the length
         KXSTATUS (*get)(wchar_t*, unsigned long);
         const wchar_t *value, *stored;  // the value's name, its text (null: missing)
         unsigned long length;
-        KXSTATUS status;
-        const char* image;  // the buffer one unit past the length
     } rows[] = {
-        {"one backslash added", Startup, L"StartupPath", L"\\Windows\\S", 13, KX_OK,
-         "\\Windows\\S\\|~~"},
-        {"already ends in one", C::GetSysDir, L"WinPath", L"\\Windows\\", 11, KX_OK,
-         "\\Windows\\|~~"},
-        {"empty stays empty", Startup, L"StartupPath", L"", 3, KX_OK, "|~~~"},
-        {"missing", C::GetSysDir, L"WinPath", nullptr, 3, E, "|~~~"},
-        {"zero length", C::GetSysDir, L"WinPath", L"\\Windows", 0, E, "~"},
-        {"text does not fit", C::GetSysDir, L"WinPath", L"\\Windows", 8, E, "|~~~~~~~~"},
-        {"no room for the backslash", C::GetSysDir, L"WinPath", L"\\Windows", 9, E, "|Windows|~"},
-        {"just fits", C::GetSysDir, L"WinPath", L"\\Windows", 10, KX_OK, "\\Windows\\|~"},
-        {"null system folder", C::GetSysDir, L"WinPath", L"\\W", 9, KX_E_INVALIDARG, ""},
-        {"null application folder", C::GetAppDir, L"AppPath", L"\\W", 9, KX_E_INVALIDARG, ""},
+        {"one backslash added", "\\Windows\\S\\|~~", Startup, L"StartupPath", L"\\Windows\\S", 13},
+        {"already ends in one", "\\Windows\\|~~", C::GetSysDir, L"WinPath", L"\\Windows\\", 11},
+        {"empty stays empty", "|~~~", Startup, L"StartupPath", L"", 3},
+        {"missing", "E:|~~~", C::GetSysDir, L"WinPath", nullptr, 3},
+        {"zero length", "E:~", C::GetSysDir, L"WinPath", L"\\Windows", 0},
+        // The text itself just fits, or lacks one unit (refused whole).
+        {"text does not fit", "E:|~~~~~~~~", C::GetSysDir, L"WinPath", L"\\Windows", 8},
+        {"no room for the backslash", "E:|Windows|~", C::GetSysDir, L"WinPath", L"\\Windows", 9},
+        {"just fits", "\\Windows\\|~", C::GetSysDir, L"WinPath", L"\\Windows", 10},
+        {"null system folder", "983040:~~~~~~~~~~", NullSys, L"WinPath", L"\\W", 9},
+        {"null application folder", "983040:~~~~~~~~~~", NullApp, L"AppPath", L"\\W", 9},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
         ResetDevice();
         if (row.stored) StoreText(row.value, row.stored);
         wchar_t dir[32];
         std::memset(dir, 0xBD, sizeof dir);
-        const bool null = row.status == KX_E_INVALIDARG;
-        EXPECT_EQ(row.get(null ? nullptr : dir, row.length), row.status);
-        EXPECT_EQ(null ? "" : Image(dir, row.length + 1), row.image);
+        const std::string said = Said(row.get(dir, row.length));
+        EXPECT_EQ(said + Image(dir, row.length + 1), row.image) << row.name;
     }
 }
 
@@ -59,25 +59,26 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
 // threads ask first together, serves the life of the process.
 TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
     wchar_t dir[21];
-    EXPECT_EQ(C::GetAppDir(dir, 21), E) << "nothing stored yet; the next call reads again";
+    const auto read = [&dir](unsigned long length) {
+        std::memset(dir, 0xBD, sizeof dir);
+        const std::string said = Said(C::GetAppDir(dir, length));
+        return said + Image(dir, length + 1);
+    };
+    EXPECT_EQ(read(20), "E:|" + std::string(20, '~')) << "nothing stored yet; the next reads again";
     StoreText(L"AppPath", L"\\Program Files\\App");
-    std::vector<std::wstring> seen(8);
+    wchar_t seen[8][MAX_PATH] = {};
     std::vector<std::thread> threads;
-    for (std::wstring& s : seen)
-        threads.emplace_back([&s] {
-            wchar_t own[MAX_PATH] = {};
-            if (C::GetAppDir(own, MAX_PATH) == KX_OK) s = own;
-        });
+    for (auto& own : seen) threads.emplace_back([&own] { C::GetAppDir(own, MAX_PATH); });
     for (std::thread& t : threads) t.join();
-    EXPECT_EQ(seen, std::vector<std::wstring>(8, L"\\Program Files\\App\\"));
+    for (auto& own : seen) EXPECT_STREQ(own, L"\\Program Files\\App\\");
     StoreText(L"AppPath", L"\\Elsewhere");
-    std::memset(dir, 0xBD, sizeof dir);
-    EXPECT_EQ(C::GetAppDir(dir, 20), KX_OK) << "19 characters and the terminator";
-    EXPECT_EQ(Image(dir, 21), "\\Program Files\\App\\|~");
-    std::memset(dir, 0xBD, sizeof dir);
-    EXPECT_EQ(C::GetAppDir(dir, 19), E);
-    EXPECT_EQ(Image(dir, 20), "|" + std::string(19, '~'));
+    // 19 characters and the terminator, then one unit less.
+    EXPECT_EQ(read(20) + " " + read(19), "\\Program Files\\App\\|~ E:|" + std::string(19, '~'));
 }
+
+// What a test leaves at the device root.
+const char* const kRootFiles[] = {"\\subscription.xml", "\\configmgi.xml", "\\mgi.key",
+                                  "\\KxMain.exe", "\\KXSC_SP_Res.dll"};
 
 // An empty "AppPath" names no directory: in a process of their own (whose directory is not yet
 // kept) the calls that keep their files in the application directory fail and leave alone the
@@ -91,14 +92,11 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     const std::pair<const char*, std::string> files[] = {
         {"\\subscription.xml",
          "<Subscription><Op><ServiceProvider SubscribeNumber=\"1\"/></Op></Subscription>"},
-        {"\\configmgi.xml",
-         std::string(reinterpret_cast<const char*>(doc.c_str()), doc.size() * 2)},
+        {"\\configmgi.xml", Wn(doc)},
         {"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
     struct Cleanup {
         ~Cleanup() {
-            for (const char* file : {"\\subscription.xml", "\\configmgi.xml", "\\mgi.key",
-                                     "\\KxMain.exe", "\\KXSC_SP_Res.dll"})
-                std::remove(file);
+            for (const char* file : kRootFiles) std::remove(file);
         }
     } cleanup;
     for (const auto& file : files) std::ofstream(file.first, std::ios::binary) << file.second;
@@ -118,96 +116,50 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     EXPECT_FALSE(RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
 }
 
-std::string Hex(unsigned long long v) { return std::to_string(v) + " "; }
-std::string FullNumbers() {
-    unsigned long high = 7, low = 7;
-    const std::string s = Hex(C::GetFullVersion(high, low));
-    return s + std::to_string(high) + "." + std::to_string(low);
-}
-std::string Product() {
-    ULARGE_INTEGER v{{99, 0}};
-    const std::string s = Hex(C::GetProductVersion(v));
-    return s + std::to_string(v.QuadPart);
-}
-std::string Increment() {
-    const std::string s = Hex(C::IncrementVer());
-    return s + Stored(P, L"FullVersionNum");
-}
-std::string FromNumbers() {
-    const std::string s = Hex(C::SetFullVersion(0x30004ul, 0x50006ul));
-    return s + Stored(P, L"FullVersionNum");
-}
-std::string Text() {
-    wchar_t text[21];
-    std::memset(text, 0xBD, sizeof text);
-    const std::string s = Hex(C::GetFullVersion(text, 20));
-    return s + Image(text, 21);
-}
-
 // The version "a.b.c.d" as numbers (high word a.b, low word c.d) and as text with at most four
-// characters after the last point; the build number c counts up, wrapping without carrying.
+// characters after the last point; the build number c counts up, wrapping without carrying (the
+// incremented numbers written back as text).
 TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
     const struct {
         const wchar_t* stored;  // null: missing
-        std::string (*run)();
-        const char* result;
+        const char* result;     // status numbers, status product, status text, status incremented
     } rows[] = {
-        {L"2.0.1.1021", FullNumbers, "0 131072.66557"},
-        {L"2.0.1.1021", Product, "0 562949953487869"},
-        {L"2.0.65535.7", Increment, "0 sz:2.0.0.7|"},
-        {nullptr, FromNumbers, "0 sz:3.4.5.6|"},
-        {nullptr, FullNumbers, "196608 0.0"},
-        {nullptr, Product, "196608 0"},
-        {nullptr, Increment, "0 sz:0.0.1.0|"},
-        {L"2.0.0.123456", Text, "0 2.0.0.1234|6|~~~~~~~~"},
-        {L"2.0.0.1234", Text, "0 2.0.0.1234|~~~~~~~~~~"},
-        {L"20100", Text, "0 20100|~~~~~~~~~~~~~~~"},  // no point: left whole
-        {nullptr, Text, "196608 ~~~~~~~~~~~~~~~~~~~~~"},
+        {L"2.0.1.1021",
+         "0 131072.66557 0 562949953487869 0 2.0.1.1021|~~~~~~~~~~ 0 sz:2.0.2.1021|"},
+        {nullptr, "196608 0.0 196608 0 196608 ~~~~~~~~~~~~~~~~~~~~~ 0 sz:0.0.1.0|"},
+        {L"2.0.65535.7",
+         "0 131072.4294901767 0 562954248323079 0 2.0.65535.7|~~~~~~~~~ 0 sz:2.0.0.7|"},
+        {L"2.0.0.123456",
+         "0 131072.57920 0 562949953479232 0 2.0.0.1234|6|~~~~~~~~ 0 sz:2.0.1.57920|"},
+        // No point: the text is left whole.
+        {L"20100",
+         "0 1317273600.0 0 5657647031884185600 0 20100|~~~~~~~~~~~~~~~ 0 sz:20100.0.1.0|"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.stored ? row.stored : L"missing")));
         ResetDevice();
         if (row.stored) StoreText(L"FullVersionNum", row.stored);
-        EXPECT_EQ(row.run(), row.result);
+        unsigned long high = 7, low = 7;
+        ULARGE_INTEGER product{{99, 0}};
+        wchar_t text[21];
+        std::memset(text, 0xBD, sizeof text);
+        const KXSTATUS numbers = C::GetFullVersion(high, low), both = C::GetProductVersion(product),
+                       got = C::GetFullVersion(text, 20), next = C::IncrementVer();
+        EXPECT_EQ(std::to_string(numbers) + " " + std::to_string(high) + "." + std::to_string(low) +
+                      " " + std::to_string(both) + " " + std::to_string(product.QuadPart) + " " +
+                      std::to_string(got) + " " + Image(text, 21) + " " + std::to_string(next) +
+                      " " + Stored(P, L"FullVersionNum"),
+                  row.result)
+            << row.stored;
     }
 }
 
-// Each time stamp is a 16-byte record under its own name; reading a missing one fails, leaves
-// the output and creates the product key.
-TEST_F(DirectoriesTest, TimeStampsUnderTheirOwnNames) {
-    SYSTEMTIME t{2026, 1, 0, 2, 3, 4, 5, 6}, read = t;
-    EXPECT_EQ(C::GetLastUpdateTime(read), E);
-    EXPECT_TRUE(RawKeyExists(P) && std::memcmp(&read, &t, 16) == 0);
-    const struct {
-        const wchar_t* name;
-        KXSTATUS (*set)(const SYSTEMTIME&);
-        KXSTATUS (*get)(SYSTEMTIME&);
-    } rows[] = {
-        {L"LastScanTime", C::SetLastMSTime, C::GetLastMSTime},
-        {L"LastUpdateTime", C::SetLastUpdateTime, C::GetLastUpdateTime},
-        {L"ScheduleUpdateTime", [](const SYSTEMTIME& s) { return C::SetScheduleUpdateTime(&s); },
-         [](SYSTEMTIME& s) { return C::GetScheduleUpdateTime(&s); }},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.name)));
-        ++t.wDay;
-        EXPECT_EQ(row.set(t), KX_OK);
-        EXPECT_EQ(Stored(P, row.name), "bin:" + Image(reinterpret_cast<char*>(&t), 16));
-        EXPECT_EQ(row.get(read), KX_OK);
-        EXPECT_EQ(std::memcmp(&read, &t, 16), 0);
-    }
-    EXPECT_EQ(C::SetScheduleUpdateTime(nullptr), E);
-    EXPECT_EQ(C::GetScheduleUpdateTime(nullptr), E);
-    // Without an argument the last update is now, in local time.
-    SYSTEMTIME before;
-    FILETIME a, b;
-    ::GetLocalTime(&before);
-    EXPECT_EQ(C::SetLastUpdateTime(), KX_OK);
-    ASSERT_EQ(C::GetLastUpdateTime(read), KX_OK);
-    ::SystemTimeToFileTime(&before, &a), ::SystemTimeToFileTime(&read, &b);
-    const LONGLONG diff = LONGLONG((ULARGE_INTEGER{{b.dwLowDateTime, b.dwHighDateTime}}).QuadPart -
-                                   (ULARGE_INTEGER{{a.dwLowDateTime, a.dwHighDateTime}}).QuadPart);
-    EXPECT_TRUE(diff >= 0 && diff < 600000000LL) << "within a minute of the local time";
+// Local time in 100-ns units: now, or the given time.
+ULONGLONG Units(const SYSTEMTIME* given = nullptr) {
+    SYSTEMTIME now;
+    FILETIME file;
+    ::GetLocalTime(&now);
+    ::SystemTimeToFileTime(given ? given : &now, &file);
+    return ULARGE_INTEGER{{file.dwLowDateTime, file.dwHighDateTime}}.QuadPart;
 }
 
 // The start time is a FILETIME stored low 32 bits first; what counts is the seconds since then.
@@ -222,16 +174,7 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         {"missing", [] {}, E, 12345, 12345},
         {"at setup", [] { C::SetStartUpTime_Setup(); }, KX_OK, 30, 31},
         {"now", [] { C::SetStartUpTime(); }, KX_OK, 0, 1},
-        {"an hour ago",
-         [] {
-             SYSTEMTIME local;
-             FILETIME now;
-             ::GetLocalTime(&local), ::SystemTimeToFileTime(&local, &now);
-             ULARGE_INTEGER then{{now.dwLowDateTime, now.dwHighDateTime}};
-             then.QuadPart -= 3600ull * 10000000ull;
-             RawSetValue(P, L"StartupTime", REG_BINARY, &then, 8);
-         },
-         KX_OK, 3600, 3601},
+        {"an hour ago", [] { StoreStart(Units() - 3600ull * 10000000ull); }, KX_OK, 3600, 3601},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -240,6 +183,12 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         EXPECT_EQ(C::GetStartUpTillNow(seconds), row.status);
         EXPECT_TRUE(seconds >= row.least && seconds <= row.most) << seconds;
     }
+    // Without an argument the last update is now, in local time; the schedule needs a record.
+    const ULONGLONG before = Units();
+    SYSTEMTIME read;
+    ASSERT_TRUE(C::SetLastUpdateTime() == KX_OK && C::GetLastUpdateTime(read) == KX_OK);
+    EXPECT_LT(Units(&read) - before, 600000000ull) << "within a minute of the local time";
+    EXPECT_TRUE(C::SetScheduleUpdateTime(nullptr) == E && C::GetScheduleUpdateTime(nullptr) == E);
 }
 
 }  // namespace

@@ -2,13 +2,10 @@
 // application directory is kept once per process): makes every call that keeps its files in
 // the application directory. The exit code has one bit for each call that did not answer as it
 // must when no directory is known; the caller checks that nothing at the device root changed.
-#include <kxcommon/AppUtil.h>
 #include <kxcommon/KxConfig.h>
 #include <kxcommon/UI.h>
 
 #include "Strings.h"
-
-#include <cwchar>
 
 int wmain() {
     int wrong = 0;
@@ -24,7 +21,7 @@ int wmain() {
     KxConfig::KillUIProcess();
     // The resource module comes from the system's search, beside this program.
     wchar_t text[64] = L"";
-    if (UI_LoadString(IDS_PRODUCT_NAME, text, 64) == 0 || std::wcscmp(text, L"Scutara") != 0)
+    if (UI_LoadString(IDS_PRODUCT_NAME, text, 64) == 0 || ::lstrcmpW(text, L"Scutara") != 0)
         wrong |= 32;
     return wrong;
 }

@@ -12,29 +12,27 @@ constexpr wchar_t P[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 constexpr wchar_t A[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 constexpr unsigned long kFillNumber = 0xBDBDBDBD;
 wchar_t kText[] = L"mgmt.example";  // what text setters write: fits 16 characters, not 8
+alignas(8) const char kRecord[] = "2026-12-05 14:30";  // what time setters write: any 16 bytes
+const SYSTEMTIME& kTime = *reinterpret_cast<const SYSTEMTIME*>(kRecord);
 
 class SettingsTest : public DeviceTest {};
 
-std::string Hex(unsigned long v) {
+// An output as text: a number in hex, a wide text up to its terminator, bytes as their image;
+// "~" for an output left as it was.
+std::string Out(unsigned long v) {
     char text[12];
     std::snprintf(text, sizeof text, "%lx", v);
     return v == kFillNumber ? "~" : text;
 }
-// An output as text: a number in hex, a wide text up to its terminator, bytes as their image;
-// "~" for an output left as it was.
-std::string Out(unsigned long v) { return Hex(v); }
-template <size_t N>
-std::string Out(const wchar_t (&t)[N]) {
-    const std::string image = Image(t, N);
+template <typename T, size_t N>
+std::string Out(const T (&units)[N]) {
+    const std::string image = Image(units, N);
+    if (sizeof(T) == 1) return image;
     return image[0] == '~' ? "~" : image.substr(0, image.find('|'));
-}
-template <size_t N>
-std::string Out(const char (&bytes)[N]) {
-    return Image(bytes, N);
 }
 template <typename T>
 std::string Said(unsigned long status, const T& out) {
-    return Hex(status) + " " + Out(out);
+    return Out(status) + " " + Out(out);
 }
 
 // What a getter answers, starting from outputs filled with 0xBD: "status output"; texts are read
@@ -45,16 +43,18 @@ std::string G() {
     unsigned long n = kFillNumber;
     int i = int(kFillNumber);
     wchar_t t[32], small[8];
-    char bytes[17], host[16], tight[8];
+    alignas(8) char bytes[17], host[16], tight[8];
     std::memset(t, 0xBD, sizeof t), std::memset(small, 0xBD, 16), std::memset(bytes, 0xBD, 17);
-    if constexpr (std::is_invocable_v<Fn>) return Hex(F());
+    if constexpr (std::is_invocable_v<Fn>) return Out(F());
     if constexpr (std::is_invocable_v<Fn, unsigned long&>) return Said(F(n), n);
     if constexpr (std::is_invocable_v<Fn, int&>) return Said(F(i), i);
     if constexpr (std::is_invocable_v<Fn, wchar_t*, int>)
         return Said(F(t, 32), t) + " " + Said(F(small, 8), small);
     if constexpr (std::is_invocable_v<Fn, char*>) return Said(F(bytes), bytes);
+    if constexpr (std::is_invocable_v<Fn, SYSTEMTIME&>)
+        return Said(F(*reinterpret_cast<SYSTEMTIME*>(bytes)), bytes);
     if constexpr (std::is_invocable_v<Fn, char*, int>)
-        return Hex(F(nullptr, 16)) + " " + Hex(F(host, 0)) + " " + Said(F(host, 16), host) + " " +
+        return Out(F(nullptr, 16)) + " " + Out(F(host, 0)) + " " + Said(F(host, 16), host) + " " +
                Said(F(tight, 8), tight);
     return "";
 }
@@ -62,6 +62,7 @@ KXSTATUS NarrowHost(char* text, int n) { return C::GetMamoHostName(text, n); }
 KXSTATUS Days(unsigned long& days) { return C::GetAutomaticUpdateFrequency(days); }
 KXSTATUS SetDays(unsigned long days) { return C::SetAutomaticUpdateFrequency(days); }
 KXSTATUS Backup(wchar_t* text, int n) { return C::GetOfficalServer(text, n, 2); }
+KXSTATUS Scheduled(SYSTEMTIME& time) { return C::GetScheduleUpdateTime(&time); }
 
 // A setter given the row's number; text setters write kText, or null for 0.
 template <auto F>
@@ -70,15 +71,18 @@ KXSTATUS S(unsigned long v) {
     if constexpr (!std::is_invocable_v<decltype(F), wchar_t*>) return F(v);
 }
 KXSTATUS SetBackup(unsigned long) { return C::SetOfficalServer(kText, 1); }
+KXSTATUS SetScanned(unsigned long) { return C::SetLastMSTime(kTime); }
+KXSTATUS SetSchedule(unsigned long) { return C::SetScheduleUpdateTime(&kTime); }
 KXSTATUS StoreDigest(unsigned long) {
     return RawSetValue(P, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
 }
 
-constexpr unsigned long N = 0x8000000B;                       // what a number setter is given
-const char* X = "30000 ~|-";                                  // missing: refused, output untouched
-const char* B = "0|0 8000000b|dw:8000000b";                   // N stored and read back
-const char* T = "30000 ~ 30000 ~|-";                          // a missing text
-const char* U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";  // kText stored and read back
+constexpr unsigned long N = 0x8000000B;  // what a number setter is given
+// A missing number and text: refused, outputs untouched; N and kText stored and read back.
+const char *X = "30000 ~|-", *T = "30000 ~ 30000 ~|-";
+const char *B = "0|0 8000000b|dw:8000000b", *U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";
+// Missing 16 bytes; kTime stored and read back.
+const char *M = "30000 ~~~~~~~~~~~~~~~~~|-", *W = "0|0 2026-12-05 14:30~|bin:2026-12-05 14:30";
 
 // Each row: what a clean device answers ("getter|stored value"); then the row's number given to
 // the setter (or, without one, stored as a number) and "setter status|getter|stored value".
@@ -139,11 +143,13 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
         {L"HostName", G<NarrowHost>, S<C::SetMamoHostName>, N,
          "ffffffff ffffffff 30000 |||||||||||||||| 30000 |||||||||-",
          "0|ffffffff ffffffff 0 mgmt.example|||| 30000 |||||||||sz:mgmt.example|", A},
-        {L"RepMD5", G<C::GetMD5>, StoreDigest, N, "30000 ~~~~~~~~~~~~~~~~~|-",
-         "0|0 0123456789abcdef~|bin:0123456789abcdef"},
+        {L"RepMD5", G<C::GetMD5>, StoreDigest, N, M, "0|0 0123456789abcdef~|bin:0123456789abcdef"},
+        // Time stamps: a 16-byte record each. (The last update's: DirectoriesTest and the first
+        // run.)
+        {L"LastScanTime", G<C::GetLastMSTime>, SetScanned, N, M, W},
+        {L"ScheduleUpdateTime", G<Scheduled>, SetSchedule, N, M, W},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(row.name)));
         ResetDevice();
         if (row.before >= 0) RawSetValue(row.key, row.name, REG_DWORD, &row.before, 4);
         // The getter answers first: defaults are written back by it.
@@ -151,33 +157,38 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
             const std::string got = row.get ? row.get() : "", s = Stored(row.key, row.name);
             return got + "|" + (s == "none" || s == "no key" ? std::string("-") : s);
         };
-        EXPECT_EQ(seen(), row.missing);
+        EXPECT_EQ(seen(), row.missing) << row.name;
         std::string status = "-";
-        if (row.set) status = Hex(row.set(row.given));
+        if (row.set) status = Out(row.set(row.given));
         if (!row.set) RawSetValue(row.key, row.name, REG_DWORD, &row.given, 4);
-        EXPECT_EQ(status + "|" + seen(), row.after);
+        EXPECT_EQ(status + "|" + seen(), row.after) << row.name;
     }
 }
 
-// A deleter takes its own value only, and fails when it is gone; the first run writes its values
-// (each kind stands for its family), both time stamps from one reading of the clock.
+// A deleter takes its own value only, and fails when it is gone; the first run writes its twenty
+// values, both time stamps ("T") from one reading of the clock, in UTC.
 TEST_F(SettingsTest, DeletersAndTheFirstRun) {
     C::SetStartupTemp(L"s"), C::SetStartupFlag(1);
-    EXPECT_EQ(C::DelStartupTemp(), KX_OK);
-    EXPECT_EQ(Dump(P), "SystemStartupFlag=dw:1;");
-    EXPECT_EQ(C::DelStartupTemp(), KX_E_REGISTRY);
+    EXPECT_TRUE(C::DelStartupTemp() == KX_OK && Dump(P) == "SystemStartupFlag=dw:1;" &&
+                C::DelStartupTemp() == KX_E_REGISTRY);
     ResetDevice();
     ASSERT_EQ(C::InitOtherReg(), KX_OK);
-    std::string time = Stored(P, L"LastScanTime"), year(4, 0);
+    const std::string time = Stored(P, L"LastScanTime");
     SYSTEMTIME utc;
     ::GetSystemTime(&utc);
-    std::memcpy(&year[0], &utc.wYear, 2);
-    EXPECT_EQ(time.find("bin:" + Image(year.data(), 2)), 0u) << "this year, in UTC";
-    std::string all;
-    for (const wchar_t* name : {L"PrimaryUpdateServer", L"InstantCardScanOption", L"FileScanType",
-                                L"ProxyPassword", L"UpdateTempFactor", L"LastUpdateTime"})
-        all += Stored(P, name) + ";";
-    EXPECT_EQ(all, "sz:\\Renovix|;dw:1;dw:7fffffff;sz:|;dw:9;" + time + ";");
+    EXPECT_EQ(time.find("bin:" + Image(reinterpret_cast<char*>(&utc.wYear), 2)), 0u)
+        << "this year, in UTC";
+    std::string all = Dump(P);
+    for (size_t at; (at = all.find(time)) != std::string::npos;) all.replace(at, time.size(), "T");
+    EXPECT_EQ(
+        all,
+        "BlockSMSwoIDOption=dw:1;CompressedFileScanLayer=dw:1;FileDecompressLimitSize=dw:100000;"
+        "FileScanType=dw:7fffffff;ImportFromContactOption=dw:10004;InstantCardScanOption=dw:1;"
+        "LastPatternFilename=sz:|;LastScanTime=T;LastUpdateTime=T;LogFileSize=dw:8000;"
+        "PrimaryUpdateServer=sz:\\Renovix|;ProxyPassword=sz:|;RealTimeScan=dw:1;"
+        "ROMFileSleep=dw:1;SMSLogFilename=sz:spam11.log|;SMSSpamFolderName=sz:Spam|;"
+        "SMSSpamOption=dw:2;TaskLogFilename=sz:task11.log|;UpdateTempFactor=dw:9;"
+        "VirusLogFilename=sz:virus11.log|;");
 }
 
 }  // namespace
