@@ -7,15 +7,15 @@
 
 #include <shlobj.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 static constexpr unsigned short kFill = 0xBDBD;
 
 class AppUtilTest : public kxtest::DeviceTest {};
 
-static const unsigned short* U(const std::wstring& text) {
-    return reinterpret_cast<const unsigned short*>(text.c_str());
-}
+static auto U(const std::wstring& t) { return reinterpret_cast<const unsigned short*>(t.c_str()); }
 static std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
 
 static void StoreText(const wchar_t* name, const std::wstring& text) {
@@ -23,14 +23,9 @@ static void StoreText(const wchar_t* name, const std::wstring& text) {
                         DWORD(text.size() * 2 + 2));
 }
 
-static std::string FileBytes(const wchar_t* path) {
-    HANDLE f = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, 0);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes(4096, '\0');
-    DWORD got = 0;
-    ::ReadFile(f, &bytes[0], 4096, &got, nullptr);
-    ::CloseHandle(f);
-    return bytes.substr(0, got);
+static std::string FileBytes(const std::wstring& path) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
 }
 
 // The product's directories by selector (unknown ones are empty) and the device's folders.
@@ -95,9 +90,8 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         const std::wstring id =
-            std::to_wstring(::GetCurrentProcessId()) + L"." + std::to_wstring(&r - rows);
-        const std::wstring mutex = L"kxtest.m" + id, ready = L"kxtest.r" + id;
-        const std::wstring release = L"kxtest.e" + id;
+            L"kxtest." + std::to_wstring(::GetCurrentProcessId() * 4 + (&r - rows));
+        const std::wstring mutex = id + L"m", ready = id + L"r", release = id + L"e";
         HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
         HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, r.waitMs != 0, release.c_str());
         auto mine = r.mineFirst ? std::make_unique<MutexLock>(U(mutex), 1) : nullptr;
@@ -119,21 +113,20 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     }
 }
 
-// The product version, not the file version (9.8.7.6); none without a version resource.
+// The product version, not the file version (9.8.7.6); none without a version resource or file.
 TEST_F(AppUtilTest, ProductVersionComesFromTheVersionResource) {
-    using V = std::pair<unsigned long, unsigned long>;
-    EXPECT_EQ(GetAFileVersion(U(kxtest::SiblingPath(L"kxtest_resmodule.dll"))),
-              V(0x20000, 0x103FD));
-    EXPECT_EQ(GetAFileVersion(U(kxtest::SiblingPath(L"kxtest_sleeper.exe"))), V(0, 0));
-    EXPECT_EQ(GetAFileVersion(U(L"\\kxtest\\absent.dll")), V(0, 0));
+    std::vector<std::pair<unsigned long, unsigned long>> got;
+    for (const std::wstring& file :
+         {kxtest::SiblingPath(L"kxtest_resmodule.dll"), kxtest::SiblingPath(L"kxtest_sleeper.exe"),
+          std::wstring(L"\\kxtest\\absent.dll")})
+        got.push_back(GetAFileVersion(U(file)));
+    EXPECT_EQ(got, decltype(got)({{0x20000, 0x103FD}, {0, 0}, {0, 0}}));
 }
 
 // Every DLL and program of the SDK carries the project version as file and product version,
 // in numbers and text, and its own file name as the original one.
 TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
     const std::wstring version = L"" KX_PROJECT_VERSION;
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    ASSERT_EQ(std::swscanf(version.c_str(), L"%u.%u.%u.%u", &a, &b, &c, &d), 4);
     for (const wchar_t* file : {L"kxcommon.dll", L"kxctl.exe", L"kxsvchost.exe", L"KXSVC.dll",
                                 L"KxHookLoader.exe", L"KXSMSLsn2.dll", L"KXSC_SP_Res.dll"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(file)));
@@ -141,26 +134,29 @@ TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
         std::vector<BYTE> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr) + 1);
         ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, DWORD(data.size()), data.data()));
         const auto query = [&](const std::wstring& name) {
-            void* value = nullptr;
-            UINT size = 0;
-            ::VerQueryValueW(data.data(), name.c_str(), &value, &size);
-            return value;
+            std::pair<void*, UINT> value{};
+            ::VerQueryValueW(data.data(), name.c_str(), &value.first, &value.second);
+            return value.first;
         };
         const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(query(L"\\"));
         ASSERT_NE(fixed, nullptr);
-        EXPECT_EQ(std::vector<DWORD>({fixed->dwFileVersionMS, fixed->dwFileVersionLS,
-                                      fixed->dwProductVersionMS, fixed->dwProductVersionLS}),
-                  std::vector<DWORD>({a << 16 | b, c << 16 | d, a << 16 | b, c << 16 | d}));
         const auto text = [&](const wchar_t* name) {
             const void* v = query(std::wstring(L"\\StringFileInfo\\040904B0\\") + name);
             return std::wstring(v ? static_cast<const wchar_t*>(v) : L"<none>");
         };
-        EXPECT_EQ(text(L"OriginalFilename") + L"|" + text(L"ProductVersion"),
-                  file + (L"|" + version));
+        // The file and the product version in numbers, then the texts.
+        std::wstring got;
+        for (DWORD v : {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
+                        fixed->dwProductVersionLS})
+            got += std::to_wstring(v >> 16) + L"." + std::to_wstring(v & 0xFFFF) + L".";
+        EXPECT_EQ(got + text(L"OriginalFilename") + L"|" + text(L"ProductVersion"),
+                  version + L"." + version + L"." + file + L"|" + version);
     }
 }
 
 // Bytes become text low byte first; a leading mark is dropped on request, an odd byte ignored.
+// Resources are found by number and type, whole; a file made from one replaces the old one
+// whole, a missing resource empties it, a missing folder fails.
 TEST_F(AppUtilTest, ResourcesAndByteTexts) {
     const struct Row {
         std::string bytes;
@@ -182,20 +178,20 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
                                         nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
     const auto* data = reinterpret_cast<const unsigned short*>(RT_RCDATA);
-    EXPECT_EQ(GetResource(module, 101, data).second, 6u);
     const auto custom = GetResource(module, 102, U(L"KXDATA"));
-    EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second), "hello");
-    EXPECT_EQ(GetResource(module, 999, data), std::make_pair(static_cast<void*>(nullptr), 0u));
+    EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second) +
+                  std::to_string(GetResource(module, 101, data).second),
+              "hello6");
+    EXPECT_EQ(GetResource(module, 999, data), decltype(custom)(nullptr, 0));
     EXPECT_EQ(CreateStringFromRes(module, 101, data, true) + L"|" +
                   CreateStringFromRes(module, 103, data, false) + L"|" +
                   CreateStringFromRes(module, 999, data, true),
               L"AB|\x4241\x4443|");
-    // A file is replaced whole; a missing resource empties it; a missing folder fails.
     const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
     EXPECT_TRUE(CreateFileFromRes(U(out), module, 102, U(L"KXDATA")));
-    EXPECT_EQ(FileBytes(out.c_str()), "hello");
+    EXPECT_EQ(FileBytes(out), "hello");
     EXPECT_TRUE(CreateFileFromRes(U(out), module, 999, U(L"KXDATA")));
-    EXPECT_EQ(FileBytes(out.c_str()), "");
+    EXPECT_EQ(FileBytes(out), "");
     EXPECT_FALSE(CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module, 102, U(L"KXDATA")));
     ::FreeLibrary(module);
 }

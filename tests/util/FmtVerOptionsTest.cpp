@@ -4,16 +4,19 @@
 #include <kxcommon/FmtVer.h>
 #include <kxcommon/Options.h>
 
-using Text = std::basic_string<unsigned short>;
 static constexpr unsigned short kFill = 0xBDBD;
 
-static Text U(const char* s) { return Text(s, s + std::char_traits<char>::length(s)); }
+static std::basic_string<unsigned short> U(const std::string& s) { return {s.begin(), s.end()}; }
 
-// The text written into `size` units; "#" when the buffer was left alone.
-static std::string A(const unsigned short* text, int size) {
+// "result:text" of formatting into `size` units ("#": the buffer left alone); nothing may be
+// written past them.
+static std::string Format(bool pattern, unsigned long high, unsigned long low, unsigned size) {
+    std::vector<unsigned short> text(size + 1, kFill);
+    const int result = pattern ? FmtVer::ConvertPattern(high, text.data(), size)
+                               : FmtVer::Convert(high, low, text.data(), size);
+    std::string s = std::to_string(result) + ":" + (text[0] == kFill ? "#" : "");
     EXPECT_EQ(text[size], kFill) << "written past the buffer";
-    std::string s = text[0] == kFill ? "#" : "";
-    for (; *text != 0 && *text != kFill; ++text) s += static_cast<char>(*text);
+    for (size_t i = 0; i < size && text[i] != 0 && text[i] != kFill; ++i) s += char(text[i]);
     return s;
 }
 
@@ -23,29 +26,22 @@ TEST(FmtVer, Formatting) {
     struct Row {
         bool pattern;
         unsigned long high, low;
-        int size, result;
-        const char* text;
+        unsigned size;
+        const char* expected;
     } const rows[] = {
-        {false, 0x20000, 1050, 32, 10, "2.0.0.1050"},
-        {false, 0xFFFFFFFF, 0xFFFFFFFF, 32, 23, "65535.65535.65535.65535"},
-        {false, 0x20000, 1050, 7, -1, "2.0.0."},
-        {false, 1, 1, 0, -1, "#"},
-        {true, 7, 0, 32, 3, "007"},
-        {true, 999, 0, 32, 3, "999"},
-        {true, 1000, 0, 32, 8, "0.010.00"},
-        {true, 312345, 0, 32, 8, "3.123.45"},
-        {true, 1000000, 0, 32, 9, "10.000.00"},
-        {true, 312345, 0, 4, -1, "3.1"},
+        {false, 0x20000, 1050, 32, "10:2.0.0.1050"},
+        {false, 0xFFFFFFFF, 0xFFFFFFFF, 32, "23:65535.65535.65535.65535"},
+        {false, 0x20000, 1050, 7, "-1:2.0.0."},
+        {false, 1, 1, 0, "-1:#"},
+        {true, 7, 0, 32, "3:007"},
+        {true, 999, 0, 32, "3:999"},
+        {true, 1000, 0, 32, "8:0.010.00"},
+        {true, 312345, 0, 32, "8:3.123.45"},
+        {true, 1000000, 0, 32, "9:10.000.00"},
+        {true, 312345, 0, 4, "-1:3.1"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.high << "." << r.low << " into " << r.size);
-        unsigned short text[33];
-        std::fill(text, text + 33, kFill);
-        EXPECT_EQ(r.pattern ? FmtVer::ConvertPattern(r.high, text, r.size)
-                            : FmtVer::Convert(r.high, r.low, text, r.size),
-                  r.result);
-        EXPECT_EQ(A(text, r.size), r.text);
-    }
+    for (const Row& r : rows)
+        EXPECT_EQ(Format(r.pattern, r.high, r.low, r.size), r.expected) << r.high << "/" << r.size;
     EXPECT_EQ(FmtVer::Convert(1ul, 1ul, nullptr, 8), -1);
 }
 
@@ -68,11 +64,9 @@ TEST(FmtVer, Scanning) {
         {"-1.0", 2, 0xFFFF0000, 0},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.text);
         unsigned long high = 0xDEAD, low = 0xBEEF;
-        EXPECT_EQ(FmtVer::Convert(U(r.text).c_str(), high, low), r.parts);
-        EXPECT_EQ(high, r.high);
-        EXPECT_EQ(low, r.low);
+        const int parts = FmtVer::Convert(U(r.text).c_str(), high, low);
+        EXPECT_EQ(std::tuple(parts, high, low), std::tuple(r.parts, r.high, r.low)) << r.text;
     }
     unsigned long major = 9, minor = 9, build = 9;
     EXPECT_EQ(FmtVer::ConvertPattern(999ul, major, minor, build), 0);
@@ -86,19 +80,18 @@ TEST(FmtVer, Scanning) {
 TEST(Options, Tables) {
     struct Row {
         unsigned long (*table)(unsigned long, bool);
-        unsigned long in;
         bool to;
-        unsigned long out;
+        unsigned long in, out;
     } const rows[] = {
-        {AVOpt::ConvertBetweenIndexAndFT, 2, true, 0x7FFFFFFF},
-        {AVOpt::ConvertBetweenIndexAndFT, 3, true, 0},
-        {AVOpt::ConvertBetweenIndexAndFT, 3, false, 1},
-        {AVOpt::ConvertBetweenIndexAndFT, 5, false, 0},
-        {AVOpt::ConvertBetweenIndexAndRTOpt, 1, true, 2},
-        {AVOpt::ConvertBetweenIndexAndRTOpt, 2, false, 1},
-        {SUOpt::ConvertBetweenIndexAndFrequency, 3, true, 30},
-        {SUOpt::ConvertBetweenIndexAndFrequency, 14, false, 2},
-        {SUOpt::ConvertBetweenIndexAndFrequency, 10, false, 0},
+        {AVOpt::ConvertBetweenIndexAndFT, true, 2, 0x7FFFFFFF},
+        {AVOpt::ConvertBetweenIndexAndFT, true, 3, 0},
+        {AVOpt::ConvertBetweenIndexAndFT, false, 3, 1},
+        {AVOpt::ConvertBetweenIndexAndFT, false, 5, 0},
+        {AVOpt::ConvertBetweenIndexAndRTOpt, true, 1, 2},
+        {AVOpt::ConvertBetweenIndexAndRTOpt, false, 2, 1},
+        {SUOpt::ConvertBetweenIndexAndFrequency, true, 3, 30},
+        {SUOpt::ConvertBetweenIndexAndFrequency, false, 14, 2},
+        {SUOpt::ConvertBetweenIndexAndFrequency, false, 10, 0},
     };
     for (const Row& r : rows) EXPECT_EQ(r.table(r.in, r.to), r.out) << r.in << " " << r.to;
     const unsigned long levels[][2] = {{0, 1}, {1, 1}, {3, 3}, {4, 3}};

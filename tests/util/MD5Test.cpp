@@ -1,5 +1,5 @@
-// MD5 digests: known digests, every padding boundary against the platform's own MD5, and
-// MD5File's reading and its one shared result buffer.
+// MD5 digests: every padding boundary against the platform's own MD5, and MD5File's reading and
+// its one shared result buffer.
 #include "DeviceFixture.h"
 
 #include <kxcommon/MD5.h>
@@ -36,11 +36,9 @@ static std::string PlatformMd5Hex(const std::string& data) {
     return Hex(digest);
 }
 
-// Two fixed digests; then every length up to 200 bytes, around 56 and 64 bytes of a block,
-// which decide whether the bit count shares the last block.
+// Every length up to 200 bytes, around 56 and 64 bytes of a block, which decide whether the bit
+// count shares the last block.
 TEST(MD5, Digests) {
-    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
     std::string data;
     for (size_t length = 0; length <= 200; ++length, data += char(length * 7 + 1))
         ASSERT_EQ(Md5Hex(data), PlatformMd5Hex(data)) << "length " << length;
@@ -50,14 +48,12 @@ TEST(MD5, Digests) {
     md5_calc(nullptr, "abc", 3);  // must not crash
 }
 
-static const unsigned short* U(const std::wstring& path) {
-    return reinterpret_cast<const unsigned short*>(path.c_str());
-}
+static auto U(const std::wstring& t) { return reinterpret_cast<const unsigned short*>(t.c_str()); }
 
 class MD5FileTest : public kxtest::DeviceTest {};
 
 // Sizes around the piece the file is read in; one result buffer that a failed call leaves
-// alone; no handle left open (an exclusive open and a delete succeed).
+// alone; no handle left open (the file can be deleted).
 TEST_F(MD5FileTest, DigestsFiles) {
     for (size_t size : {0u, 1023u, 1024u, 1025u}) {
         std::string content(size, '\0');
@@ -66,11 +62,7 @@ TEST_F(MD5FileTest, DigestsFiles) {
         const unsigned char* digest = MD5File(U(path));
         ASSERT_NE(digest, nullptr) << "size " << size;
         EXPECT_EQ(Hex(digest), Md5Hex(content)) << "size " << size;
-        HANDLE exclusive = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
-        ::CloseHandle(exclusive);
-        EXPECT_TRUE(::DeleteFileW(path.c_str()));
+        EXPECT_TRUE(::DeleteFileW(path.c_str())) << "size " << size;
     }
     unsigned char* one = MD5File(U(kxtest::MakeScratchFile(L"a.txt", "a")));
     for (const wchar_t* bad : {L"\\kxtest\\missing.bin", L"\\kxtest"})
@@ -78,4 +70,5 @@ TEST_F(MD5FileTest, DigestsFiles) {
     EXPECT_EQ(MD5File(nullptr), nullptr);
     EXPECT_EQ(Hex(one), "0cc175b9c0f1b6a831c399e269772661") << "previous result kept";
     EXPECT_EQ(MD5File(U(kxtest::MakeScratchFile(L"b.txt", "abc"))), one) << "one shared buffer";
+    EXPECT_EQ(Hex(one), "900150983cd24fb0d6963f7d28e17f72");
 }

@@ -4,9 +4,9 @@
 
 #include <kxcommon/Utility.h>
 
-static const unsigned short* U(const std::wstring& text) {
-    return reinterpret_cast<const unsigned short*>(text.c_str());
-}
+#include <utility>
+
+static auto U(const wchar_t* text) { return reinterpret_cast<const unsigned short*>(text); }
 
 // Bits 32 and above do not exist: they read as clear and writing them changes nothing.
 TEST(Bit32, SingleBitsWithinTheWord) {
@@ -35,26 +35,22 @@ TEST(Bit32, SingleBitsWithinTheWord) {
         EXPECT_EQ(bits.Value(), r.value);
     }
     Bit32 high(0x80000001);
-    const bool read[] = {high[31], high[30], high[32], high[40],
-                         static_cast<const Bit32&>(high)[32]};
-    EXPECT_EQ(std::vector<bool>(read, read + 5),
+    EXPECT_EQ(std::vector<bool>({high[31], high[30], high[32], high[40], std::as_const(high)[32]}),
               std::vector<bool>({true, false, false, false, false}));
 }
 
 TEST(ByteOrder, ReversesTheBytesAndLeavesTheArgumentAlone) {
     unsigned short s = 0x3412;
     unsigned long l = 0x78563412, high = 0xFF000001;
-    EXPECT_EQ(BLShort(s), 0x1234);
-    EXPECT_EQ(BLLong(l), 0x12345678ul);
-    EXPECT_EQ(BLLong(high), 0x010000FFul);
-    EXPECT_EQ(s + l, 0x3412 + 0x78563412ul) << "arguments unchanged";
+    // The arguments are read again last: unchanged.
+    EXPECT_EQ(std::vector<unsigned long>({BLShort(s), BLLong(l), BLLong(high), s, l}),
+              std::vector<unsigned long>({0x1234, 0x12345678, 0x010000FF, 0x3412, 0x78563412}));
 }
 
 // A deadline passed returns at once (the bound is generous); one ahead is slept until.
 TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
     ULONGLONG start = ::GetTickCount64();
-    WaitTime(0, true);
-    WaitTime(-5, true);
+    for (long relative : {0L, -5L}) WaitTime(relative, true);
     WaitTime(static_cast<long>(::GetTickCount() - 60000), false);
     EXPECT_LT(::GetTickCount64() - start, 30000u);
     start = ::GetTickCount64();
@@ -65,9 +61,9 @@ TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
 
 // The application directory is read once per process: every row uses the same one.
 static constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
-static constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";  // beside the test, on the search path
-static constexpr wchar_t kAppOnlyProbe[] =
-    L"kxprobe_appdir.dll";  // only in the application directory
+// One probe module beside the test, on the search path; a copy only in the application directory.
+static constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";
+static constexpr wchar_t kAppOnlyProbe[] = L"kxprobe_appdir.dll";
 
 class DynamicLoadLibraryTest : public kxtest::DeviceTest {};
 
@@ -95,7 +91,7 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.name ? r.name : L"<null>")));
         HMODULE before = r.loadedBefore ? ::LoadLibraryW(r.module) : nullptr;
         {
-            DynamicLoadLibrary library(r.name ? U(r.name) : nullptr, r.fromAppDir, false);
+            DynamicLoadLibrary library(U(r.name), r.fromAppDir, false);
             EXPECT_EQ(library.IsOK(), r.from != nullptr);
             EXPECT_EQ(library.GetHandle(), ::GetModuleHandleW(r.module));
             wchar_t path[MAX_PATH] = {};

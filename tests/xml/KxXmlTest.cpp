@@ -4,28 +4,24 @@
 
 #include <kxcommon/KxXml.h>
 
-namespace {
-
 using kxtest::MakeScratchFile;
 
 class KxXmlTest : public kxtest::DeviceTest {};
 
-unsigned short* U(const std::wstring& text) { return (unsigned short*)text.c_str(); }
+static unsigned short* U(const wchar_t* text) { return (unsigned short*)text; }
 
 // One search as "count:attribute of the element at index".
-std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, unsigned index, const wchar_t* name) {
+static std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, unsigned at, const wchar_t* name) {
     KxXmlElementList list = doc.FindElementByTag(U(tag));
-    return std::to_wstring(list.GetCount()) + L":" +
-           list[index].Attribute(name ? U(name) : nullptr);
+    return std::to_wstring(list.GetCount()) + L":" + list[at].Attribute(U(name));
 }
 
-const std::string kLong = std::string(1500, 'v') + "w" + std::string(1499, 'v');
-const std::string kCatalog =
-    "<item name=\"root\"><item name=\"first\" empty=\"\"/><group>"
-    "<item name=\"nested\"/></group><!-- no element --><other name=\"x\" "
-    "long=\"" +
-    kLong + "\"/></item>";
-const char* const kNoFile = "(no file)";
+static const std::wstring kLong = std::wstring(1500, 'v') + L"w" + std::wstring(1499, 'v');
+static const std::string kCatalog =
+    "<item name=\"root\"><item name=\"first\" empty=\"\"/><group><item "
+    "name=\"nested\"/></group><!-- no element --><other name=\"x\" long=\"" +
+    std::string(kLong.begin(), kLong.end()) + "\"/></item>";
+static const char* const kNoFile = "(no file)";
 
 // Unreadable files load (the component reports them with a success code and a false flag) as a
 // document without root, which every search answers with nothing.
@@ -48,8 +44,7 @@ TEST_F(KxXmlTest, SearchesFindDescendantsInOrderWithTheirAttributes) {
         {"empty attribute", catalog, L"item", L"empty", 0, L"2:"},
         {"no attribute name", catalog, L"item", nullptr, 0, L"2:"},
         // Longer than the 1023 characters of a formatted value: returned whole.
-        {"long value", catalog, L"other", L"long", 0,
-         L"1:" + std::wstring(kLong.begin(), kLong.end())},
+        {"long value", catalog, L"other", L"long", 0, L"1:" + kLong},
         {"never loaded", nullptr, L"item", L"name", 0, L"0:"},
         {"missing file", kNoFile, L"*", L"n", 0, L"0:"},
         // A file that is not well formed stands for every parse failure.
@@ -58,10 +53,10 @@ TEST_F(KxXmlTest, SearchesFindDescendantsInOrderWithTheirAttributes) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         KxXmlDocument doc;
-        const std::wstring path = row.file == kNoFile   ? std::wstring(L"\\kxtest\\missing.xml")
-                                  : row.file != nullptr ? MakeScratchFile(L"doc.xml", row.file)
-                                                        : std::wstring();
-        EXPECT_EQ(doc.LoadFile(row.file ? U(path) : nullptr), row.file ? 1 : 0);
+        const std::wstring path = row.file && row.file != kNoFile
+                                      ? MakeScratchFile(L"doc.xml", row.file)
+                                      : L"\\kxtest\\missing.xml";
+        EXPECT_EQ(doc.LoadFile(row.file ? U(path.c_str()) : nullptr), row.file ? 1 : 0);
         EXPECT_EQ(Ask(doc, row.tag, row.index, row.attribute), row.expected);
     }
 }
@@ -73,13 +68,13 @@ TEST_F(KxXmlTest, ListsElementsAndCopiesOutliveTheirDocument) {
     KxXmlElement kept;
     KxXmlElementList list;
     KxXmlDocument assigned, *doc = new KxXmlDocument;
-    ASSERT_EQ(doc->LoadFile(U(one)), 1);
+    ASSERT_EQ(doc->LoadFile(U(one.c_str())), 1);
     KxXmlDocument copy(*doc);
     assigned = *doc;
     assigned = assigned;
     list = doc->FindElementByTag(U(L"e"));
     kept = list[1];
-    ASSERT_EQ(doc->LoadFile(U(MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>"))), 1);
+    ASSERT_EQ(doc->LoadFile(U(MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>").c_str())), 1);
     EXPECT_EQ(Ask(*doc, L"e", 0, L"n"), L"1:3");
     delete doc;
     KxXmlElementList copied(list);
@@ -94,5 +89,3 @@ TEST_F(KxXmlTest, ListsElementsAndCopiesOutliveTheirDocument) {
     assigned = KxXmlDocument();
     EXPECT_EQ(Ask(assigned, L"e", 0, L"n"), L"0:");
 }
-
-}  // namespace
