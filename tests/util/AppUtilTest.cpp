@@ -18,43 +18,28 @@ class AppUtilTest : public kxtest::DeviceTest {};
 static auto U(const std::wstring& t) { return reinterpret_cast<const unsigned short*>(t.c_str()); }
 static std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
 
-static void StoreText(const wchar_t* name, const std::wstring& text) {
-    kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
-                        DWORD(text.size() * 2 + 2));
-}
-
+// A file's bytes; "<missing>" without the file.
 static std::string FileBytes(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
     return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
 }
 
-// The product's directories by selector (unknown ones are empty) and the device's folders.
-TEST_F(AppUtilTest, Directories) {
-    StoreText(L"WinPath", L"\\Windows");
-    const struct Row {
-        bool special;
-        int which;
-        const wchar_t* path;
-    } rows[] = {
-        {false, KX_DIR_SYSTEM, L"\\Windows\\"},
-        {false, 0, L""},
-        {true, CSIDL_STARTUP, L"\\Windows\\StartUp\\"},
-        {true, 0x3F, L""},  // a folder the device lacks
-    };
-    for (const Row& r : rows) {
-        unsigned short path[MAX_PATH] = {'x'};
-        (r.special ? GetSpecialPath : GetOurPath)(r.which, path);
-        EXPECT_EQ(W(path), r.path) << r.special << " " << r.which;
-    }
-    GetOurPath(KX_DIR_SYSTEM, nullptr);  // left alone, no fault
-}
-
-// A program is looked for in the selected directory only.
-TEST_F(AppUtilTest, RunAppStartsFromTheSelectedDirectory) {
+// The product's directories by selector (unknown ones are empty) and the device's folders (0x3F:
+// one the device lacks); a program is looked for in the selected directory only.
+TEST_F(AppUtilTest, DirectoriesAndWhereProgramsAreLookedFor) {
     ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
                             L"\\kxtest\\nap.exe", FALSE));
-    StoreText(L"WinPath", L"\\kxtest");
+    kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, L"\\kxtest", sizeof L"\\kxtest");
+    const auto path = [](void (*get)(int, unsigned short*), int which) {
+        unsigned short path[MAX_PATH] = {'x'};
+        get(which, path);
+        return W(path);
+    };
+    EXPECT_EQ(path(GetOurPath, KX_DIR_SYSTEM) + L"|" + path(GetOurPath, 0) + L"|" +
+                  path(GetSpecialPath, CSIDL_STARTUP) + L"|" + path(GetSpecialPath, 0x3F),
+              L"\\kxtest\\||\\Windows\\StartUp\\|");
+    GetOurPath(KX_DIR_SYSTEM, nullptr);  // left alone, no fault
     const struct Row {
         std::wstring program;
         int selector, started;
@@ -89,8 +74,7 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
-        const std::wstring id =
-            L"kxtest." + std::to_wstring(::GetCurrentProcessId() * 4 + (&r - rows));
+        const std::wstring id = L"kx" + std::to_wstring(::GetCurrentProcessId() * 4 + (&r - rows));
         const std::wstring mutex = id + L"m", ready = id + L"r", release = id + L"e";
         HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
         HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, r.waitMs != 0, release.c_str());
@@ -111,16 +95,6 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
         if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
         ::CloseHandle(readyEvent), ::CloseHandle(releaseEvent);
     }
-}
-
-// The product version, not the file version (9.8.7.6); none without a version resource or file.
-TEST_F(AppUtilTest, ProductVersionComesFromTheVersionResource) {
-    std::vector<std::pair<unsigned long, unsigned long>> got;
-    for (const std::wstring& file :
-         {kxtest::SiblingPath(L"kxtest_resmodule.dll"), kxtest::SiblingPath(L"kxtest_sleeper.exe"),
-          std::wstring(L"\\kxtest\\absent.dll")})
-        got.push_back(GetAFileVersion(U(file)));
-    EXPECT_EQ(got, decltype(got)({{0x20000, 0x103FD}, {0, 0}, {0, 0}}));
 }
 
 // Every DLL and program of the SDK carries the project version as file and product version,
@@ -154,9 +128,9 @@ TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
     }
 }
 
-// Bytes become text low byte first; a leading mark is dropped on request, an odd byte ignored.
-// Resources are found by number and type, whole; a file made from one replaces the old one
-// whole, a missing resource empties it, a missing folder fails.
+// Versions of modules; bytes become text low byte first; a leading mark is dropped on request, an
+// odd byte ignored. Resources are found by number and type, whole; a file made from one replaces
+// the old one whole, a missing resource empties it, a missing folder fails.
 TEST_F(AppUtilTest, ResourcesAndByteTexts) {
     const struct Row {
         std::string bytes;
@@ -177,6 +151,11 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
     HINSTANCE module = ::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(),
                                         nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
+    // The product version, not the file version (9.8.7.6); none without a version resource.
+    std::vector<std::pair<unsigned long, unsigned long>> versions;
+    for (const wchar_t* file : {L"kxtest_resmodule.dll", L"kxtest_sleeper.exe", L"absent.dll"})
+        versions.push_back(GetAFileVersion(U(kxtest::SiblingPath(file))));
+    EXPECT_EQ(versions, decltype(versions)({{0x20000, 0x103FD}, {0, 0}, {0, 0}}));
     const auto* data = reinterpret_cast<const unsigned short*>(RT_RCDATA);
     const auto custom = GetResource(module, 102, U(L"KXDATA"));
     EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second) +
@@ -184,9 +163,10 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
               "hello6");
     EXPECT_EQ(GetResource(module, 999, data), decltype(custom)(nullptr, 0));
     EXPECT_EQ(CreateStringFromRes(module, 101, data, true) + L"|" +
-                  CreateStringFromRes(module, 103, data, false) + L"|" +
+                  CreateStringFromRes(module, 101, data, false) + L"|" +
                   CreateStringFromRes(module, 999, data, true),
-              L"AB|\x4241\x4443|");
+              L"AB|\xFEFF"
+              L"AB|");
     const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
     EXPECT_TRUE(CreateFileFromRes(U(out), module, 102, U(L"KXDATA")));
     EXPECT_EQ(FileBytes(out), "hello");
@@ -199,11 +179,11 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
 // Strings of the product's resource module, cut to the buffer; messages formatted from them
 // (%s takes a wide text), the buffer left alone for a missing string, 0xFFFFFFFF when cut.
 TEST_F(AppUtilTest, ResourceStringsAndMessages) {
-    wchar_t text[64], small[4];
-    EXPECT_EQ(UI_LoadString(100, text, 64) * 10 + UI_LoadString(100, small, 4), 73);
-    EXPECT_EQ(std::wstring(text) + L"|" + small, L"Scutara|Scu");
-    EXPECT_EQ(UI_LoadString(9999, text, 64), 0);
-    EXPECT_STREQ(text, L"");
+    wchar_t text[64], small[4], none[4] = L"old";
+    EXPECT_EQ(UI_LoadString(100, text, 64) * 100 + UI_LoadString(100, small, 4) * 10 +
+                  UI_LoadString(9999, none, 4),
+              730);
+    EXPECT_EQ(std::wstring(text) + L"|" + small + L"|" + none, L"Scutara|Scu|");
     unsigned short buffer[65];
     std::fill(buffer, buffer + 65, kFill);
     EXPECT_EQ(ResFmtMessage(buffer, 64, 9999, 1), 0ul);
@@ -230,15 +210,13 @@ TEST_F(AppUtilTest, ShorthandBecomesSigns) {
 
 // Records are UTF-16 with one line feed each, cut to 1023 characters.
 TEST_F(AppUtilTest, DebugLogRecords) {
+    const auto utf16 = [](const std::wstring& text) {
+        return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
+    };
     WriteDbgLog(U(L"a%sb %d"), L"X", 5);
     WriteDbgLog(U(L""));
-    EXPECT_EQ(FileBytes(kxtest::kDebugLog), std::string("a\0X\0b\0 \0"
-                                                        "5\0\n\0"
-                                                        "\n\0",
-                                                        14));
+    EXPECT_EQ(FileBytes(kxtest::kDebugLog), utf16(L"aXb 5\n\n"));
     kxtest::ResetDevice();
     WriteDbgLog(U(L"%s"), std::wstring(1500, L'z').c_str());
-    std::string expected;
-    for (int i = 0; i < 1023; ++i) expected += std::string("z\0", 2);
-    EXPECT_EQ(FileBytes(kxtest::kDebugLog), expected + std::string("\n\0", 2));
+    EXPECT_EQ(FileBytes(kxtest::kDebugLog), utf16(std::wstring(1023, L'z') + L"\n"));
 }

@@ -11,15 +11,11 @@ int wmain(int argc, wchar_t** argv) {
     if (argc != 5) return 99;
     HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[3]);
     HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, argv[4]);
-    int status = 99;
-    if (ready != nullptr && release != nullptr) {
-        MutexLock lock(reinterpret_cast<const unsigned short*>(argv[1]),
-                       std::wcscmp(argv[2], L"1") == 0 ? 1 : 0);
-        status = lock.GetLockStatus();
-        ::SetEvent(ready);
-        ::WaitForSingleObject(release, 30000);
-    }
-    if (ready != nullptr) ::CloseHandle(ready);
-    if (release != nullptr) ::CloseHandle(release);
-    return status;
+    // The events go with the process.
+    if (ready == nullptr || release == nullptr) return 99;
+    MutexLock lock(reinterpret_cast<const unsigned short*>(argv[1]),
+                   std::wcscmp(argv[2], L"1") == 0);
+    ::SetEvent(ready);
+    ::WaitForSingleObject(release, 30000);
+    return lock.GetLockStatus();
 }
