@@ -40,23 +40,19 @@ TEST_F(AppUtilTest, DirectoriesAndWhereProgramsAreLookedFor) {
                   path(GetSpecialPath, CSIDL_STARTUP) + L"|" + path(GetSpecialPath, 0x3F),
               L"\\kxtest\\||\\Windows\\StartUp\\|");
     GetOurPath(KX_DIR_SYSTEM, nullptr);  // left alone, no fault
-    const struct Row {
-        std::wstring program;
-        int selector, started;
-    } rows[] = {
-        {L"nap.exe", KX_DIR_SYSTEM, 1},
-        {L"\\kxtest\\nap.exe", KX_DIR_NONE, 1},  // no directory: the name is the path
-        {L"absent.exe", KX_DIR_SYSTEM, 0},
-        {L"nap.exe", KX_DIR_APP, 0},  // not in the (unset) application directory
-        {std::wstring(300, L'n') + L".exe", KX_DIR_SYSTEM, 0},
+    // 1 for each program started: in the system directory; no directory, the name is the path;
+    // missing; not in the (unset) application directory; a path too long.
+    const auto run = [](const std::wstring& program, int selector) {
+        return RunApp(U(program), U(L"nap.exe 10"), 10000, selector) != 0 ? "1" : "0";
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(RunApp(U(r.program), U(L"nap.exe 10"), 10000, r.selector) != 0, r.started != 0)
-            << testing::PrintToString(r.program);
+    EXPECT_EQ(std::string(run(L"nap.exe", KX_DIR_SYSTEM)) + run(L"\\kxtest\\nap.exe", KX_DIR_NONE) +
+                  run(L"absent.exe", KX_DIR_SYSTEM) + run(L"nap.exe", KX_DIR_APP) +
+                  run(std::wstring(300, L'n') + L".exe", KX_DIR_SYSTEM),
+              "11000");
 }
 
-// The program gets the caller's command line as it is (the helper signals `ready` only when its
-// four arguments name its events), and RunApp returns after its end only when asked to wait: the
+// The program gets the caller's command line as it is (the helper signals `ready` only when it
+// gets its two arguments), and RunApp returns after its end only when asked to wait: the
 // helper takes the mutex (waiting for it with argument 1), signals `ready` and holds it until
 // `release`, which is signalled at once or only after RunApp returns. A MutexLock's status is 0
 // when it created the mutex, 1 when it existed; a holder keeps it from the other process until it
@@ -75,25 +71,23 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         const std::wstring id = L"kx" + std::to_wstring(::GetCurrentProcessId() * 4 + (&r - rows));
-        const std::wstring mutex = id + L"m", ready = id + L"r", release = id + L"e";
-        HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
-        HANDLE releaseEvent = ::CreateEventW(nullptr, TRUE, r.waitMs != 0, release.c_str());
-        auto mine = r.mineFirst ? std::make_unique<MutexLock>(U(mutex), 1) : nullptr;
+        HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, (id + L".ready").c_str());
+        HANDLE release = ::CreateEventW(nullptr, TRUE, r.waitMs != 0, (id + L".release").c_str());
+        auto mine = r.mineFirst ? std::make_unique<MutexLock>(U(id), 1) : nullptr;
         if (mine) EXPECT_EQ(mine->GetLockStatus(), 0);
-        const std::wstring command =
-            L"holder " + mutex + (r.mineFirst ? L" 1 " : L" 0 ") + ready + L" " + release;
+        const std::wstring command = L"holder " + id + (r.mineFirst ? L" 1" : L" 0");
         ASSERT_NE(RunApp(U(holder), U(command), r.waitMs, KX_DIR_NONE), 0);
-        if (mine) EXPECT_NE(::WaitForSingleObject(readyEvent, 300), WAIT_OBJECT_0) << "took it";
+        if (mine) EXPECT_NE(::WaitForSingleObject(ready, 300), WAIT_OBJECT_0) << "took it";
         mine.reset();
         // Waiting: it has run and ended (the mutex is new again); else it holds the mutex. The
         // next row would hang on a RunApp that waits when not asked to: stop here.
-        ASSERT_EQ(::WaitForSingleObject(readyEvent, r.waitMs != 0 ? 0 : 30000), WAIT_OBJECT_0);
-        MutexLock other(U(mutex), 0);  // must not block
+        ASSERT_EQ(::WaitForSingleObject(ready, r.waitMs != 0 ? 0 : 30000), WAIT_OBJECT_0);
+        MutexLock other(U(id), 0);  // must not block
         ASSERT_EQ(other.GetLockStatus(), r.waitMs != 0 ? 0 : 1);
         if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
-        ::SetEvent(releaseEvent);
+        ::SetEvent(release);
         if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
-        ::CloseHandle(readyEvent), ::CloseHandle(releaseEvent);
+        ::CloseHandle(ready), ::CloseHandle(release);
     }
 }
 
@@ -107,16 +101,14 @@ TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
         const std::wstring path = kxtest::SiblingPath(file);
         std::vector<BYTE> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr) + 1);
         ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, DWORD(data.size()), data.data()));
-        const auto query = [&](const std::wstring& name) {
-            std::pair<void*, UINT> value{};
-            ::VerQueryValueW(data.data(), name.c_str(), &value.first, &value.second);
-            return value.first;
-        };
-        const auto* fixed = static_cast<VS_FIXEDFILEINFO*>(query(L"\\"));
-        ASSERT_NE(fixed, nullptr);
-        const auto text = [&](const wchar_t* name) {
-            const void* v = query(std::wstring(L"\\StringFileInfo\\040904B0\\") + name);
-            return std::wstring(v ? static_cast<const wchar_t*>(v) : L"<none>");
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+        const auto text = [&](const std::wstring& name) {
+            const wchar_t* value = nullptr;
+            const std::wstring key = L"\\StringFileInfo\\040904B0\\" + name;
+            ::VerQueryValueW(data.data(), key.c_str(), (void**)&value, &size);
+            return std::wstring(value ? value : L"<none>");
         };
         // The file and the product version in numbers, then the texts.
         std::wstring got;
