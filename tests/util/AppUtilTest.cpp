@@ -61,32 +61,31 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     const std::wstring holder = kxtest::SiblingPath(L"kxtest_mutexholder.exe");
     const struct Row {
         const char* name;
-        unsigned long waitMs;
-        bool mineFirst;
+        bool waits, mineFirst;
     } rows[] = {
-        {"RunApp waits for the end", 30000, false},
-        {"RunApp returns at once; the helper holds it", 0, false},
-        {"this process holds it; the helper waits", 0, true},
+        {"RunApp waits for the end", true, false},
+        {"RunApp returns at once; the helper holds it", false, false},
+        {"this process holds it; the helper waits", false, true},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.name);
         const std::wstring id = L"kx" + std::to_wstring(::GetCurrentProcessId() * 4 + (&r - rows));
         HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, (id + L".ready").c_str());
-        HANDLE release = ::CreateEventW(nullptr, TRUE, r.waitMs != 0, (id + L".release").c_str());
+        HANDLE release = ::CreateEventW(nullptr, TRUE, r.waits, (id + L".release").c_str());
         auto mine = r.mineFirst ? std::make_unique<MutexLock>(U(id), 1) : nullptr;
         if (mine) EXPECT_EQ(mine->GetLockStatus(), 0);
         const std::wstring command = L"holder " + id + (r.mineFirst ? L" 1" : L" 0");
-        ASSERT_NE(RunApp(U(holder), U(command), r.waitMs, KX_DIR_NONE), 0);
+        ASSERT_NE(RunApp(U(holder), U(command), r.waits ? 30000 : 0, KX_DIR_NONE), 0);
         if (mine) EXPECT_NE(::WaitForSingleObject(ready, 300), WAIT_OBJECT_0) << "took it";
         mine.reset();
         // Waiting: it has run and ended (the mutex is new again); else it holds the mutex. The
         // next row would hang on a RunApp that waits when not asked to: stop here.
-        ASSERT_EQ(::WaitForSingleObject(ready, r.waitMs != 0 ? 0 : 30000), WAIT_OBJECT_0);
+        ASSERT_EQ(::WaitForSingleObject(ready, r.waits ? 0 : 30000), WAIT_OBJECT_0);
         MutexLock other(U(id), 0);  // must not block
-        ASSERT_EQ(other.GetLockStatus(), r.waitMs != 0 ? 0 : 1);
-        if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
+        ASSERT_EQ(other.GetLockStatus(), r.waits ? 0 : 1);
+        if (!r.waits) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
         ::SetEvent(release);
-        if (r.waitMs == 0) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
+        if (!r.waits) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
         ::CloseHandle(ready), ::CloseHandle(release);
     }
 }

@@ -4,8 +4,6 @@
 #include <kxcommon/FmtVer.h>
 #include <kxcommon/Options.h>
 
-#include <array>
-
 static constexpr unsigned short kFill = 0xBDBD;
 
 static std::basic_string<unsigned short> U(const std::string& s) { return {s.begin(), s.end()}; }
@@ -27,8 +25,7 @@ static std::string Format(bool pattern, unsigned long high, unsigned long low, u
 TEST(FmtVer, Formatting) {
     struct Row {
         bool pattern;
-        unsigned long high, low;
-        unsigned size;
+        unsigned long high, low, size;
         const char* expected;
     } const rows[] = {
         {false, 0x20000, 1050, 32, "10:2.0.0.1050"},
@@ -79,8 +76,8 @@ TEST(FmtVer, Scanning) {
 // Index to option value (to = true) and back; unknown entries give 0. Scan levels are kept
 // within 1 to 3.
 TEST(Options, Tables) {
-    const auto check = [](auto table, std::vector<std::array<unsigned long, 3>> rows) {
-        for (auto [in, to, out] : rows) EXPECT_EQ(table(in, to != 0), out) << in << " " << to;
+    const auto check = [](auto table, std::vector<std::vector<unsigned long>> rows) {
+        for (const auto& r : rows) EXPECT_EQ(table(r[0], r[1] != 0), r[2]) << r[0] << " " << r[1];
     };
     // Rows of index or value, `to`, result.
     check(AVOpt::ConvertBetweenIndexAndFT, {{2, 1, 0x7FFFFFFF}, {3, 1, 0}, {3, 0, 1}, {5, 0, 0}});
