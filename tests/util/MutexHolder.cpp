@@ -1,7 +1,7 @@
 // A second process of the device for the MutexLock tests: takes a MutexLock on NAME (waiting
 // for it when WAIT is 1), signals the event NAME.ready, holds it until the event NAME.release is
 // signalled, then releases it and exits with the lock status it saw. Exit code 99 for bad
-// arguments or a missing event.
+// arguments.
 //
 //   kxtest_mutexholder NAME WAIT
 #include <kxcommon/Utility.h>
@@ -13,8 +13,6 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring name = argv[1];
     HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, (name + L".ready").c_str());
     HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, (name + L".release").c_str());
-    // The events go with the process.
-    if (ready == nullptr || release == nullptr) return 99;
     MutexLock lock(reinterpret_cast<const unsigned short*>(name.c_str()), argv[2][0] == L'1');
     ::SetEvent(ready);
     ::WaitForSingleObject(release, 30000);

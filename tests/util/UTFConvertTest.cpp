@@ -30,7 +30,6 @@ static Bytes U16(const std::vector<unsigned>& units, bool big = false) {
 TEST(UTFConvert, Conversions) {
     const Bytes pair = U16({0x41, 0xD83D, 0xDE00});                        // A and U+1F600
     const Bytes mixed = {0x41, 0xF0, 0x9F, 0x98, 0x80, 0xE2, 0x82, 0xAC};  // A, U+1F600, U+20AC
-    const Bytes a16 = {0x41, 0};
     const struct Row {
         const char* name;
         Converter f;
@@ -51,11 +50,11 @@ TEST(UTFConvert, Conversions) {
         {"room 5", kLE8, U16({0x41}), 5, 0, 0, {}},
         // A pair needs room for both units.
         {"room 1", kLE16, mixed, 1, 0, 0, {}},
-        {"room 5", kLE16, mixed, 5, 0, 1, a16},
+        {"room 5", kLE16, mixed, 5, 0, 1, U16({'A'})},
         {"room 6", kLE16, mixed, 6, 0, 5, pair},
         {"lone continuation", kLE16, {0x80}, 16, -2, 0, {}},
         {"no lead byte of five", kLE16, {0xF8, 0x80, 0x80, 0x80}, 16, -2, 0, {}},
-        {"lead without continuation", kLE16, {0x41, 0xC3, 0x41}, 16, -2, 1, a16},
+        {"lead without continuation", kLE16, {0x41, 0xC3, 0x41}, 16, -2, 1, U16({'A'})},
         {"above U+10FFFF stops", kLE16, {0xF4, 0x90, 0x80, 0x80}, 16, 0, 0, {}},
         // Overlong forms and encoded surrogates are written as computed.
         {"encoded surrogate", kBE16, {0xED, 0xA0, 0x80}, 8, 0, 3, {0xD8, 0x00}},
@@ -73,8 +72,7 @@ static int Counts(Converter f, unsigned char* out, int room, const unsigned char
 // Missing arguments; negative room counts as none; no input to UTF-16 writes the byte-order
 // mark when it fits.
 TEST(UTFConvert, NullArguments) {
-    unsigned char out[8];
-    const unsigned char in[2] = {0x41, 0x00};
+    unsigned char out[8], in[2] = {0x41, 0x00};
     for (Converter f : {kLE8, kBE8, kLE16, kBE16}) {
         int n = 2;
         EXPECT_EQ(f(out, nullptr, in, &n) + f(out, &n, in, nullptr), -4);

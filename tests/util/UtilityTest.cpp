@@ -4,8 +4,6 @@
 
 #include <kxcommon/Utility.h>
 
-#include <utility>
-
 static auto U(const wchar_t* text) { return reinterpret_cast<const unsigned short*>(text); }
 
 // Bits 32 and above do not exist: they read as clear and writing them changes nothing.
