@@ -33,31 +33,30 @@ TEST(UTFConvert, Conversions) {
     const struct Row {
         const char* name;
         Converter f;
-        Bytes in;
         int room, result, consumed;
-        Bytes out;
+        Bytes in, out;
     } rows[] = {
         // A low surrogate alone is converted as its own value; a high one needs a low one next.
-        {"reversed", kLE8, U16({0x41, 0xDC00, 0xD800, 0x41}), 16, -2, 4, {0x41, 0xED, 0xB0, 0x80}},
-        {"two highs", kLE8, U16({0xD800, 0xD800, 0xDC00}), 32, -2, 0, {}},
+        {"reversed", kLE8, 16, -2, 4, U16({0x41, 0xDC00, 0xD800, 0x41}), {0x41, 0xED, 0xB0, 0x80}},
+        {"two highs", kLE8, 32, -2, 0, U16({0xD800, 0xD800, 0xDC00}), {}},
         // A trailing high surrogate may be completed by the next piece of a little-endian stream.
-        {"trailing high LE", kLE8, U16({0x41, 0xD83D}), 16, 0, 2, {0x41}},
-        {"trailing high BE", kBE8, U16({0x41, 0xD83D}, true), 16, -2, 2, {0x41}},
-        {"odd length", kLE8, {0x41, 0x00, 0x42}, 16, 0, 2, {0x41}},
-        {"utf16 cut in the pair", kLE8, pair.substr(0, 5), 32, 0, 2, {0x41}},
+        {"trailing high LE", kLE8, 16, 0, 2, U16({0x41, 0xD83D}), {0x41}},
+        {"trailing high BE", kBE8, 16, -2, 2, U16({0x41, 0xD83D}, true), {0x41}},
+        // An odd last byte is dropped first, here from the low half of a pair.
+        {"utf16 cut in the pair", kLE8, 32, 0, 2, pair.substr(0, 5), {0x41}},
         // A character is started only with six bytes of room, whatever its length.
-        {"room 6, four", kLE8, U16({0xD83D, 0xDE00, 0x41}), 6, 0, 4, {0xF0, 0x9F, 0x98, 0x80}},
-        {"room 5", kLE8, U16({0x41}), 5, 0, 0, {}},
+        {"room 6, four", kLE8, 6, 0, 4, U16({0xD83D, 0xDE00, 0x41}), {0xF0, 0x9F, 0x98, 0x80}},
+        {"room 5", kLE8, 5, 0, 0, U16({0x41}), {}},
         // A pair needs room for both units.
-        {"room 1", kLE16, mixed, 1, 0, 0, {}},
-        {"room 5", kLE16, mixed, 5, 0, 1, U16({'A'})},
-        {"room 6", kLE16, mixed, 6, 0, 5, pair},
-        {"lone continuation", kLE16, {0x80}, 16, -2, 0, {}},
-        {"no lead byte of five", kLE16, {0xF8, 0x80, 0x80, 0x80}, 16, -2, 0, {}},
-        {"lead without continuation", kLE16, {0x41, 0xC3, 0x41}, 16, -2, 1, U16({'A'})},
-        {"above U+10FFFF stops", kLE16, {0xF4, 0x90, 0x80, 0x80}, 16, 0, 0, {}},
+        {"room 1", kLE16, 1, 0, 0, mixed, {}},
+        {"room 5", kLE16, 5, 0, 1, mixed, U16({'A'})},
+        {"room 6", kLE16, 6, 0, 5, mixed, pair},
+        {"lone continuation", kLE16, 16, -2, 0, {0x80}, {}},
+        {"no lead byte of five", kLE16, 16, -2, 0, {0xF8, 0x80, 0x80, 0x80}, {}},
+        {"lead without continuation", kLE16, 16, -2, 1, {0x41, 0xC3, 0x41}, U16({'A'})},
+        {"above U+10FFFF stops", kLE16, 16, 0, 0, {0xF4, 0x90, 0x80, 0x80}, {}},
         // Overlong forms and encoded surrogates are written as computed.
-        {"encoded surrogate", kBE16, {0xED, 0xA0, 0x80}, 8, 0, 3, {0xD8, 0x00}},
+        {"encoded surrogate", kBE16, 8, 0, 3, {0xED, 0xA0, 0x80}, {0xD8, 0x00}},
     };
     for (const Row& r : rows)
         EXPECT_EQ(Convert(r.f, r.in, r.room), std::tuple(r.result, r.consumed, r.out)) << r.name;
