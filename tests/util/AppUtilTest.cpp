@@ -25,9 +25,8 @@ static std::string FileBytes(const std::wstring& path) {
 // The product's directories by selector (unknown ones are empty) and the device's folders (0x3F:
 // one the device lacks); a program is looked for in the selected directory only.
 TEST_F(AppUtilTest, DirectoriesAndWhereProgramsAreLookedFor) {
-    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
-                            L"\\kxtest\\nap.exe", FALSE));
+                            kxtest::MakeScratchFile(L"nap.exe").c_str(), FALSE));
     kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, L"\\kxtest", sizeof L"\\kxtest");
     const auto path = [](void (*get)(int, unsigned short*), int which) {
         unsigned short path[MAX_PATH] = {'x'};
@@ -161,15 +160,14 @@ TEST_F(AppUtilTest, ResourceStringsAndMessages) {
                   UI_LoadString(9999, none, 4),
               730);
     EXPECT_EQ(std::wstring(text) + L"|" + small + L"|" + none, L"Scutara|Scu|");
-    unsigned short buffer[65];
-    std::fill(buffer, buffer + 65, kFill);
-    EXPECT_EQ(ResFmtMessage(buffer, 64, 9999, 1), 0ul);
+    std::vector<unsigned short> buffer(65, kFill);
+    EXPECT_EQ(ResFmtMessage(buffer.data(), 64, 9999, 1), 0ul);
     EXPECT_EQ(buffer[0], kFill) << "a missing string leaves the buffer";
-    EXPECT_EQ(ResFmtMessage(buffer, 64, 105, 12, 1), 44ul);
-    EXPECT_EQ(W(buffer), L"Scan finished: 12 files scanned, 1 infected.");
-    std::fill(buffer, buffer + 65, kFill);
-    EXPECT_EQ(ResFmtMessage(buffer, 10, 101, L"EICAR"), 0xFFFFFFFFul) << "did not fit";
-    EXPECT_EQ(W(buffer), L"Virus fou");
+    EXPECT_EQ(ResFmtMessage(buffer.data(), 64, 105, 12, 1), 44ul);
+    EXPECT_EQ(W(buffer.data()), L"Scan finished: 12 files scanned, 1 infected.");
+    buffer.assign(65, kFill);
+    EXPECT_EQ(ResFmtMessage(buffer.data(), 10, 101, L"EICAR"), 0xFFFFFFFFul) << "did not fit";
+    EXPECT_EQ(W(buffer.data()), L"Virus fou");
     EXPECT_EQ(buffer[10], kFill);
 }
 

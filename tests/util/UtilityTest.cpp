@@ -53,7 +53,7 @@ TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
 }
 
 // The application directory is read once per process: every row uses the same one.
-static constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
+static constexpr wchar_t kAppDir[] = L"\\kxtest";
 // One probe module beside the test, on the search path; a copy only in the application directory.
 static constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";
 static constexpr wchar_t kAppOnlyProbe[] = L"kxprobe_appdir.dll";
@@ -64,10 +64,8 @@ class DynamicLoadLibraryTest : public kxtest::DeviceTest {};
 // directory, or by the system's search) is freed; without `fromAppDir` the name is as given.
 TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
     kxtest::RawSetValue(kxtest::kProductKey, L"AppPath", REG_SZ, kAppDir, sizeof kAppDir);
-    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(kProbe).c_str(),
-                            (std::wstring(kAppDir) + L"\\" + kAppOnlyProbe).c_str(), FALSE));
+                            kxtest::MakeScratchFile(kAppOnlyProbe).c_str(), FALSE));
     // `from`: a folder of the path it was loaded from, or null: not loaded.
     struct Row {
         const wchar_t *name, *module, *from;
@@ -75,7 +73,7 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
     } const rows[] = {
         {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, L"\\", true, true},  // by file name alone
         {kAppOnlyProbe, kAppOnlyProbe, nullptr, false, false},
-        {kAppOnlyProbe, kAppOnlyProbe, L"\\kxtest\\app\\", true, false},
+        {kAppOnlyProbe, kAppOnlyProbe, L"\\kxtest\\", true, false},
         {kProbe, kProbe, L"\\", true, false},
         {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", nullptr, true, false},
         {nullptr, kProbe, nullptr, true, false},
