@@ -4,14 +4,10 @@
 
 #include <gtest/gtest.h>
 
-static const unsigned short* U(const wchar_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
-}
-
 // The fields joined by '|', each read as stored and trimmed ("stored/trimmed"), and the reads
 // before and after them.
 static std::wstring Fields(const wchar_t* text, wchar_t separator) {
-    const CSV csv(text ? U(text) : nullptr, static_cast<unsigned short>(separator));
+    const CSV csv(reinterpret_cast<const unsigned short*>(text), separator);
     std::wstring all = csv.get(-1, 0) + csv.get(csv.size(), 1);
     for (int i = 0; i < csv.size(); ++i) all += L"|" + csv.get(i, 0) + L"/" + csv.get(i, 7);
     return all;
@@ -23,19 +19,14 @@ TEST(CSV, SplitsAtEverySeparator) {
         wchar_t separator;
         const wchar_t* fields;
     } const rows[] = {
-        {L"a,b,c", L',', L"|a/a|b/b|c/c"},
         {L"a,,c", L',', L"|a/a|/|c/c"},
         {L"a,b,", L',', L"|a/a|b/b"},  // a trailing separator adds no empty field
         {L",a", L',', L"|/|a/a"},
-        {L",", L',', L"|/"},
         {L"", L',', L""},
         {nullptr, L',', L""},
         {L"\"a,b\", c ", L',', L"|\"a/\"a|b\"/b\"| c /c"},  // no quoting; trimming on request
         {L" \tproxy.example \r\n,  ", L',', L"| \tproxy.example \r\n/proxy.example|  /"},
         {L"a\tb", L'\t', L"|a/a|b/b"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(r.text ? r.text : L"<null>")));
-        EXPECT_EQ(Fields(r.text, r.separator), r.fields);
-    }
+    for (const Row& r : rows) EXPECT_EQ(Fields(r.text, r.separator), r.fields) << &r - rows;
 }

@@ -4,16 +4,19 @@
 #include <kxcommon/FmtVer.h>
 #include <kxcommon/Options.h>
 
-using Text = std::basic_string<unsigned short>;
 static constexpr unsigned short kFill = 0xBDBD;
 
-static Text U(const char* s) { return Text(s, s + std::char_traits<char>::length(s)); }
+static std::basic_string<unsigned short> U(const std::string& s) { return {s.begin(), s.end()}; }
 
-// The text written into `size` units; "#" when the buffer was left alone.
-static std::string A(const unsigned short* text, int size) {
+// "result:text" of formatting into `size` units ("#": the buffer left alone); nothing may be
+// written past them.
+static std::string Format(bool pattern, unsigned long high, unsigned long low, unsigned size) {
+    std::vector<unsigned short> text(size + 1, kFill);
+    const int result = pattern ? FmtVer::ConvertPattern(high, text.data(), size)
+                               : FmtVer::Convert(high, low, text.data(), size);
+    std::string s = std::to_string(result) + ":" + (text[0] == kFill ? "#" : "");
     EXPECT_EQ(text[size], kFill) << "written past the buffer";
-    std::string s = text[0] == kFill ? "#" : "";
-    for (; *text != 0 && *text != kFill; ++text) s += static_cast<char>(*text);
+    for (size_t i = 0; i < size && text[i] != 0 && text[i] != kFill; ++i) s += char(text[i]);
     return s;
 }
 
@@ -22,30 +25,22 @@ static std::string A(const unsigned short* text, int size) {
 TEST(FmtVer, Formatting) {
     struct Row {
         bool pattern;
-        unsigned long high, low;
-        int size, result;
-        const char* text;
+        unsigned long high, low, size;
+        const char* expected;
     } const rows[] = {
-        {false, 0x20000, 1050, 32, 10, "2.0.0.1050"},
-        {false, 0xFFFFFFFF, 0xFFFFFFFF, 32, 23, "65535.65535.65535.65535"},
-        {false, 0x20000, 1050, 7, -1, "2.0.0."},
-        {false, 1, 1, 0, -1, "#"},
-        {true, 7, 0, 32, 3, "007"},
-        {true, 999, 0, 32, 3, "999"},
-        {true, 1000, 0, 32, 8, "0.010.00"},
-        {true, 312345, 0, 32, 8, "3.123.45"},
-        {true, 1000000, 0, 32, 9, "10.000.00"},
-        {true, 312345, 0, 4, -1, "3.1"},
+        {false, 0x20000, 1050, 32, "10:2.0.0.1050"},
+        {false, 0xFFFFFFFF, 0xFFFFFFFF, 32, "23:65535.65535.65535.65535"},
+        {false, 0x20000, 1050, 7, "-1:2.0.0."},
+        {false, 1, 1, 0, "-1:#"},
+        {true, 7, 0, 32, "3:007"},
+        {true, 999, 0, 32, "3:999"},
+        {true, 1000, 0, 32, "8:0.010.00"},
+        {true, 312345, 0, 32, "8:3.123.45"},
+        {true, 1000000, 0, 32, "9:10.000.00"},
+        {true, 312345, 0, 4, "-1:3.1"},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::Message() << r.high << "." << r.low << " into " << r.size);
-        unsigned short text[33];
-        std::fill(text, text + 33, kFill);
-        EXPECT_EQ(r.pattern ? FmtVer::ConvertPattern(r.high, text, r.size)
-                            : FmtVer::Convert(r.high, r.low, text, r.size),
-                  r.result);
-        EXPECT_EQ(A(text, r.size), r.text);
-    }
+    for (const Row& r : rows)
+        EXPECT_EQ(Format(r.pattern, r.high, r.low, r.size), r.expected) << r.high << "/" << r.size;
     EXPECT_EQ(FmtVer::Convert(1ul, 1ul, nullptr, 8), -1);
 }
 
@@ -56,7 +51,6 @@ TEST(FmtVer, Scanning) {
         int parts;
         unsigned long high, low;
     } const rows[] = {
-        {"2.0.0.1050", 4, 0x20000, 1050},
         {"1.2", 2, 0x10002, 0},
         {"65537.1.2.3", 4, 0x10001, 0x20003},
         {"1.2.3.4.5", 4, 0x10002, 0x30004},
@@ -68,11 +62,9 @@ TEST(FmtVer, Scanning) {
         {"-1.0", 2, 0xFFFF0000, 0},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.text);
         unsigned long high = 0xDEAD, low = 0xBEEF;
-        EXPECT_EQ(FmtVer::Convert(U(r.text).c_str(), high, low), r.parts);
-        EXPECT_EQ(high, r.high);
-        EXPECT_EQ(low, r.low);
+        const int parts = FmtVer::Convert(U(r.text).c_str(), high, low);
+        EXPECT_EQ(std::tuple(parts, high, low), std::tuple(r.parts, r.high, r.low)) << r.text;
     }
     unsigned long major = 9, minor = 9, build = 9;
     EXPECT_EQ(FmtVer::ConvertPattern(999ul, major, minor, build), 0);
@@ -84,23 +76,13 @@ TEST(FmtVer, Scanning) {
 // Index to option value (to = true) and back; unknown entries give 0. Scan levels are kept
 // within 1 to 3.
 TEST(Options, Tables) {
-    struct Row {
-        unsigned long (*table)(unsigned long, bool);
-        unsigned long in;
-        bool to;
-        unsigned long out;
-    } const rows[] = {
-        {AVOpt::ConvertBetweenIndexAndFT, 2, true, 0x7FFFFFFF},
-        {AVOpt::ConvertBetweenIndexAndFT, 3, true, 0},
-        {AVOpt::ConvertBetweenIndexAndFT, 3, false, 1},
-        {AVOpt::ConvertBetweenIndexAndFT, 5, false, 0},
-        {AVOpt::ConvertBetweenIndexAndRTOpt, 1, true, 2},
-        {AVOpt::ConvertBetweenIndexAndRTOpt, 2, false, 1},
-        {SUOpt::ConvertBetweenIndexAndFrequency, 3, true, 30},
-        {SUOpt::ConvertBetweenIndexAndFrequency, 14, false, 2},
-        {SUOpt::ConvertBetweenIndexAndFrequency, 10, false, 0},
+    const auto check = [](auto table, std::vector<std::vector<unsigned long>> rows) {
+        for (const auto& r : rows) EXPECT_EQ(table(r[0], r[1] != 0), r[2]) << r[0] << " " << r[1];
     };
-    for (const Row& r : rows) EXPECT_EQ(r.table(r.in, r.to), r.out) << r.in << " " << r.to;
-    const unsigned long levels[][2] = {{0, 1}, {1, 1}, {3, 3}, {4, 3}};
-    for (const auto& l : levels) EXPECT_EQ(AVOpt::CheckScanLevel(l[0]), l[1]) << l[0];
+    // Rows of index or value, `to`, result.
+    check(AVOpt::ConvertBetweenIndexAndFT, {{2, 1, 0x7FFFFFFF}, {3, 1, 0}, {3, 0, 1}, {5, 0, 0}});
+    check(AVOpt::ConvertBetweenIndexAndRTOpt, {{1, 1, 2}, {2, 0, 1}});
+    check(SUOpt::ConvertBetweenIndexAndFrequency, {{3, 1, 30}, {14, 0, 2}, {10, 0, 0}});
+    check([](unsigned long level, bool) { return AVOpt::CheckScanLevel(level); },
+          {{0, 0, 1}, {1, 0, 1}, {3, 0, 3}, {4, 0, 3}});
 }

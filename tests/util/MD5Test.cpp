@@ -1,27 +1,23 @@
-// MD5 digests: known digests, every padding boundary against the platform's own MD5, and
-// MD5File's reading and its one shared result buffer.
+// MD5 digests: every padding boundary against the platform's own MD5, and MD5File's reading and
+// its one shared result buffer.
 #include "DeviceFixture.h"
 
 #include <kxcommon/MD5.h>
 
 #include <wincrypt.h>
 
-static std::string Hex(const unsigned char* digest) {
-    std::string s;
-    for (int i = 0; i < 32; ++i) s += "0123456789abcdef"[(digest[i / 2] >> (i % 2 ? 0 : 4)) & 15];
-    return s;
-}
+static std::string Raw(const unsigned char* digest) { return {(const char*)digest, 16}; }
+static auto U(const std::wstring& t) { return reinterpret_cast<const unsigned short*>(t.c_str()); }
 
-static std::string Md5Hex(const std::string& data) {
-    unsigned char digest[17];
-    digest[16] = 0xBD;
-    md5_calc(digest, data.data(), static_cast<unsigned>(data.size()));
-    EXPECT_EQ(digest[16], 0xBD) << "exactly 16 bytes written";
-    return Hex(digest);
+static std::string Md5(const std::string& data) {
+    std::string digest(17, '\xBD');
+    md5_calc(reinterpret_cast<unsigned char*>(&digest[0]), data.data(), unsigned(data.size()));
+    EXPECT_EQ(digest[16], '\xBD') << "exactly 16 bytes written";
+    return digest.substr(0, 16);
 }
 
 // The platform's MD5 as the oracle.
-static std::string PlatformMd5Hex(const std::string& data) {
+static std::string PlatformMd5(const std::string& data) {
     HCRYPTPROV provider = 0;
     HCRYPTHASH hash = 0;
     unsigned char digest[16] = {};
@@ -33,49 +29,35 @@ static std::string PlatformMd5Hex(const std::string& data) {
         ::CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0));
     ::CryptDestroyHash(hash);
     ::CryptReleaseContext(provider, 0);
-    return Hex(digest);
+    return Raw(digest);
 }
 
-// Two fixed digests; then every length up to 200 bytes, around 56 and 64 bytes of a block,
-// which decide whether the bit count shares the last block.
-TEST(MD5, Digests) {
-    EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
+class MD5Test : public kxtest::DeviceTest {};
+
+// Every length up to 1025 bytes: around 56 and 64 bytes of a block, which decide whether the bit
+// count shares the last block, and, from a file, around the piece of 1024 bytes a file is read
+// in, leaving no handle open (the file can be deleted).
+TEST_F(MD5Test, DigestsOfDataAndFilesInOneBuffer) {
     std::string data;
-    for (size_t length = 0; length <= 200; ++length, data += char(length * 7 + 1))
-        ASSERT_EQ(Md5Hex(data), PlatformMd5Hex(data)) << "length " << length;
+    for (size_t length = 0; length <= 1025; ++length, data += char(length * 7 + 1)) {
+        const std::string expected = PlatformMd5(data);
+        ASSERT_EQ(Md5(data), expected) << "length " << length;
+        if (length != 0 && length < 1023) continue;
+        const std::wstring path = kxtest::MakeScratchFile(L"piece.bin", data);
+        const unsigned char* digest = MD5File(U(path));
+        EXPECT_EQ(digest ? Raw(digest) : "<none>", expected) << "file of " << length;
+        EXPECT_TRUE(::DeleteFileW(path.c_str())) << "file of " << length;
+    }
     unsigned char digest[16] = {0xBD};
     md5_calc(digest, nullptr, 5);
     EXPECT_EQ(digest[0], 0xBD) << "no data: nothing written";
     md5_calc(nullptr, "abc", 3);  // must not crash
-}
-
-static const unsigned short* U(const std::wstring& path) {
-    return reinterpret_cast<const unsigned short*>(path.c_str());
-}
-
-class MD5FileTest : public kxtest::DeviceTest {};
-
-// Sizes around the piece the file is read in; one result buffer that a failed call leaves
-// alone; no handle left open (an exclusive open and a delete succeed).
-TEST_F(MD5FileTest, DigestsFiles) {
-    for (size_t size : {0u, 1023u, 1024u, 1025u}) {
-        std::string content(size, '\0');
-        for (size_t i = 0; i < size; ++i) content[i] = char(i * 31 + size);
-        const std::wstring path = kxtest::MakeScratchFile(L"piece.bin", content);
-        const unsigned char* digest = MD5File(U(path));
-        ASSERT_NE(digest, nullptr) << "size " << size;
-        EXPECT_EQ(Hex(digest), Md5Hex(content)) << "size " << size;
-        HANDLE exclusive = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                         OPEN_EXISTING, 0, nullptr);
-        EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
-        ::CloseHandle(exclusive);
-        EXPECT_TRUE(::DeleteFileW(path.c_str()));
-    }
+    // MD5File has one result buffer, which a failed call leaves alone.
     unsigned char* one = MD5File(U(kxtest::MakeScratchFile(L"a.txt", "a")));
     for (const wchar_t* bad : {L"\\kxtest\\missing.bin", L"\\kxtest"})
         EXPECT_EQ(MD5File(U(bad)), nullptr);
     EXPECT_EQ(MD5File(nullptr), nullptr);
-    EXPECT_EQ(Hex(one), "0cc175b9c0f1b6a831c399e269772661") << "previous result kept";
+    EXPECT_EQ(Raw(one), Md5("a")) << "previous result kept";
     EXPECT_EQ(MD5File(U(kxtest::MakeScratchFile(L"b.txt", "abc"))), one) << "one shared buffer";
+    EXPECT_EQ(Raw(one), Md5("abc"));
 }

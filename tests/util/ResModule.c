@@ -1,2 +1,2 @@
-/* kxtest_resmodule.dll carries resources only. */
+// kxtest_resmodule.dll carries resources only.
 typedef int kxtest_resmodule_has_no_code;

@@ -4,57 +4,46 @@
 
 #include <kxcommon/Utility.h>
 
-static const unsigned short* U(const std::wstring& text) {
-    return reinterpret_cast<const unsigned short*>(text.c_str());
-}
+static auto U(const wchar_t* text) { return reinterpret_cast<const unsigned short*>(text); }
 
 // Bits 32 and above do not exist: they read as clear and writing them changes nothing.
 TEST(Bit32, SingleBitsWithinTheWord) {
     struct Row {
         const char* name;
-        unsigned long start;
+        unsigned long start, value;
         void (*op)(Bit32&);
-        unsigned long value;
     } const rows[] = {
-        {"set 31", 0, [](Bit32& b) { b.Set(31); }, 0x80000000},
-        {"reset 31", 0xFFFFFFFF, [](Bit32& b) { b.Reset(31); }, 0x7FFFFFFF},
-        {"set 32 and 40", 1, [](Bit32& b) { b.Set(32), b.Set(40); }, 1},
-        {"reset 32", 0xFFFFFFFF, [](Bit32& b) { b.Reset(32); }, 0xFFFFFFFF},
-        {"set all", 0, [](Bit32& b) { b.Set(); }, 0xFFFFFFFF},
-        {"reset all", 0x1234, [](Bit32& b) { b.Reset(); }, 0},
-        {"value and copy", 0, [](Bit32& b) { b.Value(0x1234), b = Bit32(b); }, 0x1234},
-        {"proxy sets", 0, [](Bit32& b) { EXPECT_TRUE(b[3] = true); }, 8},
-        {"proxy clears", 8, [](Bit32& b) { EXPECT_FALSE(b[3] = false); }, 0},
-        {"proxy beyond yields", 0, [](Bit32& b) { EXPECT_TRUE(b[33] = true); }, 0},
-        {"proxy to proxy copies the bit", 2, [](Bit32& b) { b[5] = b[1]; }, 0x22},
+        {"set 31, 32 and 40", 1, 0x80000001, [](Bit32& b) { b.Set(31), b.Set(32), b.Set(40); }},
+        {"reset 31 and 32", 0xFFFFFFFF, 0x7FFFFFFF, [](Bit32& b) { b.Reset(31), b.Reset(32); }},
+        {"set all", 0, 0xFFFFFFFF, [](Bit32& b) { b.Set(); }},
+        {"reset all", 0x1234, 0, [](Bit32& b) { b.Reset(); }},
+        {"value and copy", 0, 0x1234, [](Bit32& b) { b.Value(0x1234), b = Bit32(b); }},
+        // The proxy yields the value assigned, also beyond bit 31; one proxy copies another's bit.
+        {"proxy", 0x10, 8, [](Bit32& b) { EXPECT_TRUE((b[3] = true) && !(b[4] = false)); }},
+        {"proxy 33, copy", 2, 0x22, [](Bit32& b) { EXPECT_TRUE((b[33] = true) && (b[5] = b[1])); }},
     };
     for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
         Bit32 bits(r.start);
         r.op(bits);
-        EXPECT_EQ(bits.Value(), r.value);
+        EXPECT_EQ(bits.Value(), r.value) << r.name;
     }
     Bit32 high(0x80000001);
-    const bool read[] = {high[31], high[30], high[32], high[40],
-                         static_cast<const Bit32&>(high)[32]};
-    EXPECT_EQ(std::vector<bool>(read, read + 5),
+    EXPECT_EQ(std::vector<bool>({high[31], high[30], high[32], high[40], std::as_const(high)[32]}),
               std::vector<bool>({true, false, false, false, false}));
 }
 
 TEST(ByteOrder, ReversesTheBytesAndLeavesTheArgumentAlone) {
     unsigned short s = 0x3412;
     unsigned long l = 0x78563412, high = 0xFF000001;
-    EXPECT_EQ(BLShort(s), 0x1234);
-    EXPECT_EQ(BLLong(l), 0x12345678ul);
-    EXPECT_EQ(BLLong(high), 0x010000FFul);
-    EXPECT_EQ(s + l, 0x3412 + 0x78563412ul) << "arguments unchanged";
+    // The arguments are read again last: unchanged.
+    EXPECT_EQ(std::vector<unsigned long>({BLShort(s), BLLong(l), BLLong(high), s, l}),
+              std::vector<unsigned long>({0x1234, 0x12345678, 0x010000FF, 0x3412, 0x78563412}));
 }
 
 // A deadline passed returns at once (the bound is generous); one ahead is slept until.
 TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
     ULONGLONG start = ::GetTickCount64();
-    WaitTime(0, true);
-    WaitTime(-5, true);
+    for (long relative : {0L, -5L}) WaitTime(relative, true);
     WaitTime(static_cast<long>(::GetTickCount() - 60000), false);
     EXPECT_LT(::GetTickCount64() - start, 30000u);
     start = ::GetTickCount64();
@@ -64,10 +53,10 @@ TEST(WaitTime, SleepsUntilTheDeadlineAndNotForAPassedOne) {
 }
 
 // The application directory is read once per process: every row uses the same one.
-static constexpr wchar_t kAppDir[] = L"\\kxtest\\app";
-static constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";  // beside the test, on the search path
-static constexpr wchar_t kAppOnlyProbe[] =
-    L"kxprobe_appdir.dll";  // only in the application directory
+static constexpr wchar_t kAppDir[] = L"\\kxtest";
+// One probe module beside the test, on the search path; a copy only in the application directory.
+static constexpr wchar_t kProbe[] = L"kxtest_loadprobe.dll";
+static constexpr wchar_t kAppOnlyProbe[] = L"kxprobe_appdir.dll";
 
 class DynamicLoadLibraryTest : public kxtest::DeviceTest {};
 
@@ -75,33 +64,30 @@ class DynamicLoadLibraryTest : public kxtest::DeviceTest {};
 // directory, or by the system's search) is freed; without `fromAppDir` the name is as given.
 TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
     kxtest::RawSetValue(kxtest::kProductKey, L"AppPath", REG_SZ, kAppDir, sizeof kAppDir);
-    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
-    ASSERT_TRUE(::CreateDirectoryW(kAppDir, nullptr));
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(kProbe).c_str(),
-                            (std::wstring(kAppDir) + L"\\" + kAppOnlyProbe).c_str(), FALSE));
+                            kxtest::MakeScratchFile(kAppOnlyProbe).c_str(), FALSE));
+    // `from`: a folder of the path it was loaded from, or null: not loaded.
     struct Row {
-        const wchar_t *name, *module;
+        const wchar_t *name, *module, *from;
         bool fromAppDir, loadedBefore;
-        const wchar_t* from;  // a folder of the path it was loaded from, or null: not loaded
     } const rows[] = {
-        {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, true, true, L"\\"},  // by file name alone
-        {kAppOnlyProbe, kAppOnlyProbe, false, false, nullptr},
-        {kAppOnlyProbe, kAppOnlyProbe, true, false, L"\\kxtest\\app\\"},
-        {kProbe, kProbe, true, false, L"\\"},
-        {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", true, false, nullptr},
-        {nullptr, kProbe, true, false, nullptr},
+        {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, L"\\", true, true},  // by file name alone
+        {kAppOnlyProbe, kAppOnlyProbe, nullptr, false, false},
+        {kAppOnlyProbe, kAppOnlyProbe, L"\\kxtest\\", true, false},
+        {kProbe, kProbe, L"\\", true, false},
+        {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", nullptr, true, false},
+        {nullptr, kProbe, nullptr, true, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(r.name ? r.name : L"<null>")));
         HMODULE before = r.loadedBefore ? ::LoadLibraryW(r.module) : nullptr;
-        {
-            DynamicLoadLibrary library(r.name ? U(r.name) : nullptr, r.fromAppDir, false);
-            EXPECT_EQ(library.IsOK(), r.from != nullptr);
-            EXPECT_EQ(library.GetHandle(), ::GetModuleHandleW(r.module));
-            wchar_t path[MAX_PATH] = {};
-            if (library.GetHandle()) ::GetModuleFileNameW(library.GetHandle(), path, MAX_PATH);
-            if (r.from) EXPECT_NE(std::wstring(path).find(r.from), std::wstring::npos);
-        }
+        auto library = std::make_unique<DynamicLoadLibrary>(U(r.name), r.fromAppDir, false);
+        EXPECT_EQ(library->IsOK(), r.from != nullptr);
+        EXPECT_EQ(library->GetHandle(), ::GetModuleHandleW(r.module));
+        wchar_t path[MAX_PATH] = {};
+        if (library->GetHandle()) ::GetModuleFileNameW(library->GetHandle(), path, MAX_PATH);
+        if (r.from) EXPECT_NE(std::wstring(path).find(r.from), std::wstring::npos);
+        library.reset();
         EXPECT_EQ(::GetModuleHandleW(r.module), before) << "freed exactly what it loaded";
         if (before) ::FreeLibrary(before);
     }

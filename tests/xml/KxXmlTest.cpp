@@ -4,66 +4,57 @@
 
 #include <kxcommon/KxXml.h>
 
-namespace {
-
 using kxtest::MakeScratchFile;
 
 class KxXmlTest : public kxtest::DeviceTest {};
 
-unsigned short* U(const std::wstring& text) { return (unsigned short*)text.c_str(); }
+static unsigned short* U(const wchar_t* text) { return (unsigned short*)text; }
 
-// One search as "count:attribute of the element at index".
-std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, unsigned index, const wchar_t* name) {
+// One search as "count:" and the attribute of every element found and of the one past them.
+static std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, const wchar_t* name) {
     KxXmlElementList list = doc.FindElementByTag(U(tag));
-    return std::to_wstring(list.GetCount()) + L":" +
-           list[index].Attribute(name ? U(name) : nullptr);
+    std::wstring all = std::to_wstring(list.GetCount()) + L":";
+    for (long i = 0; i <= list.GetCount(); ++i) all += list[i].Attribute(U(name)) + L",";
+    return all;
 }
 
-const std::string kLong = std::string(1500, 'v') + "w" + std::string(1499, 'v');
-const std::string kCatalog =
-    "<item name=\"root\"><item name=\"first\" empty=\"\"/><group>"
-    "<item name=\"nested\"/></group><!-- no element --><other name=\"x\" "
-    "long=\"" +
-    kLong + "\"/></item>";
-const char* const kNoFile = "(no file)";
+static const std::wstring kLong = std::wstring(1500, 'v') + L"w" + std::wstring(1499, 'v');
+static const std::string kCatalog =
+    "<item name=\"root\"><item name=\"first\" empty=\"\"/><group><item "
+    "name=\"nested\"/></group><!-- no element --><other name=\"x\" long=\"" +
+    std::string(kLong.begin(), kLong.end()) + "\"/></item>";
 
 // Unreadable files load (the component reports them with a success code and a false flag) as a
 // document without root, which every search answers with nothing.
 TEST_F(KxXmlTest, SearchesFindDescendantsInOrderWithTheirAttributes) {
     const char* catalog = kCatalog.c_str();
     const struct Row {
-        const char* name;
-        const char* file;  // its content; kNoFile: no file, null: never loaded
+        const char *name, *file;  // file: its content; null: no file
         const wchar_t *tag, *attribute;
-        unsigned index;
         std::wstring expected;
     } rows[] = {
-        // The document element is named "item" too, but is not its own descendant.
-        {"first descendant", catalog, L"item", L"name", 0, L"2:first"},
-        {"in document order", catalog, L"item", L"name", 1, L"2:nested"},
-        {"index equal to the count", catalog, L"item", L"name", 2, L"2:"},
-        {"largest index", catalog, L"item", L"name", 0xFFFFFFFFu, L"2:"},
-        {"every element", catalog, L"*", L"name", 3, L"4:x"},
-        {"missing tag", catalog, L"missing", L"name", 0, L"0:"},
-        {"empty attribute", catalog, L"item", L"empty", 0, L"2:"},
-        {"no attribute name", catalog, L"item", nullptr, 0, L"2:"},
-        // Longer than the 1023 characters of a formatted value: returned whole.
-        {"long value", catalog, L"other", L"long", 0,
-         L"1:" + std::wstring(kLong.begin(), kLong.end())},
-        {"never loaded", nullptr, L"item", L"name", 0, L"0:"},
-        {"missing file", kNoFile, L"*", L"n", 0, L"0:"},
+        // The document element is named "item" too, but is not its own descendant; the element
+        // past the last one found has no attribute.
+        {"descendants in order", catalog, L"item", L"name", L"2:first,nested,,"},
+        {"every element", catalog, L"*", L"name", L"4:first,,nested,x,,"},
+        {"missing tag", catalog, L"missing", L"name", L"0:,"},
+        {"empty attribute", catalog, L"item", L"empty", L"2:,,,"},
+        {"no attribute name", catalog, L"item", nullptr, L"2:,,,"},
+        {"long value", catalog, L"other", L"long", L"1:" + kLong + L",,"},
+        {"missing file", nullptr, L"*", L"n", L"0:,"},
         // A file that is not well formed stands for every parse failure.
-        {"unclosed element", "<a><i n=\"x\"></a>", L"*", L"n", 0, L"0:"},
+        {"unclosed element", "<a><i n=\"x\"></a>", L"*", L"n", L"0:,"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         KxXmlDocument doc;
-        const std::wstring path = row.file == kNoFile   ? std::wstring(L"\\kxtest\\missing.xml")
-                                  : row.file != nullptr ? MakeScratchFile(L"doc.xml", row.file)
-                                                        : std::wstring();
-        EXPECT_EQ(doc.LoadFile(row.file ? U(path) : nullptr), row.file ? 1 : 0);
-        EXPECT_EQ(Ask(doc, row.tag, row.index, row.attribute), row.expected);
+        const std::wstring path =
+            row.file ? MakeScratchFile(L"doc.xml", row.file) : L"\\kxtest\\missing.xml";
+        EXPECT_EQ(doc.LoadFile(U(path.c_str())), 1);
+        EXPECT_EQ(Ask(doc, row.tag, row.attribute), row.expected);
     }
+    KxXmlDocument never;  // a document never loaded
+    EXPECT_EQ(std::to_wstring(never.LoadFile(nullptr)) + Ask(never, L"item", L"name"), L"00:,");
 }
 
 // Each wrapper holds its own reference: what came from a document stays valid after the document
@@ -73,26 +64,23 @@ TEST_F(KxXmlTest, ListsElementsAndCopiesOutliveTheirDocument) {
     KxXmlElement kept;
     KxXmlElementList list;
     KxXmlDocument assigned, *doc = new KxXmlDocument;
-    ASSERT_EQ(doc->LoadFile(U(one)), 1);
+    ASSERT_EQ(doc->LoadFile(U(one.c_str())), 1);
     KxXmlDocument copy(*doc);
     assigned = *doc;
     assigned = assigned;
     list = doc->FindElementByTag(U(L"e"));
     kept = list[1];
-    ASSERT_EQ(doc->LoadFile(U(MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>"))), 1);
-    EXPECT_EQ(Ask(*doc, L"e", 0, L"n"), L"1:3");
+    ASSERT_EQ(doc->LoadFile(U(MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>").c_str())), 1);
+    EXPECT_EQ(Ask(*doc, L"e", L"n"), L"1:3,,");
     delete doc;
     KxXmlElementList copied(list);
     copied = copied;
     kept = kept;
     KxXmlElement element(kept);
     EXPECT_EQ(std::to_wstring(copied.GetCount()) + copied[0].Attribute(U(L"n")) +
-                  element.Attribute(U(L"n")) + Ask(copy, L"e", 1, L"n") +
-                  Ask(assigned, L"e", 0, L"n"),
-              L"2122:22:1");
+                  element.Attribute(U(L"n")) + Ask(copy, L"e", L"n") + Ask(assigned, L"e", L"n"),
+              L"2122:1,2,,2:1,2,,");
     // Assigning an empty wrapper lets the document go.
     assigned = KxXmlDocument();
-    EXPECT_EQ(Ask(assigned, L"e", 0, L"n"), L"0:");
+    EXPECT_EQ(Ask(assigned, L"e", L"n"), L"0:,");
 }
-
-}  // namespace
