@@ -1,7 +1,6 @@
 // KxConfig: the directories, the product version and the time stamps.
 #include "RegistryRows.h"
 
-#include <fstream>
 #include <iterator>
 #include <thread>
 
@@ -77,8 +76,8 @@ TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
 }
 
 // What a test leaves at the device root.
-const char* const kRootFiles[] = {"\\subscription.xml", "\\configmgi.xml", "\\mgi.key",
-                                  "\\KxMain.exe", "\\KXSC_SP_Res.dll"};
+const wchar_t* const kRootFiles[] = {L"\\subscription.xml", L"\\configmgi.xml", L"\\mgi.key",
+                                     L"\\KxMain.exe", L"\\KXSC_SP_Res.dll"};
 
 // An empty "AppPath" names no directory: in a process of their own (whose directory is not yet
 // kept) the calls that keep their files in the application directory fail and leave alone the
@@ -89,17 +88,17 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
         L"<wap-provisioningdoc><characteristic type=\"Registry\"><characteristic type=\"HKLM\\"
         L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm name=\"HostName\" value=\"root\"/>"
         L"</characteristic></characteristic></wap-provisioningdoc>";
-    const std::pair<const char*, std::string> files[] = {
-        {"\\subscription.xml",
+    const std::pair<const wchar_t*, std::string> files[] = {
+        {L"\\subscription.xml",
          "<Subscription><Op><ServiceProvider SubscribeNumber=\"1\"/></Op></Subscription>"},
-        {"\\configmgi.xml", Wn(doc)},
-        {"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
+        {L"\\configmgi.xml", Wn(doc)},
+        {L"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
     struct Cleanup {
         ~Cleanup() {
-            for (const char* file : kRootFiles) std::remove(file);
+            for (const wchar_t* file : kRootFiles) ::DeleteFileW(file);
         }
     } cleanup;
-    for (const auto& file : files) std::ofstream(file.first, std::ios::binary) << file.second;
+    for (const auto& file : files) WriteDeviceFile(file.first, file.second);
     // A main program and a resource module that only the device root would offer.
     ASSERT_TRUE(::CopyFileW(SiblingPath(L"kxtest_sleeper.exe").c_str(), L"\\KxMain.exe", FALSE));
     ASSERT_TRUE(
@@ -109,10 +108,7 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     ASSERT_TRUE(mainProgram.Started() && calls.Started());
     EXPECT_EQ(calls.ExitCode(30000), 0u) << "bits of the calls that did not fail";
     EXPECT_EQ(mainProgram.ExitCode(0), STILL_ACTIVE) << "\\KxMain.exe was ended";
-    for (const auto& file : files) {
-        std::ifstream kept(file.first, std::ios::binary);
-        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), file.second) << file.first;
-    }
+    for (const auto& file : files) EXPECT_EQ(ReadDeviceFile(file.first), file.second) << file.first;
     EXPECT_FALSE(RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
 }
 

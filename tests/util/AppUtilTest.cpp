@@ -7,20 +7,12 @@
 
 #include <shlobj.h>
 
-#include <fstream>
-
 static constexpr unsigned short kFill = 0xBDBD;
 
 class AppUtilTest : public kxtest::DeviceTest {};
 
 static auto U(const std::wstring& t) { return reinterpret_cast<const unsigned short*>(t.c_str()); }
 static std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
-
-// A file's bytes; "<missing>" without the file.
-static std::string FileBytes(const std::wstring& path) {
-    std::ifstream file(path.c_str(), std::ios::binary);
-    return file ? std::string(std::istreambuf_iterator<char>(file), {}) : "<missing>";
-}
 
 // The product's directories by selector (unknown ones are empty) and the device's folders (0x3F:
 // one the device lacks); a program is looked for in the selected directory only.
@@ -145,9 +137,9 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
               L"AB|\uFEFFAB|");
     const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
     EXPECT_TRUE(CreateFileFromRes(U(out), module, 102, U(L"KXDATA")));
-    EXPECT_EQ(FileBytes(out), "hello");
+    EXPECT_EQ(kxtest::ReadDeviceFile(out), "hello");
     EXPECT_TRUE(CreateFileFromRes(U(out), module, 999, U(L"KXDATA")));
-    EXPECT_EQ(FileBytes(out), "");
+    EXPECT_EQ(kxtest::ReadDeviceFile(out), "");
     EXPECT_FALSE(CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module, 102, U(L"KXDATA")));
     ::FreeLibrary(module);
 }
@@ -187,5 +179,6 @@ TEST_F(AppUtilTest, DebugLogRecords) {
     WriteDbgLog(U(L"%s"), std::wstring(1500, L'z').c_str());
     WriteDbgLog(U(L"a%sb %d"), L"X", 5);
     WriteDbgLog(U(L""));
-    EXPECT_EQ(FileBytes(kxtest::kDebugLog), utf16(std::wstring(1023, L'z') + L"\naXb 5\n\n"));
+    EXPECT_EQ(kxtest::ReadDeviceFile(kxtest::kDebugLog),
+              utf16(std::wstring(1023, L'z') + L"\naXb 5\n\n"));
 }
