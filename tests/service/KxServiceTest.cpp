@@ -205,11 +205,10 @@ TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
     KxService s;
     SYSTEMTIME when{2026, 12, 0, 24, 3};
     const auto same = [&](const SYSTEMTIME& t) { return std::memcmp(&t, &when, sizeof t) == 0; };
-    wchar_t message[1025];
-    message[1024] = 0xBDBD;
+    std::vector<wchar_t> message(1025, 0xBDBD);
     const auto pop = [&] {
-        std::wcscpy(message, L"-");
-        return s.MsgSvcPop(message) + 10 * static_cast<int>(std::wcslen(message));
+        std::wcscpy(message.data(), L"-");
+        return s.MsgSvcPop(message.data()) + 10 * static_cast<int>(std::wcslen(message.data()));
     };
     // -1 when one of a thousand pushes failed, else the push after them.
     const auto fill = [&] {
