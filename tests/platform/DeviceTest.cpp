@@ -132,11 +132,9 @@ TEST_F(DeviceTest, SerialNumberNormalisation) {
         {LINESYSTEMTYPE_NONE, L"x 1-0", L"000000000000016"},
         {LINESYSTEMTYPE_1XRTTPACKET, L"A1 2345 6789 ABCDEF0", L"81985529216486895"},
     };
+    kxtest::StageHandset(L"wm5-gsm");  // registered at home
     for (const Row& r : rows) {
-        kxtest::ResetDevice();
-        kxtest::StageProfileList(p::kLines, {CELLTSP_LINENAME_STRING});
         StageProfileNumber(p::kSystemType, r.systemType);
-        StageProfileNumber(p::kRegisterStatus, LINEREGSTATUS_HOME);
         kxtest::StageProfileText(p::kSerialNumber, r.reported);
         RadioInfo info;
         HelpAPI::RadioVersionInfoCollect(nullptr, info);

@@ -39,8 +39,7 @@ FILETIME Oldest() {
     for (int id = 1; rec == "<missing>" && id < 20; ++id)
         rec = ReadDeviceFile(L"\\KxSvc\\Quarantine\\" + std::to_wstring(id) + L".rec");
     // Without a time (npos + 5 is 4) the number read is no record's.
-    const size_t at = std::min(rec.find("time=") + 5, rec.size());
-    const unsigned long long t = std::strtoull(rec.c_str() + at, nullptr, 16);
+    const auto t = std::strtoull(rec.c_str() + std::min(rec.find("time=") + 5, rec.size()), 0, 16);
     return {static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
 }
 
@@ -57,11 +56,11 @@ void Expect(std::initializer_list<Step> steps) {
 // request and unloaded only by Release.
 TEST_F(KxServiceTest, LoadedOnceOnTheFirstRequestAndUnloadedOnlyByRelease) {
     KxService a, b;
+    FileScan_tag scan = Scan(L"\\kxtest\\x");
+    SMSScan_tag sms{};
+    unsigned long n = 5;
     {
         BlockServiceLoading blocked;
-        FileScan_tag scan = Scan(L"\\kxtest\\x");
-        SMSScan_tag sms{};
-        unsigned long n = 5;
         // Each operation loads the service its own way; these stand for the rest. The count is
         // left untouched, the size word written; ScanFile has no 0x70000.
         EXPECT_EQ(std::vector<int>({a.ScanFile(&scan), a.ScanSMS(&sms), a.GetVirusInPatCount(n),
@@ -70,7 +69,6 @@ TEST_F(KxServiceTest, LoadedOnceOnTheFirstRequestAndUnloadedOnlyByRelease) {
                   std::vector<int>(
                       {kBad, kNotFound, kNotFound, kNotFound, kNotFound, 5, int(sizeof sms)}));
     }
-    unsigned long n = 0;
     // Each call answers its result plus 100 times the hosts running after it.
     const auto hosts = [](int result) { return result + 100 * CountServiceHosts(); };
     Expect({{"GetHandle never loads", hosts(a.GetHandle() != INVALID_HANDLE_VALUE), 0},
@@ -84,8 +82,9 @@ TEST_F(KxServiceTest, LoadedOnceOnTheFirstRequestAndUnloadedOnlyByRelease) {
 }
 
 // Start and Stop pass the service's answer through; a refused request or an answer of the
-// wrong length fails and leaves the caller's output.
-TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
+// wrong length fails and leaves the caller's output. Null and oversized arguments are refused
+// unsent; a path of the field's 260 characters still leaves its NUL.
+TEST_F(KxServiceTest, ArgumentsAreCheckedAndAnswersPassThrough) {
     KxService s;
     // The record scanned: every failed scan must leave it as it was.
     FileScan_tag r = Scan(MakeScratchFile(L"eicar.com", kEicar));
@@ -96,6 +95,10 @@ TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
     // not be armed answers 1.
     const auto arm = [](DWORD code, DWORD kind) { return ArmFault(code, kind, 1); };
     const DWORD kShort = KXSVC_FAULT_SHORT_ANSWER, kLong = KXSVC_FAULT_LONG_ANSWER;
+    const std::wstring v = MakeScratchFile(L"v.bin", "x"), v21(21, L'v');
+    const std::wstring p260 = L"\\" + std::wstring(259, L'p'), p261 = p260 + L"p";
+    const wchar_t *f = v.c_str(), *q = p260.c_str(), *l = p261.c_str();
+    SMSScan_tag* noSms = nullptr;
     Expect(
         {{"already started", s.Start(), 1},
          {"stop", s.Stop(), 0},
@@ -112,12 +115,43 @@ TEST_F(KxServiceTest, AnswersPassThroughAndWrongOnesFail) {
          // The size word says what is sent; the service takes whole records only.
          {"part of a record", (r.size = 100, s.ScanFile(&r)), kBad},
          {"count left", int(count), 77},
-         {"record left", r.scanResult == 0 && r.resultWord == 0x1234 && r.virusName[0] == 0, 1}});
+         {"record left", r.scanResult == 0 && r.resultWord == 0x1234 && r.virusName[0] == 0, 1},
+         {"virus name of 21", s.QuarantineFile(f, v21.c_str()), kArg},
+         {"path of 261", s.QuarantineFile(l, L"V"), kArg},
+         {"path of 260 is sent", s.QuarantineFile(q, L"V"), 2},
+         {"no path", s.QuarantineFile(nullptr, L"V"), kArg},
+         {"restore, path of 261", s.RestoreFile(l, L"", 0, &kNewest), kArg},
+         {"restore, destination of 261", s.RestoreFile(f, l, 0, &kNewest), kArg},
+         {"restore, destination of 260", s.RestoreFile(q, q, 0, &kNewest), 2},
+         {"restore, no time", s.RestoreFile(f, L"", 0, nullptr), kArg},
+         {"virus name of 20, v.bin still there", s.QuarantineFile(f, v21.c_str() + 1), 0},
+         {"no records", s.ScanSMS(noSms) + s.ScanFile(nullptr) - kArg, kArg},
+         {"no other record", s.ScanSCProtect(nullptr) + s.GetZRAPIVersion(nullptr) - kArg, kArg},
+         {"no virus record", s.GetVirusInPat(0, nullptr), kArg},
+         {"no message", s.MsgSvcPush(nullptr) + s.MsgSvcPop(nullptr) - kArg, kArg},
+         {"no log line", s.WriteDebugLog(L"") + s.WriteDebugLog(nullptr) - kArg, kArg}});
 }
 
-TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
-    WritePattern("md5 900150983CD24FB0D6963F7D28E17F72 Trojan.Abc\n");  // any case
+// The pattern's versions and virus list; verdicts by the built-in test file (up to 128 bytes)
+// and by the pattern's digests in any case, read again when the file changes; detections count
+// for the management server; protect records go by their own length word.
+TEST_F(KxServiceTest, PatternListsScansAndProtectRecords) {
+    WritePattern(
+        "version 312345\nengine 2.1.7\nmd5 900150983CD24FB0D6963F7D28E17F72 Trojan.Abc\n"
+        "md5 d41d8cd98f00b204e9800998ecf8427e A.Very.Long.Virus.Name.Indeed\n");
     KxService s;
+    ZRAPIVersion_tag version{};
+    unsigned long count = 0;
+    ASSERT_EQ(s.GetZRAPIVersion(&version) + s.GetVirusInPatCount(count), KX_OK);
+    std::wstring names = version.engineVersion + std::to_wstring(version.patternVersion) + L";";
+    for (unsigned long i = 0; i <= count; ++i) {
+        VirusInfo_tag virus{};
+        const int status = s.GetVirusInPat(i, &virus);
+        names += std::to_wstring(status) + L":" + std::to_wstring(virus.index) + virus.name + L";";
+    }
+    // Names cut to 19 characters; the index goes unchecked to the service.
+    EXPECT_EQ(names, L"2.1.7312345;0:0EICAR-Test-File;0:1Trojan.Abc;0:2A.Very.Long.Virus.N;" +
+                         std::to_wstring(kBad) + L":0;");
     // Status, verdict, virus and result word; the path and size words are left as they were.
     const auto scan = [&](const std::wstring& path) {
         FileScan_tag r = Scan(path);
@@ -155,6 +189,10 @@ TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
     EXPECT_EQ(std::wstring(sms.answer, 26) + std::to_wstring(sms.scanResult + sms.message[999]) +
                   L" " + std::to_wstring(sms.size),
               L"EICAR-Test-File" + std::wstring(11, 0) + L"91 " + std::to_wstring(sizeof sms));
+    SCPROTECT_Tag protect[4] = {{sizeof protect}};  // a record with content after its head
+    EXPECT_EQ(s.ScanSCProtect(protect) ? 0u : State().lastProtectLength, sizeof protect);
+    protect[0].length = 2;  // shorter than its own length word
+    EXPECT_EQ(s.ScanSCProtect(protect), kBad);
 
     FileScan_tag running = Scan(eicar);
     running.runningOnly = running.scanResult = 1;
@@ -163,38 +201,14 @@ TEST_F(KxServiceTest, ScansAnswerTheirVerdicts) {
     EXPECT_EQ(running.scanResult + CountServiceHosts(), 0u) << "and never a stale verdict";
 }
 
-TEST_F(KxServiceTest, PatternVersionsVirusListAndProtectRecords) {
-    WritePattern(
-        "version 312345\nengine 2.1.7\nmd5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n"
-        "md5 d41d8cd98f00b204e9800998ecf8427e A.Very.Long.Virus.Name.Indeed\n");
-    KxService s;
-    ZRAPIVersion_tag version{};
-    unsigned long count = 0;
-    ASSERT_EQ(s.GetZRAPIVersion(&version) + s.GetVirusInPatCount(count), KX_OK);
-    std::wstring names = version.engineVersion + std::to_wstring(version.patternVersion) + L";";
-    for (unsigned long i = 0; i <= count; ++i) {
-        VirusInfo_tag virus{};
-        const int status = s.GetVirusInPat(i, &virus);
-        names += std::to_wstring(status) + L":" + std::to_wstring(virus.index) + virus.name + L";";
-    }
-    // Names cut to 19 characters; the index goes unchecked to the service.
-    EXPECT_EQ(names, L"2.1.7312345;0:0EICAR-Test-File;0:1Trojan.Abc;0:2A.Very.Long.Virus.N;" +
-                         std::to_wstring(kBad) + L":0;");
-    SCPROTECT_Tag protect[4] = {{sizeof protect}};  // a record with content after its head
-    EXPECT_EQ(s.ScanSCProtect(protect) ? 0u : State().lastProtectLength, sizeof protect);
-    protect[0].length = 2;  // shorter than its own length word
-    EXPECT_EQ(s.ScanSCProtect(protect), kBad);
-}
-
 TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
     KxService s;
     SYSTEMTIME when{2026, 12, 0, 24, 3};
     const auto same = [&](const SYSTEMTIME& t) { return std::memcmp(&t, &when, sizeof t) == 0; };
-    wchar_t message[1025];
-    message[1024] = 0xBDBD;
+    std::vector<wchar_t> message(1025, 0xBDBD);
     const auto pop = [&] {
-        std::wcscpy(message, L"-");
-        return s.MsgSvcPop(message) + 10 * static_cast<int>(std::wcslen(message));
+        std::wcscpy(message.data(), L"-");
+        return s.MsgSvcPop(message.data()) + 10 * static_cast<int>(std::wcslen(message.data()));
     };
     // -1 when one of a thousand pushes failed, else the push after them.
     const auto fill = [&] {
@@ -225,34 +239,14 @@ TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
     EXPECT_EQ(ReadDeviceFile(kServiceLog), "scan started\r\nended\r\n");
 }
 
-// Null and oversized arguments; a path of the field's 260 characters still leaves its NUL.
-TEST_F(KxServiceTest, ArgumentsAreCheckedBeforeSending) {
-    KxService s;
-    const std::wstring v = MakeScratchFile(L"v.bin", "x"), v21(21, L'v');
-    const std::wstring p260 = L"\\" + std::wstring(259, L'p'), p261 = p260 + L"p";
-    const wchar_t *f = v.c_str(), *q = p260.c_str(), *r = p261.c_str();
-    SMSScan_tag* noSms = nullptr;
-    Expect({{"virus name of 21", s.QuarantineFile(f, v21.c_str()), kArg},
-            {"path of 261", s.QuarantineFile(r, L"V"), kArg},
-            {"path of 260 is sent", s.QuarantineFile(q, L"V"), 2},
-            {"no path", s.QuarantineFile(nullptr, L"V"), kArg},
-            {"restore, path of 261", s.RestoreFile(r, L"", 0, &kNewest), kArg},
-            {"restore, destination of 261", s.RestoreFile(f, r, 0, &kNewest), kArg},
-            {"restore, destination of 260", s.RestoreFile(q, q, 0, &kNewest), 2},
-            {"restore, no time", s.RestoreFile(f, L"", 0, nullptr), kArg},
-            {"virus name of 20, v.bin still there", s.QuarantineFile(f, v21.c_str() + 1), 0},
-            {"no records", s.ScanSMS(noSms) + s.ScanFile(nullptr) - kArg, kArg},
-            {"no other record", s.ScanSCProtect(nullptr) + s.GetZRAPIVersion(nullptr) - kArg, kArg},
-            {"no virus record", s.GetVirusInPat(0, nullptr), kArg},
-            {"no message", s.MsgSvcPush(nullptr) + s.MsgSvcPop(nullptr) - kArg, kArg},
-            {"no log line", s.WriteDebugLog(L"") + s.WriteDebugLog(nullptr) - kArg, kArg}});
-}
-
 // Quarantine never loses a file; restore finds it by its path in any case, with time 0 the
-// newest entry first. A missing answer word counts as done.
+// newest entry first. A missing answer word counts as done. A running program is in use; a host
+// that dies between move and record loses no file: the next load gives the moved file its record.
 TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
     KxService s;
     const std::wstring a = MakeScratchFile(L"a.exe", "first"), other = L"\\kxtest\\b.exe";
+    const std::wstring busy = MakeScratchFile(L"busy.exe", "");
+    ASSERT_TRUE(::CopyFileW(SiblingPath(L"kxtest_sleeper.exe").c_str(), busy.c_str(), 0));
     const auto put = [](const char* content) { return MakeScratchFile(L"a.exe", content), 0; };
     const auto q = [&] { return s.QuarantineFile(a.c_str(), L"Trojan.A"); };
     const auto restore = [&](const wchar_t* path, const wchar_t* to, int replace, FILETIME t = {}) {
@@ -263,6 +257,8 @@ TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
         return result + (ReadDeviceFile(path) == content ? 100 : 0);
     };
     const auto noAnswer = [](DWORD code) { return ArmFault(code, KXSVC_FAULT_NO_ANSWER, 1); };
+    const auto qBusy = [&] { return s.QuarantineFile(busy.c_str(), L"Trojan.Busy"); };
+    const auto running = [&] { return RunningProgram(busy).Started() ? qBusy() : -1; };
     // A step after a quarantine that failed answers -1.
     Expect(
         {{"quarantined", holds(q(), "<missing>", a), 100},
@@ -281,26 +277,13 @@ TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
          {"no answer: quarantined",
           (noAnswer(KXSVC_QUARANTINE_FILE), put("k"), holds(q(), "<missing>", a)), 100},
          {"no answer: restored",
-          (noAnswer(KXSVC_RESTORE_FILE), holds(restore(a.c_str(), L"", 0), "k", a)), 100}});
-}
-
-// A running program is in use; a host that dies between move and record loses no file: the
-// next load gives the moved file its record.
-TEST_F(KxServiceTest, ARunningProgramIsInUseAndAHostDeathLosesNoFile) {
-    const std::wstring busy = MakeScratchFile(L"busy.exe", "");
-    ASSERT_TRUE(::CopyFileW(SiblingPath(L"kxtest_sleeper.exe").c_str(), busy.c_str(), 0));
-    KxService s;
-    {
-        RunningProgram running(busy);
-        ASSERT_TRUE(running.Started());
-        EXPECT_EQ(s.QuarantineFile(busy.c_str(), L"Trojan.Busy"), 3);
-    }
-    ASSERT_TRUE(ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_DIE_AFTER_MOVE));
-    EXPECT_EQ(s.QuarantineFile(busy.c_str(), L"Trojan.Busy"), kBad) << "free once it ended";
-    EXPECT_EQ(CountServiceHosts() * 10 + (ReadDeviceFile(busy) == "<missing>"), 1);
-    EXPECT_NE(KxService().RestoreFile(busy.c_str(), L"", 0, &kNewest) ? "<missing>"
-                                                                      : ReadDeviceFile(busy),
-              "<missing>");
+          (noAnswer(KXSVC_RESTORE_FILE), holds(restore(a.c_str(), L"", 0), "k", a)), 100},
+         {"in use while it runs", running(), 3},
+         {"free once it ended; the host dies after the move",
+          ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_DIE_AFTER_MOVE) ? qBusy() : 1, kBad},
+         {"moved, no host left", holds(CountServiceHosts(), "<missing>", busy), 100},
+         {"the next load gives it its record",
+          holds(KxService().RestoreFile(busy.c_str(), L"", 0, &kNewest), "<missing>", busy), 0}});
 }
 
 // Clients at once each get their own answers; a host killed under waiting clients fails them
@@ -311,29 +294,29 @@ TEST_F(KxServiceTest, ConcurrentClientsAndAKilledHost) {
     KxService held;
     unsigned long n = 0;
     ASSERT_EQ(held.GetVirusInPatCount(n), KX_OK);
-    std::vector<int> wrong(4, 0);
+    // Each thread's wrong answers, then its result.
+    std::vector<int> results(4, 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&, t] {
             for (int i = 0; i < 25; ++i) {
                 FileScan_tag r = Scan(files[(t + i) % 2]);
-                wrong[t] += KxService().ScanFile(&r) != KX_OK || r.scanResult != (t + i) % 2u;
+                results[t] += KxService().ScanFile(&r) != KX_OK || r.scanResult != (t + i) % 2u;
             }
         });
     for (std::thread& t : threads) t.join();
-    EXPECT_EQ(wrong, std::vector<int>(4, 0));
+    EXPECT_EQ(results, std::vector<int>(4, 0));
 
     ASSERT_TRUE(ArmFault(KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_DELAY, 0, 60000));
-    std::vector<int> results(3, -1);
-    std::vector<unsigned long> counts(3);
+    std::vector<unsigned long> counts(4);
     threads.clear();
     // Copies of the dead instance's handle, however late they send.
-    for (int t = 0; t < 3; ++t)
+    for (int t = 0; t < 4; ++t)
         threads.emplace_back(
             [&, t] { results[t] = KxService(held).GetVirusInPatCount(counts[t]); });
     KillServiceHosts();
     for (std::thread& t : threads) t.join();
-    EXPECT_EQ(results, std::vector<int>(3, kBad));
+    EXPECT_EQ(results, std::vector<int>(4, kBad));
     Expect({{"a new request loads a new instance", KxService().GetVirusInPatCount(n), 0},
             {"the old handle does not reach it", held.GetVirusInPatCount(n), kBad},
             {"until forgotten", held.CloseSrvHandle() + held.GetVirusInPatCount(n), 0}});

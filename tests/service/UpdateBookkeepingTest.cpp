@@ -79,8 +79,8 @@ TEST_F(UpdateBookkeepingTest, VersionsAreCopiedFromTheServiceWhenItAnswers) {
     EXPECT_EQ(copy(0), "1:" + Utf16(L"2.1.7") + "4:" + std::string("\x19\xC4\x04\x00", 4));
 }
 
-// Lower case, and a pattern file's extension cut to its three-digit number; nothing is written
-// past the buffer.
+// Lower case, and a pattern file's extension cut to its three-digit number. The buffer is
+// normalised whatever the read said, terminated within its size: nothing is written past it.
 TEST_F(UpdateBookkeepingTest, LastPatternIsNormalised) {
     const std::wstring kReg = std::to_wstring(KX_E_REGISTRY);
     const struct Row {
@@ -89,17 +89,18 @@ TEST_F(UpdateBookkeepingTest, LastPatternIsNormalised) {
         std::wstring expected;  // status and buffer
     } rows[] = {
         {L"\\Temp\\SCVPNWCE.456.BAK", 64, L"0 \\temp\\scvpnwce.456"},
-        {L"scvpnwce.12", 64, L"0 scvpnwce.12"},        // a shorter extension is kept whole
-        {nullptr, 8, kReg + L" abc"},                  // normalised whatever the read said
-        {L"\\Temp\\scvpnwce.456", 8, kReg + L" abc"},  // longer than 8
+        {L"scvpnwce.12", 64, L"0 scvpnwce.12"},  // a shorter extension is kept whole
+        {nullptr, 8, kReg + L" aaaaaaa"},        // normalised whatever the read said
+        // Longer than the buffer: the buffer holds no terminator, one goes in its last unit.
+        {L"\\Temp\\scvpnwce.456", 5, kReg + L" aaaa"},
     };
     for (const Row& row : rows) {
         ResetDevice();
         if (row.stored != nullptr) StoreText(L"LastPatternFilename", row.stored);
-        std::wstring name = std::wstring(L"ABC", 4) + std::wstring(61, L'#');
+        std::wstring name(65, L'A');
         const int status = KxConfig::GetLastPattern(&name[0], row.room);
         EXPECT_EQ(std::to_wstring(status) + L" " + name.c_str() + name[row.room],
-                  row.expected + L"#");
+                  row.expected + L"A");
     }
     EXPECT_EQ(KxConfig::GetLastPattern(nullptr, 8), KX_E_INVALIDARG);
 }
