@@ -8,7 +8,6 @@
 
 namespace {
 
-using kxtest::MakeScratchFile;
 using kxtest::Wn;
 
 constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
@@ -27,9 +26,7 @@ protected:
     }
 };
 
-void StoreFlag(DWORD number) {
-    kxtest::RawSetValue(kAgentKey, L"IsMgiValid", REG_DWORD, &number, sizeof number);
-}
+void StoreFlag(DWORD n) { kxtest::RawSetValue(kAgentKey, L"IsMgiValid", REG_DWORD, &n, 4); }
 
 // GetMgiValid needs a nonzero flag and a host name; GetMgiValidSimple the flag alone.
 TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
@@ -47,13 +44,11 @@ TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
     KxConfig::SetMamoHostPort(8443);
     for (const Row& row : rows) {
         row.change();
-        wchar_t host[32] = L"#";
+        wchar_t host[32] = L"#", got[64];
         KxConfig::GetMamoHostName(host, 32);
-        EXPECT_EQ(std::to_wstring(KxConfig::GetMgiValid()) + L"/" +
-                      std::to_wstring(KxConfig::GetMgiValidSimple()) + L" " + host + L":" +
-                      std::to_wstring(KxConfig::GetMamoHostPort()),
-                  row.settings)
-            << row.name;
+        std::swprintf(got, 64, L"%d/%d %ls:%u", KxConfig::GetMgiValid(),
+                      KxConfig::GetMgiValidSimple(), host, KxConfig::GetMamoHostPort());
+        EXPECT_STREQ(got, row.settings) << row.name;
     }
 }
 
@@ -71,31 +66,30 @@ TEST_F(MgmtTest, RecoveredDocumentIsAppliedOnce) {
     std::wstring badPort = kServerDocument;
     badPort.replace(badPort.find(L"8443"), 4, L"lots");
     const std::string server = Wn(kServerDocument), none = " no key";
+    const std::string applied = "HostName=sz:mgmt.example.net|;HostPort=dw:20fb;IsMgiValid=dw:1;";
     const struct Row {
+        // content "-": no document; held: open in another program meanwhile; after: the
+        // document, then the agent's key
         const char* name;
-        std::string content;  // "-": no document
-        bool held;            // open in another program meanwhile
+        std::string content, after;
+        bool held;
         int expected;
-        std::string after;  // the document, then the agent's key
     } rows[] = {
-        {"no document", "-", false, 0, "<missing>" + none},
-        {"zero bytes", "", false, -1, none},
-        {"a port that is no integer", Wn(badPort), false, -2,
-         Wn(badPort) + none},  // the platform's
-        {"with a byte-order mark", Wn(L"\xFEFF<wap-provisioningdoc/>"), false, 0,
-         "<missing>" + none},
-        {"held open by another program", server, true, -1, server + none},
-        {"applied", server, false, 0,
-         "<missing> HostName=sz:mgmt.example.net|;HostPort=dw:20fb;IsMgiValid=dw:1;"},
+        {"no document", "-", "<missing>" + none, false, 0},
+        {"zero bytes", "", none, false, -1},
+        // the platform's status
+        {"a port that is no integer", Wn(badPort), Wn(badPort) + none, false, -2},
+        {"byte-order mark", Wn(L"\xFEFF<wap-provisioningdoc/>"), "<missing>" + none, false, 0},
+        {"held open by another program", server, server + none, true, -1},
+        {"applied", server, "<missing> " + applied, false, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ::DeleteFileW(kDocument);
-        if (row.content != "-") MakeScratchFile(L"configmgi.xml", row.content);
-        HANDLE held =
-            row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : 0;
+        if (row.content != "-") kxtest::MakeScratchFile(L"configmgi.xml", row.content);
+        HANDLE h = row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : 0;
         EXPECT_EQ(KxConfig::RecoverMgiConfig(), row.expected);
-        if (held != nullptr) ::CloseHandle(held);
+        if (h != nullptr) ::CloseHandle(h);
         EXPECT_EQ(kxtest::ReadDeviceFile(kDocument) + " " + kxtest::Dump(kAgentKey), row.after);
     }
 }
@@ -107,11 +101,10 @@ unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(&
 std::string ReadKey(unsigned long c1, unsigned long c2) {
     std::string a(c1 + 1, '#'), b(c2 + 1, '#');
     unsigned char flag = 9;
-    const int result = KxConfig::GetRsaKeyEx(Bytes(a), c1, Bytes(b), c2, flag);
+    const bool read = KxConfig::GetRsaKeyEx(Bytes(a), c1, Bytes(b), c2, flag) == 1;
     const std::string past(int(a.back() != '#') + int(b.back() != '#'), '!');
-    return (result != 1 ? "fail"
-                        : a.substr(0, c1) + "|" + b.substr(0, c2) + "|" + std::to_string(flag)) +
-           past;
+    if (!read) return "fail" + past;
+    return a.substr(0, c1) + "|" + b.substr(0, c2) + "|" + std::to_string(flag) + past;
 }
 
 TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
@@ -119,27 +112,24 @@ TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
     for (int i = 0; i < 128; ++i) first[i] = char(1 + i * 7);
     unsigned long l1 = 128, l2 = 3, zero = 0;
     ASSERT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), l1, Bytes(second), l2), 1);
+    // Bad components are refused and leave the key file as it was.
+    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), zero, Bytes(second), l2), 0);
+    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), l1, nullptr, l2), 0);
     const std::string good = kxtest::ReadDeviceFile(kKeyFile), whole = first + "|" + second + "|";
     EXPECT_EQ(good, std::string("\x80\0\0\0", 4) + first + std::string("\x03\0\0\0", 4) + second +
                         "\x01");
-    // Bad components leave the existing key file as it was.
-    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), zero, Bytes(second), l2) +
-                  KxConfig::SetRsaKeyEx(Bytes(first), l1, nullptr, l2),
-              0);
-    EXPECT_EQ(kxtest::ReadDeviceFile(kKeyFile), good);
     const struct Row {
         const char* name;
-        std::string file;
+        std::string file, expected;
         unsigned long c1, c2;
-        std::string expected;
     } rows[] = {
-        {"whole", good, 128, 3, whole + "1"},
-        {"no flag byte", good.substr(0, 139), 128, 3, whole + "0"},
-        {"cut in the second component", good.substr(0, 138), 128, 3, "fail"},
-        {"cut in the first length", good.substr(0, 2), 128, 3, "fail"},
-        {"second larger than its buffer", good, 128, 2, "fail"},
-        {"zero first length", std::string(4, '\0') + good.substr(4), 128, 3, "fail"},
-        {"a length far beyond the file", "\xff\xff\xff\x7f" + good.substr(4), 4096, 3, "fail"},
+        {"whole", good, whole + "1", 128, 3},
+        {"no flag byte", good.substr(0, 139), whole + "0", 128, 3},
+        {"cut in the second component", good.substr(0, 138), "fail", 128, 3},
+        {"cut in the first length", good.substr(0, 2), "fail", 128, 3},
+        {"second larger than its buffer", good, "fail", 128, 2},
+        {"zero first length", std::string(4, '\0') + good.substr(4), "fail", 128, 3},
+        {"a length far beyond the file", "\xff\xff\xff\x7f" + good.substr(4), "fail", 4096, 3},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -155,38 +145,32 @@ std::string Provider(const char* s, const char* u, const char* sh, const char* u
     return std::string("<ServiceProvider SubscribeNumber=\"") + s + "\" UnsubscribeNumber=\"" + u +
            "\" SubscribePatternHeader=\"" + sh + "\" UnsubscribePatternHeader=\"" + uh + "\"/>";
 }
-// An operator's provider, then one below the document element.
-std::string TwoProviders(const std::string& first) {
-    return "<Subscription version=\"2\"><Operator name=\"Telco\">" + first +
-           "</Operator><ServiceProvider SubscribeNumber=\"9999\"/></Subscription>";
+// A document of an operator's provider with these attributes, then one below the document
+// element, as the platform saves it.
+std::string Doc(const char* s, const char* u, const char* sh, const char* uh) {
+    return "<Subscription version=\"2\"><Operator name=\"Telco\">" + Provider(s, u, sh, uh) +
+           "</Operator><ServiceProvider SubscribeNumber=\"9999\"/></Subscription>\n";
 }
 
 // Only the first provider changes; null or empty arguments keep their attribute; a missing file
 // is never created and a broken one is left as it was.
 TEST_F(MgmtTest, TheFirstProviderTakesTheGivenAttributes) {
-    const std::string two = TwoProviders(Provider("1111", "2222", "SUB", "UNSUB"));
+    const std::string two = Doc("1111", "2222", "SUB", "UNSUB");
     const std::vector<const wchar_t*> k = {L"1", L"2", L"3", L"4"};
+    const std::vector<const wchar_t*> esc = {L"&", L"<", L"\"", L"'"};
     const struct Row {
         const char* name;
-        std::string file;  // "": none
+        std::string file, saved;  // file "": none
         std::vector<const wchar_t*> a;
         int expected;
-        std::string saved;
     } rows[] = {
-        {"all four", two, k, 1, TwoProviders(Provider("1", "2", "3", "4")) + "\n"},
-        {"null or empty: kept",
-         two,
-         {nullptr, L"", nullptr, L"5"},
-         1,
-         TwoProviders(Provider("1111", "2222", "SUB", "5")) + "\n"},
-        {"escaped, at any depth",
-         "<a><b><ServiceProvider/></b></a>",
-         {L"&", L"<", L"\"", L"'"},
-         1,
-         "<a><b>" + Provider("&amp;", "&lt;", "&quot;", "'") + "</b></a>\n"},
-        {"the document element is none", "<ServiceProvider/>", k, 1, "<ServiceProvider/>"},
-        {"no file", "", k, 0, "<missing>"},
-        {"broken", "<a b=c/>", k, 0, "<a b=c/>"},
+        {"all four", two, Doc("1", "2", "3", "4"), k, 1},
+        {"null/empty kept", two, Doc("1111", "2222", "SUB", "5"), {nullptr, L"", nullptr, L"5"}, 1},
+        {"escaped, at any depth", "<a><b><ServiceProvider/></b></a>",
+         "<a><b>" + Provider("&amp;", "&lt;", "&quot;", "'") + "</b></a>\n", esc, 1},
+        {"the document element is none", "<ServiceProvider/>", "<ServiceProvider/>", k, 1},
+        {"no file", "", "<missing>", k, 0},
+        {"broken", "<a b=c/>", "<a b=c/>", k, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

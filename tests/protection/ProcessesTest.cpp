@@ -2,7 +2,6 @@
 #include "RegistryRows.h"
 
 #include <kxcommon/AppUtil.h>
-#include <kxcommon/KxStatus.h>
 
 class ProcessesTest : public kxtest::DeviceTest {};
 
@@ -36,8 +35,7 @@ TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemoved) {
         steps += std::to_string(status) + " ";
         for (const wchar_t* name :
              {L"9 \\Windows\\repllog.exe", L"5 REPLLOG.EXE", L"9 \\Windows\\other.exe"})
-            steps += kxtest::RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications", name) ? "1"
-                                                                                              : "0";
+            steps += "01"[kxtest::RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications", name)];
         steps += ", ";
     };
     step(KxConfig::SetActiveSynEvent(0));  // the zero guard

@@ -5,30 +5,28 @@
 
 namespace {
 
-const std::wstring kWm5 = L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}\\";
+const std::wstring kWm5 = L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
 const std::wstring kEarlier =
-    L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}\\";
+    L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
 
 // One proxy entry, a subkey of the providers' key.
+// type 0: no Type value; passwordType REG_NONE: no Password value; earlier: under the earlier
+// releases' key.
 struct Ent {
-    const wchar_t* sub;
-    DWORD type;  // 0: no Type value
-    const wchar_t* proxy;
-    DWORD enable = 1;
+    const wchar_t *sub, *proxy;
+    DWORD type, enable = 1, passwordType = REG_NONE;
     const wchar_t* user = nullptr;
-    DWORD passwordType = REG_NONE;  // REG_NONE: no Password value
-    bool earlier = false;           // under the earlier releases' key
+    bool earlier = false;
 };
 
 void Stage(const Ent& e) {
-    const std::wstring key = (e.earlier ? kEarlier : kWm5) + e.sub;
-    kxtest::RawSetValue(key.c_str(), L"Enable", REG_DWORD, &e.enable, 4);
-    if (e.type != 0) kxtest::RawSetValue(key.c_str(), L"Type", REG_DWORD, &e.type, 4);
-    kxtest::RawSetValue(key.c_str(), L"Proxy", REG_SZ, e.proxy, 2 * std::wcslen(e.proxy) + 2);
-    if (e.user != nullptr)
-        kxtest::RawSetValue(key.c_str(), L"UserName", REG_SZ, e.user, 2 * std::wcslen(e.user) + 2);
-    if (e.passwordType != REG_NONE)
-        kxtest::RawSetValue(key.c_str(), L"Password", e.passwordType, "", 0);
+    const std::wstring key = (e.earlier ? kEarlier : kWm5) + L"\\" + e.sub;
+    const wchar_t* k = key.c_str();
+    kxtest::RawSetValue(k, L"Enable", REG_DWORD, &e.enable, 4);
+    if (e.type != 0) kxtest::RawSetValue(k, L"Type", REG_DWORD, &e.type, 4);
+    kxtest::RawSetValue(k, L"Proxy", REG_SZ, e.proxy, 2 * std::wcslen(e.proxy) + 2);
+    if (e.user) kxtest::RawSetValue(k, L"UserName", REG_SZ, e.user, 2 * std::wcslen(e.user) + 2);
+    if (e.passwordType != REG_NONE) kxtest::RawSetValue(k, L"Password", e.passwordType, "", 0);
 }
 
 // The twelve outputs, preset so that untouched ones show, as one text:
@@ -50,7 +48,8 @@ std::wstring Read() {
 class ProxyTest : public kxtest::DeviceTest {};
 
 TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
-    const std::wstring none = L" - 0 | -:7 - 7 0";  // after the HTTP host:port; SOCKS type cleared
+    // After the HTTP host:port, and when nothing is found; the SOCKS type is cleared.
+    const std::wstring none = L" - 0 | -:7 - 7 0", nothing = L"-:7 - 7 | -:7 - 7 0";
     const struct Row {
         DWORD major;
         std::vector<Ent> entries;
@@ -58,19 +57,14 @@ TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
     } rows[] = {
         // Nothing configured: '#' is 35, no output touched.
         {5, {}, L"!" + std::to_wstring(KX_E_REGISTRY) + L" -:7 - 7 | -:7 - 7 35"},
-        {5, {{L"HTTP-{436E}", 1, L"p:8080", 1, L"ann"}}, L"p:8080 ann 0 | -:7 - 7 0"},
-        {5, {{L"HTTP-1", 1, L"bare.example"}}, L"-:7 - 7 | -:7 - 7 0"},  // no colon: ignored
-        {5, {{L"HTTP-1", 1, L"h.example:abc"}}, L"h.example:0" + none},
+        {5, {{L"HTTP-{436E}", L"p:8080", 1, 1, REG_NONE, L"ann"}}, L"p:8080 ann 0 | -:7 - 7 0"},
+        {5, {{L"HTTP-1", L"bare.example", 1}}, nothing},  // no colon: ignored
+        {5, {{L"HTTP-1", L"h.example:abc", 1}}, L"h.example:0" + none},
         // The last enabled HTTP entry wins; disabled, WAP (2) and untyped entries are passed over.
-        {5,
-         {{L"HTTP-a", 1, L"a:1"},
-          {L"HTTP-b", 1, L"b:2"},
-          {L"HTTP-c", 1, L"c:3", 0},
-          {L"HTTP-d", 2, L"d:4"},
-          {L"HTTP-f", 0, L"f:6"}},
-         L"b:2" + none},
-        {5, {{L"SOCKS-a", 8, L"s:1080", 1, L"bob", REG_BINARY}}, L"-:7 - 7 | s:1080 bob 1 8"},
-        {4, {{L"HTTP-new", 1, L"n:1"}, {L"HTTP-old", 1, L"o:2", 1, 0, 0, true}}, L"o:2" + none},
+        {5, {{L"HTTP-a", L"a:1", 1}, {L"HTTP-b", L"b:2", 1}}, L"b:2" + none},
+        {5, {{L"HTTP-c", L"c:3", 1, 0}, {L"HTTP-d", L"d:4", 2}, {L"HTTP-f", L"f:6", 0}}, nothing},
+        {5, {{L"SOCKS-a", L"s:1080", 8, 1, REG_BINARY, L"bob"}}, L"-:7 - 7 | s:1080 bob 1 8"},
+        {4, {{L"HTTP-new", L"n:1", 1}, {L"HTTP-old", L"o:2", 1, 1, 0, 0, true}}, L"o:2" + none},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.outputs));
@@ -83,7 +77,7 @@ TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
 
 TEST_F(ProxyTest, BuffersCapacitiesAndTheEnableSwitch) {
     kxtest::StageProfileNumber(wince::profile::kMajorVersion, 5);
-    Stage({L"HTTP-long", 1, L"hhhhhhhhhhhh:80"});
+    Stage({L"HTTP-long", L"hhhhhhhhhhhh:80", 1});
     // Capacities of 8 in arrays of 10, whose first and last characters are canaries.
     wchar_t h[10], s[10], u[10], su[10];
     for (wchar_t* b : {h, s, u, su}) b[0] = b[9] = L'!';
@@ -95,20 +89,17 @@ TEST_F(ProxyTest, BuffersCapacitiesAndTheEnableSwitch) {
     // A missing buffer or a zero capacity is refused before anything is written.
     for (int zero = 0; zero < 5; ++zero) {
         const auto cap = [zero](int i) { return i == zero ? 0ul : 8ul; };
-        EXPECT_EQ(KxConfig::GetProxy(zero == 4 ? nullptr : h + 1, cap(0), hp, s + 1, cap(1), sp,
-                                     u + 1, cap(2), a, su + 1, cap(3), b),
-                  KX_E_INVALIDARG)
-            << zero;
-        EXPECT_EQ(su[0], L'!') << zero;
+        const KXSTATUS status = KxConfig::GetProxy(zero == 4 ? nullptr : h + 1, cap(0), hp, s + 1,
+                                                   cap(1), sp, u + 1, cap(2), a, su + 1, cap(3), b);
+        EXPECT_EQ(std::to_wstring(status) + su[0], std::to_wstring(KX_E_INVALIDARG) + L'!') << zero;
     }
     // Whether a proxy is used at all is read from the earlier releases' key on every release.
     int use = 9;
     EXPECT_EQ(KxConfig::GetBeUseProxy(use) + use, KX_E_REGISTRY) << "not stored: 0";
     for (DWORD enable : {1u, 0u}) {
-        kxtest::RawSetValue(kEarlier.substr(0, kEarlier.size() - 1).c_str(), L"Enable", REG_DWORD,
-                            &enable, 4);
-        EXPECT_EQ(KxConfig::GetBeUseProxy(use), 0);
-        EXPECT_EQ(use, static_cast<int>(enable));
+        kxtest::RawSetValue(kEarlier.c_str(), L"Enable", REG_DWORD, &enable, 4);
+        EXPECT_EQ(std::make_pair(KxConfig::GetBeUseProxy(use), use),
+                  std::make_pair(0, int(enable)));
     }
 }
 

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr wchar_t kStartup[] = L"\\Windows\\StartUp";
+std::wstring InStartup(const wchar_t* name) { return std::wstring(kStartup) + L"\\" + name; }
 
 class StartupScanTest : public kxtest::ServiceTest {
 protected:
@@ -20,7 +21,7 @@ protected:
     // The Startup folder belongs to the device; leave it empty for the next test.
     void TearDown() override {
         for (const wchar_t* name : {L"evil.exe", L"evil.lnk", L"tool.lnk", L"note.txt"})
-            ::DeleteFileW((std::wstring(kStartup) + L"\\" + name).c_str());
+            ::DeleteFileW(InStartup(name).c_str());
     }
 };
 
@@ -43,8 +44,7 @@ void PlaceKnownProgram(const std::wstring& path) {
 // service.
 TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
     std::wstring evil = L"\\kxtest\\an evil.exe", clean = kxtest::MakeScratchFile(L"clean.txt");
-    std::wstring toEvil = std::wstring(kStartup) + L"\\evil.lnk";
-    std::wstring toClean = std::wstring(kStartup) + L"\\tool.lnk";
+    std::wstring toEvil = InStartup(L"evil.lnk"), toClean = InStartup(L"tool.lnk");
     ASSERT_TRUE(::SHCreateShortcut(&toEvil[0], &evil[0]) &&
                 ::SHCreateShortcut(&toClean[0], &clean[0]));
     const DWORD kEnded = 0xFFFFFFFF, kRuns = STILL_ACTIVE;
@@ -78,8 +78,7 @@ TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
 TEST_F(StartupScanTest, ScanStartupTakesEveryFileOfTheFolder) {
     EXPECT_EQ(KxConfig::ScanStartup(), KX_E_NO_STARTUP_DIR);
     SetText(L"StartupPath", kStartup);
-    const std::wstring program = std::wstring(kStartup) + L"\\evil.exe";
-    const std::wstring note = std::wstring(kStartup) + L"\\note.txt";
+    const std::wstring program = InStartup(L"evil.exe"), note = InStartup(L"note.txt");
     PlaceKnownProgram(program);
     ASSERT_TRUE(::CopyFileW(kxtest::MakeScratchFile(L"note.txt", "").c_str(), note.c_str(), 0));
     EXPECT_EQ(KxConfig::ScanStartup(), 0);
@@ -89,8 +88,7 @@ TEST_F(StartupScanTest, ScanStartupTakesEveryFileOfTheFolder) {
 // A path below the stored Startup folder, compared case-sensitively.
 TEST_F(StartupScanTest, IsInStartupComparesThePrefix) {
     const struct Row {
-        const wchar_t* folder;  // null: not stored
-        const wchar_t* path;
+        const wchar_t *folder, *path;  // folder null: not stored
         int expected;
     } rows[] = {
         {nullptr, L"\\Windows\\StartUp\\x.lnk", KX_E_NO_STARTUP_DIR},
@@ -102,8 +100,7 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefix) {
     };
     for (const Row& row : rows) {
         if (row.folder != nullptr) SetText(L"StartupPath", row.folder);
-        EXPECT_EQ(KxConfig::IsInStartup(row.path), row.expected)
-            << testing::PrintToString(row.path);
+        EXPECT_EQ(KxConfig::IsInStartup(row.path), row.expected) << row.path;
     }
 }
 
@@ -131,8 +128,7 @@ TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
             kxtest::RawSetValue(kxtest::kProductKey, L"FileScanType", REG_DWORD, &row.types, 4);
         int match = 7;
         const int status = KxConfig::GetMatchFile(row.path, match);
-        EXPECT_EQ(std::make_pair(status, match), row.expected)
-            << row.types << " " << testing::PrintToString(row.path);
+        EXPECT_EQ(std::make_pair(status, match), row.expected) << row.types << " " << row.path;
     }
 }
 
