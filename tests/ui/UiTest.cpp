@@ -14,7 +14,6 @@ HWND g_dialog = nullptr;
 std::vector<WPARAM> g_appCodes;     // the WM_APP codes the dialog received
 std::wstring g_copy;                // the last WM_COPYDATA: "identifier bytes text"
 std::vector<std::wstring> g_boxes;  // the message boxes shown: "title|body", "|yes/no" added
-int g_answer = IDOK;                // what each box is answered
 
 INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_APP) g_appCodes.push_back(wp);
@@ -25,19 +24,18 @@ INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     return msg == WM_APP || msg == WM_COPYDATA;
 }
 
-// Reads each message box this thread makes once it is filled in, and answers it. (Each box still
-// costs about 2 s: the test display's windows are managed ones.)
+// Reads each message box (the only dialogs this thread starts) once it is filled in, and answers
+// it No. (Each box still costs about 2 s: the test display's windows are managed ones.)
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
-    wchar_t cls[32] = L"", title[2048] = L"", body[2048] = L"";
+    wchar_t title[2048] = L"", body[2048] = L"";
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lp);
     HWND box = call->hwnd;
-    if (code == HC_ACTION && call->message == WM_INITDIALOG && ::GetClassNameW(box, cls, 32) &&
-        std::wstring(cls) == L"#32770") {
+    if (code == HC_ACTION && call->message == WM_INITDIALOG) {
         ::GetWindowTextW(box, title, 2048);
         ::GetDlgItemTextW(box, 0xFFFF, body, 2048);  // the box's text control
         g_boxes.push_back(std::wstring(title) + L"|" + body +
                           (::GetDlgItem(box, IDYES) ? L"|yes/no" : L""));
-        ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(g_answer), 0);
+        ::PostMessageW(box, WM_COMMAND, IDNO, 0);
     }
     return ::CallNextHookEx(nullptr, code, wp, lp);
 }
@@ -55,11 +53,6 @@ RECT At(HWND hwnd, HWND to = g_dialog) {
     return r;
 }
 std::string Placed(HWND control) { return Text(At(control)); }
-int Width(HWND control) {
-    RECT r{};
-    ::GetClientRect(control, &r);
-    return r.right;
-}
 HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
     return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, g_dialog,
                              reinterpret_cast<HMENU>(INT_PTR(id)), nullptr, nullptr);
@@ -67,19 +60,16 @@ HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
 
 // A body of `length` characters whose head and tail are recognisable, and its shortened form.
 std::wstring Body(size_t length) {
-    std::wstring text;
-    for (size_t i = 0; i < length; ++i) text += static_cast<wchar_t>(L'a' + i % 26);
-    return text;
+    return length ? Body(length - 1) + wchar_t(L'a' + (length - 1) % 26) : L"";
 }
 std::wstring Shortened(const std::wstring& body, size_t limit) {
     return body.substr(0, limit - 20) + L"..." + body.substr(body.size() - 20);
 }
 
-class UiTest : public kxtest::DeviceTest {
-protected:
+struct UiTest : kxtest::DeviceTest {
     static void SetUpTestSuite() {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
-        ::InitCommonControlsEx(&icc);
+        ::InitCommonControls();
+        ::SetWindowsHookExW(WH_CALLWNDPROCRET, BoxHook, nullptr, ::GetCurrentThreadId());
         WinceRegisterDialogClass(::GetModuleHandleW(nullptr));
         g_dialog = ::CreateWindowExW(0, L"Dialog", L"kxtest", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300,
                                      nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
@@ -88,23 +78,19 @@ protected:
     static void TearDownTestSuite() { ::DestroyWindow(g_dialog); }
     void SetUp() override {
         DeviceTest::SetUp();
-        hook_ = ::SetWindowsHookExW(WH_CALLWNDPROCRET, BoxHook, nullptr, ::GetCurrentThreadId());
         g_boxes.clear();
         g_appCodes.clear();
     }
     void TearDown() override {
-        ::UnhookWindowsHookEx(hook_);
         while (HWND child = ::GetWindow(g_dialog, GW_CHILD)) ::DestroyWindow(child);
         ::SetWindowPos(g_dialog, nullptr, 0, 0, 300, 300, SWP_NOZORDER);
         ::SetWindowTextW(g_dialog, L"kxtest");
     }
-    HHOOK hook_ = nullptr;
 };
 
 TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
     HMODULE res = ::LoadLibraryW(L"KXSC_SP_Res.dll");
     const std::wstring body = Body(1500);
-    g_answer = IDNO;
     EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_SCAN_DONE, MB_OK, 12, 3), IDNO);
     UI_MsgBox(nullptr, 0u, IDS_VIRUS_FOUND, MB_OK, L"EICAR");  // untitled: the platform's title
     UI_MsgBox(nullptr, 9999u, IDS_REALTIME_ON, MB_OK);         // a title without text
@@ -122,8 +108,6 @@ TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
                            L"Error|Virus found: EICAR", L"|Real-time scanning is on.",
                            L"Scutara|Delete a.txt?|yes/no", L"Title|7-x", L"Error|plain",
                            L"Scutara|" + Shortened(body.substr(0, 1023), 256)}));
-    ::FreeLibrary(res);
-    g_answer = IDOK;
 }
 
 TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
@@ -162,12 +146,10 @@ TEST_F(UiTest, ListBoxGetsTheTextsOfItsIdentifiers) {
     HWND list = Add(L"LISTBOX", 0, 10, 0, 0, 100, 100);
     UI_AddStringToLB(list, 0u, IDS_LEVEL_LOW, 0u);  // the identifiers end at the first 0
     UI_AddStringToLB(list, IDS_LEVEL_LOW, IDS_LEVEL_NORMAL, 9999u, IDS_LEVEL_HIGH, 0u);
+    wchar_t text[64];
     std::wstring items;
-    for (int i = 0; i < ::SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
-        wchar_t text[64] = L"?";
-        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+    for (int i = 0; ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text)) >= 0; ++i)
         items += std::wstring(text) + L"|";
-    }
     EXPECT_EQ(items, L"Low|Normal||High|");
 }
 
@@ -199,7 +181,7 @@ TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
 TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 60, 0, 0, 80, 20);
     HWND spin = Add(UPDOWN_CLASSW, 0, 61, 90, 0, 16, 20);
-    const int s = Width(spin);
+    const int s = At(spin).right - At(spin).left;  // borderless: its client width
     const auto both = [&] { return Placed(list) + " / " + Placed(spin); };
     EXPECT_EQ((LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24), both()),
               Text({10, 40, 160 - s, 64}) + " / " + Text({160 - s, 40, 160, 64}));
@@ -236,8 +218,8 @@ TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
     EXPECT_EQ(std::wstring(text) + L" " + std::to_wstring(column.cx), L"File 120");
     // The column may take the client width while the items fit one page.
     const int page = static_cast<int>(::SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
-    EXPECT_EQ(GetListColumnWidth(list, page), Width(list));
-    EXPECT_EQ(GetListColumnWidth(list, page + 1), Width(list) - ::GetSystemMetrics(SM_CXVSCROLL));
+    EXPECT_EQ(GetListColumnWidth(list, page), 200);  // its client width: it has no border
+    EXPECT_EQ(GetListColumnWidth(list, page + 1), 200 - ::GetSystemMetrics(SM_CXVSCROLL));
 
     for (int i = 0; i < 4; ++i) {
         LVITEMW item{LVIF_TEXT | LVIF_PARAM, i, 0, 0, 0, text, 0, 0, 100 + i};
@@ -294,10 +276,7 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     // Menu items change their grey state only.
     HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(bar, SHCMBM_GETSUBMENU, 0, IDM_MENU));
     ::SetMenuDefaultItem(menu, IDM_CHECKED, FALSE);
-    const auto state = [menu](UINT id) {
-        MENUITEMINFOW item{sizeof item, MIIM_STATE};
-        return ::GetMenuItemInfoW(menu, id, FALSE, &item) ? item.fState : 0xFFFFFFFFu;
-    };
+    const auto state = [menu](UINT id) { return ::GetMenuState(menu, id, MF_BYCOMMAND); };
     const UINT was = MFS_CHECKED | MFS_DEFAULT;
     ASSERT_EQ(state(IDM_CHECKED), was);
     EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, TRUE), state(IDM_CHECKED)), was);
@@ -313,33 +292,32 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     EXPECT_EQ(ids, (std::vector<UINT>{IDM_CHECKED, IDM_INSERTED, IDM_GRAYED}));
 
     // Hidden, the dialog takes its menu bar, disabled, one bar's height further down.
+    // where(): how far below the dialog's client area the bar's top lies.
     RECT client{};
     ::GetClientRect(g_dialog, &client);
     ::MapWindowPoints(g_dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
     const int height = At(bar, nullptr).bottom - At(bar, nullptr).top;
-    const auto where = [bar] {
-        return std::to_string(At(bar, nullptr).top) + (::IsWindowEnabled(bar) ? "" : " off") +
+    const auto where = [bar, bottom = client.bottom] {
+        return std::to_string(At(bar, nullptr).top - bottom) +
+               (::IsWindowEnabled(bar) ? "" : " off") +
                (::IsWindowVisible(g_dialog) ? "" : " hidden");
     };
-    EXPECT_EQ((UI_HideWindow(g_dialog), where()),
-              std::to_string(client.bottom + height) + " off hidden");
-    EXPECT_EQ((UI_ShowWindow(g_dialog), where()), std::to_string(client.bottom));
+    EXPECT_EQ((UI_HideWindow(g_dialog), where()), std::to_string(height) + " off hidden");
+    EXPECT_EQ((UI_ShowWindow(g_dialog), where()), "0");
     // Any other command shows the dialog but leaves the bar disabled in place.
-    EXPECT_EQ((UI_ShowWindow(g_dialog, SW_SHOWNA), where()),
-              std::to_string(client.bottom) + " off");
+    EXPECT_EQ((UI_ShowWindow(g_dialog, SW_SHOWNA), where()), "0 off");
 
     // While the guard lives the dialog fits the work area above its menu bar; afterwards it has
     // the client width it had then and the height of a scrolling page.
     RECT work{}, inside{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const RECT before = At(g_dialog, nullptr);
-    {
-        AvoidScrollBar guard(g_dialog);
-        EXPECT_EQ(Text(At(g_dialog, nullptr)),
-                  Text({before.left, before.top, before.left + work.right - work.left,
-                        before.top + work.bottom - work.top - height}));
-        ::GetClientRect(g_dialog, &inside);
-    }
+    auto guard = std::make_unique<AvoidScrollBar>(g_dialog);
+    EXPECT_EQ(Text(At(g_dialog, nullptr)),
+              Text({before.left, before.top, before.left + work.right - work.left,
+                    before.top + work.bottom - work.top - height}));
+    ::GetClientRect(g_dialog, &inside);
+    guard.reset();
     EXPECT_EQ(Text(At(g_dialog, nullptr)),
               Text({before.left, before.top, before.left + inside.right, before.top + 640}));
     ::DestroyWindow(bar);
@@ -365,12 +343,10 @@ TEST_F(UiTest, TitlesAndTextsComeFromTheResourceModule) {
     // The device's task bar is told (WM_USER 4 posted) when a dialog's title changed.
     WNDCLASSW cls{0, ::DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"tray"};
     ::RegisterClassW(&cls);
-    HWND tray = ::CreateWindowExW(0, L"tray", L"tray", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND tray = ::CreateWindowW(L"tray", L"tray", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
     const auto shown = [tray](HWND hwnd) {
-        wchar_t text[64] = L"";
-        ::GetWindowTextW(hwnd, text, 64);
-        std::wstring told = text;
+        std::wstring told(64, L'\0');
+        told.resize(::GetWindowTextW(hwnd, &told[0], 64));
         for (MSG msg; ::PeekMessageW(&msg, tray, WM_USER, WM_USER, PM_REMOVE);)
             told += L" told " + std::to_wstring(msg.wParam);
         return told;
@@ -391,9 +367,8 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
     HWND spin = Add(UPDOWN_CLASSW, 0, 32, 100, 20, 16, 60);
     HWND other = Add(L"BUTTON", 0, 33, 0, 90, 50, 20);
     const auto states = [&] {  // label, list, spin control, other: 1 when enabled
-        std::string s;
-        for (HWND w : {label, list, spin, other}) s += ::IsWindowEnabled(w) ? "1" : "0";
-        return s;
+        return std::to_string(::IsWindowEnabled(label)) + std::to_string(::IsWindowEnabled(list)) +
+               std::to_string(::IsWindowEnabled(spin)) + std::to_string(::IsWindowEnabled(other));
     };
     EXPECT_EQ((EnableSPLB(g_dialog, 31, FALSE), states()), "1001");
     EXPECT_EQ((EnableSPLBAndStatic(g_dialog, 31, FALSE), states()), "0001");
@@ -406,24 +381,21 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
 TEST_F(UiTest, ALaterInstanceHandsItsCommandLineToTheFirst) {
     HANDLE first = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"");
     ASSERT_NE(first, nullptr) << "the first instance keeps a mutex named after the program";
-    HANDLE named = ::OpenMutexW(SYNCHRONIZE, FALSE, L"kxtest_ui.exe");
-    EXPECT_NE(named, nullptr);
-    ::CloseHandle(named);
+    EXPECT_TRUE(::CloseHandle(::OpenMutexW(SYNCHRONIZE, FALSE, L"kxtest_ui.exe")));
     // No dialog has either title: nothing to hand over.
     EXPECT_EQ(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/x", 9999), nullptr);
     // The main dialog (here also the one to close) is activated, given the command line in
     // bytes without its terminator, and closed; found by its second title too.
     ::SetWindowTextW(g_dialog, L"Scutara");
-    EXPECT_EQ(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_PRODUCT_NAME, L"/scan \\My Docs"),
-              nullptr);
+    EXPECT_FALSE(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_PRODUCT_NAME, L"/scan \\My Docs"));
     EXPECT_EQ(g_copy, std::to_wstring(UI_COPYDATA_CMDLINE) + L" 28 /scan \\My Docs");
     for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     EXPECT_EQ(ActivatePreviousInstance(9999, 0, L"", IDS_PRODUCT_NAME), nullptr);
     EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE}));
     ::CloseHandle(first);
-    HANDLE again = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/y");
-    EXPECT_NE(again, nullptr) << "the mutex went with the first instance";
-    ::CloseHandle(again);
+    EXPECT_TRUE(
+        ::CloseHandle(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/y")))
+        << "the mutex went with the first instance";
 }
 
 }  // namespace
