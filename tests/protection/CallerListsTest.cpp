@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <regex>
 #include <set>
-#include <tuple>
-#include <utility>
 
 namespace {
 
@@ -159,14 +157,13 @@ TEST_F(CallerListsTest, TwoWritersAtOnceLoseNoEntry) {
     for (const wchar_t* first : {L"910000000", L"920000000"})
         writers.push_back(::_wspawnl(_P_NOWAIT, writer.c_str(), L"writer", first, kEvent, nullptr));
     ::SetEvent(start);
-    int refused[2] = {-1, -1};  // by each writer
-    for (int i : {0, 1}) ::_cwait(&refused[i], writers[i], 0);
+    int lost[2] = {-1, -1};  // the additions refused to each writer
+    for (int i : {0, 1}) ::_cwait(&lost[i], writers[i], 0);
     ::CloseHandle(start);
     std::vector<Info> entries(201);
     unsigned long count = 201;
     const KXSTATUS status = K::GetAcceptList(entries.data(), count);
-    EXPECT_EQ(std::make_tuple(refused[0], refused[1], status, count),
-              std::make_tuple(0, 0, kOk, 200ul));
+    EXPECT_EQ(std::make_tuple(lost[0], lost[1], status, count), std::make_tuple(0, 0, kOk, 200ul));
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include "RegistryRows.h"
 #include "ServiceFixture.h"
 
-#include <functional>
-
 namespace {
 
 using kxtest::Wn;

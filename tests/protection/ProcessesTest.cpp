@@ -8,12 +8,12 @@ class ProcessesTest : public kxtest::DeviceTest {};
 TEST_F(ProcessesTest, KillProcessEndsEveryInstanceOfTheNamedPathsOnly) {
     for (const wchar_t* dir : {L"\\kxtest", L"\\kxtest\\a", L"\\kxtest\\b", L"\\kxtest\\sys"})
         ::CreateDirectoryW(dir, nullptr);
-    for (const wchar_t* path :
-         {L"\\kxtest\\a\\app.exe", L"\\kxtest\\b\\app.exe", L"\\kxtest\\sys\\c.exe"})
+    const wchar_t *a = L"\\kxtest\\a\\app.exe", *b = L"\\kxtest\\b\\app.exe",
+                  *c = L"\\kxtest\\sys\\c.exe";
+    for (const wchar_t* path : {a, b, c})
         ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(), path, FALSE));
     kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, L"\\kxtest\\sys", 24);
-    kxtest::RunningProgram first(L"\\kxtest\\a\\app.exe"), second(L"\\kxtest\\a\\app.exe");
-    kxtest::RunningProgram other(L"\\kxtest\\b\\app.exe"), inSystem(L"\\kxtest\\sys\\c.exe");
+    kxtest::RunningProgram first(a), second(a), other(b), inSystem(c);
     ASSERT_TRUE(first.Started() && second.Started() && other.Started() && inSystem.Started());
 
     // Any case of the path; names joined with the selected directory.
@@ -28,8 +28,8 @@ TEST_F(ProcessesTest, KillProcessEndsEveryInstanceOfTheNamedPathsOnly) {
 
 // Registered as event 9 under the logger's full path; removed in both forms, in any case. Each
 // step: its status and which of the logger's, its bare name's and another program's
-// registrations are there.
-TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemoved) {
+// registrations are there. Run, the logger starts as the event would start it.
+TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemovedAndRunStartsTheLogger) {
     std::string steps;
     const auto step = [&steps](int status) {
         steps += std::to_string(status) + " ";
@@ -46,9 +46,6 @@ TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemoved) {
     step(KxConfig::DelActiveSynEvent(7));
     const std::string refused = std::to_string(KX_E_INVALIDARG);
     EXPECT_EQ(steps, refused + " 000, 0 100, 1 111, " + refused + " 111, 0 001, ");
-}
-
-TEST_F(ProcessesTest, RunActiveSynEventStartsTheLoggerAsTheEventWould) {
     constexpr wchar_t kRecord[] = L"SOFTWARE\\KxStandIns\\repllog";
     EXPECT_EQ(KxConfig::RunActiveSynEvent(), 0);
     // It runs on alone, out of reach of a wait; its record is polled for up to 10 seconds.

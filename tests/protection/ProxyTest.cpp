@@ -6,8 +6,8 @@
 namespace {
 
 const std::wstring kWm5 = L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
-const std::wstring kEarlier =
-    L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
+// The same providers' key as the earlier releases keep it.
+const std::wstring kEarlier = L"SOFTWARE\\Microsoft" + kWm5.substr(4);
 
 // One proxy entry, a subkey of the providers' key.
 // type 0: no Type value; passwordType REG_NONE: no Password value; earlier: under the earlier
@@ -96,10 +96,9 @@ TEST_F(ProxyTest, BuffersCapacitiesAndTheEnableSwitch) {
     // Whether a proxy is used at all is read from the earlier releases' key on every release.
     int use = 9;
     EXPECT_EQ(KxConfig::GetBeUseProxy(use) + use, KX_E_REGISTRY) << "not stored: 0";
-    for (DWORD enable : {1u, 0u}) {
-        kxtest::RawSetValue(kEarlier.c_str(), L"Enable", REG_DWORD, &enable, 4);
-        EXPECT_EQ(std::make_pair(KxConfig::GetBeUseProxy(use), use),
-                  std::make_pair(0, int(enable)));
+    for (DWORD on : {1u, 0u}) {
+        kxtest::RawSetValue(kEarlier.c_str(), L"Enable", REG_DWORD, &on, 4);
+        EXPECT_EQ(std::make_pair(KxConfig::GetBeUseProxy(use), use), std::make_pair(0, int(on)));
     }
 }
 

@@ -41,9 +41,8 @@ TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
             EXPECT_EQ(call(), row.status);
             registered += kxtest::Stored(KXSMSLSN_KEY, KXSMSLSN_REGISTERED) + " ";
         }
-        EXPECT_EQ(registered + std::to_string(::GetModuleHandleW(L"KXSMSLsn2.dll") != nullptr) +
-                      std::to_string(kxtest::RawKeyExists(kxtest::kProductKey)),
-                  row.registered);
+        registered += "01"[::GetModuleHandleW(L"KXSMSLsn2.dll") != nullptr];
+        EXPECT_EQ(registered + "01"[kxtest::RawKeyExists(kxtest::kProductKey)], row.registered);
         PutBack();
     }
 }
@@ -51,7 +50,8 @@ TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
 // no fall-back to the other; a module name longer than the buffer is refused and leaves it. The
 // seven protocols share one reader: WDP and Status stand for them.
 TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
-    using K = KxConfig;
+    const auto wdpDll = KxConfig::Get_ProviderDLLPath_WDP;
+    const auto statusDll = KxConfig::Get_ProviderDLLPath_Status;
     const auto put = [](HKEY root, const wchar_t* key, const wchar_t* dll) {
         ::RegSetKeyValueW(root, key, L"DLL", REG_SZ, dll, (std::wcslen(dll) + 1) * 2);
     };
@@ -62,9 +62,7 @@ TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     for (int major : {4, 5}) {
         kxtest::StageProfileNumber(wince::profile::kMajorVersion, major);
         wchar_t wdp[16] = L"-", status[16] = L"-", small[5] = L"!";
-        const int sum = K::Get_ProviderDLLPath_WDP(wdp, 16) +
-                        K::Get_ProviderDLLPath_Status(status, 16) +
-                        K::Get_ProviderDLLPath_WDP(small, 5) + K::Get_ProviderDLLPath_WDP(wdp, 0);
+        const int sum = wdpDll(wdp, 16) + statusDll(status, 16) + wdpDll(small, 5) + wdpDll(wdp, 0);
         got += std::to_wstring(sum / KX_E_REGISTRY) + wdp + status + small + L" ";
     }
     EXPECT_EQ(got, L"34-WDP-! 25-WDP5-Status! ");

@@ -5,8 +5,6 @@
 
 #include <kxcommon/MD5.h>
 
-#include <utility>
-
 namespace {
 
 constexpr wchar_t kStartup[] = L"\\Windows\\StartUp";
@@ -25,9 +23,6 @@ protected:
     }
 };
 
-void SetText(const wchar_t* name, const std::wstring& text) {
-    kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(), (text.size() + 1) * 2);
-}
 int Exists(const wchar_t* path) { return path && ::GetFileAttributesW(path) != ~0u; }
 
 // A program the pattern knows by its digest, placed at `path`.
@@ -75,20 +70,12 @@ TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
     }
 }
 
-TEST_F(StartupScanTest, ScanStartupTakesEveryFileOfTheFolder) {
+// A path below the stored Startup folder, compared case-sensitively; ScanStartup then takes every
+// file of that folder.
+TEST_F(StartupScanTest, IsInStartupComparesThePrefixAndScanStartupTakesTheFolder) {
     EXPECT_EQ(KxConfig::ScanStartup(), KX_E_NO_STARTUP_DIR);
-    SetText(L"StartupPath", kStartup);
-    const std::wstring program = InStartup(L"evil.exe"), note = InStartup(L"note.txt");
-    PlaceKnownProgram(program);
-    ASSERT_TRUE(::CopyFileW(kxtest::MakeScratchFile(L"note.txt", "").c_str(), note.c_str(), 0));
-    EXPECT_EQ(KxConfig::ScanStartup(), 0);
-    EXPECT_EQ(std::make_pair(Exists(program.c_str()), Exists(note.c_str())), std::make_pair(0, 1));
-}
-
-// A path below the stored Startup folder, compared case-sensitively.
-TEST_F(StartupScanTest, IsInStartupComparesThePrefix) {
     const struct Row {
-        const wchar_t *folder, *path;  // folder null: not stored
+        const wchar_t *folder, *path;  // folder null: not stored, else kStartup
         int expected;
     } rows[] = {
         {nullptr, L"\\Windows\\StartUp\\x.lnk", KX_E_NO_STARTUP_DIR},
@@ -99,9 +86,16 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefix) {
         {kStartup, L"", KX_E_PATH_TOO_SHORT},
     };
     for (const Row& row : rows) {
-        if (row.folder != nullptr) SetText(L"StartupPath", row.folder);
+        if (row.folder != nullptr)
+            kxtest::RawSetValue(kxtest::kProductKey, L"StartupPath", REG_SZ, kStartup,
+                                sizeof kStartup);
         EXPECT_EQ(KxConfig::IsInStartup(row.path), row.expected) << row.path;
     }
+    const std::wstring program = InStartup(L"evil.exe"), note = InStartup(L"note.txt");
+    PlaceKnownProgram(program);
+    ASSERT_TRUE(::CopyFileW(kxtest::MakeScratchFile(L"note.txt", "").c_str(), note.c_str(), 0));
+    EXPECT_EQ(KxConfig::ScanStartup(), 0);
+    EXPECT_EQ(std::make_pair(Exists(program.c_str()), Exists(note.c_str())), std::make_pair(0, 1));
 }
 
 // FileScanType: 1 programs, 2 libraries, 4 archives; 0x7FFFFFFF every file.

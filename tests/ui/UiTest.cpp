@@ -323,41 +323,24 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     ::DestroyWindow(bar);
 }
 
-TEST_F(UiTest, DialogsFoundAndCommandedByTitle) {
-    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), nullptr);
-    ::SetWindowTextW(g_dialog, L"Scanning");
-    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), g_dialog);
-    EXPECT_EQ(UI_FindWindow(9999u), nullptr);
-    UI_ActiveWindow(g_dialog, true);
-    UI_DestroyWindow(g_dialog, false);  // posted: arrives with the next messages
-    UI_DestroyWindow(IDS_SCANNING_TITLE, true);
-    UI_DestroyWindow(0u, true);                // no identifier: nothing
-    UI_DestroyWindow(IDS_PRODUCT_NAME, true);  // no such dialog: nothing
-    for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
-    EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_CLOSE}));
-    EXPECT_TRUE(UI_SetForegroundWindow(g_dialog));
-    EXPECT_EQ(::GetForegroundWindow(), g_dialog);
-}
-
 TEST_F(UiTest, TitlesAndTextsComeFromTheResourceModule) {
     // The device's task bar is told (WM_USER 4 posted) when a dialog's title changed.
     WNDCLASSW cls{0, ::DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"tray"};
     ::RegisterClassW(&cls);
     HWND tray = ::CreateWindowW(L"tray", L"tray", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
-    const auto shown = [tray](HWND hwnd) {
+    const auto now = [tray](HWND hwnd = g_dialog) {
         std::wstring told(64, L'\0');
         told.resize(::GetWindowTextW(hwnd, &told[0], 64));
         for (MSG msg; ::PeekMessageW(&msg, tray, WM_USER, WM_USER, PM_REMOVE);)
             told += L" told " + std::to_wstring(msg.wParam);
         return told;
     };
-    EXPECT_EQ((UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE), shown(g_dialog)),
-              L"Scan settings told 4");
-    EXPECT_EQ((UI_SetDlgTitle(g_dialog, 0u), shown(g_dialog)), L"Scan settings");  // no identifier
-    EXPECT_EQ((UI_SetDlgTitle(g_dialog, L"Given"), shown(g_dialog)), L"Given told 4");
+    EXPECT_EQ((UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE), now()), L"Scan settings told 4");
+    EXPECT_EQ((UI_SetDlgTitle(g_dialog, 0u), now()), L"Scan settings");  // no identifier
+    EXPECT_EQ((UI_SetDlgTitle(g_dialog, L"Given"), now()), L"Given told 4");
     HWND label = Add(L"STATIC", 0, 20, 0, 0, 80, 20);
-    EXPECT_EQ((UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL), shown(label)), L"Scan level:");
-    EXPECT_EQ((UI_SetWindowText(label, IDS_LEVEL_HIGH), shown(label)), L"High");
+    EXPECT_EQ((UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL), now(label)), L"Scan level:");
+    EXPECT_EQ((UI_SetWindowText(label, IDS_LEVEL_HIGH), now(label)), L"High");
     ::DestroyWindow(tray);
 }
 
@@ -378,7 +361,9 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
     EXPECT_EQ((EnablePair(other, FALSE, false), states()), "1000");
 }
 
-TEST_F(UiTest, ALaterInstanceHandsItsCommandLineToTheFirst) {
+// A later instance hands its command line to the first; then dialogs are found and commanded
+// by their titles (the codes of both parts checked together at the end).
+TEST_F(UiTest, DialogsFoundAndCommandedByTitle) {
     HANDLE first = ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"");
     ASSERT_NE(first, nullptr) << "the first instance keeps a mutex named after the program";
     EXPECT_TRUE(::CloseHandle(::OpenMutexW(SYNCHRONIZE, FALSE, L"kxtest_ui.exe")));
@@ -391,11 +376,24 @@ TEST_F(UiTest, ALaterInstanceHandsItsCommandLineToTheFirst) {
     EXPECT_EQ(g_copy, std::to_wstring(UI_COPYDATA_CMDLINE) + L" 28 /scan \\My Docs");
     for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     EXPECT_EQ(ActivatePreviousInstance(9999, 0, L"", IDS_PRODUCT_NAME), nullptr);
-    EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE}));
     ::CloseHandle(first);
-    EXPECT_TRUE(
-        ::CloseHandle(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/y")))
-        << "the mutex went with the first instance";
+    // The mutex went with the first instance.
+    EXPECT_TRUE(::CloseHandle(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"")));
+    // Dialogs found and commanded by their titles.
+    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), nullptr);
+    ::SetWindowTextW(g_dialog, L"Scanning");
+    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), g_dialog);
+    EXPECT_EQ(UI_FindWindow(9999u), nullptr);
+    UI_ActiveWindow(g_dialog, true);
+    UI_DestroyWindow(g_dialog, false);  // posted: arrives with the next messages
+    UI_DestroyWindow(IDS_SCANNING_TITLE, true);
+    UI_DestroyWindow(0u, true);                // no identifier: nothing
+    UI_DestroyWindow(IDS_PRODUCT_NAME, true);  // no such dialog: nothing
+    for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
+    EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE,
+                                               UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_CLOSE}));
+    EXPECT_TRUE(UI_SetForegroundWindow(g_dialog));
+    EXPECT_EQ(::GetForegroundWindow(), g_dialog);
 }
 
 }  // namespace

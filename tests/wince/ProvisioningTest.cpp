@@ -63,12 +63,10 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
         HRESULT hr;
     } rows[] = {
         {"no fault", L"", S_OK},
-        {"integer out of range", Key(L"HKLM\\X", Parm(L"I", L"2147483648", L"integer")),
-         CONFIG_E_BAD_XML},
+        {"out of range", Key(L"HKLM\\X", Parm(L"I", L"2147483648", L"integer")), CONFIG_E_BAD_XML},
         {"unknown root", Key(L"HKXX\\SOFTWARE\\X", L""), CONFIG_E_ENTRYNOTFOUND},
         // Passes every check and fails while applied: a key name longer than the registry takes.
-        {"key name too long",
-         Key(kProv, Key(std::wstring(300, L'k'), Parm(L"L", L"1", L"integer"))),
+        {"key too long", Key(kProv, Key(std::wstring(300, L'k'), Parm(L"L", L"1", L"integer"))),
          CONFIG_E_CSPEXCEPTION},
     };
     for (const Row& row : rows) {

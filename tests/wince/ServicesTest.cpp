@@ -2,8 +2,6 @@
 // per name, handles that die with their instance, and the device's error codes.
 #include "ServiceFixture.h"
 
-#include <functional>
-
 namespace {
 
 class ServicesTest : public kxtest::ServiceTest {
