@@ -50,14 +50,13 @@ TEST_F(DeviceTest, DeviceTypeTable) {
 // The identifier is the preset part then the platform part, cut at 16 bytes, zero-filled; the
 // four bytes after it are left.
 TEST_F(DeviceTest, DeviceIdJoinsPresetAndPlatformParts) {
+    const std::string five = "\x01\x02\x03\x04\x05", ten(10, '\x11'), other(10, '\x22');
     const struct Row {
         std::string preset, platform, id;  // id: the answer, then the 16 bytes
     } rows[] = {
         {"", "", "0" + std::string(16, '\0')},  // the desktop
-        {"\x01\x02\x03\x04\x05", "\xA1\xA2\xA3",
-         "1\x01\x02\x03\x04\x05\xA1\xA2\xA3" + std::string(8, '\0')},
-        {std::string(10, '\x11'), std::string(10, '\x22'),
-         "1" + std::string(10, '\x11') + std::string(6, '\x22')},
+        {five, "\xA1\xA2\xA3", "1" + five + "\xA1\xA2\xA3" + std::string(8, '\0')},
+        {ten, other, "1" + ten + other.substr(0, 6)},
     };
     EXPECT_FALSE(HelpAPI::GetDeviceID(nullptr));
     for (const Row& r : rows) {
@@ -163,12 +162,9 @@ TEST_F(DeviceTest, LastLineOfTheNameWins) {
     for (const Row& r : rows) {
         unsigned long modes = 0xDEAD;
         LINEEXTENSIONID ext{1, 2, 3, 4};
-        const unsigned long device =
-            HelpAPI::GetTSPLineDeviceID(app, r.count, r.version, r.line, modes, ext);
-        EXPECT_EQ(std::to_string(device) + " " + std::to_string(modes) +
-                      (ext.dwExtensionID3 != 4 ? " set" : " kept"),
-                  r.expected)
-            << r.name;
+        const auto id = HelpAPI::GetTSPLineDeviceID(app, r.count, r.version, r.line, modes, ext);
+        const char* set = ext.dwExtensionID3 != 4 ? " set" : " kept";
+        EXPECT_EQ(std::to_string(id) + " " + std::to_string(modes) + set, r.expected) << r.name;
     }
     EXPECT_EQ(lineShutdown(app), 0);
 }

@@ -84,8 +84,7 @@ static HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share,
 TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
     FileParameter parameter = {L"\\kxtest\\own.bin", GENERIC_WRITE, 1, CREATE_ALWAYS, 128, 77, 88};
     const auto seen = [&] {
-        return std::wstring(
-            static_cast<const wchar_t*>(InternalCreateFile(parameter, RecordingCreate)));
+        return std::wstring(static_cast<wchar_t*>(InternalCreateFile(parameter, RecordingCreate)));
     };
     EXPECT_EQ(seen(), L"\\kxtest\\own.bin 1073741824 1 0 2 128 0");
     ASSERT_EQ(KxConfig::SetBeRealTimeScan(1), 0);

@@ -3,6 +3,8 @@
 
 #include <kxcommon/HelpAPI.h>
 
+using kxtest::MakeScratchFile;
+
 static constexpr wchar_t kFill = 0xBDBD;
 
 static std::wstring OrNull(const wchar_t* p) { return p != nullptr ? std::wstring(p) : L"<null>"; }
@@ -39,16 +41,14 @@ class HelpAPIPathsTest : public kxtest::DeviceTest {};
 // program is left out by its whole path; the product's own libraries by name, in any case and
 // any folder.
 TEST_F(HelpAPIPathsTest, OnePathAnswers) {
-    const std::wstring hidden = kxtest::MakeScratchFile(L"hidden.txt");
+    const std::wstring hidden = MakeScratchFile(L"hidden.txt"), mod = MakeScratchFile(L"m.dll");
+    const std::wstring indexed = MakeScratchFile(L"ci.dll"), inRom = MakeScratchFile(L"in.dll");
     ::SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    const std::wstring indexed = kxtest::MakeScratchFile(L"ci.dll");
-    const std::wstring inRom = kxtest::MakeScratchFile(L"in.dll"),
-                       mod = kxtest::MakeScratchFile(L"m.dll");
     ASSERT_TRUE(WinceMarkRomFile(inRom.c_str(), FILE_ATTRIBUTE_INROM));
     ASSERT_TRUE(WinceMarkRomFile(mod.c_str(), FILE_ATTRIBUTE_ROMMODULE));
     ASSERT_TRUE(::SetFileAttributesW(indexed.c_str(), FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
-    const std::wstring hundred = L"\\" + std::wstring(99, L'p');
-    const std::wstring longer = L"\\" + std::wstring(50, L'a') + std::wstring(50, L'b');
+    // One more than a short path keeps: the first character goes.
+    const std::wstring hundred = L"\\" + std::wstring(99, L'p'), longer = hundred + L"x";
     const struct Row {
         std::wstring (*f)(const wchar_t*);
         std::wstring in, out;

@@ -6,13 +6,12 @@
 
 #include <thread>
 
-using kxtest::MakeScratchFile;
+using namespace kxtest;
 
 class ScanTargetsTest : public kxtest::DeviceTest {};
 
 static void SetText(const wchar_t* name, const std::wstring& text) {
-    kxtest::RawSetValue(kxtest::kProductKey, name, REG_SZ, text.c_str(),
-                        DWORD(text.size() * 2 + 2));
+    RawSetValue(kProductKey, name, REG_SZ, text.c_str(), DWORD(text.size() * 2 + 2));
 }
 
 // The own-files list is made once per process, from both directories, even when eight threads
@@ -50,7 +49,7 @@ TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
     ::CloseHandle(
         ::CreateFileW(L"\\storemgr\\d.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const DWORD programs = 1;
-    kxtest::RawSetValue(kxtest::kProductKey, L"FileScanType", REG_DWORD, &programs, 4);
+    RawSetValue(kProductKey, L"FileScanType", REG_DWORD, &programs, 4);
     struct Row {
         const wchar_t* path;
         int checkType, skip, checked;

@@ -32,10 +32,8 @@ TEST(HelpAPIStrings, GetSMSCallId) {
     for (const Row& r : rows) {
         std::vector<wchar_t> out(r.size + 1, kFill);
         HelpAPI::GetSMSCallId(r.sender, out.data(), r.size);
-        EXPECT_EQ(out[0] == kFill
-                      ? L"#"
-                      : out.data() + std::wstring(out[r.size] == kFill ? L"" : L" past"),
-                  r.id)
+        const std::wstring past = out[r.size] == kFill ? L"" : L" past";
+        EXPECT_EQ(out[0] == kFill ? L"#" : out.data() + past, r.id)
             << testing::PrintToString(std::wstring(r.sender ? r.sender : L"<null>"));
     }
     HelpAPI::GetSMSCallId(L"123", nullptr, 4);  // must not crash

@@ -59,16 +59,15 @@ TEST_F(KxServiceTest, LoadedOnceOnTheFirstRequestAndUnloadedOnlyByRelease) {
     FileScan_tag scan = Scan(L"\\kxtest\\x");
     SMSScan_tag sms{};
     unsigned long n = 5;
-    {
-        BlockServiceLoading blocked;
-        // Each operation loads the service its own way; these stand for the rest. The count is
-        // left untouched, the size word written; ScanFile has no 0x70000.
-        EXPECT_EQ(std::vector<int>({a.ScanFile(&scan), a.ScanSMS(&sms), a.GetVirusInPatCount(n),
-                                    int(a.MsgSvcSize()), a.QuarantineFile(L"\\x", L"V"), int(n),
-                                    int(sms.size)}),
-                  std::vector<int>(
-                      {kBad, kNotFound, kNotFound, kNotFound, kNotFound, 5, int(sizeof sms)}));
-    }
+    // Each operation loads the service its own way; these stand for the rest. The count is
+    // left untouched, the size word written; ScanFile has no 0x70000. Loading stays blocked
+    // until the end of the statement.
+    EXPECT_EQ(
+        (BlockServiceLoading(),
+         std::vector<int>({a.ScanFile(&scan), a.ScanSMS(&sms), a.GetVirusInPatCount(n),
+                           int(a.MsgSvcSize()), a.QuarantineFile(L"\\x", L"V"), int(n),
+                           int(sms.size)})),
+        std::vector<int>({kBad, kNotFound, kNotFound, kNotFound, kNotFound, 5, int(sizeof sms)}));
     // Each call answers its result plus 100 times the hosts running after it.
     const auto hosts = [](int result) { return result + 100 * CountServiceHosts(); };
     Expect({{"GetHandle never loads", hosts(a.GetHandle() != INVALID_HANDLE_VALUE), 0},
@@ -90,7 +89,7 @@ TEST_F(KxServiceTest, ArgumentsAreCheckedAndAnswersPassThrough) {
     FileScan_tag r = Scan(MakeScratchFile(L"eicar.com", kEicar));
     r.resultWord = 0x1234;
     unsigned long count = 77;
-    ZRAPIVersion_tag version;
+    ZRAPIVersion_tag zv;
     // One request path checks every answer: each kind of wrong answer once. A fault that could
     // not be armed answers 1.
     const auto arm = [](DWORD code, DWORD kind) { return ArmFault(code, kind, 1); };
@@ -109,8 +108,7 @@ TEST_F(KxServiceTest, ArgumentsAreCheckedAndAnswersPassThrough) {
          {"stop, long", arm(KXSVC_STOP, kLong) ? s.Stop() : 1, kBad},
          {"scan, refused", arm(KXSVC_SCAN_FILE, KXSVC_FAULT_REFUSE) ? s.ScanFile(&r) : 1, kBad},
          {"count, long", arm(KXSVC_GET_VIRUS_COUNT, kLong) ? s.GetVirusInPatCount(count) : 1, kBad},
-         {"version, short", arm(KXSVC_GET_ZRAPI_VERSION, kShort) ? s.GetZRAPIVersion(&version) : 1,
-          kBad},
+         {"zrapi, short", arm(KXSVC_GET_ZRAPI_VERSION, kShort) ? s.GetZRAPIVersion(&zv) : 1, kBad},
          {"size, refused", arm(KXSVC_MSG_SIZE, KXSVC_FAULT_REFUSE) ? int(s.MsgSvcSize()) : 1, -1},
          // The size word says what is sent; the service takes whole records only.
          {"part of a record", (r.size = 100, s.ScanFile(&r)), kBad},
@@ -175,8 +173,8 @@ TEST_F(KxServiceTest, PatternListsScansAndProtectRecords) {
     };
     for (const Row& row : rows) EXPECT_EQ(scan(row.path), row.expected) << row.path;
     EXPECT_EQ(State().mgiEvents, 3u) << "detections count for the management server";
-    WritePattern("version 2\n");  // a changed pattern file is read again
-    EXPECT_EQ(scan(abc), L"0 0  0");
+    // A changed pattern file is read again.
+    EXPECT_EQ((WritePattern("version 2\n"), scan(abc)), L"0 0  0");
     EXPECT_EQ(s.MgiClean() ? -1 : int(State().mgiEvents), 0);
 
     SMSScan_tag sms{};
@@ -191,13 +189,13 @@ TEST_F(KxServiceTest, PatternListsScansAndProtectRecords) {
               L"EICAR-Test-File" + std::wstring(11, 0) + L"91 " + std::to_wstring(sizeof sms));
     SCPROTECT_Tag protect[4] = {{sizeof protect}};  // a record with content after its head
     EXPECT_EQ(s.ScanSCProtect(protect) ? 0u : State().lastProtectLength, sizeof protect);
-    protect[0].length = 2;  // shorter than its own length word
-    EXPECT_EQ(s.ScanSCProtect(protect), kBad);
+    // Shorter than its own length word.
+    EXPECT_EQ((protect[0].length = 2, s.ScanSCProtect(protect)), kBad);
 
     FileScan_tag running = Scan(eicar);
     running.runningOnly = running.scanResult = 1;
-    EXPECT_EQ(s.Release(), 0);
-    EXPECT_EQ(KxService().ScanFile(&running), kBad) << "running only: never loads";
+    // Running only: never loads.
+    EXPECT_EQ(s.Release() ? -1 : KxService().ScanFile(&running), kBad) << "running only";
     EXPECT_EQ(running.scanResult + CountServiceHosts(), 0u) << "and never a stale verdict";
 }
 
@@ -308,12 +306,11 @@ TEST_F(KxServiceTest, ConcurrentClientsAndAKilledHost) {
     EXPECT_EQ(results, std::vector<int>(4, 0));
 
     ASSERT_TRUE(ArmFault(KXSVC_GET_VIRUS_COUNT, KXSVC_FAULT_DELAY, 0, 60000));
-    std::vector<unsigned long> counts(4);
+    std::vector<unsigned long> got(4);
     threads.clear();
     // Copies of the dead instance's handle, however late they send.
     for (int t = 0; t < 4; ++t)
-        threads.emplace_back(
-            [&, t] { results[t] = KxService(held).GetVirusInPatCount(counts[t]); });
+        threads.emplace_back([&, t] { results[t] = KxService(held).GetVirusInPatCount(got[t]); });
     KillServiceHosts();
     for (std::thread& t : threads) t.join();
     EXPECT_EQ(results, std::vector<int>(4, kBad));

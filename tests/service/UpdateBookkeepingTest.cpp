@@ -70,10 +70,9 @@ TEST_F(UpdateBookkeepingTest, VersionsAreCopiedFromTheServiceWhenItAnswers) {
         EXPECT_EQ(KxConfig::SetZRApiVersionReg(), expected);
         return Stored(L"ZRAPIEngineVer") + Stored(L"ZRAPIPatternVer");
     };
-    {
-        BlockServiceLoading blocked;
-        EXPECT_EQ(copy(KX_E_SERVICE_NOT_FOUND), "1:" + Utf16(L"1.9.9") + "(missing)");
-    }
+    // The blocking lasts until the end of the statement.
+    EXPECT_EQ((BlockServiceLoading(), copy(KX_E_SERVICE_NOT_FOUND)),
+              "1:" + Utf16(L"1.9.9") + "(missing)");
     WritePattern("version 312345\nengine 2.1.7\n");
     // 312345 as a little-endian number.
     EXPECT_EQ(copy(0), "1:" + Utf16(L"2.1.7") + "4:" + std::string("\x19\xC4\x04\x00", 4));
@@ -97,10 +96,9 @@ TEST_F(UpdateBookkeepingTest, LastPatternIsNormalised) {
     for (const Row& row : rows) {
         ResetDevice();
         if (row.stored != nullptr) StoreText(L"LastPatternFilename", row.stored);
-        std::wstring name(65, L'A');
-        const int status = KxConfig::GetLastPattern(&name[0], row.room);
-        EXPECT_EQ(std::to_wstring(status) + L" " + name.c_str() + name[row.room],
-                  row.expected + L"A");
+        std::wstring buf(65, L'A');
+        const int got = KxConfig::GetLastPattern(&buf[0], row.room);
+        EXPECT_EQ(std::to_wstring(got) + L" " + buf.c_str() + buf[row.room], row.expected + L"A");
     }
     EXPECT_EQ(KxConfig::GetLastPattern(nullptr, 8), KX_E_INVALIDARG);
 }
@@ -113,11 +111,9 @@ TEST_F(UpdateBookkeepingTest, DigestOfTheMessageServer) {
     EXPECT_EQ(Stored(L"RepMD5"), "(missing)");
     MakeScratchFile(L"KxMsgSvr.exe", "abc");
     const std::string abc = "\x90\x01\x50\x98\x3c\xd2\x4f\xb0\xd6\x96\x3f\x7d\x28\xe1\x7f\x72";
-    ASSERT_FALSE(KxConfig::SetMD5() || KxConfig::GetMD5(&digest[0]));
-    EXPECT_EQ(digest, abc + "\x5A");
+    EXPECT_EQ(KxConfig::SetMD5() || KxConfig::GetMD5(&digest[0]) ? "failed" : digest, abc + "\x5A");
     ASSERT_TRUE(::DeleteFileW(L"\\kxtest\\KxMsgSvr.exe"));
-    EXPECT_EQ(KxConfig::SetMD5(), KX_E_REGISTRY);
-    EXPECT_EQ(Stored(L"RepMD5"), "3:" + abc);
+    EXPECT_EQ(KxConfig::SetMD5() == KX_E_REGISTRY ? Stored(L"RepMD5") : "answered", "3:" + abc);
 }
 
 }  // namespace
