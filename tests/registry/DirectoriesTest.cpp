@@ -22,6 +22,13 @@ KXSTATUS NullSys(wchar_t*, unsigned long n) { return C::GetSysDir(nullptr, n); }
 KXSTATUS NullApp(wchar_t*, unsigned long n) { return C::GetAppDir(nullptr, n); }
 // A status as a row writes it before the result: nothing for success, "E:" for the registry's.
 std::string Said(KXSTATUS s) { return s == KX_OK ? "" : s == E ? "E:" : std::to_string(s) + ":"; }
+// A read into `length` units: "E:" when refused, the buffer one unit past the length.
+std::string Read(KXSTATUS (*get)(wchar_t*, unsigned long), unsigned long length) {
+    wchar_t dir[32];
+    std::memset(dir, 0xBD, sizeof dir);
+    const std::string said = Said(get(dir, length));
+    return said + Image(dir, length + 1);
+}
 
 // A directory ends in one backslash; one that does not fit with it is refused and the buffer
 // left empty; an empty setting names no directory and stays empty.
@@ -47,22 +54,14 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
     for (const auto& row : rows) {
         ResetDevice();
         if (row.stored) StoreText(row.value, row.stored);
-        wchar_t dir[32];
-        std::memset(dir, 0xBD, sizeof dir);
-        const std::string said = Said(row.get(dir, row.length));
-        EXPECT_EQ(said + Image(dir, row.length + 1), row.image) << row.name;
+        EXPECT_EQ(Read(row.get, row.length), row.image) << row.name;
     }
 }
 
 // The application directory is kept once per process: the first successful read, also when
 // threads ask first together, serves the life of the process.
 TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
-    wchar_t dir[21];
-    const auto read = [&dir](unsigned long length) {
-        std::memset(dir, 0xBD, sizeof dir);
-        const std::string said = Said(C::GetAppDir(dir, length));
-        return said + Image(dir, length + 1);
-    };
+    const auto read = [](unsigned long length) { return Read(C::GetAppDir, length); };
     EXPECT_EQ(read(20), "E:|" + std::string(20, '~')) << "nothing stored yet; the next reads again";
     StoreText(L"AppPath", L"\\Program Files\\App");
     wchar_t seen[8][MAX_PATH] = {};
@@ -118,18 +117,16 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
 TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
     const struct {
         const wchar_t* stored;  // null: missing
-        const char* result;     // status numbers, status product, status text, status incremented
+        // Status numbers, status product ("=": the two numbers' 64 bits), status text, status
+        // incremented.
+        const char* result;
     } rows[] = {
-        {L"2.0.1.1021",
-         "0 131072.66557 0 562949953487869 0 2.0.1.1021|~~~~~~~~~~ 0 sz:2.0.2.1021|"},
-        {nullptr, "196608 0.0 196608 0 196608 ~~~~~~~~~~~~~~~~~~~~~ 0 sz:0.0.1.0|"},
-        {L"2.0.65535.7",
-         "0 131072.4294901767 0 562954248323079 0 2.0.65535.7|~~~~~~~~~ 0 sz:2.0.0.7|"},
-        {L"2.0.0.123456",
-         "0 131072.57920 0 562949953479232 0 2.0.0.1234|6|~~~~~~~~ 0 sz:2.0.1.57920|"},
+        {L"2.0.1.1021", "0 131072.66557 0 = 0 2.0.1.1021|~~~~~~~~~~ 0 sz:2.0.2.1021|"},
+        {nullptr, "196608 0.0 196608 = 196608 ~~~~~~~~~~~~~~~~~~~~~ 0 sz:0.0.1.0|"},
+        {L"2.0.65535.7", "0 131072.4294901767 0 = 0 2.0.65535.7|~~~~~~~~~ 0 sz:2.0.0.7|"},
+        {L"2.0.0.123456", "0 131072.57920 0 = 0 2.0.0.1234|6|~~~~~~~~ 0 sz:2.0.1.57920|"},
         // No point: the text is left whole.
-        {L"20100",
-         "0 1317273600.0 0 5657647031884185600 0 20100|~~~~~~~~~~~~~~~ 0 sz:20100.0.1.0|"},
+        {L"20100", "0 1317273600.0 0 = 0 20100|~~~~~~~~~~~~~~~ 0 sz:20100.0.1.0|"},
     };
     for (const auto& row : rows) {
         ResetDevice();
@@ -140,10 +137,11 @@ TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
         std::memset(text, 0xBD, sizeof text);
         const KXSTATUS numbers = C::GetFullVersion(high, low), both = C::GetProductVersion(product),
                        got = C::GetFullVersion(text, 20), next = C::IncrementVer();
-        EXPECT_EQ(std::to_string(numbers) + " " + std::to_string(high) + "." + std::to_string(low) +
-                      " " + std::to_string(both) + " " + std::to_string(product.QuadPart) + " " +
-                      std::to_string(got) + " " + Image(text, 21) + " " + std::to_string(next) +
-                      " " + Stored(P, L"FullVersionNum"),
+        const char* joined = product.QuadPart == (ULONGLONG(high) << 32 | low) ? "=" : "!=";
+        const auto s = [](KXSTATUS status) { return std::to_string(status) + " "; };
+        EXPECT_EQ(s(numbers) + std::to_string(high) + "." + std::to_string(low) + " " + s(both) +
+                      joined + " " + s(got) + Image(text, 21) + " " + s(next) +
+                      Stored(P, L"FullVersionNum"),
                   row.result)
             << row.stored;
     }
@@ -173,11 +171,10 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         {"an hour ago", [] { StoreStart(Units() - 3600ull * 10000000ull); }, KX_OK, 3600, 3601},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
         row.stage();
         unsigned long seconds = 12345;
-        EXPECT_EQ(C::GetStartUpTillNow(seconds), row.status);
-        EXPECT_TRUE(seconds >= row.least && seconds <= row.most) << seconds;
+        EXPECT_EQ(C::GetStartUpTillNow(seconds), row.status) << row.name;
+        EXPECT_TRUE(seconds >= row.least && seconds <= row.most) << row.name << ": " << seconds;
     }
     // Without an argument the last update is now, in local time; the schedule needs a record.
     const ULONGLONG before = Units();

@@ -33,8 +33,7 @@ TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
         // Readable memory is enough for a write.
         {"bytes from read-only data", "V=bin:ab|c;", [](R r) { return r.SetValue(K, V, kRaw, 4); }},
         {"null text", "E:no key", [](R r) { return r.SetValue(K, V, (const wchar_t*)nullptr); }},
-        {"null bytes", "E:no key",
-         [](R r) { return r.SetValue(K, V, (const unsigned char*)nullptr, 4); }},
+        {"null bytes", "E:no key", [](R r) { return r.SetValue(K, V, (const BYTE*)nullptr, 4); }},
         {"null time", "E:no key", [](R) { return St(RegSetSystemTime(K, V, nullptr)); }},
         {"one value deleted", "W=dw:2;",
          [](R r) { return r.SetValue(K, V, 1ul), r.SetValue(K, L"W", 2ul), r.DelValue(K, V); }},
@@ -131,9 +130,7 @@ int Collect(const wchar_t* name, const wchar_t* data, void* seen) {
     *static_cast<std::string*>(seen) += Text(name) + "=" + Text(data) + ";";
     return 1;
 }
-int First(const wchar_t* name, const wchar_t* data, void* seen) {
-    return Collect(name, data, seen) - 1;
-}
+int First(const wchar_t* n, const wchar_t* d, void* seen) { return Collect(n, d, seen) - 1; }
 
 // EnumKeys visits each text value that fits its 1024 characters, until the callback says stop;
 // EnumSubKey appends full paths after the caller's own entries, or nothing; a caller-list array
@@ -151,8 +148,7 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
         KxRegUtil::EnumKeysCallback callback;
         std::string seen;  // "E:" first when refused
     } rows[] = {
-        {"every text that fits", K, Collect,
-         "A=alpha;Longest=" + std::string(1023, 'd') + ";Z=zulu;"},
+        {"texts that fit", K, Collect, "A=alpha;Longest=" + std::string(1023, 'd') + ";Z=zulu;"},
         {"stopped by the callback", K, First, "A=alpha;"},
         {"no callback", K, nullptr, std::to_string(KX_E_INVALIDARG) + ":"},
         {"missing key", L"SOFTWARE\\Quorlend\\Nowhere", Collect, "E:"},

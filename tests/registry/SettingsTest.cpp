@@ -78,8 +78,9 @@ KXSTATUS StoreDigest(unsigned long) {
 }
 
 constexpr unsigned long N = 0x8000000B;  // what a number setter is given
-// A missing number and text: refused, outputs untouched; N and kText stored and read back.
-const char *X = "30000 ~|-", *T = "30000 ~ 30000 ~|-";
+// A missing number and text: refused, outputs untouched; N and kText stored and read back. (No:
+// a missing yes/no; Q: the spam folder's missing or refused text.)
+const char *X = "30000 ~|-", *T = "30000 ~ 30000 ~|-", *No = "30000 0|-", *Q = "0 ~ 0 ~|-";
 const char *B = "0|0 8000000b|dw:8000000b", *U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";
 // Missing 16 bytes; kTime stored and read back.
 const char *M = "30000 ~~~~~~~~~~~~~~~~~|-", *W = "0|0 2026-12-05 14:30~|bin:2026-12-05 14:30";
@@ -108,9 +109,8 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
         {L"DebugLogOption", G<C::GetDebugLogOption>, nullptr, 42, X, "-|0 2a|dw:2a"},
         {L"ProductLanguage", G<C::GetProductLanguage>, nullptr, 1033, "~ ~|-", "-|409 409|dw:409"},
         // Yes/no: a missing value reads as no; any other number reads and writes as 1.
-        {L"IsAccept", G<C::GetEnableAcceptList>, S<C::SetEnableAcceptList>, 5, "30000 0|-",
-         "0|0 1|dw:1"},
-        {L"RealTimeScan", G<C::GetBeRealTimeScan>, nullptr, 7, "30000 0|-", "-|0 1|dw:7"},
+        {L"IsAccept", G<C::GetEnableAcceptList>, S<C::SetEnableAcceptList>, 5, No, "0|0 1|dw:1"},
+        {L"RealTimeScan", G<C::GetBeRealTimeScan>, nullptr, 7, No, "-|0 1|dw:7"},
         // Exactly 1 means yes; a missing value answers the default (1 or 0); some setters store
         // what they are given.
         {L"VirusLogUpload", G<C::GetMamoSendVirusLog>, S<C::SetMamoSendVirusLog>, 9, "1|-",
@@ -136,10 +136,9 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
         {L"TaskLogFilename", G<C::GetTaskLogFileName>, S<C::SetTaskLogFileName>, N, T, U},
         {L"BackupUpdateServer", G<Backup>, SetBackup, N, T, U},
         // The spam folder answers 0 whatever happens, even to a refused write.
-        {L"SMSSpamFolderName", G<C::GetSpamFolder>, S<C::SetSpamFolder>, N, "0 ~ 0 ~|-",
+        {L"SMSSpamFolderName", G<C::GetSpamFolder>, S<C::SetSpamFolder>, N, Q,
          "0|0 mgmt.example 0 ~|sz:mgmt.example|"},
-        {L"SMSSpamFolderName", G<C::GetSpamFolder>, S<C::SetSpamFolder>, 0, "0 ~ 0 ~|-",
-         "0|0 ~ 0 ~|-"},
+        {L"SMSSpamFolderName", G<C::GetSpamFolder>, S<C::SetSpamFolder>, 0, Q, "0|0 ~ 0 ~|-"},
         {L"HostName", G<NarrowHost>, S<C::SetMamoHostName>, N,
          "ffffffff ffffffff 30000 |||||||||||||||| 30000 |||||||||-",
          "0|ffffffff ffffffff 0 mgmt.example|||| 30000 |||||||||sz:mgmt.example|", A},

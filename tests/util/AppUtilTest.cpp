@@ -173,12 +173,10 @@ TEST_F(AppUtilTest, ShorthandBecomesSigns) {
 
 // Records are UTF-16 with one line feed each, cut to 1023 characters.
 TEST_F(AppUtilTest, DebugLogRecords) {
-    const auto utf16 = [](const std::wstring& text) {
-        return std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size());
-    };
     WriteDbgLog(U(L"%s"), std::wstring(1500, L'z').c_str());
     WriteDbgLog(U(L"a%sb %d"), L"X", 5);
     WriteDbgLog(U(L""));
+    const std::wstring text = std::wstring(1023, L'z') + L"\naXb 5\n\n";
     EXPECT_EQ(kxtest::ReadDeviceFile(kxtest::kDebugLog),
-              utf16(std::wstring(1023, L'z') + L"\naXb 5\n\n"));
+              std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size()));
 }

@@ -41,12 +41,10 @@ TEST(B64, Encoding) {
         {"foobar!", 4, "|0"},  // a group without room for the terminator
         {"foobar!", 5, "Zm9v|3"}, {"foobar!", 13, "Zm9vYmFyIQ==|9"},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(Encode(r.data, r.size), r.expected) << r.data << " into " << r.size;
+    for (const Row& r : rows) EXPECT_EQ(Encode(r.data, r.size), r.expected) << &r - rows;
     unsigned short text[8] = {kFill};
-    unsigned char data[3] = {1, 2, 3};
-    EXPECT_EQ(B64::BinaryToBase64(nullptr, 3, text, 8) + B64::BinaryToBase64(data, 3, nullptr, 8),
-              0);
+    unsigned char d[3] = {1, 2, 3};
+    EXPECT_EQ(B64::BinaryToBase64(nullptr, 3, text, 8) + B64::BinaryToBase64(d, 3, nullptr, 8), 0);
     EXPECT_EQ(text[0], kFill);
 }
 
@@ -79,8 +77,6 @@ TEST(B64, Decoding) {
         {T("Zm9v"), 1, "f"},
         {T(Encode(all, 345).substr(0, 344)), 256, all},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(Decode(r.text, r.size), r.bytes)
-            << std::string(r.text.begin(), r.text.end()) << " into " << r.size;
+    for (const Row& r : rows) EXPECT_EQ(Decode(r.text, r.size), r.bytes) << &r - rows;
     EXPECT_EQ(B64::Base64ToBinary(nullptr, std::vector<unsigned char>(4).data(), 4), 0);
 }

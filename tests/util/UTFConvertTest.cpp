@@ -79,13 +79,10 @@ TEST(UTFConvert, NullArguments) {
         EXPECT_EQ(Counts(f, out, -5, in, 2), 0);
     }
     EXPECT_EQ(Counts(kLE8, out, 8, nullptr, 2), -200);
-    for (bool big : {false, true}) {
-        Bytes mark(3, 0xBD);  // two bytes of room, then one
-        const Converter to16 = big ? kBE16 : kLE16;
-        EXPECT_EQ(
-            Counts(to16, mark.data(), 2, nullptr, 7) * 10 + Counts(to16, &mark[2], 1, nullptr, 7),
-            2200);
-        EXPECT_EQ(mark, U16({0xFEFF}, big) + Bytes{0xBD});
+    for (Converter f : {kLE16, kBE16}) {
+        Bytes m(3, 0xBD);  // the mark: two bytes of room, then one
+        EXPECT_EQ(Counts(f, m.data(), 2, nullptr, 7) * 10 + Counts(f, &m[2], 1, nullptr, 7), 2200);
+        EXPECT_EQ(m, U16({0xFEFF}, f == kBE16) + Bytes{0xBD});
     }
 }
 
