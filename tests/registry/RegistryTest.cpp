@@ -119,6 +119,7 @@ TEST_F(RegistryTest, QueryKeyExistMatchesTheExactNameOrASevenCharacterTail) {
         {L"2345678", KX_E_NO_MATCH},     // seven characters are matched exactly only
         {L"0000012345", KX_E_NO_MATCH},  // a stored name shorter than seven never tail-matches
         {L"xxxabcdefg", KX_E_NO_MATCH},  // tail matching compares code units ("abcDEFG")
+        {L"xxxabcDEFG", KX_OK},          // a stored name of exactly seven has a tail
         {L"0912345670", KX_E_NO_MATCH},
         {L"009991234567", KX_OK},  // the tail of the longest readable name
     };
