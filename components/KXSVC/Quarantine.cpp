@@ -124,7 +124,7 @@ bool IsRunningImage(const std::wstring& path) {
         wchar_t image[MAX_PATH * 2];
         DWORD size = MAX_PATH * 2;
         if (::QueryFullProcessImageNameW(h, 0, image, &size))
-            running = ::lstrcmpiW(image, target.c_str()) == 0;
+            running = ::CompareStringOrdinal(image, -1, target.c_str(), -1, TRUE) == CSTR_EQUAL;
         ::CloseHandle(h);
     }
     ::CloseHandle(snapshot);
@@ -182,7 +182,7 @@ DWORD Quarantine::Restore(const std::wstring& path, const std::wstring& destinat
     for (unsigned long id : IdsWith(kRecordSuffix)) {
         Entry entry;
         if (!ReadRecord(StorePath(id, kRecordSuffix), &entry)) continue;
-        if (::lstrcmpiW(entry.path.c_str(), path.c_str()) != 0) continue;
+        if (::CompareStringOrdinal(entry.path.c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
         if (wanted != 0 ? entry.time == wanted : entry.time >= chosen.time) {
             chosen = entry;
             chosen.id = id;

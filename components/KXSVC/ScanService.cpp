@@ -1,7 +1,10 @@
 // KXSVC.dll, the reference scan service: the service entry points under the prefix "SAV" and
 // the answer to every control code of the scan service protocol. Each request is checked
 // against its code's exact record sizes before anything is read; the host hands requests over
-// one at a time.
+// one at a time. A request that runs out of memory fails like any other refused request, and
+// the service goes on answering. The test build (KXSVC_TEST_CONTROLS) also answers the control
+// codes that make it misbehave and report its inner state; the service the SDK installs does
+// not know them.
 #include "Quarantine.h"
 #include "Scanner.h"
 #include "ServiceFiles.h"
@@ -244,6 +247,7 @@ BOOL MgiClean(Request&) {
     return TRUE;
 }
 
+#if defined(KXSVC_TEST_CONTROLS)
 BOOL SetFault(Request& r) {
     std::memcpy(&g_state->fault, r.in, sizeof g_state->fault);
     return TRUE;
@@ -254,6 +258,7 @@ BOOL ReportState(Request& r) {
     r.answered = sizeof g_state->visible;
     return TRUE;
 }
+#endif
 
 struct Handler {
     DWORD code;
@@ -282,8 +287,10 @@ const Handler kHandlers[] = {
     {KXSVC_MSG_POP, 0, kPopBytes, MsgPop},
     {KXSVC_MSG_SIZE, 0, 0, MsgSize},
     {KXSVC_MGI_CLEAN, 0, 0, MgiClean},
+#if defined(KXSVC_TEST_CONTROLS)
     {KXSVC_TEST_FAULT, sizeof(KxServiceFault), 0, SetFault},
     {KXSVC_TEST_STATE, 0, sizeof(KxServiceState), ReportState},
+#endif
 };
 
 // The variable-length inputs still have bounds: a protect request at least its length word,
@@ -296,6 +303,7 @@ bool VariableInputFits(DWORD code, DWORD inLen) {
     }
 }
 
+#if defined(KXSVC_TEST_CONTROLS)
 // The fault this request meets, using up one request of a counted fault.
 DWORD TakeFault(DWORD code) {
     KxServiceFault& fault = g_state->fault;
@@ -306,6 +314,29 @@ DWORD TakeFault(DWORD code) {
     if (fault.count != 0 && --fault.count == 0) fault.mode = KXSVC_FAULT_NONE;
     return mode;
 }
+#else
+DWORD TakeFault(DWORD) { return KXSVC_FAULT_NONE; }
+#endif
+
+BOOL Serve(const Handler& handler, DWORD code, PBYTE in, DWORD inBytes, PBYTE out,
+           DWORD outBytes, PDWORD actualOut) {
+    ++g_state->visible.requests;
+    const DWORD fault = TakeFault(code);
+    // A service that answers without its answer word: the work is done into a scratch copy.
+    std::vector<BYTE> unanswered(fault == KXSVC_FAULT_NO_ANSWER ? outBytes : 0);
+    Request request{in, inBytes, unanswered.empty() ? out : unanswered.data(), outBytes, 0};
+    if (fault == KXSVC_FAULT_REFUSE) return Refuse(ERROR_ACCESS_DENIED);
+    if (fault == KXSVC_FAULT_DELAY) ::Sleep(g_state->fault.param);
+
+    const AllocationsFail noMemory(fault == KXSVC_FAULT_NO_MEMORY);
+    const BOOL ok = handler.handle(request);
+    const bool fixedAnswer = handler.outLen != kAnyBytes && handler.outLen != 0;
+    if (ok && fixedAnswer && fault == KXSVC_FAULT_SHORT_ANSWER) request.answered = handler.outLen - 1;
+    if (ok && fixedAnswer && fault == KXSVC_FAULT_LONG_ANSWER) request.answered = handler.outLen + 4;
+    if (fault == KXSVC_FAULT_NO_ANSWER) request.answered = 0;
+    if (actualOut != nullptr) *actualOut = request.answered;
+    return ok;
+}
 
 }  // namespace
 
@@ -315,10 +346,15 @@ extern "C" {
 // can be seen.
 __declspec(dllexport) DWORD WINAPI SAV_Init(DWORD context) {
     if (context == 0) return 0;
-    if (g_state == nullptr) g_state = new State();
-    g_state->visible.running = 1;
-    g_state->quarantine.Repair();
-    return kContextToken;
+    try {
+        if (g_state == nullptr) g_state = new State();
+        g_state->visible.running = 1;
+        g_state->quarantine.Repair();
+        return kContextToken;
+    } catch (...) {
+        ::SetLastError(ERROR_OUTOFMEMORY);
+        return 0;
+    }
 }
 
 __declspec(dllexport) BOOL WINAPI SAV_Deinit(DWORD /*context*/) {
@@ -343,21 +379,13 @@ __declspec(dllexport) BOOL WINAPI SAV_IOControl(DWORD context, DWORD code, PBYTE
     if (handler->outLen != kAnyBytes && outBytes != handler->outLen)
         return Refuse(ERROR_INSUFFICIENT_BUFFER);
 
-    ++g_state->visible.requests;
-    const DWORD fault = TakeFault(code);
-    // A service that answers without its answer word: the work is done into a scratch copy.
-    std::vector<BYTE> unanswered(fault == KXSVC_FAULT_NO_ANSWER ? outBytes : 0);
-    Request request{in, inBytes, unanswered.empty() ? out : unanswered.data(), outBytes, 0};
-    if (fault == KXSVC_FAULT_REFUSE) return Refuse(ERROR_ACCESS_DENIED);
-    if (fault == KXSVC_FAULT_DELAY) ::Sleep(g_state->fault.param);
-
-    const BOOL ok = handler->handle(request);
-    const bool fixedAnswer = handler->outLen != kAnyBytes && handler->outLen != 0;
-    if (ok && fixedAnswer && fault == KXSVC_FAULT_SHORT_ANSWER) request.answered = handler->outLen - 1;
-    if (ok && fixedAnswer && fault == KXSVC_FAULT_LONG_ANSWER) request.answered = handler->outLen + 4;
-    if (fault == KXSVC_FAULT_NO_ANSWER) request.answered = 0;
-    if (actualOut != nullptr) *actualOut = request.answered;
-    return ok;
+    // Out of memory, a request fails and leaves the service as it was for the next one; nothing
+    // thrown may reach the host, which serves every caller of the device.
+    try {
+        return Serve(*handler, code, in, inBytes, out, outBytes, actualOut);
+    } catch (...) {
+        return Refuse(ERROR_OUTOFMEMORY);
+    }
 }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
 // Control codes of the reference scan service that exist for tests only: they make the service
-// misbehave on purpose and report its inner state. Not part of the product's protocol.
+// misbehave on purpose and report its inner state. Not part of the product's protocol: only the
+// test build of the service (KXSVC_TEST_CONTROLS) answers them.
 #pragma once
 
 #include <kxcommon/ScanRecords.h>
@@ -17,6 +18,7 @@ enum KxServiceFaultMode : DWORD {
     KXSVC_FAULT_DELAY = 4,           // waits `param` milliseconds before answering
     KXSVC_FAULT_DIE_AFTER_MOVE = 5,  // quarantine: the host dies between move and record
     KXSVC_FAULT_NO_ANSWER = 6,       // does the work but writes no answer and reports 0 bytes
+    KXSVC_FAULT_NO_MEMORY = 7,       // every allocation of the service fails while it answers
 };
 
 #pragma pack(push, 1)
@@ -40,3 +42,23 @@ struct KxServiceState {
 #pragma pack(pop)
 static_assert(sizeof(KxServiceFault) == 16, "fault record");
 static_assert(sizeof(KxServiceState) == 44, "state record");
+
+namespace kxsvc {
+
+// While one lives with `fail` set, every allocation of the test build of the service fails, as
+// on a device out of memory (KXSVC_FAULT_NO_MEMORY). The service as shipped allocates as usual.
+#if defined(KXSVC_TEST_CONTROLS)
+class AllocationsFail {
+public:
+    explicit AllocationsFail(bool fail);
+    ~AllocationsFail();
+    AllocationsFail(const AllocationsFail&) = delete;
+    AllocationsFail& operator=(const AllocationsFail&) = delete;
+};
+#else
+struct AllocationsFail {
+    explicit AllocationsFail(bool) {}
+};
+#endif
+
+}  // namespace kxsvc

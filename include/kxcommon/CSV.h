@@ -15,6 +15,14 @@ public:
     // last field, and an empty text gives none. Fields are stored untrimmed. Without memory for
     // the fields the record has none.
     CSV(const unsigned short* text, unsigned short separator);
+    // Copies are deep and made by the library, so running out of memory never throws: a copy
+    // made without memory for the fields has none, and an assignment without memory leaves the
+    // target's fields as they were.
+    CSV(const CSV& other) noexcept;
+    CSV& operator=(const CSV& other) noexcept;
+    CSV(CSV&& other) noexcept;
+    CSV& operator=(CSV&& other) noexcept;
+    ~CSV();
 
     // Number of fields.
     int size() const;

@@ -44,6 +44,14 @@ struct lineextensionid_tag;
 // the value it had; a fresh record holds the initial values below.
 struct KXCOMMON_API RadioInfo {
     RadioInfo();
+    // Copies are made by the library, so running out of memory never throws: a copy made
+    // without memory for its texts is a RadioInfo as constructed, and an assignment without
+    // memory leaves the target as it was.
+    RadioInfo(const RadioInfo& other) noexcept;
+    RadioInfo& operator=(const RadioInfo& other) noexcept;
+    RadioInfo(RadioInfo&& other) noexcept;
+    RadioInfo& operator=(RadioInfo&& other) noexcept;
+    ~RadioInfo();
 
     int hasPhone;               // 1; 0 when the device has no line named "Cellular Line"
     int radioOff;               // 0; 1 when the radio is off or its details cannot be read

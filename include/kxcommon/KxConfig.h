@@ -245,9 +245,13 @@ public:
     // Ends the main user interface, "KxMain.exe" in the application directory. Always 0.
     static int KillUIProcess();
     // Registers "\Windows\repllog.exe" for the serial-connection event. 0, or KX_E_INVALIDARG
-    // (nothing done) when `guard` is 0.
+    // (nothing done) when `guard` is 0. What the notification service answers is not looked at,
+    // except that it ran out of memory: then KX_E_REGISTRY, and the program may not be
+    // registered.
     static int SetActiveSynEvent(int guard);
-    // Removes every event registration of "\Windows\repllog.exe" and of "repllog.exe".
+    // Removes every event registration of "\Windows\repllog.exe" and of "repllog.exe", with the
+    // same results; when the service ran out of memory for one of the two names, the other's
+    // registrations may be gone already.
     static int DelActiveSynEvent(int guard);
     // Starts "repllog.exe" as the serial-connection event would, at the highest priority, without
     // waiting. 0, or KX_E_PROGRAM_NOT_STARTED.

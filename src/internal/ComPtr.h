@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <new>
 #include <utility>
 
 namespace kx {
@@ -78,14 +79,23 @@ struct BstrTraits {
 // A BSTR of one's own; null is a valid empty string to COM.
 using UniqueBstr = ScopedHandle<BstrTraits>;
 
+// A copy of `text` as a BSTR. Throws std::bad_alloc when there is no memory for it: a name or
+// value that could not be copied must never reach the DOM as the empty string a null BSTR means
+// there. Callers run under kx::Boundary (the platform layer: OrOutOfMemory).
+inline UniqueBstr CopyBstr(const wchar_t* text) {
+    UniqueBstr copy(::SysAllocString(text));
+    if (!copy && text != nullptr) throw std::bad_alloc();
+    return copy;
+}
+
 // A VARIANT cleared once, when the owner goes.
 class UniqueVariant {
 public:
     UniqueVariant() noexcept { ::VariantInit(&v_); }
-    // A string variant holding a copy of `text`.
-    explicit UniqueVariant(const wchar_t* text) noexcept : UniqueVariant() {
+    // A string variant holding a copy of `text`; throws std::bad_alloc as CopyBstr does.
+    explicit UniqueVariant(const wchar_t* text) : UniqueVariant() {
+        v_.bstrVal = CopyBstr(text).Release();
         v_.vt = VT_BSTR;
-        v_.bstrVal = ::SysAllocString(text);
     }
     ~UniqueVariant() { ::VariantClear(&v_); }
     UniqueVariant(const UniqueVariant&) = delete;

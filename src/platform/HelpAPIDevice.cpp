@@ -4,8 +4,10 @@
 #include "kxcommon/KxConfig.h"
 
 #include "../internal/Boundary.h"
+#include "../internal/NameCompare.h"
 #include "../internal/PlatformBuffer.h"
 #include "../internal/kxplatform.h"
+#include "DeviceRelease.h"
 
 #include <cstdio>
 #include <cstring>
@@ -80,16 +82,28 @@ std::wstring NormaliseSerial(const std::wstring& reported, bool cdma) {
     return decimal;
 }
 
-// A line's capabilities; false when the line cannot tell them. A telephony service without
-// memory leaves the search unanswered rather than the line unnamed.
-bool ReadCaps(HLINEAPP lineApp, DWORD device, DWORD version, LINEDEVCAPS* caps) {
-    const LONG error = lineGetDevCaps(lineApp, device, version, 0, caps);
-    if (error == static_cast<LONG>(LINEERR_NOMEM)) throw std::bad_alloc();
-    return error == 0;
+// A telephony record with its texts takes a few hundred bytes; a line or radio asking for more
+// than this answers nonsense, and is taken as one that cannot tell.
+constexpr DWORD kMaxTelephonyRecordBytes = 64 * 1024;
+
+// A line's capabilities, read into `caps`; false when the line cannot tell them: the telephony
+// service refuses (also for want of memory of its own) or asks for a record beyond any line's.
+// Such a line is passed over. Throws only when this process has no memory for the record.
+bool ReadCaps(HLINEAPP lineApp, DWORD device, DWORD version, std::vector<BYTE>& caps) {
+    caps.assign(kFixedDevCapsBytes, 0);
+    reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwTotalSize = kFixedDevCapsBytes;
+    if (lineGetDevCaps(lineApp, device, version, 0, reinterpret_cast<LINEDEVCAPS*>(caps.data())) != 0)
+        return false;
+    const DWORD needed = reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwNeededSize;
+    if (needed > kMaxTelephonyRecordBytes) return false;
+    if (needed > caps.size()) caps.assign(needed, 0);
+    LINEDEVCAPS* full = reinterpret_cast<LINEDEVCAPS*>(caps.data());
+    full->dwTotalSize = static_cast<DWORD>(caps.size());
+    return lineGetDevCaps(lineApp, device, version, 0, full) == 0;
 }
 
 // The line device of a name among `deviceCount` lines; when several carry the name the last
-// wins. Throws when there is no memory for a line's capabilities.
+// wins. Throws when this process has no memory for a line's capabilities.
 struct Line {
     unsigned long device = kNoLine;
     unsigned long mediaModes = 0;
@@ -98,21 +112,15 @@ struct Line {
 
 Line FindLine(HLINEAPP lineApp, DWORD deviceCount, DWORD apiVersion, const wchar_t* lineName) {
     Line found;
+    std::vector<BYTE> caps;
     for (DWORD device = 0; device < deviceCount; ++device) {
         DWORD negotiated = 0;
         LINEEXTENSIONID extension{};
         if (lineNegotiateAPIVersion(lineApp, device, apiVersion, apiVersion, &negotiated,
                                     &extension) != 0)
             continue;
-        std::vector<BYTE> caps(kFixedDevCapsBytes);
-        reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwTotalSize = kFixedDevCapsBytes;
-        if (!ReadCaps(lineApp, device, negotiated, reinterpret_cast<LINEDEVCAPS*>(caps.data())))
-            continue;
-        const DWORD needed = reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwNeededSize;
-        if (needed > caps.size()) caps.assign(needed, 0);
-        LINEDEVCAPS* full = reinterpret_cast<LINEDEVCAPS*>(caps.data());
-        full->dwTotalSize = static_cast<DWORD>(caps.size());
-        if (!ReadCaps(lineApp, device, negotiated, full)) continue;
+        if (!ReadCaps(lineApp, device, negotiated, caps)) continue;
+        const LINEDEVCAPS* full = reinterpret_cast<const LINEDEVCAPS*>(caps.data());
         std::wstring name;
         if (TextAt(caps, full->dwLineNameSize, full->dwLineNameOffset, &name) &&
             name == lineName)
@@ -199,6 +207,7 @@ void CollectRadio(HINSTANCE instance, RadioInfo& info) {
         return;
     }
     const DWORD needed = reinterpret_cast<LINEGENERALINFO*>(general.data())->dwNeededSize;
+    if (needed > kMaxTelephonyRecordBytes) return;
     if (needed > general.size()) general.assign(needed, 0);
     LINEGENERALINFO* gi = reinterpret_cast<LINEGENERALINFO*>(general.data());
     gi->dwTotalSize = static_cast<DWORD>(general.size());
@@ -225,6 +234,41 @@ RadioInfo::RadioInfo()
       equipmentState(0),
       radioSupport(0) {}
 
+RadioInfo::RadioInfo(const RadioInfo& other) noexcept : RadioInfo() { *this = other; }
+
+RadioInfo& RadioInfo::operator=(const RadioInfo& other) noexcept {
+    if (this == &other) return *this;
+    // Copied apart first: the fields change only when every text was copied.
+    kx::Boundary([&] {
+        RadioInfo copy;
+        copy.hasPhone = other.hasPhone;
+        copy.radioOff = other.radioOff;
+        copy.manufacturer = other.manufacturer;
+        copy.model = other.model;
+        copy.revision = other.revision;
+        copy.serialNumber = other.serialNumber;
+        copy.subscriberNumber = other.subscriberNumber;
+        copy.systemType = other.systemType;
+        copy.registrationStatus = other.registrationStatus;
+        copy.equipmentState = other.equipmentState;
+        copy.radioSupport = other.radioSupport;
+        copy.reportedSerialNumber = other.reportedSerialNumber;
+        copy.operatorLongName = other.operatorLongName;
+        copy.operatorShortName = other.operatorShortName;
+        copy.operatorNumericName = other.operatorNumericName;
+        *this = std::move(copy);
+    });
+    return *this;
+}
+
+static_assert(sizeof(RadioInfo) ==
+                  2 * sizeof(int) + 4 * sizeof(unsigned long) + 9 * sizeof(std::wstring),
+              "every field of RadioInfo is copied by its assignment");
+
+RadioInfo::RadioInfo(RadioInfo&& other) noexcept = default;
+RadioInfo& RadioInfo::operator=(RadioInfo&& other) noexcept = default;
+RadioInfo::~RadioInfo() = default;
+
 unsigned long HelpAPI::GetDeviceType() {
     OSVERSIONINFOW version;
     if (!ReadVersion(&version)) return KX_DEVICE_UNKNOWN;
@@ -237,14 +281,22 @@ unsigned long HelpAPI::GetDeviceType() {
         smartphone = true;
     }
     type[kPlatformTypeChars - 1] = L'\0';
-    if (smartphone || ::lstrcmpiW(type, L"Smartphone") == 0) return SmartphoneKind(version);
-    if (::lstrcmpiW(type, L"PocketPC") == 0) return PocketPcKind(version);
+    if (smartphone || kx::SameIgnoringCase(type, L"Smartphone")) return SmartphoneKind(version);
+    if (kx::SameIgnoringCase(type, L"PocketPC")) return PocketPcKind(version);
     return KX_DEVICE_OTHER_CE;
 }
 
 int HelpAPI::IsWM5() {
+    bool wm5 = false;
+    return kx::ReadIsWM5(&wm5) && wm5 ? 1 : 0;
+}
+
+bool kx::ReadIsWM5(bool* wm5) {
     OSVERSIONINFOW version;
-    return ReadVersion(&version) && version.dwMajorVersion >= 5 ? 1 : 0;
+    const bool read = ReadVersion(&version);
+    if (!read && ::GetLastError() == ERROR_OUTOFMEMORY) return false;
+    *wm5 = read && version.dwMajorVersion >= 5;
+    return true;
 }
 
 bool HelpAPI::GetDeviceID(GUID* id) {

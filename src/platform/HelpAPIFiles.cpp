@@ -71,10 +71,12 @@ int HelpAPI::UnlinkDir(const wchar_t* path) {
     if (!IsDir(directory)) return Access(directory) ? ForceDeleteFile(directory) : 0;
 
     int result = 1;
+    // A directory whose pattern does not fit a device path cannot be enumerated, as one whose
+    // enumeration the device refuses: the directory itself is still removed when it can be.
     wchar_t pattern[MAX_PATH];
-    if (!Join(directory, L"*", pattern)) return 0;
     WIN32_FIND_DATAW entry;
-    kx::UniqueFind find(::FindFirstFileW(pattern, &entry));
+    kx::UniqueFind find(Join(directory, L"*", pattern) ? ::FindFirstFileW(pattern, &entry)
+                                                       : INVALID_HANDLE_VALUE);
     if (!find) return ::RemoveDirectoryW(directory) ? 1 : 0;
     do {
         if (IsDotEntry(entry.cFileName)) continue;
@@ -96,10 +98,12 @@ int HelpAPI::MoveDir(const wchar_t* source, const wchar_t* destination) {
     if (!IsDir(source) && Access(source)) return ForceMoveFile(source, destination);
     if (!Access(destination) && !::CreateDirectoryW(destination, nullptr)) return 0;
 
+    // A source that cannot be enumerated (its pattern does not fit a device path, or the device
+    // refuses) has nothing to move.
     wchar_t pattern[MAX_PATH];
-    if (!Join(source, L"*", pattern)) return 0;
     WIN32_FIND_DATAW entry;
-    kx::UniqueFind find(::FindFirstFileW(pattern, &entry));
+    kx::UniqueFind find(Join(source, L"*", pattern) ? ::FindFirstFileW(pattern, &entry)
+                                                    : INVALID_HANDLE_VALUE);
     if (!find) return 1;
     int result = 1;
     do {

@@ -1,6 +1,7 @@
 #include "kxcommon/HelpAPI.h"
 
 #include "../internal/Boundary.h"
+#include "../internal/NameCompare.h"
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
@@ -85,5 +86,5 @@ std::wstring GetShortPathFile(const wchar_t* path) {
 }
 
 bool IsInMainModule(const wchar_t* fileName) {
-    return fileName != nullptr && ::lstrcmpiW(fileName, kMainModuleName) == 0;
+    return fileName != nullptr && kx::SameIgnoringCase(fileName, kMainModuleName);
 }

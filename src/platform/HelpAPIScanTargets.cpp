@@ -3,6 +3,7 @@
 
 #include "kxcommon/KxConfig.h"
 
+#include "../internal/NameCompare.h"
 #include "../internal/kxplatform.h"
 
 #include <cwchar>
@@ -29,8 +30,8 @@ const OwnFile kOwnFiles[] = {
     {L"KxAgent.exe", kSystemDirectory},
 };
 
-// The product's own files as full paths, made once per process; a file whose directory is not
-// known has an empty entry, which matches nothing. Of two threads asking first together one
+// The product's own files as lower-case full paths, made once per process; a file whose directory
+// is not known has an empty entry, which matches nothing. Of two threads asking first together one
 // builds the list while the other waits for it.
 wchar_t g_ownFiles[std::size(kOwnFiles)][MAX_PATH];
 volatile LONG g_ownFilesState = 0;
@@ -44,8 +45,9 @@ void BuildOwnFiles() {
     for (size_t i = 0; i < std::size(kOwnFiles); ++i) {
         const wchar_t* directory = kOwnFiles[i].directory == kAppDirectory ? appDir : sysDir;
         g_ownFiles[i][0] = L'\0';
-        if (directory[0] != L'\0')
-            HelpAPI::CatPathWithFile(directory, kOwnFiles[i].name, g_ownFiles[i], MAX_PATH);
+        if (directory[0] == L'\0') continue;
+        HelpAPI::CatPathWithFile(directory, kOwnFiles[i].name, g_ownFiles[i], MAX_PATH);
+        ::CharLowerW(g_ownFiles[i]);
     }
 }
 
@@ -72,22 +74,29 @@ int HelpAPI::isRomFile(const wchar_t* path) {
 }
 
 int HelpAPI::isIgnoreFile(const wchar_t* path) {
-    return path != nullptr && ::lstrcmpiW(path, kSystemServiceHost) == 0 ? 1 : 0;
+    return path != nullptr && kx::SameIgnoringCase(path, kSystemServiceHost) ? 1 : 0;
 }
 
 int HelpAPI::isIgnoreDllFile(const wchar_t* path) {
     const wchar_t* name = GetFileName(path);
     if (name == nullptr) return 0;
     for (const wchar_t* module : kProductModules)
-        if (::lstrcmpiW(name, module) == 0) return 1;
+        if (kx::SameIgnoringCase(name, module)) return 1;
     return 0;
 }
 
 bool HelpAPI::IsOurFile(const wchar_t* path) {
     if (path == nullptr) return false;
+    // Compared as lower-cased texts, unit for unit; a path longer than any device path is none of
+    // the product's files.
+    const size_t length = std::wcslen(path);
+    if (length >= MAX_PATH) return false;
+    wchar_t lowered[MAX_PATH];
+    std::wmemcpy(lowered, path, length + 1);
+    ::CharLowerW(lowered);
     EnsureOwnFiles();
     for (const wchar_t* file : g_ownFiles)
-        if (file[0] != L'\0' && ::lstrcmpiW(file, path) == 0) return true;
+        if (file[0] != L'\0' && std::wcscmp(file, lowered) == 0) return true;
     return false;
 }
 
@@ -103,7 +112,7 @@ int HelpAPI::SkipScanFile(const wchar_t* path, int& checked, int checkType) {
     const size_t length = std::wcslen(path);
     if (length < 2) return 1;
     if (path[length - 1] == kDeviceNameEnd) return 1;
-    if (::_wcsnicmp(path, kStorageManagerFolder, kStorageManagerChars) == 0) return 1;
+    if (kx::SameIgnoringCase(path, kStorageManagerFolder, kStorageManagerChars)) return 1;
     checked = 1;
     if (checkType == 0) return 0;
     wchar_t copy[MAX_PATH] = {};

@@ -4,6 +4,7 @@
 #include "kxcommon/AppUtil.h"
 #include "kxcommon/HelpAPI.h"
 
+#include "../internal/NameCompare.h"
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 #include "../registry/Settings.h"
@@ -40,7 +41,7 @@ bool IsNamed(const wchar_t* image, const wchar_t* directory, va_list names) {
          name = va_arg(walk, const wchar_t*)) {
         wchar_t path[MAX_PATH] = {};
         HelpAPI::CatPathWithFile(directory, name, path, MAX_PATH);
-        named = ::lstrcmpiW(image, path) == 0;
+        named = kx::SameIgnoringCase(image, path);
     }
     va_end(walk);
     return named;
@@ -82,24 +83,33 @@ int KxConfig::KillUIProcess() {
     return KillProcess(KX_DIR_NONE, program, static_cast<const wchar_t*>(nullptr));
 }
 
+namespace {
+
+// Registers or removes a program's registrations with the notification service. Whether the
+// service carried it out is not looked at, except when it ran out of memory: then the change
+// may not have been made, and the caller is told.
+bool ChangeRegistration(const wchar_t* program, LONG event) {
+    // The platform takes the program's name in a writable buffer.
+    wchar_t name[MAX_PATH];
+    std::wcsncpy(name, program, MAX_PATH - 1);
+    name[MAX_PATH - 1] = L'\0';
+    return ::CeRunAppAtEvent(name, event) || ::GetLastError() != ERROR_OUTOFMEMORY;
+}
+
+}  // namespace
+
 int KxConfig::SetActiveSynEvent(int guard) {
     if (guard == 0) return KX_E_INVALIDARG;
-    // The platform takes the program's name in a writable buffer.
-    wchar_t program[std::size(kSyncLogger)];
-    std::wcscpy(program, kSyncLogger);
-    ::CeRunAppAtEvent(program, NOTIFICATION_EVENT_RS232_DETECTED);
-    return KX_OK;
+    return ChangeRegistration(kSyncLogger, NOTIFICATION_EVENT_RS232_DETECTED) ? KX_OK
+                                                                              : KX_E_REGISTRY;
 }
 
 int KxConfig::DelActiveSynEvent(int guard) {
     if (guard == 0) return KX_E_INVALIDARG;
-    wchar_t full[std::size(kSyncLogger)];
-    wchar_t bare[std::size(kSyncLoggerName)];
-    std::wcscpy(full, kSyncLogger);
-    std::wcscpy(bare, kSyncLoggerName);
-    ::CeRunAppAtEvent(full, NOTIFICATION_EVENT_NONE);
-    ::CeRunAppAtEvent(bare, NOTIFICATION_EVENT_NONE);
-    return KX_OK;
+    // Both names are tried; a removal that ran out of memory fails the call.
+    const bool full = ChangeRegistration(kSyncLogger, NOTIFICATION_EVENT_NONE);
+    const bool bare = ChangeRegistration(kSyncLoggerName, NOTIFICATION_EVENT_NONE);
+    return full && bare ? KX_OK : KX_E_REGISTRY;
 }
 
 int KxConfig::RunActiveSynEvent() {

@@ -5,6 +5,7 @@
 
 #include "../internal/Boundary.h"
 #include "../internal/kxplatform.h"
+#include "../platform/DeviceRelease.h"
 #include "../registry/Settings.h"
 #include "ProxyAddress.h"
 
@@ -27,11 +28,11 @@ void CopyCut(const std::wstring& text, wchar_t* out, unsigned long capacity) {
     out[chars] = L'\0';
 }
 
+// Only the value's presence is asked: its data is never read, so the test needs no memory.
 bool HasValue(const wchar_t* keyPath, const wchar_t* valueName) {
     RegKey key(keyPath);
-    if (static_cast<HKEY>(key) == nullptr) return false;
-    RegValueData data;
-    return RegQV(key)(valueName, data);
+    return static_cast<HKEY>(key) != nullptr &&
+           ::RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 struct Kind {
@@ -108,8 +109,9 @@ KXSTATUS KxConfig::GetProxy(wchar_t* httpHost, unsigned long httpHostLength,
         socksUserName == nullptr || httpHostLength == 0 || socksHostLength == 0 ||
         httpUserNameLength == 0 || socksUserNameLength == 0)
         return KX_E_INVALIDARG;
-    const wchar_t* provider =
-        HelpAPI::IsWM5() ? kProxyProvidersKeyWm5 : kProxyProvidersKeyEarlier;
+    bool wm5 = false;
+    if (!kx::ReadIsWM5(&wm5)) return KX_E_REGISTRY;
+    const wchar_t* provider = wm5 ? kProxyProvidersKeyWm5 : kProxyProvidersKeyEarlier;
     // The entries are listed and parsed before any output is written, so a walk cut short by
     // a lack of memory leaves every output as the caller put it.
     return kx::Boundary(KX_E_REGISTRY, [&]() -> KXSTATUS {

@@ -4,6 +4,7 @@
 #include "kxcommon/KxRegUtil.h"
 
 #include "../internal/kxplatform.h"
+#include "../platform/DeviceRelease.h"
 #include "../registry/Settings.h"
 
 
@@ -32,7 +33,8 @@ KXSTATUS CallListener(const char* entry) {
 
 KXSTATUS ReadProviderDll(const wchar_t* protocol, wchar_t* path, int length) {
     using namespace kx::settings;
-    const bool wm5 = HelpAPI::IsWM5() != 0;
+    bool wm5 = false;
+    if (!kx::ReadIsWM5(&wm5)) return KX_E_REGISTRY;
     wchar_t key[kProtocolKeyChars];
     HelpAPI::CatPathWithFile(wm5 ? kSmsProtocolsKeyWm5 : kSmsProtocolsKeyEarlier, protocol, key,
                              kProtocolKeyChars);

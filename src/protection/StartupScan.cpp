@@ -6,6 +6,7 @@
 #include "kxcommon/KxService.h"
 
 #include "../internal/ScopedHandle.h"
+#include "../internal/NameCompare.h"
 #include "../internal/kxplatform.h"
 
 #include <cstring>
@@ -25,7 +26,7 @@ constexpr size_t kShortcutSuffixChars = 4;
 bool IsShortcut(const wchar_t* path) {
     const size_t chars = std::wcslen(path);
     return chars >= kShortcutSuffixChars &&
-           ::lstrcmpiW(path + chars - kShortcutSuffixChars, kShortcutSuffix) == 0;
+           kx::SameIgnoringCase(path + chars - kShortcutSuffixChars, kShortcutSuffix);
 }
 
 bool Infected(const FileScan_tag& record) {
@@ -69,10 +70,10 @@ int KxConfig::GetMatchFile(const wchar_t* path, int& match) {
     HelpAPI::StrTrimInerStr(cleaned);
     if (read != KX_OK) return read;
 
-    const bool program = (types & kProgramsBit) != 0 && ::lstrcmpiW(cleaned, L"exe") == 0;
-    const bool library = (types & kLibrariesBit) != 0 && ::lstrcmpiW(cleaned, L"dll") == 0;
+    const bool program = (types & kProgramsBit) != 0 && kx::SameIgnoringCase(cleaned, L"exe");
+    const bool library = (types & kLibrariesBit) != 0 && kx::SameIgnoringCase(cleaned, L"dll");
     const bool archive = (types & kArchivesBit) != 0 &&
-                         (::lstrcmpiW(cleaned, L"cab") == 0 || ::lstrcmpiW(cleaned, L"zip") == 0);
+                         (kx::SameIgnoringCase(cleaned, L"cab") || kx::SameIgnoringCase(cleaned, L"zip"));
     if (program || library || archive) match = 1;
     return KX_OK;
 }

@@ -12,8 +12,9 @@ using namespace kx::settings;
 
 namespace {
 
-// The application directory, read once per process. Filled by the first successful read; a
-// failed read leaves it empty so that the next call reads again. Of two threads asking first
+// The application directory, read once per process. Filled by the first read that finds a
+// directory; a failed read, or an empty "AppPath" (the product not yet installed), leaves it
+// empty so that the next call reads again. Of two threads asking first
 // together one reads while the other waits, so the cache is written once.
 constexpr unsigned long kAppDirChars = MAX_PATH;
 wchar_t g_appDir[kAppDirChars];
@@ -68,7 +69,8 @@ KXSTATUS EnsureAppDirCache() {
         if (state == kAppDirFilled) return KX_OK;
         if (state == kAppDirEmpty) {
             const KXSTATUS status = FillAppDirCache();
-            ::InterlockedExchange(&g_appDirState, status == KX_OK ? kAppDirFilled : kAppDirEmpty);
+            const bool filled = status == KX_OK && g_appDir[0] != L'\0';
+            ::InterlockedExchange(&g_appDirState, filled ? kAppDirFilled : kAppDirEmpty);
             return status;
         }
         ::Sleep(0);

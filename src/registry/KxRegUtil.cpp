@@ -45,43 +45,29 @@ kx::UniqueKey CreateKey(HKEY root, const wchar_t* keyPath, REGSAM access) {
     return key;
 }
 
-// A read buffer as large as the value the registry holds: on the stack when small, else from
-// the heap without throwing (empty when there is no memory).
-class ValueScratch {
-public:
-    explicit ValueScratch(DWORD bytes)
-        : heap_(bytes > kStackReadBytes ? new (std::nothrow) unsigned char[bytes] : nullptr),
-          data_(bytes > kStackReadBytes ? heap_.get() : stack_) {}
-    ValueScratch(const ValueScratch&) = delete;
-    ValueScratch& operator=(const ValueScratch&) = delete;
-
-    unsigned char* data() const { return data_; }
-
-private:
-    unsigned char stack_[kStackReadBytes];
-    std::unique_ptr<unsigned char[]> heap_;
-    unsigned char* data_;
-};
-
-// Reads a value of at most `capacity` bytes into a scratch buffer sized by the stored value and
-// hands the bytes to `deliver` only when the whole value was read: the registry may write into
-// a buffer that turns out too small, and that must never reach the caller's. The size the
-// caller claims bounds the value but never the allocation.
+// Reads a value of at most `capacity` bytes and hands the bytes to `deliver` only when the whole
+// value was read: the registry may write into a buffer that turns out too small, and that must
+// never reach the caller's. Each attempt is one query, so a value that another writer replaces
+// meanwhile is read whole, old or new. Small values need only the stack; a larger one grows the
+// scratch (without throwing) to the size the registry reports and is asked for again, until it
+// fits. The size the caller claims bounds the value but never the allocation.
 template <typename Deliver>
 bool ReadValue(HKEY key, const wchar_t* valueName, DWORD capacity, Deliver deliver) {
-    DWORD stored = 0;
-    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, &stored) != ERROR_SUCCESS ||
-        stored > capacity)
-        return false;
-    const ValueScratch scratch(stored);
-    if (scratch.data() == nullptr) return false;
-    // A value that grew since its size was asked fails like one that does not fit.
-    DWORD got = stored;
-    if (::RegQueryValueExW(key, valueName, nullptr, nullptr, scratch.data(), &got) !=
-            ERROR_SUCCESS ||
-        got > stored)
-        return false;
-    return deliver(scratch.data(), got);
+    unsigned char stack[kStackReadBytes];
+    std::unique_ptr<unsigned char[]> heap;
+    unsigned char* scratch = stack;
+    DWORD room = std::min(capacity, kStackReadBytes);
+    for (;;) {
+        DWORD got = room;
+        const LONG result = ::RegQueryValueExW(key, valueName, nullptr, nullptr, scratch, &got);
+        if (result == ERROR_SUCCESS) return got <= room && deliver(scratch, got);
+        // The scratch only ever grows, so this ends once it holds the largest value seen.
+        if (result != ERROR_MORE_DATA || got > capacity || got <= room) return false;
+        heap.reset(new (std::nothrow) unsigned char[got]);
+        if (!heap) return false;
+        scratch = heap.get();
+        room = got;
+    }
 }
 
 DWORD CountValues(HKEY key, bool* ok) {
@@ -437,19 +423,25 @@ bool RegQV::operator()(const wchar_t* valueName, RegValueData& out) {
     DWORD size = 0;
     if (::RegQueryValueExW(key_, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return false;
-    if (size > capacity_) {
-        unsigned char* larger = new (std::nothrow) unsigned char[size];
-        if (larger == nullptr) return false;
-        delete[] buffer_;
-        buffer_ = larger;
-        capacity_ = size;
+    for (;;) {
+        if (size > capacity_) {
+            unsigned char* larger = new (std::nothrow) unsigned char[size];
+            if (larger == nullptr) return false;
+            delete[] buffer_;
+            buffer_ = larger;
+            capacity_ = size;
+        }
+        // A value that another writer made larger since its size was asked is asked for again
+        // with room for its new size, so the record holds the old value or the new one.
+        DWORD got = capacity_;
+        const LONG result = ::RegQueryValueExW(key_, valueName, nullptr, &type, buffer_, &got);
+        if (result == ERROR_SUCCESS) {
+            out = RegValueData(valueName, type, buffer_, got);
+            return true;
+        }
+        if (result != ERROR_MORE_DATA || got <= capacity_) return false;
+        size = got;
     }
-    // The value may have grown since the size was asked; such a read fails like a missing one.
-    DWORD got = capacity_;
-    if (::RegQueryValueExW(key_, valueName, nullptr, &type, buffer_, &got) != ERROR_SUCCESS)
-        return false;
-    out = RegValueData(valueName, type, buffer_, got);
-    return true;
 }
 
 RegKeyData::RegKeyData(const wchar_t* first_, const wchar_t* second_)

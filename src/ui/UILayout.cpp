@@ -4,6 +4,7 @@
 #include "kxcommon/UIWindows.h"
 
 #include "../internal/kxplatform.h"
+#include "../internal/NameCompare.h"
 
 #include <cstring>
 
@@ -140,9 +141,9 @@ RelayoutChildCtrls::RelayoutChildCtrls(HWND dialog, int width, bool scrollBar)
 bool RelayoutChildCtrls::operator()(HWND child) {
     wchar_t cls[64] = L"";
     if (child == nullptr || ::GetClassNameW(child, cls, 64) == 0) return false;
-    if (::lstrcmpiW(cls, UPDOWN_CLASSW) == 0 && m_listBox != nullptr) {
+    if (kx::SameIgnoringCase(cls, UPDOWN_CLASSW) && m_listBox != nullptr) {
         ChangeSpinWidth(m_dialog, m_listBox, child, m_listLeft, m_width);
-    } else if (::lstrcmpiW(cls, L"listbox") != 0) {
+    } else if (!kx::SameIgnoringCase(cls, L"listbox")) {
         RECT r{};
         ::GetWindowRect(child, &r);
         Resize(child, m_width, r.bottom - r.top);

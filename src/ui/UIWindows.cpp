@@ -2,9 +2,11 @@
 
 #include "kxcommon/UI.h"
 
+#include "../internal/PlatformBuffer.h"
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 
+#include <cstring>
 #include <cwchar>
 
 namespace {
@@ -184,12 +186,18 @@ HANDLE ActivatePreviousInstance(UINT mainTitleId, UINT closeTitleId, LPCWSTR com
     if (dialog == nullptr) return nullptr;
     UI_ActiveWindow(dialog, true);
     if (commandLine != nullptr && commandLine[0] != L'\0') {
-        COPYDATASTRUCT data{};
-        data.dwData = UI_COPYDATA_CMDLINE;
-        data.cbData = static_cast<DWORD>(std::wcslen(commandLine) * sizeof(wchar_t));
-        // The message hands the receiver a copy; the text itself is only read.
-        data.lpData = const_cast<wchar_t*>(commandLine);
-        ::SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        // The running instance is handed a copy of the command line, never the caller's own
+        // text; without memory for the copy it is only activated.
+        const size_t bytes = std::wcslen(commandLine) * sizeof(wchar_t);
+        const kx::PlatformBuffer copy(bytes <= MAXDWORD ? bytes : 0);
+        if (copy && copy.size() == bytes) {
+            std::memcpy(copy.data(), commandLine, bytes);
+            COPYDATASTRUCT data{};
+            data.dwData = UI_COPYDATA_CMDLINE;
+            data.cbData = static_cast<DWORD>(bytes);
+            data.lpData = copy.data();
+            ::SendMessageW(dialog, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+        }
     }
     UI_DestroyWindow(closeTitleId, true);
     return nullptr;

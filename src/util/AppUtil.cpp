@@ -9,6 +9,8 @@
 #include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 
+#include <objbase.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -68,8 +70,6 @@ void GetOurPath(int selector, unsigned short* path) {
 void GetSpecialPath(int csidl, unsigned short* path) {
     if (path == nullptr) return;
     path[0] = 0;
-    IMalloc* allocator = nullptr;
-    if (FAILED(::SHGetMalloc(&allocator))) return;
     LPITEMIDLIST items = nullptr;
     if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, csidl, &items))) {
         if (::SHGetPathFromIDList(items, Wide(path)))
@@ -77,8 +77,8 @@ void GetSpecialPath(int csidl, unsigned short* path) {
         else
             path[0] = 0;
     }
-    if (items != nullptr) allocator->Free(items);
-    allocator->Release();
+    // The item list comes from the task allocator.
+    ::CoTaskMemFree(items);
 }
 
 int RunApp(const unsigned short* program, const unsigned short* commandLine,

@@ -16,6 +16,22 @@ CSV::CSV(const unsigned short* text, unsigned short separator) {
     });
 }
 
+CSV::CSV(const CSV& other) noexcept { *this = other; }
+
+CSV& CSV::operator=(const CSV& other) noexcept {
+    if (this == &other) return *this;
+    // Copied apart first: the fields change only when the copy is whole.
+    kx::Boundary([&] {
+        std::vector<std::wstring> copy = other.m_fields;
+        m_fields.swap(copy);
+    });
+    return *this;
+}
+
+CSV::CSV(CSV&& other) noexcept = default;
+CSV& CSV::operator=(CSV&& other) noexcept = default;
+CSV::~CSV() = default;
+
 int CSV::size() const { return static_cast<int>(m_fields.size()); }
 
 std::wstring CSV::get(int index, int trim) const {

@@ -141,9 +141,12 @@ int KxXmlDocument::LoadFile(const unsigned short* path) {
 
     // The success flag beside the result is not examined: an unreadable file leaves a document
     // without a root, which every search answers with nothing.
-    UniqueVariant source(Wide(path));
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (FAILED(m_document->load(source.Get(), &loaded))) return 0;
+    const bool read = kx::Boundary(false, [&] {
+        UniqueVariant source(Wide(path));
+        VARIANT_BOOL loaded = VARIANT_FALSE;
+        return SUCCEEDED(m_document->load(source.Get(), &loaded));
+    });
+    if (!read) return 0;
 
     ComPtr<IXMLDOMElement> root;
     m_document->get_documentElement(root.Receive());
@@ -153,9 +156,11 @@ int KxXmlDocument::LoadFile(const unsigned short* path) {
 
 KxXmlElementList KxXmlDocument::FindElementByTag(unsigned short* tag) {
     if (m_root == nullptr || tag == nullptr) return KxXmlElementList();
-    const kx::UniqueBstr name(::SysAllocString(Wide(tag)));
-    ComPtr<IXMLDOMNodeList> list;
-    if (FAILED(m_root->getElementsByTagName(name.Get(), list.Receive())) || !list)
-        return KxXmlElementList();
-    return KxXmlElementList(list.Get());
+    return kx::Boundary(KxXmlElementList(), [&] {
+        const kx::UniqueBstr name = kx::CopyBstr(Wide(tag));
+        ComPtr<IXMLDOMNodeList> list;
+        if (FAILED(m_root->getElementsByTagName(name.Get(), list.Receive())) || !list)
+            return KxXmlElementList();
+        return KxXmlElementList(list.Get());
+    });
 }

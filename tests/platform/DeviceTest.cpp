@@ -33,6 +33,7 @@ TEST_F(DeviceTest, DeviceTypeTable) {
         {3, 5, 1, ERROR_ACCESS_DENIED, nullptr, 0x01030100},
         {3, 5, 1, ERROR_INVALID_PARAMETER, nullptr, 0x00000000},
         {3, 5, 0, 0, longest.c_str(), 0x03000300},
+        {3, 5, 1, 0, L"Pocket\u00ADPC", 0x03000300},  // no collation that skips a soft hyphen
     };
     for (const Row& r : rows) {
         kxtest::ResetDevice();
@@ -87,17 +88,29 @@ static std::wstring Radio() {
 }
 
 // A handset (null: the desktop), its lines replaced, one number changed on it, the answers. A
-// Smartphone is never a PDA, phone or not; a desktop has telephony but no cellular line.
+// Smartphone is never a PDA, phone or not; a desktop has telephony but no cellular line. A line
+// that cannot tell its capabilities is passed over, and the search goes on to the next.
 TEST_F(DeviceTest, RadioAnswers) {
     const struct Row {
         const wchar_t *handset, *line;  // line: the only line staged, or null
         const wchar_t* value;           // a profile number changed after staging, or null
         DWORD number;
         const wchar_t* answer;
+        // How the first line answers for its capabilities (null: as any line does).
+        const wchar_t* firstLineCaps = nullptr;
     } rows[] = {
         {L"wm5-gsm", nullptr, nullptr, 0,
          L"10 8 5 5 2|Norvik|NV-5100|02.47.90|IMEI 35-491600-214571-3|354916002145713|"
          L"+447700900123|Tellmark UK|Tellmark|23455|10|open 0"},
+        // The cellular line is the second one of this handset.
+        {L"wm5-gsm", nullptr, nullptr, 0,
+         L"10 8 5 5 2|Norvik|NV-5100|02.47.90|IMEI 35-491600-214571-3|354916002145713|"
+         L"+447700900123|Tellmark UK|Tellmark|23455|10|open 0",
+         p::kCapsNoMemory},
+        {L"wm5-gsm", nullptr, nullptr, 0,
+         L"10 8 5 5 2|Norvik|NV-5100|02.47.90|IMEI 35-491600-214571-3|354916002145713|"
+         L"+447700900123|Tellmark UK|Tellmark|23455|10|open 0",
+         p::kCapsHuge},
         // Registration is asked on GSM and GPRS only; an ESN is shown in decimal.
         {L"wm6-cdma", nullptr, p::kRegisterStatus, 7,
          L"10 4 0 5 2|Kestrel|KS-620|1.12.003|ESN:9F2A3C1B|000002670345243|5550142||||10|open 0"},
@@ -114,6 +127,8 @@ TEST_F(DeviceTest, RadioAnswers) {
         if (r.handset != nullptr) kxtest::StageHandset(r.handset);
         if (r.line != nullptr) kxtest::StageProfileList(p::kLines, {r.line});
         if (r.value != nullptr) StageProfileNumber(r.value, r.number);
+        if (r.firstLineCaps != nullptr)
+            kxtest::StageProfileList(p::kLineCapsAnswers, {r.firstLineCaps});
         EXPECT_EQ(Radio(), r.answer) << (r.handset ? r.handset : L"desktop") << " " << !r.line;
     }
 }

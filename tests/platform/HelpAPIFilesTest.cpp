@@ -29,9 +29,15 @@ static std::wstring S(const wchar_t* relative) { return std::wstring(L"\\kxtest\
 // backslash is fine); entries whose names start with a dot are left, and reported, while every
 // other entry is still tried. MoveDir moves every entry but dot entries, read-only ones too; the
 // source folder stays; a missing source makes the destination; a file moves as a file; a
-// destination that cannot be made fails.
+// destination that cannot be made fails. A folder whose path leaves no room for the walk's
+// pattern (258 characters) cannot be walked: UnlinkDir still removes it when empty, and MoveDir
+// makes the destination and has nothing to move.
 TEST_F(HelpAPIFilesTest, ForcedOperationsAndTreeWalks) {
     const std::wstring from = kxtest::MakeScratchFile(L"new.txt", "new");
+    const std::wstring longest = std::wstring(250, L'L'), longestMoved = std::wstring(250, L'M');
+    for (const std::wstring& dir : {longest, longestMoved})
+        ASSERT_TRUE(::CreateDirectoryW(S(dir.c_str()).c_str(), nullptr) &&
+                    S(dir.c_str()).size() == 258);
     for (const wchar_t* dir : {L"tree", L"tree\\sub", L"dots", L"from", L"from\\sub"})
         ::CreateDirectoryW(S(dir).c_str(), nullptr);
     for (const wchar_t* name : {L"tree\\a.txt", L"dots\\.hidden", L"dots\\plain.txt",
@@ -64,11 +70,17 @@ TEST_F(HelpAPIFilesTest, ForcedOperationsAndTreeWalks) {
         {"no source: made", HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"made").c_str()), 1},
         {"a file", HelpAPI::MoveDir(S(L"f.txt").c_str(), S(L"g.txt").c_str()), 1},
         {"cannot be made", HelpAPI::MoveDir(S(L"nothing").c_str(), S(L"no\\such\\x").c_str()), 0},
+        {"unlink a folder too long to walk", HelpAPI::UnlinkDir(S(longest.c_str()).c_str()), 1},
+        {"move a folder too long to walk",
+         HelpAPI::MoveDir(S(longestMoved.c_str()).c_str(), S(L"moved").c_str()), 1},
+        // Only an empty folder is removed: the one too long to walk stayed, empty.
+        {"the folder too long to walk stays", ::RemoveDirectoryW(S(longestMoved.c_str()).c_str()),
+         1},
     };
     for (const Row& r : rows) EXPECT_EQ(r.answer, r.expected) << r.name;
     EXPECT_EQ(Tree(),
               L"dots/ dots\\.hidden from/ from\\.keep from\\sub/ g.txt keep.txt! made/ "
-              L"old.txt! to/ to\\a.txt to\\sub/ to\\sub\\b.txt! ");
+              L"moved/ old.txt! to/ to\\a.txt to\\sub/ to\\sub\\b.txt! ");
 }
 
 static HANDLE WINAPI RecordingCreate(LPCWSTR name, DWORD access, DWORD share,

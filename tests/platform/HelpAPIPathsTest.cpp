@@ -86,6 +86,11 @@ TEST_F(HelpAPIPathsTest, OnePathAnswers) {
         {Ignored, L"\\Windows\\ZRAPICE.DLL", L"01"},
         {Ignored, L"\\Program Files\\kxupdate.dll", L"01"},
         {Ignored, L"\\Windows\\zrapice.dll.bak", L"00"},
+        // Names are compared unit for unit ignoring case, never by a collation that passes
+        // over a soft hyphen (U+00AD) inside them.
+        {Ignored, L"\\Windows\\ser\u00ADvice.exe", L"00"},
+        {Ignored, L"\\Windows\\KX\u00ADSVC.dll", L"00"},
+        {Main, L"Kx\u00ADMain.exe", L"0"},
     };
     for (const Row& r : rows) EXPECT_EQ(r.f(r.in.c_str()), r.out) << testing::PrintToString(r.in);
     EXPECT_EQ(ExtName(nullptr) + Short(nullptr) + Main(nullptr) + AccessDir(nullptr) +

@@ -1,8 +1,10 @@
 // Started by the directory tests with an empty "AppPath", in a process of its own (the
 // application directory is kept once per process): makes every call that keeps its files in
-// the application directory. The exit code has one bit for each call that did not answer as it
-// must when no directory is known; the caller checks that nothing at the device root changed.
+// the application directory, then records the directory as a later installation would. The
+// exit code has one bit for each call that did not answer as it must; the caller checks that
+// nothing at the device root changed.
 #include <kxcommon/KxConfig.h>
+#include <kxcommon/KxRegUtil.h>
 #include <kxcommon/UI.h>
 
 #include "Strings.h"
@@ -23,5 +25,9 @@ int wmain() {
     wchar_t text[64] = L"";
     if (UI_LoadString(IDS_PRODUCT_NAME, text, 64) == 0 || ::lstrcmpW(text, L"Scutara") != 0)
         wrong |= 32;
+    // The installer records the directory after all that: the next call finds it.
+    KxRegUtil().SetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0", L"AppPath", L"\\Scutara");
+    if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_OK || ::lstrcmpW(directory, L"\\Scutara\\"))
+        wrong |= 64;
     return wrong;
 }

@@ -4,6 +4,9 @@
 
 #include <kxcommon/KxRegUtil.h>
 
+#include <atomic>
+#include <thread>
+
 namespace kxtest {
 namespace {
 
@@ -180,6 +183,84 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
     unsigned long exact = 1, none = 0;
     EXPECT_TRUE(reg.EnumVaule(kSub, &entry, exact) == KX_OK && exact == 1 &&
                 reg.EnumVaule(kSub, &entry, none) == KX_E_ARRAY_TOO_SMALL && none == 1);
+}
+
+// A read that races a rewrite of its value sees the old value or the new one, never a failure:
+// another thread rewrites the value between a short and a long content while each reader reads
+// it again and again. The long content of the byte and RegQV readers is larger than a read's
+// stack scratch, so those reads also take the path that grows a buffer.
+TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
+    struct RacingRead {
+        const char* reader;
+        DWORD type;
+        std::string shortValue, longValue;
+        // Reads the value once: true with what was read, false when the read failed.
+        bool (*read)(std::string& got);
+    };
+    static const std::string kShortText = Wz(L"short"), kLongText = Wz(std::wstring(900, L'L'));
+    static const std::string kShortBytes(16, 's'), kLongBytes(5000, 'B');
+    const RacingRead reads[] = {
+        {.reader = "KxRegUtil::GetValue of a text (1024 characters)",
+         .type = REG_SZ,
+         .shortValue = kShortText,
+         .longValue = kLongText,
+         .read =
+             [](std::string& got) {
+                 wchar_t text[1024];
+                 if (KxRegUtil().GetValue(K, V, text, 1024) != KX_OK) return false;
+                 got = Wz(text);
+                 return true;
+             }},
+        {.reader = "KxRegUtil::GetValue of bytes (8192 bytes)",
+         .type = REG_BINARY,
+         .shortValue = kShortBytes,
+         .longValue = kLongBytes,
+         .read =
+             [](std::string& got) {
+                 std::vector<unsigned char> bytes(8192, 0);
+                 if (KxRegUtil().GetValue(K, V, bytes.data(), 8192) != KX_OK) return false;
+                 // Bytes past the value stay zero; both contents are free of zeros.
+                 got.assign(reinterpret_cast<const char*>(bytes.data()));
+                 return true;
+             }},
+        {.reader = "RegQV",
+         .type = REG_BINARY,
+         .shortValue = kShortBytes,
+         .longValue = kLongBytes,
+         .read =
+             [](std::string& got) {
+                 RegKey key(K);
+                 RegQV query(key);
+                 RegValueData record;
+                 if (!query(V, record)) return false;
+                 got.assign(reinterpret_cast<const char*>(record.data), record.size);
+                 return true;
+             }},
+    };
+    constexpr int kReads = 1500;
+    for (const RacingRead& race : reads) {
+        SCOPED_TRACE(race.reader);
+        RawSetValue(K, V, race.type, race.shortValue.data(), DWORD(race.shortValue.size()));
+        std::atomic<bool> reading{true};
+        std::thread writer([&] {
+            for (bool longer = true; reading; longer = !longer) {
+                const std::string& value = longer ? race.longValue : race.shortValue;
+                RawSetValue(K, V, race.type, value.data(), DWORD(value.size()));
+            }
+        });
+        int failed = 0, neither = 0;
+        for (int i = 0; i < kReads; ++i) {
+            std::string got;
+            if (!race.read(got))
+                ++failed;
+            else if (got != race.shortValue && got != race.longValue)
+                ++neither;
+        }
+        reading = false;
+        writer.join();
+        EXPECT_EQ(failed, 0) << "reads that failed while the value was rewritten, of " << kReads;
+        EXPECT_EQ(neither, 0) << "reads that gave neither the old nor the new value";
+    }
 }
 
 // A RegKey owns one handle of its own: it opens without creating, tells whether it created, its

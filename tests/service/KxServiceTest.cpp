@@ -225,6 +225,13 @@ TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
          {"push", s.MsgSvcPush(L"first"), 0},
          {"the terminator alone", s.MsgSvcPush(L""), 0},
          {"longer than a pop takes", s.MsgSvcPush(std::wstring(1100, L'm').c_str()), 0},
+         // The service runs out of memory for a message: that push fails, the host lives on
+         // and the queue is as it was.
+         {"a push without memory",
+          ArmFault(KXSVC_MSG_PUSH, KXSVC_FAULT_NO_MEMORY, 1)
+              ? s.MsgSvcPush(std::wstring(200, L'l').c_str())
+              : 1,
+          kBad},
          {"size", static_cast<int>(s.MsgSvcSize()), 3},
          {"first in, first out", pop(), 50},
          {"empty", pop(), 0},
@@ -235,6 +242,45 @@ TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
          {"the queue holds 1000", fill(), kBad}});
     EXPECT_EQ(s.MsgSvcClean() + message[1024], 0xBDBD) << "nothing written past 2048 bytes";
     EXPECT_EQ(ReadDeviceFile(kServiceLog), "scan started\r\nended\r\n");
+}
+
+// The service the SDK installs answers the product's requests only: the test build's control
+// codes, which could make it refuse every request or hold its lock, are unknown to it.
+TEST_F(KxServiceTest, TheShippedServiceKnowsNoTestControls) {
+    const HMODULE shipped = ::LoadLibraryW(SiblingPath(L"shipped\\KXSVC.dll").c_str());
+    ASSERT_NE(shipped, nullptr) << "the shipped build of the service is built beside the tests";
+    const auto entry = [&](const char* name) {
+        return reinterpret_cast<void*>(::GetProcAddress(shipped, name));
+    };
+    const auto init = reinterpret_cast<PFN_SERVICE_INIT>(entry("SAV_Init"));
+    const auto control = reinterpret_cast<PFN_SERVICE_IOCONTROL>(entry("SAV_IOControl"));
+    const auto deinit = reinterpret_cast<PFN_SERVICE_DEINIT>(entry("SAV_Deinit"));
+    ASSERT_TRUE(init && control && deinit);
+    const DWORD context = init(1);
+    KxServiceFault fault{0, KXSVC_FAULT_REFUSE, 0, 0};
+    KxServiceState state{};
+    DWORD count = 0, returned = 0;
+    const struct Request {
+        const char* name;
+        DWORD code;
+        void *in, *out;
+        DWORD inBytes, outBytes;
+        bool answered;  // false: refused as a code the service does not know
+    } requests[] = {
+        {"fault injection", KXSVC_TEST_FAULT, &fault, nullptr, sizeof fault, 0, false},
+        {"inner state", KXSVC_TEST_STATE, nullptr, &state, 0, sizeof state, false},
+        {"a product request", KXSVC_GET_VIRUS_COUNT, nullptr, &count, 0, sizeof count, true},
+    };
+    for (const Request& request : requests) {
+        const BOOL ok =
+            control(context, request.code, static_cast<BYTE*>(request.in), request.inBytes,
+                    static_cast<BYTE*>(request.out), request.outBytes, &returned);
+        const DWORD error = ::GetLastError();
+        EXPECT_EQ(ok != FALSE, request.answered) << request.name;
+        if (!ok) EXPECT_EQ(error, DWORD(ERROR_INVALID_FUNCTION)) << request.name;
+    }
+    deinit(context);
+    ::FreeLibrary(shipped);
 }
 
 // Quarantine never loses a file; restore finds it by its path in any case, with time 0 the

@@ -13,11 +13,13 @@ namespace {
 HWND g_dialog = nullptr;
 std::vector<WPARAM> g_appCodes;     // the WM_APP codes the dialog received
 std::wstring g_copy;                // the last WM_COPYDATA: "identifier bytes text"
+const void* g_copyData = nullptr;   // where the last WM_COPYDATA's text was
 std::vector<std::wstring> g_boxes;  // the message boxes shown: "title|body", "|yes/no" added
 
 INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_APP) g_appCodes.push_back(wp);
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    if (msg == WM_COPYDATA) g_copyData = data->lpData;
     if (msg == WM_COPYDATA)
         g_copy = std::to_wstring(data->dwData) + L" " + std::to_wstring(data->cbData) + L" " +
                  std::wstring(static_cast<const wchar_t*>(data->lpData), data->cbData / 2);
@@ -370,10 +372,13 @@ TEST_F(UiTest, DialogsFoundAndCommandedByTitle) {
     // No dialog has either title: nothing to hand over.
     EXPECT_EQ(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"/x", 9999), nullptr);
     // The main dialog (here also the one to close) is activated, given the command line in
-    // bytes without its terminator, and closed; found by its second title too.
+    // bytes without its terminator (a copy of it, not the caller's text), and closed; found by
+    // its second title too.
     ::SetWindowTextW(g_dialog, L"Scutara");
-    EXPECT_FALSE(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_PRODUCT_NAME, L"/scan \\My Docs"));
+    const wchar_t commandLine[] = L"/scan \\My Docs";
+    EXPECT_FALSE(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_PRODUCT_NAME, commandLine));
     EXPECT_EQ(g_copy, std::to_wstring(UI_COPYDATA_CMDLINE) + L" 28 /scan \\My Docs");
+    EXPECT_NE(g_copyData, commandLine) << "the caller's own text was handed to the dialog";
     for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     EXPECT_EQ(ActivatePreviousInstance(9999, 0, L"", IDS_PRODUCT_NAME), nullptr);
     ::CloseHandle(first);

@@ -84,11 +84,6 @@ KXSTATUS ReadList(const CallerList& list, std::vector<CallerInfo_tag>* entries) 
     return status;
 }
 
-bool SameNumber(const wchar_t* a, const wchar_t* b) {
-    // The registry compares value names without regard to case.
-    return ::CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
-}
-
 bool SameTail(const wchar_t* stored, const std::wstring& number) {
     const size_t length = std::wcslen(stored);
     return length >= kTailChars && number.size() > kTailChars &&
@@ -134,7 +129,8 @@ std::wstring ExplainLookup(const CallerList& list, const std::wstring& number) {
     std::vector<CallerInfo_tag> entries;
     if (ReadList(list, &entries) != KX_OK) return L"(the list could not be read back)";
     for (const CallerInfo_tag& entry : entries)
-        if (SameNumber(entry.Number, number.c_str()))
+        // The registry compares value names without regard to case.
+        if (SameIgnoringCase(entry.Number, number.c_str()))
             return L"exact number: the stored " + std::wstring(entry.Number) + L"  " +
                    Quoted(entry.Name);
     for (const CallerInfo_tag& entry : entries)

@@ -75,4 +75,8 @@ bool ParseTime(const std::wstring& value, SYSTEMTIME* time) {
     return true;
 }
 
+bool SameIgnoringCase(const wchar_t* a, const wchar_t* b) {
+    return ::CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace kxctl

@@ -40,4 +40,8 @@ std::wstring FormatTime(const SYSTEMTIME& time);
 // the week is worked out.
 bool ParseTime(const std::wstring& text, SYSTEMTIME* time);
 
+// Names, paths and keywords compared unit by unit ignoring case, as the device compares file
+// names (never by a locale's collation, which passes over some characters).
+bool SameIgnoringCase(const wchar_t* a, const wchar_t* b);
+
 }  // namespace kxctl

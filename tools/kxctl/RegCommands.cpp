@@ -21,7 +21,7 @@ std::wstring KeyPath(const std::wstring& key) {
     for (const wchar_t* root : {L"HKLM\\", L"HKEY_LOCAL_MACHINE\\"}) {
         const std::wstring prefix = root;
         if (key.size() >= prefix.size() &&
-            ::lstrcmpiW(key.substr(0, prefix.size()).c_str(), prefix.c_str()) == 0)
+            SameIgnoringCase(key.substr(0, prefix.size()).c_str(), prefix.c_str()))
             return key.substr(prefix.size());
     }
     return key;

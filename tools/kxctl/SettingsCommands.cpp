@@ -334,7 +334,7 @@ const Setting kSettings[] = {
 
 const Setting* Find(const std::wstring& name) {
     for (const Setting& s : kSettings) {
-        if (::lstrcmpiW(s.name, name.c_str()) == 0) return &s;
+        if (SameIgnoringCase(s.name, name.c_str())) return &s;
     }
     return nullptr;
 }

@@ -36,7 +36,7 @@ int RunningCount(const std::wstring& path) {
         if (process == nullptr) continue;
         wchar_t image[MAX_PATH] = {};
         if (::DeviceGetProcessImagePath(process, image, MAX_PATH) != 0 &&
-            ::lstrcmpiW(image, path.c_str()) == 0)
+            SameIgnoringCase(image, path.c_str()))
             ++count;
         ::CloseHandle(process);
     }
@@ -74,7 +74,7 @@ int Check(const std::wstring& path) {
 }
 
 int ScanOne(const std::wstring& path) {
-    const bool shortcut = path.size() > 4 && ::lstrcmpiW(path.c_str() + path.size() - 4, L".lnk") == 0;
+    const bool shortcut = path.size() > 4 && SameIgnoringCase(path.c_str() + path.size() - 4, L".lnk");
     std::wstring target;
     if (shortcut) {
         wchar_t resolved[MAX_PATH] = {};

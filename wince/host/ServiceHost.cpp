@@ -116,7 +116,12 @@ DWORD WINAPI ServeConnection(LPVOID parameter) {
     OwnedHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (done) {
         const Peer peer{pipe, done.Get()};
-        while (ServeOne(peer)) {
+        // Without memory for a request (its buffers, its answer) this caller's connection ends,
+        // and the caller sees its request fail; the host goes on serving every other caller.
+        try {
+            while (ServeOne(peer)) {
+            }
+        } catch (...) {
         }
     }
     ::DisconnectNamedPipe(pipe);

@@ -46,18 +46,20 @@ HRESULT WINAPI ConnMgrEstablishConnectionSync(CONNMGR_CONNECTIONINFO* request, H
             request->cbSize != sizeof(CONNMGR_CONNECTIONINFO))
             return E_INVALIDARG;
         std::lock_guard<std::mutex> hold(gLock);
-        profile::WriteBytes(profile::kLastRequest, request, sizeof *request);
-        profile::WriteNumber(profile::kLastTimeout, timeout);
         const HRESULT result =
             static_cast<HRESULT>(profile::NumberOr(profile::kConnectResult, S_OK));
+        // The connection is made before anything is recorded: a request the device has no
+        // memory for leaves no trace.
+        std::unique_ptr<Connection> held(SUCCEEDED(result) ? new Connection{0} : nullptr);
+        if (held) gHeld.insert(held.get());
+        profile::WriteBytes(profile::kLastRequest, request, sizeof *request);
+        profile::WriteNumber(profile::kLastTimeout, timeout);
         if (FAILED(result)) {
             *connection = nullptr;
             *status = CONNMGR_STATUS_CONNECTIONFAILED;
             return result;
         }
         Counter heldCount(profile::kConnectionsHeld);
-        std::unique_ptr<Connection> held(new Connection{0});
-        gHeld.insert(held.get());
         heldCount.Add(+1);
         *connection = reinterpret_cast<HANDLE>(held.release());
         *status = CONNMGR_STATUS_CONNECTED;

@@ -2,6 +2,8 @@
 // image paths without drive letters, and file creation that ignores CE's unused arguments.
 #include "wince/wince.h"
 
+#include <objbase.h>
+
 #include <cstddef>
 #include <cstring>
 #include <cwchar>
@@ -61,10 +63,8 @@ HRESULT DeviceSHGetSpecialFolderLocation(HWND /*hwndOwner*/, int nFolder, LPITEM
         if (folder.csidl == nFolder) path = folder.path;
     if (path == nullptr) return E_INVALIDARG;
 
-    IMalloc* allocator = nullptr;
-    if (FAILED(::SHGetMalloc(&allocator))) return E_OUTOFMEMORY;
-    auto* item = static_cast<PathItem*>(allocator->Alloc(sizeof(PathItem)));
-    allocator->Release();
+    // From the task allocator, as the shell's item lists are: the caller frees it there.
+    auto* item = static_cast<PathItem*>(::CoTaskMemAlloc(sizeof(PathItem)));
     if (item == nullptr) return E_OUTOFMEMORY;
     std::memset(item, 0, sizeof *item);
     item->cb = static_cast<USHORT>(offsetof(PathItem, end));

@@ -5,6 +5,7 @@
 
 #include "OutOfMemory.h"
 #include "OwnedKey.h"
+#include "internal/NameCompare.h"
 
 #include <string>
 #include <vector>
@@ -53,7 +54,7 @@ extern "C" BOOL CeRunAppAtEvent(WCHAR* pwszAppName, LONG lWhichEvent) {
             if (::RegEnumValueW(key.Get(), index, name, &chars, nullptr, nullptr, nullptr,
                                 nullptr) != ERROR_SUCCESS)
                 break;
-            if (::lstrcmpiW(ProgramOf(name).c_str(), pwszAppName) == 0) doomed.push_back(name);
+            if (kx::SameIgnoringCase(ProgramOf(name).c_str(), pwszAppName)) doomed.push_back(name);
         }
         for (const std::wstring& value : doomed) ::RegDeleteValueW(key.Get(), value.c_str());
         return TRUE;

@@ -25,6 +25,13 @@ inline constexpr wchar_t kPresetId[] = L"DevicePresetID";
 inline constexpr wchar_t kPlatformIdBytes[] = L"DevicePlatformID";
 inline constexpr wchar_t kTelephony[] = L"Telephony";  // 0: no telephony at all
 inline constexpr wchar_t kLines[] = L"Lines";          // line names, in device order
+// How each line answers lineGetDevCaps, in the order of kLines: kCapsAnswered (or no entry),
+// kCapsNoMemory (the service has no memory for it) or kCapsHuge (it asks for a record larger
+// than any line's).
+inline constexpr wchar_t kLineCapsAnswers[] = L"LineCapsAnswers";
+inline constexpr wchar_t kCapsAnswered[] = L"";
+inline constexpr wchar_t kCapsNoMemory[] = L"NoMemory";
+inline constexpr wchar_t kCapsHuge[] = L"Huge";
 inline constexpr wchar_t kEquipmentState[] = L"EquipmentState";
 inline constexpr wchar_t kRadioSupport[] = L"RadioSupport";
 inline constexpr wchar_t kSystemType[] = L"SystemType";

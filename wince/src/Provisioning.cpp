@@ -7,6 +7,7 @@
 
 #include "OutOfMemory.h"
 #include "internal/ComPtr.h"
+#include "internal/NameCompare.h"
 
 #include <msxml.h>
 #include <wincrypt.h>
@@ -46,7 +47,7 @@ std::wstring NodeName(IXMLDOMNode* node) {
 
 // The attribute's text; false when it is absent.
 bool Attribute(IXMLDOMElement* element, const wchar_t* name, std::wstring& text) {
-    const UniqueBstr bstrName(::SysAllocString(name));
+    const UniqueBstr bstrName = kx::CopyBstr(name);
     UniqueVariant value;
     if (element->getAttribute(bstrName.Get(), value.Receive()) != S_OK) return false;
     if (value.Get().vt != VT_BSTR) return false;
@@ -114,8 +115,8 @@ bool SplitRooted(const std::wstring& path, HKEY& root, std::wstring& key) {
     if (slash == std::wstring::npos) return false;
     const std::wstring head = path.substr(0, slash);
     for (const RootName& r : kRoots) {
-        if (::lstrcmpiW(head.c_str(), r.shortName) == 0 ||
-            ::lstrcmpiW(head.c_str(), r.longName) == 0) {
+        if (kx::SameIgnoringCase(head.c_str(), r.shortName) ||
+            kx::SameIgnoringCase(head.c_str(), r.longName)) {
             root = r.root;
             key = path.substr(slash + 1);
             return IsKeyPath(key);
@@ -185,9 +186,9 @@ bool ParmData(const std::wstring& datatype, const std::wstring& value, bool hasV
     }
     if (datatype == L"boolean") {
         DWORD flag;
-        if (value == L"1" || ::lstrcmpiW(value.c_str(), L"true") == 0)
+        if (value == L"1" || kx::SameIgnoringCase(value.c_str(), L"true"))
             flag = 1;
-        else if (value == L"0" || ::lstrcmpiW(value.c_str(), L"false") == 0)
+        else if (value == L"0" || kx::SameIgnoringCase(value.c_str(), L"false"))
             flag = 0;
         else
             return false;
@@ -528,7 +529,7 @@ std::wstring ErrorCode(HRESULT hr) {
 // failure's code in "desc".
 void MarkFailure(IXMLDOMDocument* document, const Failure& failure) {
     IXMLDOMElement* node = failure.node.Get();
-    const UniqueBstr errorName(::SysAllocString((NodeName(node) + L"-error").c_str()));
+    const UniqueBstr errorName = kx::CopyBstr((NodeName(node) + L"-error").c_str());
     ComPtr<IXMLDOMElement> marked;
     if (FAILED(document->createElement(errorName.Get(), marked.Receive())) || !marked) return;
 
@@ -546,7 +547,7 @@ void MarkFailure(IXMLDOMDocument* document, const Failure& failure) {
             continue;
         marked->setAttribute(name.Get(), value.Get());
     }
-    const UniqueBstr desc(::SysAllocString(L"desc"));
+    const UniqueBstr desc = kx::CopyBstr(L"desc");
     UniqueVariant code(ErrorCode(failure.hr).c_str());
     marked->setAttribute(desc.Get(), code.Get());
 
@@ -588,7 +589,7 @@ extern "C" HRESULT DMProcessConfigXML(LPCWSTR pszWXMLin, DWORD dwFlags, LPWSTR* 
         if (!document) return E_UNEXPECTED;
         document->put_async(VARIANT_FALSE);
         document->put_resolveExternals(VARIANT_FALSE);
-        const UniqueBstr text(::SysAllocString(pszWXMLin));
+        const UniqueBstr text = kx::CopyBstr(pszWXMLin);
         VARIANT_BOOL loaded = VARIANT_FALSE;
         ComPtr<IXMLDOMElement> root;
         if (FAILED(document->loadXML(text.Get(), &loaded)) || loaded != VARIANT_TRUE ||

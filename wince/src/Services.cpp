@@ -194,6 +194,23 @@ std::wstring ReadyEventName() {
            std::to_wstring(::InterlockedIncrement(&counter));
 }
 
+// Ends a host just started, unless the caller keeps it.
+class HostUnlessKept {
+public:
+    explicit HostUnlessKept(HANDLE process) : process_(process) {}
+    ~HostUnlessKept() {
+        if (process_ == nullptr) return;
+        ::TerminateProcess(process_, ERROR_OUTOFMEMORY);
+        ::WaitForSingleObject(process_, kHostExitTimeoutMs);
+    }
+    HostUnlessKept(const HostUnlessKept&) = delete;
+    HostUnlessKept& operator=(const HostUnlessKept&) = delete;
+    void Keep() { process_ = nullptr; }
+
+private:
+    HANDLE process_;
+};
+
 HANDLE Fail(DWORD error, HANDLE result) {
     ::SetLastError(error);
     return result;
@@ -254,8 +271,13 @@ HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD d
         const HANDLE waits[] = {ready.Get(), hostProcess.Get()};
         switch (::WaitForMultipleObjects(2, waits, FALSE, kHostStartTimeoutMs)) {
         case WAIT_OBJECT_0: {
+            // A service this call cannot hand a handle to (not even for want of memory) is
+            // unloaded again: a failed load leaves no service behind.
+            HostUnlessKept loaded(hostProcess.Get());
             const HANDLE handle = wire::MakeHandle(instance, process.dwProcessId);
-            return handle != nullptr ? handle : Fail(ERROR_TOO_MANY_OPEN_FILES, nullptr);
+            if (handle == nullptr) return Fail(ERROR_TOO_MANY_OPEN_FILES, nullptr);
+            loaded.Keep();
+            return handle;
         }
         case WAIT_OBJECT_0 + 1: {
             // The host exits with the reason the service could not be loaded.

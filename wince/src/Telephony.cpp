@@ -26,6 +26,7 @@ static_assert(offsetof(LINEDEVCAPS, dwMediaModes) == 60, "media modes");
 
 constexpr DWORD kApiVersion = 0x00020000;     // TAPI 2.0, the device's
 constexpr DWORD kOldestApiVersion = 0x00010004;
+constexpr DWORD kHugeRecordBytes = 0xFFFFFF00;  // what a line staged as kCapsHuge asks for
 constexpr DWORD kExtVersion = 0x00010000;     // the cellular extensions
 constexpr wchar_t kCellularProvider[] = L"Cellular TAPI Service Provider";
 constexpr wchar_t kOtherProvider[] = L"Line Service Provider";
@@ -43,6 +44,7 @@ struct Line;
 struct LineApp {
     DWORD mark = kAppMark;
     std::vector<std::wstring> lines;  // what the device had when the application started
+    std::vector<std::wstring> capsAnswers;  // how each line answers for its capabilities
     std::vector<Line*> open;
     HANDLE event = nullptr;
 };
@@ -174,6 +176,7 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWST
 
         std::unique_ptr<LineApp> app(new LineApp);
         profile::ReadList(profile::kLines, &app->lines);
+        profile::ReadList(profile::kLineCapsAnswers, &app->capsAnswers);
         if (params != nullptr) {
             params->dwNeededSize = params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
             if (params->dwOptions == LINEINITIALIZEEXOPTION_USEEVENT) {
@@ -227,6 +230,9 @@ LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDE
         if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
         if (caps == nullptr) return LINEERR_INVALPOINTER;
         if (caps->dwTotalSize < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
+        const std::wstring answer =
+            device < app->capsAnswers.size() ? app->capsAnswers[device] : profile::kCapsAnswered;
+        if (answer == profile::kCapsNoMemory) return LINEERR_NOMEM;
 
         const std::wstring& name = app->lines[device];
         const bool cellular = IsCellular(name);
@@ -244,6 +250,7 @@ LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDE
                         {{&provider, offsetof(LINEDEVCAPS, dwProviderInfoSize)},
                          {&name, offsetof(LINEDEVCAPS, dwLineNameSize)}}};
         block.Fill(reinterpret_cast<BYTE*>(caps));
+        if (answer == profile::kCapsHuge) caps->dwNeededSize = kHugeRecordBytes;
         return 0;
     });
 }
