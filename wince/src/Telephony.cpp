@@ -193,33 +193,39 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWST
     });
 }
 
+// Every entry point answers LINEERR_NOMEM rather than throw: even taking the service's lock may
+// need memory the first time.
 LONG WINAPI lineShutdown(HLINEAPP handle) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LineApp* app = FindApp(handle);
-    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
-    for (Line* line : app->open) Forget(line);
-    CountHandles(-1 - static_cast<long>(app->open.size()));
-    if (app->event != nullptr) ::CloseHandle(app->event);
-    app->mark = 0;
-    delete app;
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LineApp* app = FindApp(handle);
+        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+        for (Line* line : app->open) Forget(line);
+        CountHandles(-1 - static_cast<long>(app->open.size()));
+        if (app->event != nullptr) ::CloseHandle(app->event);
+        app->mark = 0;
+        delete app;
+        return 0;
+    });
 }
 
 LONG WINAPI lineNegotiateAPIVersion(HLINEAPP handle, DWORD device, DWORD low, DWORD high,
                                     LPDWORD version, LPLINEEXTENSIONID extension) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LineApp* app = FindApp(handle);
-    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
-    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
-    if (version == nullptr || extension == nullptr) return LINEERR_INVALPOINTER;
-    if (low > high || low > kApiVersion || high < kOldestApiVersion)
-        return LINEERR_INCOMPATIBLEAPIVERSION;
-    *version = high < kApiVersion ? high : kApiVersion;
-    if (IsCellular(app->lines[device]))
-        *extension = kCellularExtension;
-    else
-        std::memset(extension, 0, sizeof *extension);
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LineApp* app = FindApp(handle);
+        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+        if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+        if (version == nullptr || extension == nullptr) return LINEERR_INVALPOINTER;
+        if (low > high || low > kApiVersion || high < kOldestApiVersion)
+            return LINEERR_INCOMPATIBLEAPIVERSION;
+        *version = high < kApiVersion ? high : kApiVersion;
+        if (IsCellular(app->lines[device]))
+            *extension = kCellularExtension;
+        else
+            std::memset(extension, 0, sizeof *extension);
+        return 0;
+    });
 }
 
 LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDEVCAPS caps) {
@@ -274,32 +280,36 @@ LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, 
 }
 
 LONG WINAPI lineClose(HLINE handle) {
-    std::lock_guard<std::mutex> hold(gLock);
-    Line* line = FindLine(handle);
-    if (line == nullptr) return LINEERR_INVALLINEHANDLE;
-    std::vector<Line*>& open = line->app->open;
-    for (size_t i = 0; i < open.size(); ++i)
-        if (open[i] == line) {
-            open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
-            break;
-        }
-    Forget(line);
-    CountHandles(-1);
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        Line* line = FindLine(handle);
+        if (line == nullptr) return LINEERR_INVALLINEHANDLE;
+        std::vector<Line*>& open = line->app->open;
+        for (size_t i = 0; i < open.size(); ++i)
+            if (open[i] == line) {
+                open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+                break;
+            }
+        Forget(line);
+        CountHandles(-1);
+        return 0;
+    });
 }
 
 LONG WINAPI lineNegotiateExtVersion(HLINEAPP handle, DWORD device, DWORD, DWORD low, DWORD high,
                                     LPDWORD version) {
-    std::lock_guard<std::mutex> hold(gLock);
-    LineApp* app = FindApp(handle);
-    if (app == nullptr) return LINEERR_INVALAPPHANDLE;
-    if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
-    if (version == nullptr) return LINEERR_INVALPOINTER;
-    if (!IsCellular(app->lines[device])) return LINEERR_OPERATIONUNAVAIL;
-    if (low > high || low > kExtVersion || high < kExtVersion)
-        return LINEERR_INCOMPATIBLEEXTVERSION;
-    *version = kExtVersion;
-    return 0;
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LineApp* app = FindApp(handle);
+        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+        if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
+        if (version == nullptr) return LINEERR_INVALPOINTER;
+        if (!IsCellular(app->lines[device])) return LINEERR_OPERATIONUNAVAIL;
+        if (low > high || low > kExtVersion || high < kExtVersion)
+            return LINEERR_INCOMPATIBLEEXTVERSION;
+        *version = kExtVersion;
+        return 0;
+    });
 }
 
 LONG WINAPI lineGetEquipmentState(HLINE handle, LPDWORD state, LPDWORD radioSupport) {
