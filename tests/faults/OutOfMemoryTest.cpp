@@ -366,6 +366,12 @@ const std::vector<long> kRegistryRefusal = {KX_E_REGISTRY};
 // A request refused, or a service that could not be reached.
 const std::vector<long> kServiceRefusals = {KX_E_SERVICE_REQUEST, KX_E_SERVICE_NOT_FOUND};
 long Status(KXSTATUS status) { return long(status); }
+// The first status of a row of calls that is not KX_OK, else KX_OK.
+long FirstFailure(std::initializer_list<int> statuses) {
+    for (int status : statuses)
+        if (status != KX_OK) return status;
+    return KX_OK;
+}
 
 const Site kSites[] = {
     // ---- Registry access ----
@@ -541,16 +547,35 @@ const Site kSites[] = {
      .worked = [](long answer) { return answer == KX_OK && CountServiceHosts() == 0; },
      .refusals = {KX_OK},
      .leftAlone = [](long) { return CountServiceHosts() == 1; }},
-    {.name = "the service stopped and started",
-     .drives = {"KxService::Stop", "KxService::Start"},
+    // All are asked, in this order, and none touches the device's files; the first that fails
+    // gives the answer.
+    {.name = "the service stopped and started, its settings made, its queue and detection count "
+             "emptied",
+     .drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag",
+                "KxService::SetNotification", "KxService::SetUpdateSchedule",
+                "KxService::MsgSvcClean", "KxService::MgiClean"},
      .stage = ServiceLoaded,
      .call =
          [] {
              KxService service;
-             const int stopped = service.Stop();
-             return long(stopped != 0 ? stopped : service.Start());
+             const SYSTEMTIME when{2026, 12, 0, 24, 3, 0, 0, 0};
+             return FirstFailure({service.Stop(), service.Start(), service.SetArchiveFlag(5, 0),
+                                  service.SetNotification(2), service.SetUpdateSchedule(&when),
+                                  service.MsgSvcClean(), service.MgiClean()});
          },
-     .worked = [](long answer) { return answer == 0 && ServiceState().running == 1; },
+     .worked =
+         [](long answer) {
+             const ServiceSnapshot state = ServiceState();
+             return answer == KX_OK && state.running == 1 && state.archiveFlag == 5 &&
+                    state.notification == 2 && state.hasSchedule == 1 &&
+                    KxService().MsgSvcSize() == 0;
+         },
+     .refusals = kServiceRefusals},
+    {.name = "a line for the service's log",
+     .drives = {"KxService::WriteDebugLog"},
+     .stage = ServiceLoaded,
+     .call = [] { return Status(KxService().WriteDebugLog(L"a line written by the walk")); },
+     .worked = [](long answer) { return answer == KX_OK && Contains(kServiceLog, "walk"); },
      .refusals = kServiceRefusals},
     {.name = "a file scanned",
      .drives = {"KxService::ScanFile"},
@@ -559,7 +584,8 @@ const Site kSites[] = {
      .worked = [](long answer) { return answer == KX_OK && g_scan.scanResult == 1; },
      .refusals = {KX_E_SERVICE_REQUEST},
      .leftAlone = [](long) { return g_scan.scanResult == 0; }},
-    // All four are asked; the first that fails gives the answer.
+    // All four are asked, and none touches the device's files; the first that fails gives the
+    // answer.
     {.name = "a message and a protected item scanned, the pattern's versions and a virus read",
      .drives = {"KxService::ScanSMS", "KxService::ScanSCProtect", "KxService::GetZRAPIVersion",
                 "KxService::GetVirusInPat"},
@@ -567,11 +593,9 @@ const Site kSites[] = {
      .call =
          [] {
              KxService service;
-             for (int status :
-                  {service.ScanSMS(&g_sms), service.ScanSCProtect(&g_protect),
-                   service.GetZRAPIVersion(&g_version), service.GetVirusInPat(1, &g_virus)})
-                 if (status != KX_OK) return long(status);
-             return long(KX_OK);
+             return FirstFailure({service.ScanSMS(&g_sms), service.ScanSCProtect(&g_protect),
+                                  service.GetZRAPIVersion(&g_version),
+                                  service.GetVirusInPat(1, &g_virus)});
          },
      .worked =
          [](long answer) {
@@ -601,31 +625,6 @@ const Site kSites[] = {
          },
      .worked = [](long answer) { return answer == 0 && !Gone(L"f"); },
      .refusals = kServiceRefusals},
-    {.name = "the archive flag, notification and schedule set",
-     .drives = {"KxService::SetArchiveFlag", "KxService::SetNotification",
-                "KxService::SetUpdateSchedule"},
-     .stage = ServiceLoaded,
-     .call =
-         [] {
-             KxService service;
-             const SYSTEMTIME when{2026, 12, 0, 24, 3, 0, 0, 0};
-             const int flagged = service.SetArchiveFlag(5, 0);
-             const int notified = flagged != KX_OK ? flagged : service.SetNotification(2);
-             return Status(notified != KX_OK ? notified : service.SetUpdateSchedule(&when));
-         },
-     .worked =
-         [](long status) {
-             const ServiceSnapshot state = ServiceState();
-             return status == KX_OK && state.archiveFlag == 5 && state.notification == 2 &&
-                    state.hasSchedule == 1;
-         },
-     .refusals = kServiceRefusals},
-    {.name = "a line for the service's log",
-     .drives = {"KxService::WriteDebugLog"},
-     .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().WriteDebugLog(L"a line written by the walk")); },
-     .worked = [](long answer) { return answer == KX_OK && Contains(kServiceLog, "walk"); },
-     .refusals = kServiceRefusals},
     {.name = "a message queued, counted and taken back",
      .drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"},
      .stage = ServiceLoaded,
@@ -642,18 +641,8 @@ const Site kSites[] = {
              return answer == KX_OK && std::wstring(g_out.text) == L"a queued message";
          },
      .refusals = kServiceRefusals},
-    {.name = "the queue and the detection count emptied",
-     .drives = {"KxService::MsgSvcClean", "KxService::MgiClean"},
-     .stage = ServiceLoaded,
-     .call =
-         [] {
-             KxService service;
-             const int cleaned = service.MsgSvcClean();
-             return Status(cleaned != KX_OK ? cleaned : service.MgiClean());
-         },
-     .worked = [](long answer) { return answer == KX_OK && KxService().MsgSvcSize() == 0; },
-     .refusals = kServiceRefusals},
     // Its result is always 0; only the service shows whether it was done.
+
     {.name = "the next update scheduled with the service",
      .drives = {"KxConfig::SetUpdateSchedule"},
      .stage =
