@@ -168,24 +168,29 @@ HLOCAL(WINAPI* g_localAlloc)(UINT, SIZE_T);
 HLOCAL(WINAPI* g_localReAlloc)(HLOCAL, SIZE_T, UINT);
 HLOCAL(WINAPI* g_localFree)(HLOCAL);
 
-void* __cdecl CountedMalloc(size_t bytes) {
-    if (Fails(KX_ROUTE_CRT_HEAP)) {
-        errno = ENOMEM;
+// One allocation through a counted import: when it is the armed one it fails as its function
+// fails for want of memory (`refuse` sets the error that function leaves), else `make` makes it
+// and the block is counted.
+template <typename Make>
+auto Allocation(KxAllocationRoute route, void (*refuse)(), Make make) -> decltype(make()) {
+    if (Fails(route)) {
+        refuse();
         return nullptr;
     }
-    void* block = g_malloc(bytes);
-    Track(block, KX_ROUTE_CRT_HEAP);
+    const auto block = make();
+    Track(block, route);
     return block;
+}
+void NoCrtMemory() { errno = ENOMEM; }
+void NoLocalMemory() { ::SetLastError(ERROR_NOT_ENOUGH_MEMORY); }
+void NoError() {}
+
+void* __cdecl CountedMalloc(size_t bytes) {
+    return Allocation(KX_ROUTE_CRT_HEAP, NoCrtMemory, [&] { return g_malloc(bytes); });
 }
 
 void* __cdecl CountedCalloc(size_t count, size_t bytes) {
-    if (Fails(KX_ROUTE_CRT_HEAP)) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    void* block = g_calloc(count, bytes);
-    Track(block, KX_ROUTE_CRT_HEAP);
-    return block;
+    return Allocation(KX_ROUTE_CRT_HEAP, NoCrtMemory, [&] { return g_calloc(count, bytes); });
 }
 
 // A reallocation releases the old block and allocates the new one; a failed one keeps the old.
@@ -212,33 +217,15 @@ void __cdecl CountedFree(void* block) {
 
 char* __cdecl CountedStrdup(const char* text) {
     if (text == nullptr) return g_strdup(text);
-    if (Fails(KX_ROUTE_CRT_HEAP)) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    char* copy = g_strdup(text);
-    Track(copy, KX_ROUTE_CRT_HEAP);
-    return copy;
+    return Allocation(KX_ROUTE_CRT_HEAP, NoCrtMemory, [&] { return g_strdup(text); });
 }
 
 FILE* __cdecl CountedWfopen(const wchar_t* path, const wchar_t* mode) {
-    if (Fails(KX_ROUTE_STREAM)) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    FILE* stream = g_wfopen(path, mode);
-    Track(stream, KX_ROUTE_STREAM);
-    return stream;
+    return Allocation(KX_ROUTE_STREAM, NoCrtMemory, [&] { return g_wfopen(path, mode); });
 }
 
 FILE* __cdecl CountedFopen(const char* path, const char* mode) {
-    if (Fails(KX_ROUTE_STREAM)) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    FILE* stream = g_fopen(path, mode);
-    Track(stream, KX_ROUTE_STREAM);
-    return stream;
+    return Allocation(KX_ROUTE_STREAM, NoCrtMemory, [&] { return g_fopen(path, mode); });
 }
 
 int __cdecl CountedFclose(FILE* stream) {
@@ -249,24 +236,16 @@ int __cdecl CountedFclose(FILE* stream) {
 BSTR WINAPI CountedSysAllocString(const OLECHAR* text) {
     // A null text makes no string, and so no allocation to fail.
     if (text == nullptr) return g_sysAllocString(text);
-    if (Fails(KX_ROUTE_BSTR)) return nullptr;
-    const BSTR copy = g_sysAllocString(text);
-    Track(copy, KX_ROUTE_BSTR);
-    return copy;
+    return Allocation(KX_ROUTE_BSTR, NoError, [&] { return g_sysAllocString(text); });
 }
 
 BSTR WINAPI CountedSysAllocStringLen(const OLECHAR* text, UINT length) {
-    if (Fails(KX_ROUTE_BSTR)) return nullptr;
-    const BSTR copy = g_sysAllocStringLen(text, length);
-    Track(copy, KX_ROUTE_BSTR);
-    return copy;
+    return Allocation(KX_ROUTE_BSTR, NoError, [&] { return g_sysAllocStringLen(text, length); });
 }
 
 BSTR WINAPI CountedSysAllocStringByteLen(LPCSTR text, UINT bytes) {
-    if (Fails(KX_ROUTE_BSTR)) return nullptr;
-    const BSTR copy = g_sysAllocStringByteLen(text, bytes);
-    Track(copy, KX_ROUTE_BSTR);
-    return copy;
+    return Allocation(KX_ROUTE_BSTR, NoError,
+                      [&] { return g_sysAllocStringByteLen(text, bytes); });
 }
 
 INT WINAPI CountedSysReAllocString(BSTR* string, const OLECHAR* text) {
@@ -298,10 +277,7 @@ HRESULT WINAPI CountedVariantClear(VARIANTARG* variant) {
 }
 
 LPVOID WINAPI CountedCoTaskMemAlloc(SIZE_T bytes) {
-    if (Fails(KX_ROUTE_TASKMEM)) return nullptr;
-    void* block = g_coTaskMemAlloc(bytes);
-    Track(block, KX_ROUTE_TASKMEM);
-    return block;
+    return Allocation(KX_ROUTE_TASKMEM, NoError, [&] { return g_coTaskMemAlloc(bytes); });
 }
 
 LPVOID WINAPI CountedCoTaskMemRealloc(LPVOID block, SIZE_T bytes) {
@@ -319,13 +295,7 @@ void WINAPI CountedCoTaskMemFree(LPVOID block) {
 }
 
 HLOCAL WINAPI CountedLocalAlloc(UINT flags, SIZE_T bytes) {
-    if (Fails(KX_ROUTE_LOCAL)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    const HLOCAL block = g_localAlloc(flags, bytes);
-    Track(block, KX_ROUTE_LOCAL);
-    return block;
+    return Allocation(KX_ROUTE_LOCAL, NoLocalMemory, [&] { return g_localAlloc(flags, bytes); });
 }
 
 HLOCAL WINAPI CountedLocalReAlloc(HLOCAL block, SIZE_T bytes, UINT flags) {
