@@ -169,15 +169,19 @@ HLOCAL(WINAPI* g_localReAlloc)(HLOCAL, SIZE_T, UINT);
 HLOCAL(WINAPI* g_localFree)(HLOCAL);
 
 // One allocation through a counted import: when it is the armed one it fails as its function
-// fails for want of memory (`refuse` sets the error that function leaves), else `make` makes it
-// and the block is counted.
+// fails for want of memory (`refuse` sets the error that function leaves), and a block being
+// reallocated stays as it was; else `make` makes it, the new block is counted, and the block it
+// `replaces` (a reallocation's old block) counts as released once the new one is made.
 template <typename Make>
-auto Allocation(KxAllocationRoute route, void (*refuse)(), Make make) -> decltype(make()) {
+auto Allocation(KxAllocationRoute route, void (*refuse)(), Make make,
+                const void* replaces = nullptr) -> decltype(make()) {
     if (Fails(route)) {
         refuse();
         return nullptr;
     }
     const auto block = make();
+    if (block == nullptr) return block;
+    Untrack(replaces);
     Track(block, route);
     return block;
 }
@@ -199,15 +203,8 @@ void* __cdecl CountedRealloc(void* block, size_t bytes) {
         Untrack(block);
         return g_realloc(block, 0);
     }
-    if (Fails(KX_ROUTE_CRT_HEAP)) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    void* moved = g_realloc(block, bytes);
-    if (moved == nullptr) return nullptr;
-    Untrack(block);
-    Track(moved, KX_ROUTE_CRT_HEAP);
-    return moved;
+    return Allocation(
+        KX_ROUTE_CRT_HEAP, NoCrtMemory, [&] { return g_realloc(block, bytes); }, block);
 }
 
 void __cdecl CountedFree(void* block) {
@@ -248,22 +245,25 @@ BSTR WINAPI CountedSysAllocStringByteLen(LPCSTR text, UINT bytes) {
                       [&] { return g_sysAllocStringByteLen(text, bytes); });
 }
 
-INT WINAPI CountedSysReAllocString(BSTR* string, const OLECHAR* text) {
+// `reallocate` changes *string in place and answers whether it could (the string it leaves may
+// be null: a null text reallocates to no string).
+template <typename Reallocate>
+INT BstrReallocation(BSTR* string, Reallocate reallocate) {
     if (string == nullptr || Fails(KX_ROUTE_BSTR)) return FALSE;
     const BSTR old = *string;
-    if (!g_sysReAllocString(string, text)) return FALSE;
+    if (!reallocate()) return FALSE;
     Untrack(old);
     Track(*string, KX_ROUTE_BSTR);
     return TRUE;
 }
 
+INT WINAPI CountedSysReAllocString(BSTR* string, const OLECHAR* text) {
+    return BstrReallocation(string, [&] { return g_sysReAllocString(string, text); });
+}
+
 INT WINAPI CountedSysReAllocStringLen(BSTR* string, const OLECHAR* text, UINT length) {
-    if (string == nullptr || Fails(KX_ROUTE_BSTR)) return FALSE;
-    const BSTR old = *string;
-    if (!g_sysReAllocStringLen(string, text, length)) return FALSE;
-    Untrack(old);
-    Track(*string, KX_ROUTE_BSTR);
-    return TRUE;
+    return BstrReallocation(string,
+                            [&] { return g_sysReAllocStringLen(string, text, length); });
 }
 
 void WINAPI CountedSysFreeString(BSTR string) {
@@ -281,12 +281,8 @@ LPVOID WINAPI CountedCoTaskMemAlloc(SIZE_T bytes) {
 }
 
 LPVOID WINAPI CountedCoTaskMemRealloc(LPVOID block, SIZE_T bytes) {
-    if (Fails(KX_ROUTE_TASKMEM)) return nullptr;
-    void* moved = g_coTaskMemRealloc(block, bytes);
-    if (moved == nullptr) return nullptr;
-    Untrack(block);
-    Track(moved, KX_ROUTE_TASKMEM);
-    return moved;
+    return Allocation(
+        KX_ROUTE_TASKMEM, NoError, [&] { return g_coTaskMemRealloc(block, bytes); }, block);
 }
 
 void WINAPI CountedCoTaskMemFree(LPVOID block) {
@@ -299,15 +295,8 @@ HLOCAL WINAPI CountedLocalAlloc(UINT flags, SIZE_T bytes) {
 }
 
 HLOCAL WINAPI CountedLocalReAlloc(HLOCAL block, SIZE_T bytes, UINT flags) {
-    if (Fails(KX_ROUTE_LOCAL)) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return nullptr;
-    }
-    const HLOCAL moved = g_localReAlloc(block, bytes, flags);
-    if (moved == nullptr) return nullptr;
-    Untrack(block);
-    Track(moved, KX_ROUTE_LOCAL);
-    return moved;
+    return Allocation(
+        KX_ROUTE_LOCAL, NoLocalMemory, [&] { return g_localReAlloc(block, bytes, flags); }, block);
 }
 
 HLOCAL WINAPI CountedLocalFree(HLOCAL block) {

@@ -7,21 +7,21 @@
 namespace kxtest {
 namespace {
 
-using C = KxConfig;
-constexpr wchar_t P[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
-constexpr KXSTATUS E = KX_E_REGISTRY;
-
 class DirectoriesTest : public DeviceTest {};
 
 void StoreText(const wchar_t* name, const std::wstring& text) {
-    RawSetValue(P, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
+    RawSetValue(kProductKey, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
 }
-void StoreStart(ULONGLONG units) { RawSetValue(P, L"StartupTime", REG_BINARY, &units, 8); }
-KXSTATUS Startup(wchar_t* dir, unsigned long n) { return C::GetStartupDir(dir, int(n)); }
-KXSTATUS NullSys(wchar_t*, unsigned long n) { return C::GetSysDir(nullptr, n); }
-KXSTATUS NullApp(wchar_t*, unsigned long n) { return C::GetAppDir(nullptr, n); }
+void StoreStart(ULONGLONG units) {
+    RawSetValue(kProductKey, L"StartupTime", REG_BINARY, &units, 8);
+}
+KXSTATUS Startup(wchar_t* dir, unsigned long n) { return KxConfig::GetStartupDir(dir, int(n)); }
+KXSTATUS NullSys(wchar_t*, unsigned long n) { return KxConfig::GetSysDir(nullptr, n); }
+KXSTATUS NullApp(wchar_t*, unsigned long n) { return KxConfig::GetAppDir(nullptr, n); }
 // A status as a row writes it before the result: nothing for success, "E:" for the registry's.
-std::string Said(KXSTATUS s) { return s == KX_OK ? "" : s == E ? "E:" : std::to_string(s) + ":"; }
+std::string Said(KXSTATUS s) {
+    return s == KX_OK ? "" : s == KX_E_REGISTRY ? "E:" : std::to_string(s) + ":";
+}
 // A read into `length` units: "E:" when refused, the buffer one unit past the length.
 std::string Read(KXSTATUS (*get)(wchar_t*, unsigned long), unsigned long length) {
     wchar_t dir[32];
@@ -40,14 +40,16 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
         unsigned long length;
     } rows[] = {
         {"one backslash added", "\\Windows\\S\\|~~", Startup, L"StartupPath", L"\\Windows\\S", 13},
-        {"already ends in one", "\\Windows\\|~~", C::GetSysDir, L"WinPath", L"\\Windows\\", 11},
+        {"already ends in one", "\\Windows\\|~~", KxConfig::GetSysDir, L"WinPath", L"\\Windows\\",
+         11},
         {"empty stays empty", "|~~~", Startup, L"StartupPath", L"", 3},
-        {"missing", "E:|~~~", C::GetSysDir, L"WinPath", nullptr, 3},
-        {"zero length", "E:~", C::GetSysDir, L"WinPath", L"\\Windows", 0},
+        {"missing", "E:|~~~", KxConfig::GetSysDir, L"WinPath", nullptr, 3},
+        {"zero length", "E:~", KxConfig::GetSysDir, L"WinPath", L"\\Windows", 0},
         // The text itself just fits, or lacks one unit (refused whole).
-        {"text does not fit", "E:|~~~~~~~~", C::GetSysDir, L"WinPath", L"\\Windows", 8},
-        {"no room for the backslash", "E:|Windows|~", C::GetSysDir, L"WinPath", L"\\Windows", 9},
-        {"just fits", "\\Windows\\|~", C::GetSysDir, L"WinPath", L"\\Windows", 10},
+        {"text does not fit", "E:|~~~~~~~~", KxConfig::GetSysDir, L"WinPath", L"\\Windows", 8},
+        {"no room for the backslash", "E:|Windows|~", KxConfig::GetSysDir, L"WinPath", L"\\Windows",
+         9},
+        {"just fits", "\\Windows\\|~", KxConfig::GetSysDir, L"WinPath", L"\\Windows", 10},
         {"null system folder", "983040:~~~~~~~~~~", NullSys, L"WinPath", L"\\W", 9},
         {"null application folder", "983040:~~~~~~~~~~", NullApp, L"AppPath", L"\\W", 9},
     };
@@ -61,12 +63,12 @@ TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
 // The application directory is kept once per process: the first successful read, also when
 // threads ask first together, serves the life of the process.
 TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
-    const auto read = [](unsigned long length) { return Read(C::GetAppDir, length); };
+    const auto read = [](unsigned long length) { return Read(KxConfig::GetAppDir, length); };
     EXPECT_EQ(read(20), "E:|" + std::string(20, '~')) << "nothing stored yet; the next reads again";
     StoreText(L"AppPath", L"\\Program Files\\App");
     wchar_t seen[8][MAX_PATH] = {};
     std::vector<std::thread> threads;
-    for (auto& own : seen) threads.emplace_back([&own] { C::GetAppDir(own, MAX_PATH); });
+    for (auto& own : seen) threads.emplace_back([&own] { KxConfig::GetAppDir(own, MAX_PATH); });
     for (std::thread& t : threads) t.join();
     for (auto& own : seen) EXPECT_STREQ(own, L"\\Program Files\\App\\");
     StoreText(L"AppPath", L"\\Elsewhere");
@@ -135,13 +137,14 @@ TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
         ULARGE_INTEGER product{{99, 0}};
         wchar_t text[21];
         std::memset(text, 0xBD, sizeof text);
-        const KXSTATUS numbers = C::GetFullVersion(high, low), both = C::GetProductVersion(product),
-                       got = C::GetFullVersion(text, 20), next = C::IncrementVer();
+        const KXSTATUS numbers = KxConfig::GetFullVersion(high, low),
+                       both = KxConfig::GetProductVersion(product),
+                       got = KxConfig::GetFullVersion(text, 20), next = KxConfig::IncrementVer();
         const char* joined = product.QuadPart == (ULONGLONG(high) << 32 | low) ? "=" : "!=";
         const auto s = [](KXSTATUS status) { return std::to_string(status) + " "; };
         EXPECT_EQ(s(numbers) + std::to_string(high) + "." + std::to_string(low) + " " + s(both) +
                       joined + " " + s(got) + Image(text, 21) + " " + s(next) +
-                      Stored(P, L"FullVersionNum"),
+                      Stored(kProductKey, L"FullVersionNum"),
                   row.result)
             << row.stored;
     }
@@ -165,23 +168,25 @@ TEST_F(DirectoriesTest, StartUpTimeCountsSeconds) {
         KXSTATUS status;
         unsigned long least, most;  // a slow machine may pass one second more
     } rows[] = {
-        {"missing", [] {}, E, 12345, 12345},
-        {"at setup", [] { C::SetStartUpTime_Setup(); }, KX_OK, 30, 31},
-        {"now", [] { C::SetStartUpTime(); }, KX_OK, 0, 1},
+        {"missing", [] {}, KX_E_REGISTRY, 12345, 12345},
+        {"at setup", [] { KxConfig::SetStartUpTime_Setup(); }, KX_OK, 30, 31},
+        {"now", [] { KxConfig::SetStartUpTime(); }, KX_OK, 0, 1},
         {"an hour ago", [] { StoreStart(Units() - 3600ull * 10000000ull); }, KX_OK, 3600, 3601},
     };
     for (const auto& row : rows) {
         row.stage();
         unsigned long seconds = 12345;
-        EXPECT_EQ(C::GetStartUpTillNow(seconds), row.status) << row.name;
+        EXPECT_EQ(KxConfig::GetStartUpTillNow(seconds), row.status) << row.name;
         EXPECT_TRUE(seconds >= row.least && seconds <= row.most) << row.name << ": " << seconds;
     }
     // Without an argument the last update is now, in local time; the schedule needs a record.
     const ULONGLONG before = Units();
     SYSTEMTIME read;
-    ASSERT_TRUE(C::SetLastUpdateTime() == KX_OK && C::GetLastUpdateTime(read) == KX_OK);
+    ASSERT_TRUE(KxConfig::SetLastUpdateTime() == KX_OK &&
+                KxConfig::GetLastUpdateTime(read) == KX_OK);
     EXPECT_LT(Units(&read) - before, 600000000ull) << "within a minute of the local time";
-    EXPECT_TRUE(C::SetScheduleUpdateTime(nullptr) == E && C::GetScheduleUpdateTime(nullptr) == E);
+    EXPECT_TRUE(KxConfig::SetScheduleUpdateTime(nullptr) == KX_E_REGISTRY &&
+                KxConfig::GetScheduleUpdateTime(nullptr) == KX_E_REGISTRY);
 }
 
 }  // namespace

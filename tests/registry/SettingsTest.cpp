@@ -7,8 +7,6 @@
 namespace kxtest {
 namespace {
 
-using C = KxConfig;
-constexpr wchar_t P[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0";
 constexpr wchar_t A[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 constexpr unsigned long kFillNumber = 0xBDBDBDBD;
 wchar_t kText[] = L"mgmt.example";  // what text setters write: fits 16 characters, not 8
@@ -58,11 +56,11 @@ std::string G() {
                Said(F(tight, 8), tight);
     return "";
 }
-KXSTATUS NarrowHost(char* text, int n) { return C::GetMamoHostName(text, n); }
-KXSTATUS Days(unsigned long& days) { return C::GetAutomaticUpdateFrequency(days); }
-KXSTATUS SetDays(unsigned long days) { return C::SetAutomaticUpdateFrequency(days); }
-KXSTATUS Backup(wchar_t* text, int n) { return C::GetOfficalServer(text, n, 2); }
-KXSTATUS Scheduled(SYSTEMTIME& time) { return C::GetScheduleUpdateTime(&time); }
+KXSTATUS NarrowHost(char* text, int n) { return KxConfig::GetMamoHostName(text, n); }
+KXSTATUS Days(unsigned long& days) { return KxConfig::GetAutomaticUpdateFrequency(days); }
+KXSTATUS SetDays(unsigned long days) { return KxConfig::SetAutomaticUpdateFrequency(days); }
+KXSTATUS Backup(wchar_t* text, int n) { return KxConfig::GetOfficalServer(text, n, 2); }
+KXSTATUS Scheduled(SYSTEMTIME& time) { return KxConfig::GetScheduleUpdateTime(&time); }
 
 // A setter given the row's number; text setters write kText, or null for 0.
 template <auto F>
@@ -70,11 +68,11 @@ KXSTATUS S(unsigned long v) {
     if constexpr (std::is_invocable_v<decltype(F), wchar_t*>) return F(v ? kText : nullptr);
     if constexpr (!std::is_invocable_v<decltype(F), wchar_t*>) return F(v);
 }
-KXSTATUS SetBackup(unsigned long) { return C::SetOfficalServer(kText, 1); }
-KXSTATUS SetScanned(unsigned long) { return C::SetLastMSTime(kTime); }
-KXSTATUS SetSchedule(unsigned long) { return C::SetScheduleUpdateTime(&kTime); }
+KXSTATUS SetBackup(unsigned long) { return KxConfig::SetOfficalServer(kText, 1); }
+KXSTATUS SetScanned(unsigned long) { return KxConfig::SetLastMSTime(kTime); }
+KXSTATUS SetSchedule(unsigned long) { return KxConfig::SetScheduleUpdateTime(&kTime); }
 KXSTATUS StoreDigest(unsigned long) {
-    return RawSetValue(P, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
+    return RawSetValue(kProductKey, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
 }
 
 constexpr unsigned long N = 0x8000000B;  // what a number setter is given
@@ -94,58 +92,69 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
         KXSTATUS (*set)(unsigned long);
         unsigned long given = N;
         const char *missing = X, *after = B;
-        const wchar_t* key = P;
+        const wchar_t* key = kProductKey;
         long before = -1;  // a number stored first
     } rows[] = {
         // A number: a missing one is refused and the output left alone.
-        {L"FileScanType", G<C::GetScanFileType>, S<C::SetScanFileType>},
+        {L"FileScanType", G<KxConfig::GetScanFileType>, S<KxConfig::SetScanFileType>},
         // Defaults: written back by the getter, or answered without being written.
-        {L"MaxMessageNumber", G<C::GetMessageMaxNumber>, S<C::SetMessageMaxNumber>, N, "0 a|dw:a"},
-        {L"MgiUploadIdleTime", G<C::GetMgiUploadIdleTime>, nullptr, 5, "30000 927c0|-",
+        {L"MaxMessageNumber", G<KxConfig::GetMessageMaxNumber>, S<KxConfig::SetMessageMaxNumber>, N,
+         "0 a|dw:a"},
+        {L"MgiUploadIdleTime", G<KxConfig::GetMgiUploadIdleTime>, nullptr, 5, "30000 927c0|-",
          "-|0 5|dw:5", A},
         // The port is answered, not a status, and only its low 16 bits.
-        {L"HostPort", G<C::GetMamoHostPort>, nullptr, 0x12345, "0|-", "-|2345|dw:12345", A},
+        {L"HostPort", G<KxConfig::GetMamoHostPort>, nullptr, 0x12345, "0|-", "-|2345|dw:12345", A},
         // Read only: what is stored comes back; the language answers the value as its status.
-        {L"DebugLogOption", G<C::GetDebugLogOption>, nullptr, 42, X, "-|0 2a|dw:2a"},
-        {L"ProductLanguage", G<C::GetProductLanguage>, nullptr, 1033, "~ ~|-", "-|409 409|dw:409"},
+        {L"DebugLogOption", G<KxConfig::GetDebugLogOption>, nullptr, 42, X, "-|0 2a|dw:2a"},
+        {L"ProductLanguage", G<KxConfig::GetProductLanguage>, nullptr, 1033, "~ ~|-",
+         "-|409 409|dw:409"},
         // Yes/no: a missing value reads as no; any other number reads and writes as 1.
-        {L"IsAccept", G<C::GetEnableAcceptList>, S<C::SetEnableAcceptList>, 5, No, "0|0 1|dw:1"},
-        {L"RealTimeScan", G<C::GetBeRealTimeScan>, nullptr, 7, No, "-|0 1|dw:7"},
+        {L"IsAccept", G<KxConfig::GetEnableAcceptList>, S<KxConfig::SetEnableAcceptList>, 5, No,
+         "0|0 1|dw:1"},
+        {L"RealTimeScan", G<KxConfig::GetBeRealTimeScan>, nullptr, 7, No, "-|0 1|dw:7"},
         // Exactly 1 means yes; a missing value answers the default (1 or 0); some setters store
         // what they are given.
-        {L"VirusLogUpload", G<C::GetMamoSendVirusLog>, S<C::SetMamoSendVirusLog>, 9, "1|-",
-         "0|1|dw:1", A},
-        {L"VirusLogUpload", G<C::GetMamoSendVirusLog>, nullptr, 2, "1|-", "-|0|dw:2", A},
-        {L"PromptSendLog", G<C::GetMamoPromptSendLog>, S<C::SetMamoPromptSendLog>, 2, "1|-",
-         "0|0|dw:2", A},
-        {L"LockAllOption", G<C::GetMamoLockAll>, nullptr, 2, "0|-", "-|0|dw:2"},
+        {L"VirusLogUpload", G<KxConfig::GetMamoSendVirusLog>, S<KxConfig::SetMamoSendVirusLog>, 9,
+         "1|-", "0|1|dw:1", A},
+        {L"VirusLogUpload", G<KxConfig::GetMamoSendVirusLog>, nullptr, 2, "1|-", "-|0|dw:2", A},
+        {L"PromptSendLog", G<KxConfig::GetMamoPromptSendLog>, S<KxConfig::SetMamoPromptSendLog>, 2,
+         "1|-", "0|0|dw:2", A},
+        {L"LockAllOption", G<KxConfig::GetMamoLockAll>, nullptr, 2, "0|-", "-|0|dw:2"},
         // Clamps: the scan layer to 1..3, the update frequency to 7, 14 or 30 days, else 1.
-        {L"CompressedFileScanLayer", G<C::GetScanLayer>, S<C::SetScanLayer>, 0, X, "0|0 1|dw:1"},
-        {L"CompressedFileScanLayer", G<C::GetScanLayer>, S<C::SetScanLayer>, 3, X, "0|0 3|dw:3"},
-        {L"CompressedFileScanLayer", G<C::GetScanLayer>, S<C::SetScanLayer>, 4, X, "0|0 3|dw:3"},
+        {L"CompressedFileScanLayer", G<KxConfig::GetScanLayer>, S<KxConfig::SetScanLayer>, 0, X,
+         "0|0 1|dw:1"},
+        {L"CompressedFileScanLayer", G<KxConfig::GetScanLayer>, S<KxConfig::SetScanLayer>, 3, X,
+         "0|0 3|dw:3"},
+        {L"CompressedFileScanLayer", G<KxConfig::GetScanLayer>, S<KxConfig::SetScanLayer>, 4, X,
+         "0|0 3|dw:3"},
         {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 7, X, "0|0 7|dw:7"},
         {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 14, X, "0|0 e|dw:e"},
         {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 30, X, "0|0 1e|dw:1e"},
         {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 10, X, "0|0 1|dw:1"},
         // Run-once is bit 0 of MiscOpt, which it never creates.
-        {L"MiscOpt", G<C::GetRunOnce>, S<C::SetRunOnce>, 1, X, "30000|30000 ~|-"},
-        {L"MiscOpt", G<C::GetRunOnce>, S<C::SetRunOnce>, 1, "0 0|dw:6", "0|0 1|dw:7", P, 6},
-        {L"MiscOpt", G<C::GetRunOnce>, S<C::SetRunOnce>, 0, "0 1|dw:7", "0|0 0|dw:6", P, 7},
+        {L"MiscOpt", G<KxConfig::GetRunOnce>, S<KxConfig::SetRunOnce>, 1, X, "30000|30000 ~|-"},
+        {L"MiscOpt", G<KxConfig::GetRunOnce>, S<KxConfig::SetRunOnce>, 1, "0 0|dw:6", "0|0 1|dw:7",
+         kProductKey, 6},
+        {L"MiscOpt", G<KxConfig::GetRunOnce>, S<KxConfig::SetRunOnce>, 0, "0 1|dw:7", "0|0 0|dw:6",
+         kProductKey, 7},
         // Texts: refused when missing or when they do not fit; the backup server is index 1 to
         // the setter and 2 to the getter.
-        {L"TaskLogFilename", G<C::GetTaskLogFileName>, S<C::SetTaskLogFileName>, N, T, U},
+        {L"TaskLogFilename", G<KxConfig::GetTaskLogFileName>, S<KxConfig::SetTaskLogFileName>, N, T,
+         U},
         {L"BackupUpdateServer", G<Backup>, SetBackup, N, T, U},
         // The spam folder answers 0 whatever happens, even to a refused write.
-        {L"SMSSpamFolderName", G<C::GetSpamFolder>, S<C::SetSpamFolder>, N, Q,
+        {L"SMSSpamFolderName", G<KxConfig::GetSpamFolder>, S<KxConfig::SetSpamFolder>, N, Q,
          "0|0 mgmt.example 0 ~|sz:mgmt.example|"},
-        {L"SMSSpamFolderName", G<C::GetSpamFolder>, S<C::SetSpamFolder>, 0, Q, "0|0 ~ 0 ~|-"},
-        {L"HostName", G<NarrowHost>, S<C::SetMamoHostName>, N,
+        {L"SMSSpamFolderName", G<KxConfig::GetSpamFolder>, S<KxConfig::SetSpamFolder>, 0, Q,
+         "0|0 ~ 0 ~|-"},
+        {L"HostName", G<NarrowHost>, S<KxConfig::SetMamoHostName>, N,
          "ffffffff ffffffff 30000 |||||||||||||||| 30000 |||||||||-",
          "0|ffffffff ffffffff 0 mgmt.example|||| 30000 |||||||||sz:mgmt.example|", A},
-        {L"RepMD5", G<C::GetMD5>, StoreDigest, N, M, "0|0 0123456789abcdef~|bin:0123456789abcdef"},
+        {L"RepMD5", G<KxConfig::GetMD5>, StoreDigest, N, M,
+         "0|0 0123456789abcdef~|bin:0123456789abcdef"},
         // Time stamps: a 16-byte record each. (The last update's: DirectoriesTest and the first
         // run.)
-        {L"LastScanTime", G<C::GetLastMSTime>, SetScanned, N, M, W},
+        {L"LastScanTime", G<KxConfig::GetLastMSTime>, SetScanned, N, M, W},
         {L"ScheduleUpdateTime", G<Scheduled>, SetSchedule, N, M, W},
     };
     for (const Row& row : rows) {
@@ -167,17 +176,18 @@ TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
 // A deleter takes its own value only, and fails when it is gone; the first run writes its twenty
 // values, both time stamps ("T") from one reading of the clock, in UTC.
 TEST_F(SettingsTest, DeletersAndTheFirstRun) {
-    C::SetStartupTemp(L"s"), C::SetStartupFlag(1);
-    EXPECT_TRUE(C::DelStartupTemp() == KX_OK && Dump(P) == "SystemStartupFlag=dw:1;" &&
-                C::DelStartupTemp() == KX_E_REGISTRY);
+    KxConfig::SetStartupTemp(L"s"), KxConfig::SetStartupFlag(1);
+    EXPECT_TRUE(KxConfig::DelStartupTemp() == KX_OK &&
+                Dump(kProductKey) == "SystemStartupFlag=dw:1;" &&
+                KxConfig::DelStartupTemp() == KX_E_REGISTRY);
     ResetDevice();
-    ASSERT_EQ(C::InitOtherReg(), KX_OK);
-    const std::string time = Stored(P, L"LastScanTime");
+    ASSERT_EQ(KxConfig::InitOtherReg(), KX_OK);
+    const std::string time = Stored(kProductKey, L"LastScanTime");
     SYSTEMTIME utc;
     ::GetSystemTime(&utc);
     EXPECT_EQ(time.find("bin:" + Image(reinterpret_cast<char*>(&utc.wYear), 2)), 0u)
         << "this year, in UTC";
-    std::string all = Dump(P);
+    std::string all = Dump(kProductKey);
     for (size_t at; (at = all.find(time)) != std::string::npos;) all.replace(at, time.size(), "T");
     EXPECT_EQ(
         all,

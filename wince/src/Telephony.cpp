@@ -84,18 +84,33 @@ void Forget(Line* line) {
     delete line;
 }
 
-// The open line behind `handle` when it is the cellular one; `error` says why not.
-bool FindRadio(HLINE handle, LONG* error) {
-    Line* line = FindLine(handle);
-    if (line == nullptr) {
-        *error = LINEERR_INVALLINEHANDLE;
-        return false;
-    }
-    if (!line->cellular) {
-        *error = LINEERR_OPERATIONUNAVAIL;
-        return false;
-    }
-    return true;
+// Every entry point answers under the service's lock, and LINEERR_NOMEM rather than throw: even
+// taking the lock may need memory the first time. `serve` is given what the handle names once
+// it is found.
+template <typename Serve>
+LONG ServeApp(HLINEAPP handle, Serve serve) {
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        LineApp* app = FindApp(handle);
+        return app == nullptr ? LONG(LINEERR_INVALAPPHANDLE) : serve(app);
+    });
+}
+
+template <typename Serve>
+LONG ServeLine(HLINE handle, Serve serve) {
+    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
+        std::lock_guard<std::mutex> hold(gLock);
+        Line* line = FindLine(handle);
+        return line == nullptr ? LONG(LINEERR_INVALLINEHANDLE) : serve(line);
+    });
+}
+
+// The radio's requests: only the cellular line answers them.
+template <typename Serve>
+LONG ServeRadio(HLINE handle, Serve serve) {
+    return ServeLine(handle, [&](Line* line) -> LONG {
+        return line->cellular ? serve() : LONG(LINEERR_OPERATIONUNAVAIL);
+    });
 }
 
 bool RadioOff() {
@@ -193,13 +208,8 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWST
     });
 }
 
-// Every entry point answers LINEERR_NOMEM rather than throw: even taking the service's lock may
-// need memory the first time.
 LONG WINAPI lineShutdown(HLINEAPP handle) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LineApp* app = FindApp(handle);
-        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    return ServeApp(handle, [&](LineApp* app) -> LONG {
         for (Line* line : app->open) Forget(line);
         CountHandles(-1 - static_cast<long>(app->open.size()));
         if (app->event != nullptr) ::CloseHandle(app->event);
@@ -211,10 +221,7 @@ LONG WINAPI lineShutdown(HLINEAPP handle) {
 
 LONG WINAPI lineNegotiateAPIVersion(HLINEAPP handle, DWORD device, DWORD low, DWORD high,
                                     LPDWORD version, LPLINEEXTENSIONID extension) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LineApp* app = FindApp(handle);
-        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    return ServeApp(handle, [&](LineApp* app) -> LONG {
         if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
         if (version == nullptr || extension == nullptr) return LINEERR_INVALPOINTER;
         if (low > high || low > kApiVersion || high < kOldestApiVersion)
@@ -229,10 +236,7 @@ LONG WINAPI lineNegotiateAPIVersion(HLINEAPP handle, DWORD device, DWORD low, DW
 }
 
 LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDEVCAPS caps) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LineApp* app = FindApp(handle);
-        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    return ServeApp(handle, [&](LineApp* app) -> LONG {
         if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
         if (caps == nullptr) return LINEERR_INVALPOINTER;
         if (caps->dwTotalSize < sizeof(LINEDEVCAPS)) return LINEERR_STRUCTURETOOSMALL;
@@ -263,10 +267,7 @@ LONG WINAPI lineGetDevCaps(HLINEAPP handle, DWORD device, DWORD, DWORD, LPLINEDE
 
 LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, DWORD_PTR,
                      DWORD privileges, DWORD, LPLINECALLPARAMS) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LineApp* app = FindApp(handle);
-        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    return ServeApp(handle, [&](LineApp* app) -> LONG {
         if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
         if (line == nullptr) return LINEERR_INVALPOINTER;
         const DWORD known = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
@@ -280,10 +281,7 @@ LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, 
 }
 
 LONG WINAPI lineClose(HLINE handle) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        Line* line = FindLine(handle);
-        if (line == nullptr) return LINEERR_INVALLINEHANDLE;
+    return ServeLine(handle, [&](Line* line) -> LONG {
         std::vector<Line*>& open = line->app->open;
         for (size_t i = 0; i < open.size(); ++i)
             if (open[i] == line) {
@@ -298,10 +296,7 @@ LONG WINAPI lineClose(HLINE handle) {
 
 LONG WINAPI lineNegotiateExtVersion(HLINEAPP handle, DWORD device, DWORD, DWORD low, DWORD high,
                                     LPDWORD version) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LineApp* app = FindApp(handle);
-        if (app == nullptr) return LINEERR_INVALAPPHANDLE;
+    return ServeApp(handle, [&](LineApp* app) -> LONG {
         if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
         if (version == nullptr) return LINEERR_INVALPOINTER;
         if (!IsCellular(app->lines[device])) return LINEERR_OPERATIONUNAVAIL;
@@ -313,10 +308,7 @@ LONG WINAPI lineNegotiateExtVersion(HLINEAPP handle, DWORD device, DWORD, DWORD 
 }
 
 LONG WINAPI lineGetEquipmentState(HLINE handle, LPDWORD state, LPDWORD radioSupport) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LONG error = 0;
-        if (!FindRadio(handle, &error)) return error;
+    return ServeRadio(handle, [&]() -> LONG {
         if (state == nullptr || radioSupport == nullptr) return LINEERR_INVALPOINTER;
         *state = profile::NumberOr(profile::kEquipmentState, LINEEQUIPSTATE_FULL);
         *radioSupport = profile::NumberOr(profile::kRadioSupport, LINERADIOSUPPORT_ON);
@@ -325,10 +317,7 @@ LONG WINAPI lineGetEquipmentState(HLINE handle, LPDWORD state, LPDWORD radioSupp
 }
 
 LONG WINAPI lineGetCurrentOperator(HLINE handle, LPLINEOPERATOR op) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LONG error = 0;
-        if (!FindRadio(handle, &error)) return error;
+    return ServeRadio(handle, [&]() -> LONG {
         if (op == nullptr) return LINEERR_INVALPOINTER;
         if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
         const std::wstring longName = Text(profile::kOperatorLong);
@@ -358,10 +347,7 @@ LONG WINAPI lineGetCurrentOperator(HLINE handle, LPLINEOPERATOR op) {
 }
 
 LONG WINAPI lineGetCurrentSystemType(HLINE handle, LPDWORD systemType) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LONG error = 0;
-        if (!FindRadio(handle, &error)) return error;
+    return ServeRadio(handle, [&]() -> LONG {
         if (systemType == nullptr) return LINEERR_INVALPOINTER;
         *systemType = RadioOff() ? LINESYSTEMTYPE_NONE
                                  : profile::NumberOr(profile::kSystemType, LINESYSTEMTYPE_NONE);
@@ -370,10 +356,7 @@ LONG WINAPI lineGetCurrentSystemType(HLINE handle, LPDWORD systemType) {
 }
 
 LONG WINAPI lineGetRegisterStatus(HLINE handle, LPDWORD status) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LONG error = 0;
-        if (!FindRadio(handle, &error)) return error;
+    return ServeRadio(handle, [&]() -> LONG {
         if (status == nullptr) return LINEERR_INVALPOINTER;
         DWORD staged = 0;
         if (RadioOff() || !profile::ReadNumber(profile::kRegisterStatus, &staged))
@@ -384,10 +367,7 @@ LONG WINAPI lineGetRegisterStatus(HLINE handle, LPDWORD status) {
 }
 
 LONG WINAPI lineGetGeneralInfo(HLINE handle, LPLINEGENERALINFO info) {
-    return wince::OrOutOfMemory(LINEERR_NOMEM, [&]() -> LONG {
-        std::lock_guard<std::mutex> hold(gLock);
-        LONG error = 0;
-        if (!FindRadio(handle, &error)) return error;
+    return ServeRadio(handle, [&]() -> LONG {
         if (info == nullptr) return LINEERR_INVALPOINTER;
         if (info->dwTotalSize < sizeof(LINEGENERALINFO)) return LINEERR_STRUCTURETOOSMALL;
         if (RadioOff()) return LINEERR_RESOURCEUNAVAIL;
