@@ -26,8 +26,8 @@ int main() {
     const double platformEncode = kxbench::BestSeconds([&] {
         DWORD chars = static_cast<DWORD>(theirs.size());
         ok = ok && ::CryptBinaryToStringW(data.data(), static_cast<DWORD>(kBytes),
-                                          CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF,
-                                          theirs.data(), &chars);
+                                          CRYPT_STRING_BASE64 | CRYPT_STRING_NOCRLF, theirs.data(),
+                                          &chars);
     });
     const double libraryEncode = kxbench::BestSeconds([&] {
         B64::BinaryToBase64(data.data(), static_cast<unsigned long>(kBytes), mine.data(),
@@ -40,18 +40,18 @@ int main() {
     std::vector<unsigned char> mineBack(kBytes), theirsBack(kBytes);
     const double platformDecode = kxbench::BestSeconds([&] {
         DWORD bytes = static_cast<DWORD>(theirsBack.size());
-        ok = ok && ::CryptStringToBinaryW(theirs.data(), static_cast<DWORD>(kChars),
-                                          CRYPT_STRING_BASE64, theirsBack.data(), &bytes,
-                                          nullptr, nullptr);
+        ok = ok &&
+             ::CryptStringToBinaryW(theirs.data(), static_cast<DWORD>(kChars), CRYPT_STRING_BASE64,
+                                    theirsBack.data(), &bytes, nullptr, nullptr);
     });
     int decoded = 0;
     const double libraryDecode = kxbench::BestSeconds([&] {
         decoded = B64::Base64ToBinary(mine.data(), mineBack.data(),
                                       static_cast<unsigned int>(mineBack.size()));
     });
-    if (!kxbench::Agree(ok && decoded == static_cast<int>(kBytes) && mineBack == theirsBack &&
-                            mineBack == data,
-                        "Base64 decoding"))
+    if (!kxbench::Agree(
+            ok && decoded == static_cast<int>(kBytes) && mineBack == theirsBack && mineBack == data,
+            "Base64 decoding"))
         return 1;
 
     const double megabytes = 16.0 * 1.048576;

@@ -121,8 +121,7 @@ bool Measure(int entries, const char* label, const std::wstring& number, bool ex
 
 int main() {
     std::printf("caller-list look-up: KxConfig::GetAcceptr against a raw RegEnumValueW walk\n");
-    std::printf("%7s  %-12s  %13s  %13s  %7s\n", "entries", "case", "library", "raw walk",
-                "ratio");
+    std::printf("%7s  %-12s  %13s  %13s  %7s\n", "entries", "case", "library", "raw walk", "ratio");
     double worst = 0;
     bool agreed = true;
     for (int entries : {10, 1000, 10000}) {

@@ -17,8 +17,7 @@ bool PlatformMd5(const unsigned char* data, size_t size, unsigned char digest[16
     HCRYPTHASH hash = 0;
     DWORD digestSize = 16;
     const bool ok =
-        ::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL,
-                               CRYPT_VERIFYCONTEXT) &&
+        ::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
         ::CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
         ::CryptHashData(hash, data, static_cast<DWORD>(size), 0) &&
         ::CryptGetHashParam(hash, HP_HASHVAL, digest, &digestSize, 0);

@@ -38,8 +38,8 @@ DWORD WINAPI RawServer(LPVOID) {
             DWORD got = 0;
             if (::ReadFile(pipe, &sizes, sizeof sizes, &got, nullptr) && got == sizeof sizes) {
                 DWORD remaining = sizes.request - sizeof sizes;
-                while (remaining > 0 &&
-                       ::ReadFile(pipe, buffer.data(), remaining, &got, nullptr) && got > 0)
+                while (remaining > 0 && ::ReadFile(pipe, buffer.data(), remaining, &got, nullptr) &&
+                       got > 0)
                     remaining -= got;
                 DWORD written = 0;
                 ::WriteFile(pipe, buffer.data(), sizes.reply, &written, nullptr);
@@ -65,7 +65,8 @@ bool RawTransaction(DWORD requestBytes, DWORD replyBytes) {
     bool ok = ::WriteFile(pipe, request.data(), requestBytes, &moved, nullptr) != FALSE;
     DWORD total = 0;
     while (ok && total < replyBytes) {
-        ok = ::ReadFile(pipe, reply.data() + total, replyBytes - total, &moved, nullptr) && moved > 0;
+        ok = ::ReadFile(pipe, reply.data() + total, replyBytes - total, &moved, nullptr) &&
+             moved > 0;
         total += moved;
     }
     ::CloseHandle(pipe);

@@ -48,8 +48,7 @@ int main() {
     lstrcpy(international.Number, TEXT("+886912345678"));
     CallerInfo_tag stranger = {};
     lstrcpy(stranger.Number, TEXT("5551234"));
-    Report(KxConfig::AddAccepter(alice) == KX_OK &&
-               KxConfig::GetAcceptr(international) == KX_OK &&
+    Report(KxConfig::AddAccepter(alice) == KX_OK && KxConfig::GetAcceptr(international) == KX_OK &&
                KxConfig::GetAcceptr(stranger) == KX_E_NO_MATCH,
            L"+886912345678 is in the accept list, 5551234 is not");
     KxConfig::DelAccepter(alice);
@@ -58,8 +57,8 @@ int main() {
     KxService service;
     ZRAPIVersion_tag engine = {};
     unsigned long viruses = 0;
-    const bool answered = service.GetZRAPIVersion(&engine) == KX_OK &&
-                          service.GetVirusInPatCount(viruses) == KX_OK;
+    const bool answered =
+        service.GetZRAPIVersion(&engine) == KX_OK && service.GetVirusInPatCount(viruses) == KX_OK;
     if (answered)
         std::wprintf(L"scan service: engine %ls, pattern %lu, %lu viruses known\n",
                      engine.engineVersion, static_cast<unsigned long>(engine.patternVersion),

@@ -9,13 +9,12 @@
 #include <cstring>
 #include <vector>
 
-#define KX_FUZZ_CHECK(condition)                                                  \
-    do {                                                                          \
-        if (!(condition)) {                                                       \
-            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, \
-                         #condition);                                             \
-            std::abort();                                                         \
-        }                                                                         \
+#define KX_FUZZ_CHECK(condition)                                                               \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 // Takes the first two bytes as a size below `limit` (0 when the input is shorter).

@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // What was encoded decodes back to the bytes it covers.
         const size_t covered = position == static_cast<int>(whole) ? size : position;
         std::vector<unsigned char> back(covered + 3);
-        const int got = B64::Base64ToBinary(encoded, back.data(),
-                                            static_cast<unsigned int>(back.size()));
+        const int got =
+            B64::Base64ToBinary(encoded, back.data(), static_cast<unsigned int>(back.size()));
         KX_FUZZ_CHECK(static_cast<size_t>(got) == covered);
         KX_FUZZ_CHECK(covered == 0 || std::memcmp(back.data(), data, covered) == 0);
     }

@@ -33,7 +33,7 @@ void Check(bool big, const uint8_t* data, size_t size, size_t room) {
         int againWritten = static_cast<int>(again.size());
         int againConsumed = utf8Written;
         KX_FUZZ_CHECK((big ? UTF8ToUTF16BE : UTF8ToUTF16LE)(again.data(), &againWritten,
-                                                           utf8.data(), &againConsumed) == 0);
+                                                            utf8.data(), &againConsumed) == 0);
         KX_FUZZ_CHECK(againWritten == written);
         KX_FUZZ_CHECK(written == 0 || std::memcmp(again.data(), out, written) == 0);
     }

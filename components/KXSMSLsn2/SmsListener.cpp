@@ -15,8 +15,8 @@ HMODULE gModule = nullptr;
 class ListenerKey {
 public:
     ListenerKey() {
-        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, KXSMSLSN_KEY, 0, nullptr, 0,
-                              KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != ERROR_SUCCESS)
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, KXSMSLSN_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE,
+                              nullptr, &key_, nullptr) != ERROR_SUCCESS)
             key_ = nullptr;
     }
     ~ListenerKey() {

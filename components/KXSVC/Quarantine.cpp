@@ -42,8 +42,9 @@ bool WriteRecord(const std::wstring& file, const Entry& entry) {
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size() && ::FlushFileBuffers(h);
+    const bool ok =
+        ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size() && ::FlushFileBuffers(h);
     ::CloseHandle(h);
     if (!ok) ::DeleteFileW(file.c_str());
     return ok;
@@ -146,8 +147,7 @@ void Quarantine::Repair() {
             ::DeleteFileW(StorePath(id, kRecordSuffix).c_str());  // given back already
 }
 
-DWORD Quarantine::Add(const std::wstring& path, const std::wstring& virus,
-                      void (*beforeRecord)()) {
+DWORD Quarantine::Add(const std::wstring& path, const std::wstring& virus, void (*beforeRecord)()) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return kQuarantineNotFound;
@@ -167,7 +167,7 @@ DWORD Quarantine::Add(const std::wstring& path, const std::wstring& virus,
         const DWORD error = ::GetLastError();
         ::DeleteFileW(intent.c_str());
         return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ? kQuarantineInUse
-                                                                                  : kQuarantineFailed;
+                                                                                : kQuarantineFailed;
     }
     if (beforeRecord != nullptr) beforeRecord();
     ::MoveFileExW(intent.c_str(), StorePath(entry.id, kRecordSuffix).c_str(),
@@ -182,7 +182,8 @@ DWORD Quarantine::Restore(const std::wstring& path, const std::wstring& destinat
     for (unsigned long id : IdsWith(kRecordSuffix)) {
         Entry entry;
         if (!ReadRecord(StorePath(id, kRecordSuffix), &entry)) continue;
-        if (::CompareStringOrdinal(entry.path.c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL) continue;
+        if (::CompareStringOrdinal(entry.path.c_str(), -1, path.c_str(), -1, TRUE) != CSTR_EQUAL)
+            continue;
         if (wanted != 0 ? entry.time == wanted : entry.time >= chosen.time) {
             chosen = entry;
             chosen.id = id;

@@ -18,10 +18,10 @@ namespace kxsvc {
 // Answers of quarantine and restore, as the service returns them to its callers.
 enum QuarantineAnswer : DWORD {
     kQuarantineDone = 0,
-    kQuarantineNotFound = 2,     // no such file, or no such quarantined file
-    kQuarantineInUse = 3,        // the file is the program image of a running process
-    kQuarantineExists = 4,       // restore: the destination exists and replacing was not asked
-    kQuarantineFailed = 5,       // the store could not be written
+    kQuarantineNotFound = 2,  // no such file, or no such quarantined file
+    kQuarantineInUse = 3,     // the file is the program image of a running process
+    kQuarantineExists = 4,    // restore: the destination exists and replacing was not asked
+    kQuarantineFailed = 5,    // the store could not be written
 };
 
 class Quarantine {

@@ -23,7 +23,7 @@ namespace {
 
 using namespace kxsvc;
 
-constexpr DWORD kContextToken = 0x5356;    // what Init hands back; 0 would mean "failed"
+constexpr DWORD kContextToken = 0x5356;  // what Init hands back; 0 would mean "failed"
 constexpr DWORD kAnswerWord = sizeof(DWORD);
 constexpr DWORD kPopBytes = 2048;
 constexpr DWORD kAnyBytes = 0xFFFFFFFF;
@@ -69,8 +69,8 @@ void CopyText(wchar_t* field, size_t units, const std::wstring& text) {
 
 void AppendToLog(const std::wstring& line) {
     ::CreateDirectoryW(kServiceDir, nullptr);
-    HANDLE log = ::CreateFileW(kServiceLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE log = ::CreateFileW(kServiceLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return;
     const std::string utf8 = ToUtf8(line + L"\r\n");
     DWORD written = 0;
@@ -101,8 +101,8 @@ BOOL ScanSms(Request& r) {
     if (!g_state->visible.running) return Refuse(ERROR_SERVICE_NOT_ACTIVE);
     const auto* request = reinterpret_cast<const SMSScan_tag*>(r.in);
     // The message part holds a NUL-terminated UTF-16 text.
-    const std::wstring text = TextField(reinterpret_cast<const wchar_t*>(request->message),
-                                        sizeof request->message / 2);
+    const std::wstring text =
+        TextField(reinterpret_cast<const wchar_t*>(request->message), sizeof request->message / 2);
     const Verdict verdict = g_state->scanner.ScanText(text);
     SMSScan_tag answer;
     std::memset(&answer, 0, sizeof answer);
@@ -297,9 +297,12 @@ const Handler kHandlers[] = {
 // a schedule either nothing or one SYSTEMTIME, log and queue texts at least one character.
 bool VariableInputFits(DWORD code, DWORD inLen) {
     switch (code) {
-    case KXSVC_SCAN_SCPROTECT: return inLen >= sizeof(SCPROTECT_Tag);
-    case KXSVC_SET_UPDATE_SCHEDULE: return inLen == 0 || inLen == sizeof(SYSTEMTIME);
-    default: return inLen >= sizeof(wchar_t);
+    case KXSVC_SCAN_SCPROTECT:
+        return inLen >= sizeof(SCPROTECT_Tag);
+    case KXSVC_SET_UPDATE_SCHEDULE:
+        return inLen == 0 || inLen == sizeof(SYSTEMTIME);
+    default:
+        return inLen >= sizeof(wchar_t);
     }
 }
 
@@ -307,7 +310,8 @@ bool VariableInputFits(DWORD code, DWORD inLen) {
 // The fault this request meets, using up one request of a counted fault.
 DWORD TakeFault(DWORD code) {
     KxServiceFault& fault = g_state->fault;
-    if (fault.mode == KXSVC_FAULT_NONE || fault.mode == KXSVC_FAULT_DIE_AFTER_MOVE) return KXSVC_FAULT_NONE;
+    if (fault.mode == KXSVC_FAULT_NONE || fault.mode == KXSVC_FAULT_DIE_AFTER_MOVE)
+        return KXSVC_FAULT_NONE;
     if (code == KXSVC_TEST_FAULT || code == KXSVC_TEST_STATE) return KXSVC_FAULT_NONE;
     if (fault.code != 0 && fault.code != code) return KXSVC_FAULT_NONE;
     const DWORD mode = fault.mode;
@@ -318,8 +322,8 @@ DWORD TakeFault(DWORD code) {
 DWORD TakeFault(DWORD) { return KXSVC_FAULT_NONE; }
 #endif
 
-BOOL Serve(const Handler& handler, DWORD code, PBYTE in, DWORD inBytes, PBYTE out,
-           DWORD outBytes, PDWORD actualOut) {
+BOOL Serve(const Handler& handler, DWORD code, PBYTE in, DWORD inBytes, PBYTE out, DWORD outBytes,
+           PDWORD actualOut) {
     ++g_state->visible.requests;
     const DWORD fault = TakeFault(code);
     // A service that answers without its answer word: the work is done into a scratch copy.
@@ -331,8 +335,10 @@ BOOL Serve(const Handler& handler, DWORD code, PBYTE in, DWORD inBytes, PBYTE ou
     const AllocationsFail noMemory(fault == KXSVC_FAULT_NO_MEMORY);
     const BOOL ok = handler.handle(request);
     const bool fixedAnswer = handler.outLen != kAnyBytes && handler.outLen != 0;
-    if (ok && fixedAnswer && fault == KXSVC_FAULT_SHORT_ANSWER) request.answered = handler.outLen - 1;
-    if (ok && fixedAnswer && fault == KXSVC_FAULT_LONG_ANSWER) request.answered = handler.outLen + 4;
+    if (ok && fixedAnswer && fault == KXSVC_FAULT_SHORT_ANSWER)
+        request.answered = handler.outLen - 1;
+    if (ok && fixedAnswer && fault == KXSVC_FAULT_LONG_ANSWER)
+        request.answered = handler.outLen + 4;
     if (fault == KXSVC_FAULT_NO_ANSWER) request.answered = 0;
     if (actualOut != nullptr) *actualOut = request.answered;
     return ok;

@@ -125,7 +125,8 @@ void Scanner::Refresh() {
             words >> digest;
             std::getline(words >> std::ws, name);
             while (!name.empty() && (name.back() == '\r' || name.back() == ' ')) name.pop_back();
-            if (digest.size() == 32 && !name.empty()) entries_.push_back({Lower(digest), FromUtf8(name)});
+            if (digest.size() == 32 && !name.empty())
+                entries_.push_back({Lower(digest), FromUtf8(name)});
         }
     }
     loadedWrite_ = info.ftLastWriteTime;
@@ -145,7 +146,8 @@ Verdict Scanner::ScanFile(const std::wstring& path) {
         !::CryptAcquireContextW(&provider_, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
         provider_ = 0;
     std::string head;
-    const std::string digest = provider_ != 0 ? Md5Hex(provider_, file.Get(), &head) : std::string();
+    const std::string digest =
+        provider_ != 0 ? Md5Hex(provider_, file.Get(), &head) : std::string();
     if (digest.empty()) {
         verdict.error = ERROR_READ_FAULT;
         return verdict;

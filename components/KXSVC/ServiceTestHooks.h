@@ -30,10 +30,10 @@ struct KxServiceFault {
 };
 
 struct KxServiceState {
-    DWORD running;            // 1 between Start and Stop
-    DWORD notification;       // last SetNotification value
-    DWORD archiveFlag;        // last SetArchiveFlag word
-    DWORD hasSchedule;        // 1 while an update time is set
+    DWORD running;       // 1 between Start and Stop
+    DWORD notification;  // last SetNotification value
+    DWORD archiveFlag;   // last SetArchiveFlag word
+    DWORD hasSchedule;   // 1 while an update time is set
     SYSTEMTIME schedule;
     DWORD mgiEvents;          // detections since the last MgiClean
     DWORD lastProtectLength;  // length of the last protect request

@@ -18,8 +18,8 @@ inline std::string ToUtf8(const std::wstring& text) {
 }
 
 inline std::wstring FromUtf8(const std::string& text) {
-    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                            nullptr, 0);
+    const int chars =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(chars), L'\0');
     if (chars > 0)
         ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0],

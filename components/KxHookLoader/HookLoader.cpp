@@ -17,10 +17,8 @@ struct Switch {
 };
 
 const Switch kSwitches[] = {
-    {L"STARTUP_ENABLE_REALTIME", L"RealTime", 1},
-    {L"ENABLE_REALTIME", L"RealTime", 1},
-    {L"DISABLE_REALTIME", L"RealTime", 0},
-    {L"ENABLE_WapPushFilter", L"WapPushFilter", 1},
+    {L"STARTUP_ENABLE_REALTIME", L"RealTime", 1},    {L"ENABLE_REALTIME", L"RealTime", 1},
+    {L"DISABLE_REALTIME", L"RealTime", 0},           {L"ENABLE_WapPushFilter", L"WapPushFilter", 1},
     {L"DISABLE_WapPushFilter", L"WapPushFilter", 0},
 };
 

@@ -5,7 +5,8 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     HKEY key = standin::RecordRun(L"repllog");
     if (key == nullptr) return 1;
-    standin::WriteNumber(key, L"Priority", static_cast<DWORD>(::GetThreadPriority(::GetCurrentThread())));
+    standin::WriteNumber(key, L"Priority",
+                         static_cast<DWORD>(::GetThreadPriority(::GetCurrentThread())));
     ::RegCloseKey(key);
     return 0;
 }

@@ -46,8 +46,8 @@ KXCOMMON_API std::pair<void*, unsigned int> GetResource(HINSTANCE module, int id
 // bytes are given. An odd last byte is ignored.
 KXCOMMON_API std::wstring CreateStringFromByteBuf(unsigned char* bytes, unsigned int size,
                                                   bool skipMark);
-KXCOMMON_API std::wstring CreateStringFromRes(HINSTANCE module, int id,
-                                              const unsigned short* type, bool skipMark);
+KXCOMMON_API std::wstring CreateStringFromRes(HINSTANCE module, int id, const unsigned short* type,
+                                              bool skipMark);
 // Writes a resource's bytes to a new file (replacing one that exists); a missing resource
 // gives an empty file. False when the file could not be created.
 KXCOMMON_API bool CreateFileFromRes(const unsigned short* path, HINSTANCE module, int id,

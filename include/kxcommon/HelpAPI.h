@@ -18,7 +18,7 @@
 // The arguments of InternalCreateFile, as for CreateFileW.
 struct FileParameter {
     const wchar_t* fileName;
-    unsigned long desiredAccess;        // e.g. GENERIC_WRITE
+    unsigned long desiredAccess;  // e.g. GENERIC_WRITE
     unsigned long shareMode;
     unsigned long creationDisposition;  // e.g. CREATE_ALWAYS
     unsigned long flagsAndAttributes;   // e.g. FILE_ATTRIBUTE_NORMAL
@@ -53,18 +53,18 @@ struct KXCOMMON_API RadioInfo {
     RadioInfo& operator=(RadioInfo&& other) noexcept;
     ~RadioInfo();
 
-    int hasPhone;               // 1; 0 when the device has no line named "Cellular Line"
-    int radioOff;               // 0; 1 when the radio is off or its details cannot be read
+    int hasPhone;  // 1; 0 when the device has no line named "Cellular Line"
+    int radioOff;  // 0; 1 when the radio is off or its details cannot be read
     std::wstring manufacturer;
     std::wstring model;
     std::wstring revision;
     std::wstring serialNumber;  // normalised: see RadioVersionInfoCollect
     std::wstring subscriberNumber;
-    unsigned long systemType;          // LINESYSTEMTYPE_ bits
-    unsigned long registrationStatus;  // LINEREGSTATUS_ value, read on GSM and GPRS only
-    unsigned long equipmentState;      // LINEEQUIPSTATE_ value
-    unsigned long radioSupport;        // LINERADIOSUPPORT_ value (1: off)
-    std::wstring reportedSerialNumber; // as the radio reports it
+    unsigned long systemType;           // LINESYSTEMTYPE_ bits
+    unsigned long registrationStatus;   // LINEREGSTATUS_ value, read on GSM and GPRS only
+    unsigned long equipmentState;       // LINEEQUIPSTATE_ value
+    unsigned long radioSupport;         // LINERADIOSUPPORT_ value (1: off)
+    std::wstring reportedSerialNumber;  // as the radio reports it
     std::wstring operatorLongName;
     std::wstring operatorShortName;
     std::wstring operatorNumericName;
@@ -73,7 +73,7 @@ struct KXCOMMON_API RadioInfo {
 // Device-type words of HelpAPI::GetDeviceType: the family in the low 16 bits, the exact kind in
 // the high 16 bits.
 enum : unsigned long {
-    KX_DEVICE_UNKNOWN = 0x00000000,       // version or platform type unreadable
+    KX_DEVICE_UNKNOWN = 0x00000000,  // version or platform type unreadable
     KX_DEVICE_FAMILY_MASK = 0x0000FFFF,
     KX_DEVICE_FAMILY_SMARTPHONE = 0x0100,
     KX_DEVICE_FAMILY_POCKETPC = 0x0200,

@@ -319,13 +319,12 @@ public:
     // receive the stored lengths as they are read. 1 when both components were read, `flag`
     // then 1, or 0 for a file that ends before its flag byte. 0 for a missing, damaged or cut
     // file, or a component larger than its buffer; nothing is written past a buffer.
-    static int GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
-                           unsigned char* second, unsigned long& secondLength,
-                           unsigned char& flag);
+    static int GetRsaKeyEx(unsigned char* first, unsigned long& firstLength, unsigned char* second,
+                           unsigned long& secondLength, unsigned char& flag);
     // 1 when the whole file was written. A null or zero-length component gives 0 before the
     // file is touched.
-    static int SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
-                           unsigned char* second, unsigned long& secondLength);
+    static int SetRsaKeyEx(unsigned char* first, unsigned long& firstLength, unsigned char* second,
+                           unsigned long& secondLength);
     // The ConfigURL setting; the flag is not used.
     static KXSTATUS GetConfigURL(wchar_t* url, unsigned long length, bool unused = false);
 

@@ -44,21 +44,21 @@ enum : DWORD { KXSVC_VERDICT_CLEAN = 0, KXSVC_VERDICT_INFECTED = 1, KXSVC_VERDIC
 
 // A file to scan and the verdict (ScanFile).
 struct FileScan_tag {
-    DWORD size;              // bytes of the record; the caller sets sizeof(FileScan_tag)
-    DWORD runningOnly;       // nonzero: use only a service that is already loaded
-    DWORD request;           // passed to the service as given
-    wchar_t path[260];       // the file, NUL-terminated
-    DWORD scanResult;        // 1 or 2: infected
-    DWORD resultWord;        // the service's own word
-    wchar_t virusName[24];   // NUL-terminated
+    DWORD size;             // bytes of the record; the caller sets sizeof(FileScan_tag)
+    DWORD runningOnly;      // nonzero: use only a service that is already loaded
+    DWORD request;          // passed to the service as given
+    wchar_t path[260];      // the file, NUL-terminated
+    DWORD scanResult;       // 1 or 2: infected
+    DWORD resultWord;       // the service's own word
+    wchar_t virusName[24];  // NUL-terminated
 };
 
 // A text message to scan (ScanSMS).
 struct SMSScan_tag {
-    DWORD size;              // bytes of the record; ScanSMS sets it
+    DWORD size;  // bytes of the record; ScanSMS sets it
     DWORD scanResult;
-    wchar_t answer[260];     // the service's answer text
-    BYTE message[1000];      // as caller and service agree
+    wchar_t answer[260];  // the service's answer text
+    BYTE message[1000];   // as caller and service agree
 };
 
 // A protect request (ScanSCProtect): `length` bytes in all, the content following this word.

@@ -25,8 +25,8 @@ KXCOMMON_API int UI_LoadString(UINT id, LPWSTR buffer, int size);
 // Title and format from the resource module.
 KXCOMMON_API int UI_MsgBox(HWND owner, UINT titleId, UINT formatId, UINT style, ...);
 // Title and format from the string table of `instance`.
-KXCOMMON_API int UI_MsgBox(HWND owner, HINSTANCE instance, UINT titleId, UINT formatId,
-                           UINT style, ...);
+KXCOMMON_API int UI_MsgBox(HWND owner, HINSTANCE instance, UINT titleId, UINT formatId, UINT style,
+                           ...);
 // Title (may be null) and format given as texts; a null format shows nothing.
 KXCOMMON_API int UI_MsgBox(HWND owner, LPCWSTR title, LPCWSTR format, UINT style, ...);
 

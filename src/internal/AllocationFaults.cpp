@@ -241,8 +241,7 @@ BSTR WINAPI CountedSysAllocStringLen(const OLECHAR* text, UINT length) {
 }
 
 BSTR WINAPI CountedSysAllocStringByteLen(LPCSTR text, UINT bytes) {
-    return Allocation(KX_ROUTE_BSTR, NoError,
-                      [&] { return g_sysAllocStringByteLen(text, bytes); });
+    return Allocation(KX_ROUTE_BSTR, NoError, [&] { return g_sysAllocStringByteLen(text, bytes); });
 }
 
 // `reallocate` changes *string in place and answers whether it could (the string it leaves may
@@ -262,8 +261,7 @@ INT WINAPI CountedSysReAllocString(BSTR* string, const OLECHAR* text) {
 }
 
 INT WINAPI CountedSysReAllocStringLen(BSTR* string, const OLECHAR* text, UINT length) {
-    return BstrReallocation(string,
-                            [&] { return g_sysReAllocStringLen(string, text, length); });
+    return BstrReallocation(string, [&] { return g_sysReAllocStringLen(string, text, length); });
 }
 
 void WINAPI CountedSysFreeString(BSTR string) {
@@ -318,8 +316,9 @@ struct Import {
 template <typename Function>
 Import Route(const char* module, const char* name, Function counting, Function* real,
              KxAllocationRoute route, bool allocates) {
-    return Import{module, name, reinterpret_cast<void*>(counting), reinterpret_cast<void**>(real),
-                  route, allocates};
+    return Import{
+        module, name,     reinterpret_cast<void*>(counting), reinterpret_cast<void**>(real),
+        route,  allocates};
 }
 
 const Import kImports[] = {
@@ -331,26 +330,26 @@ const Import kImports[] = {
     Route("msvcrt.dll", "_wfopen", CountedWfopen, &g_wfopen, KX_ROUTE_STREAM, true),
     Route("msvcrt.dll", "fopen", CountedFopen, &g_fopen, KX_ROUTE_STREAM, true),
     Route("msvcrt.dll", "fclose", CountedFclose, &g_fclose, KX_ROUTE_STREAM, false),
-    Route("oleaut32.dll", "SysAllocString", CountedSysAllocString, &g_sysAllocString,
-          KX_ROUTE_BSTR, true),
+    Route("oleaut32.dll", "SysAllocString", CountedSysAllocString, &g_sysAllocString, KX_ROUTE_BSTR,
+          true),
     Route("oleaut32.dll", "SysAllocStringLen", CountedSysAllocStringLen, &g_sysAllocStringLen,
           KX_ROUTE_BSTR, true),
     Route("oleaut32.dll", "SysAllocStringByteLen", CountedSysAllocStringByteLen,
           &g_sysAllocStringByteLen, KX_ROUTE_BSTR, true),
     Route("oleaut32.dll", "SysReAllocString", CountedSysReAllocString, &g_sysReAllocString,
           KX_ROUTE_BSTR, true),
-    Route("oleaut32.dll", "SysReAllocStringLen", CountedSysReAllocStringLen,
-          &g_sysReAllocStringLen, KX_ROUTE_BSTR, true),
-    Route("oleaut32.dll", "SysFreeString", CountedSysFreeString, &g_sysFreeString,
-          KX_ROUTE_BSTR, false),
+    Route("oleaut32.dll", "SysReAllocStringLen", CountedSysReAllocStringLen, &g_sysReAllocStringLen,
+          KX_ROUTE_BSTR, true),
+    Route("oleaut32.dll", "SysFreeString", CountedSysFreeString, &g_sysFreeString, KX_ROUTE_BSTR,
+          false),
     Route("oleaut32.dll", "VariantClear", CountedVariantClear, &g_variantClear, KX_ROUTE_BSTR,
           false),
-    Route("ole32.dll", "CoTaskMemAlloc", CountedCoTaskMemAlloc, &g_coTaskMemAlloc,
-          KX_ROUTE_TASKMEM, true),
+    Route("ole32.dll", "CoTaskMemAlloc", CountedCoTaskMemAlloc, &g_coTaskMemAlloc, KX_ROUTE_TASKMEM,
+          true),
     Route("ole32.dll", "CoTaskMemRealloc", CountedCoTaskMemRealloc, &g_coTaskMemRealloc,
           KX_ROUTE_TASKMEM, true),
-    Route("ole32.dll", "CoTaskMemFree", CountedCoTaskMemFree, &g_coTaskMemFree,
-          KX_ROUTE_TASKMEM, false),
+    Route("ole32.dll", "CoTaskMemFree", CountedCoTaskMemFree, &g_coTaskMemFree, KX_ROUTE_TASKMEM,
+          false),
     Route("kernel32.dll", "LocalAlloc", CountedLocalAlloc, &g_localAlloc, KX_ROUTE_LOCAL, true),
     Route("kernel32.dll", "LocalReAlloc", CountedLocalReAlloc, &g_localReAlloc, KX_ROUTE_LOCAL,
           true),
@@ -375,9 +374,9 @@ void PointSlot(ULONG_PTR* slot, void* function) {
 
 void CountImports() {
     HMODULE self = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                  GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              reinterpret_cast<LPCWSTR>(&CountImports), &self))
+    if (!::GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&CountImports), &self))
         return;
     BYTE* base = reinterpret_cast<BYTE*>(self);
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
@@ -385,11 +384,12 @@ void CountImports() {
     const IMAGE_DATA_DIRECTORY& directory =
         nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (directory.VirtualAddress == 0) return;
-    for (auto* module = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    for (auto* module =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
          module->Name != 0; ++module) {
         const char* moduleName = reinterpret_cast<const char*>(base + module->Name);
-        const DWORD namesAt = module->OriginalFirstThunk != 0 ? module->OriginalFirstThunk
-                                                             : module->FirstThunk;
+        const DWORD namesAt =
+            module->OriginalFirstThunk != 0 ? module->OriginalFirstThunk : module->FirstThunk;
         auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + namesAt);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++slots) {

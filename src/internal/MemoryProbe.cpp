@@ -21,7 +21,8 @@ bool RangeHasProtection(const void* p, size_t bytes, DWORD wanted) {
     if (end < at) return false;  // wraps the address space
     while (at < end) {
         MEMORY_BASIC_INFORMATION info{};
-        if (::VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) == 0) return false;
+        if (::VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) == 0)
+            return false;
         if (info.State != MEM_COMMIT) return false;
         if ((info.Protect & PAGE_GUARD) != 0 || (info.Protect & wanted) == 0) return false;
         at = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
@@ -31,7 +32,9 @@ bool RangeHasProtection(const void* p, size_t bytes, DWORD wanted) {
 
 }  // namespace
 
-bool IsReadableRange(const void* p, size_t bytes) { return RangeHasProtection(p, bytes, kReadable); }
+bool IsReadableRange(const void* p, size_t bytes) {
+    return RangeHasProtection(p, bytes, kReadable);
+}
 bool IsWritableRange(void* p, size_t bytes) { return RangeHasProtection(p, bytes, kWritable); }
 
 }  // namespace kx

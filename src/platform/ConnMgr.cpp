@@ -13,8 +13,8 @@ namespace {
 constexpr DWORD kConnectTimeoutMs = 10000;
 constexpr size_t kNameBytes = 259;
 // The Internet destination network.
-constexpr GUID kDestNetInternet = {0x436EF144, 0xB4FB, 0x4863,
-                                   {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
+constexpr GUID kDestNetInternet = {
+    0x436EF144, 0xB4FB, 0x4863, {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
 
 }  // namespace
 
@@ -25,7 +25,8 @@ long ConnMgr::ConnectGPRS() {
     std::memset(&request, 0, sizeof request);
     request.cbSize = sizeof request;
     request.dwParams = CONNMGR_PARAM_GUIDDESTNET;
-    request.dwFlags = CONNMGR_FLAG_PROXY_HTTP | CONNMGR_FLAG_PROXY_SOCKS4 | CONNMGR_FLAG_PROXY_SOCKS5;
+    request.dwFlags =
+        CONNMGR_FLAG_PROXY_HTTP | CONNMGR_FLAG_PROXY_SOCKS4 | CONNMGR_FLAG_PROXY_SOCKS5;
     request.dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE;
     request.guidDestNet = kDestNetInternet;
     DWORD status = 0;

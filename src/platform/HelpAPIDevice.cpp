@@ -42,10 +42,14 @@ unsigned long PocketPcKind(const OSVERSIONINFOW& v) {
 
 unsigned long SmartphoneKind(const OSVERSIONINFOW& v) {
     switch (v.dwMajorVersion) {
-    case 3: return KX_DEVICE_SMARTPHONE_3;
-    case 4: return KX_DEVICE_SMARTPHONE_4;
-    case 5: return KX_DEVICE_SMARTPHONE_5;
-    default: return KX_DEVICE_SMARTPHONE_OTHER;
+    case 3:
+        return KX_DEVICE_SMARTPHONE_3;
+    case 4:
+        return KX_DEVICE_SMARTPHONE_4;
+    case 5:
+        return KX_DEVICE_SMARTPHONE_5;
+    default:
+        return KX_DEVICE_SMARTPHONE_OTHER;
     }
 }
 
@@ -60,9 +64,7 @@ bool TextAt(const std::vector<BYTE>& record, DWORD size, DWORD offset, std::wstr
     return true;
 }
 
-bool IsCdma(DWORD systemType) {
-    return systemType < 3 || systemType == LINESYSTEMTYPE_1XRTTPACKET;
-}
+bool IsCdma(DWORD systemType) { return systemType < 3 || systemType == LINESYSTEMTYPE_1XRTTPACKET; }
 
 bool IsAsciiDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 bool IsAsciiLetter(wchar_t c) { return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z'); }
@@ -92,7 +94,8 @@ constexpr DWORD kMaxTelephonyRecordBytes = 64 * 1024;
 bool ReadCaps(HLINEAPP lineApp, DWORD device, DWORD version, std::vector<BYTE>& caps) {
     caps.assign(kFixedDevCapsBytes, 0);
     reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwTotalSize = kFixedDevCapsBytes;
-    if (lineGetDevCaps(lineApp, device, version, 0, reinterpret_cast<LINEDEVCAPS*>(caps.data())) != 0)
+    if (lineGetDevCaps(lineApp, device, version, 0, reinterpret_cast<LINEDEVCAPS*>(caps.data())) !=
+        0)
         return false;
     const DWORD needed = reinterpret_cast<LINEDEVCAPS*>(caps.data())->dwNeededSize;
     if (needed > kMaxTelephonyRecordBytes) return false;
@@ -122,8 +125,7 @@ Line FindLine(HLINEAPP lineApp, DWORD deviceCount, DWORD apiVersion, const wchar
         if (!ReadCaps(lineApp, device, negotiated, caps)) continue;
         const LINEDEVCAPS* full = reinterpret_cast<const LINEDEVCAPS*>(caps.data());
         std::wstring name;
-        if (TextAt(caps, full->dwLineNameSize, full->dwLineNameOffset, &name) &&
-            name == lineName)
+        if (TextAt(caps, full->dwLineNameSize, full->dwLineNameOffset, &name) && name == lineName)
             found = Line{device, full->dwMediaModes, extension};
     }
     return found;
@@ -317,7 +319,8 @@ bool HelpAPI::GetDeviceID(GUID* id) {
         return false;
     // Both parts must lie within what the device wrote.
     const DEVICE_ID parts = *answer;
-    if (parts.dwPresetIDOffset > needed || parts.dwPresetIDBytes > needed - parts.dwPresetIDOffset ||
+    if (parts.dwPresetIDOffset > needed ||
+        parts.dwPresetIDBytes > needed - parts.dwPresetIDOffset ||
         parts.dwPlatformIDOffset > needed ||
         parts.dwPlatformIDBytes > needed - parts.dwPlatformIDOffset)
         return false;
@@ -335,8 +338,7 @@ bool HelpAPI::GetDeviceID(GUID* id) {
 
 unsigned long HelpAPI::GetTSPLineDeviceID(HLINEAPP lineApp, unsigned long deviceCount,
                                           unsigned long apiVersion, const wchar_t* lineName,
-                                          unsigned long& mediaModes,
-                                          LINEEXTENSIONID& extensionId) {
+                                          unsigned long& mediaModes, LINEEXTENSIONID& extensionId) {
     mediaModes = 0;
     if (lineName == nullptr) return kNoLine;
     return kx::Boundary(kNoLine, [&] {

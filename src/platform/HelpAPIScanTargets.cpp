@@ -53,7 +53,8 @@ void BuildOwnFiles() {
 
 void EnsureOwnFiles() {
     for (;;) {
-        const LONG state = ::InterlockedCompareExchange(&g_ownFilesState, kListBuilding, kListEmpty);
+        const LONG state =
+            ::InterlockedCompareExchange(&g_ownFilesState, kListBuilding, kListEmpty);
         if (state == kListBuilt) return;
         if (state == kListEmpty) {
             BuildOwnFiles();

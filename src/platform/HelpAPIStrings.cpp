@@ -22,8 +22,8 @@ bool IsWhiteSpace(wchar_t c) {
 // `delimiters`, which must be met in order; any character that is not the next one expected is
 // ordinary text. True when all `last` delimiters were met. The output is zeroed first and the
 // copy is cut at `size` - 1 characters.
-bool ExtractBetweenDelimiters(const wchar_t* source, const wchar_t* delimiters, int first,
-                              int last, wchar_t* out, size_t size) {
+bool ExtractBetweenDelimiters(const wchar_t* source, const wchar_t* delimiters, int first, int last,
+                              wchar_t* out, size_t size) {
     for (size_t i = 0; i < size; ++i) out[i] = L'\0';
     int met = 0;
     size_t copied = 0;

@@ -97,8 +97,8 @@ int KxConfig::RecoverMgiConfig() {
         }
 
         LPWSTR answer = nullptr;
-        const HRESULT hr = ::DMProcessConfigXML(reinterpret_cast<LPCWSTR>(text.data()),
-                                                CFGFLAG_PROCESS, &answer);
+        const HRESULT hr =
+            ::DMProcessConfigXML(reinterpret_cast<LPCWSTR>(text.data()), CFGFLAG_PROCESS, &answer);
         delete[] answer;
         // Kept for a later attempt.
         if (hr != S_OK) return kRecoverRejected;
@@ -112,13 +112,12 @@ int KxConfig::RecoverMgiConfig() {
     });
 }
 
-int KxConfig::GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
-                          unsigned char* second, unsigned long& secondLength,
-                          unsigned char& flag) {
+int KxConfig::GetRsaKeyEx(unsigned char* first, unsigned long& firstLength, unsigned char* second,
+                          unsigned long& secondLength, unsigned char& flag) {
     wchar_t path[MAX_PATH];
     if (!AppDirFile(kKeyFile, path)) return 0;
-    kx::UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    kx::UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
     return kx::Boundary(0, [&] {
         std::vector<unsigned char> bytes;
@@ -135,8 +134,8 @@ int KxConfig::GetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
     });
 }
 
-int KxConfig::SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
-                          unsigned char* second, unsigned long& secondLength) {
+int KxConfig::SetRsaKeyEx(unsigned char* first, unsigned long& firstLength, unsigned char* second,
+                          unsigned long& secondLength) {
     // Checked before the file is opened, so a bad argument never truncates a good key file.
     if (!UsableComponent(first, firstLength) || !UsableComponent(second, secondLength)) return 0;
     wchar_t path[MAX_PATH];
@@ -146,11 +145,10 @@ int KxConfig::SetRsaKeyEx(unsigned char* first, unsigned long& firstLength,
     if (!file) return 0;
     const DWORD l1 = firstLength;
     const DWORD l2 = secondLength;
-    const bool written = WriteExactly(file.Get(), &l1, sizeof l1) &&
-                         WriteExactly(file.Get(), first, l1) &&
-                         WriteExactly(file.Get(), &l2, sizeof l2) &&
-                         WriteExactly(file.Get(), second, l2) &&
-                         WriteExactly(file.Get(), &kKeyFlag, sizeof kKeyFlag);
+    const bool written =
+        WriteExactly(file.Get(), &l1, sizeof l1) && WriteExactly(file.Get(), first, l1) &&
+        WriteExactly(file.Get(), &l2, sizeof l2) && WriteExactly(file.Get(), second, l2) &&
+        WriteExactly(file.Get(), &kKeyFlag, sizeof kKeyFlag);
     return written ? 1 : 0;
 }
 

@@ -54,8 +54,8 @@ void KillNamed(const wchar_t* directory, va_list names) {
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
          more = ::Process32NextW(snapshot.Get(), &entry)) {
-        kx::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE,
-                                               FALSE, entry.th32ProcessID));
+        kx::UniqueHandle process(::OpenProcess(
+            PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
         if (!process) continue;
         wchar_t image[MAX_PATH] = {};
         if (::DeviceGetProcessImagePath(process.Get(), image, MAX_PATH) == 0) continue;
@@ -118,8 +118,8 @@ int KxConfig::RunActiveSynEvent() {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(kSyncLoggerName, commandLine, nullptr, nullptr, FALSE,
-                          CREATE_SUSPENDED, nullptr, nullptr, &startup, &process))
+    if (!::CreateProcessW(kSyncLoggerName, commandLine, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                          nullptr, nullptr, &startup, &process))
         return KX_E_PROGRAM_NOT_STARTED;
     kx::UniqueHandle thread(process.hThread);
     kx::UniqueHandle logger(process.hProcess);

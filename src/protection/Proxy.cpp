@@ -73,8 +73,7 @@ std::vector<Match> ParseEntries(const std::vector<wchar_t*>& entries) {
     std::vector<Match> matches;
     for (const wchar_t* entry : entries) {
         unsigned long enabled = 0;
-        if (registry.GetValue(entry, kProxyEnableValue, enabled) != KX_OK || enabled == 0)
-            continue;
+        if (registry.GetValue(entry, kProxyEnableValue, enabled) != KX_OK || enabled == 0) continue;
         unsigned long type = 0;
         if (registry.GetValue(entry, kProxyTypeValue, type) != KX_OK) continue;
         const bool http = type == kTypeHttp && std::wcsstr(entry, L"HTTP") != nullptr;
@@ -93,8 +92,8 @@ std::vector<Match> ParseEntries(const std::vector<wchar_t*>& entries) {
 
 KXSTATUS KxConfig::GetBeUseProxy(int& use) {
     unsigned long enabled = 0;
-    const KXSTATUS status = KxRegUtil().GetValue(kProxyProvidersKeyEarlier, kProxyEnableValue,
-                                                 enabled);
+    const KXSTATUS status =
+        KxRegUtil().GetValue(kProxyProvidersKeyEarlier, kProxyEnableValue, enabled);
     use = status == KX_OK && enabled != 0 ? 1 : 0;
     return status;
 }
@@ -121,10 +120,10 @@ KXSTATUS KxConfig::GetProxy(wchar_t* httpHost, unsigned long httpHostLength,
         const std::vector<Match> matches = ParseEntries(entries.paths);
 
         socksUserName[socksUserNameLength - 1] = L'\0';
-        const Kind http{httpHost, httpHostLength, httpPort, httpUserName, httpUserNameLength,
-                        httpHasPassword};
-        const Kind socks{socksHost, socksHostLength, socksPort, socksUserName,
-                         socksUserNameLength, socksHasPassword};
+        const Kind http{httpHost,     httpHostLength,     httpPort,
+                        httpUserName, httpUserNameLength, httpHasPassword};
+        const Kind socks{socksHost,     socksHostLength,     socksPort,
+                         socksUserName, socksUserNameLength, socksHasPassword};
         // A later entry of a kind overwrites an earlier one.
         for (const Match& match : matches) {
             if (match.type == kTypeHttp) {

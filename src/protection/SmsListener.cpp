@@ -7,7 +7,6 @@
 #include "../platform/DeviceRelease.h"
 #include "../registry/Settings.h"
 
-
 namespace {
 
 constexpr wchar_t kListenerModule[] = L"KXSMSLsn2.dll";
@@ -22,8 +21,8 @@ constexpr int kProtocolKeyChars = 128;
 KXSTATUS CallListener(const char* entry) {
     HMODULE module = ::LoadLibraryW(kListenerModule);
     if (module == nullptr) return KX_E_SMSLSN_NOT_LOADED;
-    const SelfRegistration call =
-        reinterpret_cast<SelfRegistration>(reinterpret_cast<void*>(::GetProcAddress(module, entry)));
+    const SelfRegistration call = reinterpret_cast<SelfRegistration>(
+        reinterpret_cast<void*>(::GetProcAddress(module, entry)));
     KXSTATUS status = KX_E_SMSLSN_NO_ENTRY;
     if (call != nullptr) status = call() == 0 ? KX_OK : KX_E_SMSLSN_FAILED;
     // Nothing in the library uses the listener afterwards.

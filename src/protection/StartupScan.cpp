@@ -72,8 +72,8 @@ int KxConfig::GetMatchFile(const wchar_t* path, int& match) {
 
     const bool program = (types & kProgramsBit) != 0 && kx::SameIgnoringCase(cleaned, L"exe");
     const bool library = (types & kLibrariesBit) != 0 && kx::SameIgnoringCase(cleaned, L"dll");
-    const bool archive = (types & kArchivesBit) != 0 &&
-                         (kx::SameIgnoringCase(cleaned, L"cab") || kx::SameIgnoringCase(cleaned, L"zip"));
+    const bool archive = (types & kArchivesBit) != 0 && (kx::SameIgnoringCase(cleaned, L"cab") ||
+                                                         kx::SameIgnoringCase(cleaned, L"zip"));
     if (program || library || archive) match = 1;
     return KX_OK;
 }

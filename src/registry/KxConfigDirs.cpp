@@ -92,7 +92,8 @@ ULONGLONG ToUInt64(const FILETIME& time) {
 KXSTATUS WriteStartTime(ULONGLONG units) {
     // Stored low 32 bits first, as the device lays out a FILETIME.
     unsigned char bytes[sizeof(FILETIME)];
-    for (size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(units >> (8 * i));
+    for (size_t i = 0; i < sizeof bytes; ++i)
+        bytes[i] = static_cast<unsigned char>(units >> (8 * i));
     return WriteBytes(kStartupTime, bytes, sizeof bytes);
 }
 

@@ -240,9 +240,8 @@ KXSTATUS KxConfig::GetMamoHostName(char* host, int length) {
         const KXSTATUS status = GetMamoHostName(wide.data(), length);
         // Converted into a scratch copy: a name that needs more bytes than the buffer holds
         // leaves the zero-filled buffer rather than an unterminated part of it.
-        if (status == KX_OK &&
-            ::WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), -1, narrow.data(),
-                                  length, nullptr, nullptr) > 0)
+        if (status == KX_OK && ::WideCharToMultiByte(CP_ACP, WC_COMPOSITECHECK, wide.data(), -1,
+                                                     narrow.data(), length, nullptr, nullptr) > 0)
             CopyMemory(host, narrow.data(), static_cast<size_t>(length));
         return status;
     });

@@ -130,11 +130,12 @@ KXSTATUS KxRegUtil::InternalGetValue(const wchar_t* keyPath, const wchar_t* valu
     if (size == 0 || !kx::IsWritableRange(buffer, size)) return KX_E_REGISTRY;
     kx::UniqueKey key = OpenKey(root, keyPath);
     if (!key) return KX_E_REGISTRY;
-    const bool read = ReadValue(key.Get(), valueName, size, [&](const unsigned char* data, DWORD got) {
-        std::memcpy(buffer, data, got);
-        if (bytesRead != nullptr) *bytesRead = got;
-        return true;
-    });
+    const bool read =
+        ReadValue(key.Get(), valueName, size, [&](const unsigned char* data, DWORD got) {
+            std::memcpy(buffer, data, got);
+            if (bytesRead != nullptr) *bytesRead = got;
+            return true;
+        });
     return read ? KX_OK : KX_E_REGISTRY;
 }
 
@@ -194,7 +195,8 @@ KXSTATUS KxRegUtil::SetValue(const wchar_t* keyPath, const wchar_t* valueName,
     if (text == nullptr) return KX_E_REGISTRY;
     const size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
     if (bytes > MAXDWORD) return KX_E_REGISTRY;
-    return InternalSetValue(keyPath, valueName, REG_SZ, reinterpret_cast<const unsigned char*>(text),
+    return InternalSetValue(keyPath, valueName, REG_SZ,
+                            reinterpret_cast<const unsigned char*>(text),
                             static_cast<unsigned long>(bytes));
 }
 
@@ -295,7 +297,7 @@ KXSTATUS KxRegUtil::ReleaseKeyList(std::vector<wchar_t*>& keys) {
 }
 
 KXSTATUS KxRegUtil::EnumVaule(const wchar_t* keyPath, CallerInfo_tag* entries,
-                             unsigned long& count) {
+                              unsigned long& count) {
     kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
     if (!key) return KX_E_REGISTRY;
     bool counted = false;
@@ -466,7 +468,7 @@ bool RegGetSystemTime(const wchar_t* keyPath, const wchar_t* valueName, SYSTEMTI
     kx::UniqueKey key = CreateKey(root, keyPath, kKeyAccess);
     if (!key) return false;
     DWORD size = kTimeRecordBytes;
-    return ::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr,
-                              reinterpret_cast<BYTE*>(time), &size) == ERROR_SUCCESS &&
+    return ::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(time),
+                              &size) == ERROR_SUCCESS &&
            size == kTimeRecordBytes;
 }

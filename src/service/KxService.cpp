@@ -29,8 +29,8 @@ constexpr DWORD kAnyLength = 0xFFFFFFFF;
 int Send(HANDLE service, DWORD code, const void* in, DWORD inBytes, void* out, DWORD outBytes,
          DWORD expected) {
     DWORD returned = 0;
-    if (!::ServiceIoControl(service, code, const_cast<void*>(in), inBytes, out, outBytes,
-                            &returned, nullptr))
+    if (!::ServiceIoControl(service, code, const_cast<void*>(in), inBytes, out, outBytes, &returned,
+                            nullptr))
         return KX_E_SERVICE_REQUEST;
     if (expected != kAnyLength && returned != expected) return KX_E_SERVICE_REQUEST;
     return KX_OK;
@@ -68,7 +68,8 @@ int KxService::Start() {
     const HANDLE service = Open();
     if (service == INVALID_HANDLE_VALUE) return KX_E_SERVICE_NOT_FOUND;
     DWORD answer = 0;
-    const int status = Send(service, KXSVC_START, nullptr, 0, &answer, sizeof answer, sizeof answer);
+    const int status =
+        Send(service, KXSVC_START, nullptr, 0, &answer, sizeof answer, sizeof answer);
     return status != KX_OK ? status : static_cast<int>(answer);
 }
 
@@ -117,8 +118,8 @@ int KxService::ScanSMS(SMSScan_tag* record) {
     SMSScan_tag answer;
     std::memset(&answer, 0, sizeof answer);
     answer.size = sizeof answer;
-    const int status =
-        Send(service, KXSVC_SCAN_SMS, record, sizeof *record, &answer, sizeof answer, sizeof answer);
+    const int status = Send(service, KXSVC_SCAN_SMS, record, sizeof *record, &answer, sizeof answer,
+                            sizeof answer);
     if (status != KX_OK) return status;
     record->scanResult = answer.scanResult;
     const size_t answerUnits = sizeof record->answer / sizeof(wchar_t);
@@ -177,9 +178,8 @@ int KxService::QuarantineFile(const wchar_t* path, const wchar_t* virusName) {
     CopyIntoField(action.path, path, pathLength);
     CopyIntoField(action.second, virusName, nameLength);
     // Only the call's success counts: the answer word is the service's, preset to 0.
-    const int status =
-        Send(service, KXSVC_QUARANTINE_FILE, &action, sizeof action, &answer, kAnswerBytes,
-             kAnyLength);
+    const int status = Send(service, KXSVC_QUARANTINE_FILE, &action, sizeof action, &answer,
+                            kAnswerBytes, kAnyLength);
     return status != KX_OK ? status : static_cast<int>(answer);
 }
 

@@ -31,8 +31,7 @@ void Apply(HWND dialog, HWND control, const Rule& rule) {
 }
 
 void Resize(HWND hwnd, int width, int height) {
-    ::SetWindowPos(hwnd, nullptr, 0, 0, width, height,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int ClientWidth(HWND hwnd) {
@@ -79,13 +78,12 @@ RECT GeneralAdjustCtlLayout::operator()(const RECT& current, const RECT&) const 
     return r;
 }
 
-GeneralAdjustCtlLayoutByPos::GeneralAdjustCtlLayoutByPos(int left, int top, int right,
-                                                         int bottom)
+GeneralAdjustCtlLayoutByPos::GeneralAdjustCtlLayoutByPos(int left, int top, int right, int bottom)
     : m_left(left), m_top(top), m_right(right), m_bottom(bottom) {}
 
 RECT GeneralAdjustCtlLayoutByPos::operator()(const RECT& current, const RECT&) const {
-    return RECT{Pick(m_left, current.left), Pick(m_top, current.top),
-                Pick(m_right, current.right), Pick(m_bottom, current.bottom)};
+    return RECT{Pick(m_left, current.left), Pick(m_top, current.top), Pick(m_right, current.right),
+                Pick(m_bottom, current.bottom)};
 }
 
 void LayoutCtl(HWND dialog, HWND control, int x, int y, int width, int height) {
@@ -160,8 +158,7 @@ AvoidScrollBar::AvoidScrollBar(HWND dialog) : m_dialog(dialog) {
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     HWND menuBar = SHFindMenuBar(m_dialog);
     if (menuBar != nullptr) ::GetWindowRect(menuBar, &bar);
-    Resize(m_dialog, work.right - work.left,
-           (work.bottom - work.top) - (bar.bottom - bar.top));
+    Resize(m_dialog, work.right - work.left, (work.bottom - work.top) - (bar.bottom - bar.top));
 }
 
 AvoidScrollBar::~AvoidScrollBar() {

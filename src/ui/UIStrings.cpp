@@ -6,8 +6,8 @@
 
 namespace {
 
-const unsigned short kResourceModule[] = {'K', 'X', 'S', 'C', '_', 'S', 'P', '_', 'R', 'e',
-                                          's', '.', 'd', 'l', 'l', 0};
+const unsigned short kResourceModule[] = {'K', 'X', 'S', 'C', '_', 'S', 'P', '_',
+                                          'R', 'e', 's', '.', 'd', 'l', 'l', 0};
 
 }  // namespace
 

@@ -81,8 +81,8 @@ void GetSpecialPath(int csidl, unsigned short* path) {
     ::CoTaskMemFree(items);
 }
 
-int RunApp(const unsigned short* program, const unsigned short* commandLine,
-           unsigned long waitMs, int selector) {
+int RunApp(const unsigned short* program, const unsigned short* commandLine, unsigned long waitMs,
+           int selector) {
     if (program == nullptr) return 0;
     unsigned short directory[kPathChars];
     GetOurPath(selector, directory);
@@ -157,8 +157,8 @@ std::wstring CreateStringFromRes(HINSTANCE module, int id, const unsigned short*
 bool CreateFileFromRes(const unsigned short* path, HINSTANCE module, int id,
                        const unsigned short* type) {
     const std::pair<void*, unsigned int> resource = GetResource(module, id, type);
-    FileParameter parameter = {Wide(path), GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                               0, 0};
+    FileParameter parameter = {
+        Wide(path), GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0, 0};
     kx::UniqueFile file(InternalCreateFile(parameter, ::CreateFileW));
     if (!file) return false;
     DWORD written = 0;
@@ -168,7 +168,8 @@ bool CreateFileFromRes(const unsigned short* path, HINSTANCE module, int id,
 
 unsigned long ResFmtMessage(unsigned short* buffer, unsigned int size, long id, ...) {
     wchar_t format[kMessageFormatChars] = {};
-    if (buffer == nullptr || UI_LoadString(static_cast<UINT>(id), format, kMessageFormatChars) == 0 ||
+    if (buffer == nullptr ||
+        UI_LoadString(static_cast<UINT>(id), format, kMessageFormatChars) == 0 ||
         format[0] == L'\0')
         return 0;
     va_list args;

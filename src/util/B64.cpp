@@ -20,10 +20,9 @@ struct DigitTable {
     unsigned char value[256];
     constexpr DigitTable() : value() {
         for (int i = 0; i < 256; ++i) value[i] = kNotADigit;
-        const char alphabet[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i) value[static_cast<unsigned char>(alphabet[i])] =
-            static_cast<unsigned char>(i);
+        const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int i = 0; i < 64; ++i)
+            value[static_cast<unsigned char>(alphabet[i])] = static_cast<unsigned char>(i);
     }
 };
 constexpr DigitTable kDigits;

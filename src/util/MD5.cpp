@@ -27,8 +27,7 @@ struct Md5Context {
 inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
 
 inline uint32_t LoadLittle(const unsigned char* p) {
-    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) |
-           (uint32_t{p[3]} << 24);
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
 inline void StoreLittle(unsigned char* p, uint32_t v) {
@@ -41,7 +40,7 @@ inline void StoreLittle(unsigned char* p, uint32_t v) {
 // One step of a round: a = b + ((a + f(b, c, d) + x + t) <<< s). The round functions are the
 // RFC's, with F and G in forms that need one operation less.
 #define KX_MD5_STEP(f, a, b, c, d, x, t, s) \
-    (a) += f((b), (c), (d)) + (x) + (t);     \
+    (a) += f((b), (c), (d)) + (x) + (t);    \
     (a) = RotateLeft((a), (s)) + (b)
 #define KX_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
 #define KX_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))

@@ -150,8 +150,7 @@ int Utf8ToUtf16(unsigned char* out, int* outLength, const unsigned char* in, int
             const size_t limit = std::min(length - i, (room - w) / 2);
             if (limit == 0) break;
             size_t k = 0;
-            for (; k < limit && in[i + k] < 0x80; ++k)
-                WriteUnit<order>(out + w + 2 * k, in[i + k]);
+            for (; k < limit && in[i + k] < 0x80; ++k) WriteUnit<order>(out + w + 2 * k, in[i + k]);
             w += 2 * k;
             i += k;
             continue;

@@ -115,7 +115,7 @@ unsigned long BLLong(unsigned long& value) {
 void WaitTime(long time, bool relative) {
     // The tick counter wraps every 49.7 days; the difference taken in 32 bits stays right
     // across the wrap for deadlines within 24.8 days.
-    const long wait = relative ? time
-                               : static_cast<long>(static_cast<DWORD>(time) - ::GetTickCount());
+    const long wait =
+        relative ? time : static_cast<long>(static_cast<DWORD>(time) - ::GetTickCount());
     if (wait >= 0) ::Sleep(static_cast<DWORD>(wait));
 }

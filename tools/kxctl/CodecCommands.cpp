@@ -25,8 +25,8 @@ int Failed(const std::wstring& message) {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::vector<unsigned char>* data) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size{};
     bool ok = ::GetFileSizeEx(file, &size) && size.QuadPart < 0x40000000;  // 1 GiB at most
@@ -46,8 +46,8 @@ bool WriteWholeFile(const std::wstring& path, const unsigned char* data, size_t 
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    const bool ok = ::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) &&
-                    written == size;
+    const bool ok =
+        ::WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
     ::CloseHandle(file);
     return ok;
 }
@@ -75,8 +75,8 @@ int Decode(const Args& args) {
     std::vector<unsigned short> units(text.begin(), text.end());
     units.push_back(0);
     std::vector<unsigned char> data(text.size() / 4 * 3 + 1);
-    const int decoded = B64::Base64ToBinary(units.data(), data.data(),
-                                            static_cast<unsigned int>(data.size()));
+    const int decoded =
+        B64::Base64ToBinary(units.data(), data.data(), static_cast<unsigned int>(data.size()));
     if (decoded <= 0) return Failed(L"nothing decoded (the text must be whole groups of 4)");
     if (args.size() == 1) {
         Print(HexBytes(data.data(), static_cast<size_t>(decoded), L" "));

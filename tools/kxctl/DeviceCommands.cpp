@@ -26,11 +26,16 @@ std::wstring YesNo(bool yes) { return yes ? L"yes" : L"no"; }
 
 std::wstring Family(unsigned long type) {
     switch (type & KX_DEVICE_FAMILY_MASK) {
-    case KX_DEVICE_FAMILY_SMARTPHONE: return L"Smartphone";
-    case KX_DEVICE_FAMILY_POCKETPC: return L"Pocket PC";
-    case KX_DEVICE_FAMILY_OTHER_CE: return L"Windows CE, neither Pocket PC nor Smartphone";
-    case KX_DEVICE_FAMILY_NOT_CE: return L"not Windows CE";
-    default: return L"unknown";
+    case KX_DEVICE_FAMILY_SMARTPHONE:
+        return L"Smartphone";
+    case KX_DEVICE_FAMILY_POCKETPC:
+        return L"Pocket PC";
+    case KX_DEVICE_FAMILY_OTHER_CE:
+        return L"Windows CE, neither Pocket PC nor Smartphone";
+    case KX_DEVICE_FAMILY_NOT_CE:
+        return L"not Windows CE";
+    default:
+        return L"unknown";
     }
 }
 
@@ -45,9 +50,12 @@ std::wstring SystemName(unsigned long type) {
 
 std::wstring LinkName(int type) {
     switch (type) {
-    case KX_CONNECTION_CELLULAR: return L"cellular";
-    case KX_CONNECTION_LOCAL_LINK: return L"local link (USB, Bluetooth or infrared)";
-    default: return L"unknown";
+    case KX_CONNECTION_CELLULAR:
+        return L"cellular";
+    case KX_CONNECTION_LOCAL_LINK:
+        return L"local link (USB, Bluetooth or infrared)";
+    default:
+        return L"unknown";
     }
 }
 
@@ -68,7 +76,8 @@ int ShowDevice() {
     Print(L"Windows Mobile 5 or later: " + YesNo(HelpAPI::IsWM5() != 0));
     GUID id;
     if (HelpAPI::GetDeviceID(&id))
-        Print(L"device ID: " + HexBytes(reinterpret_cast<const unsigned char*>(&id), sizeof id, L""));
+        Print(L"device ID: " +
+              HexBytes(reinterpret_cast<const unsigned char*>(&id), sizeof id, L""));
     else
         Print(L"device ID: (not available)");
 
@@ -127,7 +136,7 @@ int Sms(const Args& args) {
         if (status != KX_OK) {
             const wchar_t* why = status == KX_E_SMSLSN_NOT_LOADED ? L" (KXSMSLsn2.dll not loadable)"
                                  : status == KX_E_SMSLSN_NO_ENTRY ? L" (entry point missing)"
-                                 : L" (the listener refused)";
+                                                                  : L" (the listener refused)";
             return CallFailed(args[0] + why, status);
         }
         Print(reg ? L"SMS listener registered" : L"SMS listener unregistered");
@@ -147,15 +156,16 @@ int Sms(const Args& args) {
         {L"Status", KxConfig::Get_ProviderDLLPath_Status},
         {L"Raw", KxConfig::Get_ProviderDLLPath_Raw},
     };
-    Print(HelpAPI::IsWM5() ? L"providers (HKEY_LOCAL_MACHINE\\Comm\\Cellular\\SMS\\Protocols):"
-                           : L"providers (HKEY_CURRENT_USER\\Software\\Microsoft\\SMS\\Protocols):");
+    Print(HelpAPI::IsWM5()
+              ? L"providers (HKEY_LOCAL_MACHINE\\Comm\\Cellular\\SMS\\Protocols):"
+              : L"providers (HKEY_CURRENT_USER\\Software\\Microsoft\\SMS\\Protocols):");
     for (const auto& p : providers) {
         wchar_t path[kTextChars] = {};
         const KXSTATUS status = p.read(path, kTextChars);
         Print(std::wstring(L"  ") + p.name + L": " +
-              (status == KX_OK ? std::wstring(path)
-                               : L"(not set, status " + Hex(static_cast<unsigned long>(status)) +
-                                     L")"));
+              (status == KX_OK
+                   ? std::wstring(path)
+                   : L"(not set, status " + Hex(static_cast<unsigned long>(status)) + L")"));
     }
     return kExitOk;
 }
@@ -169,10 +179,9 @@ int Proxy(const Args& args) {
     wchar_t httpUser[kTextChars] = {}, socksUser[kTextChars] = {};
     unsigned long httpPort = 0, socksPort = 0;
     int httpPassword = 0, socksPassword = 0;
-    const KXSTATUS status =
-        KxConfig::GetProxy(httpHost, kTextChars, httpPort, socksHost, kTextChars, socksPort,
-                           httpUser, kTextChars, httpPassword, socksUser, kTextChars,
-                           socksPassword);
+    const KXSTATUS status = KxConfig::GetProxy(httpHost, kTextChars, httpPort, socksHost,
+                                               kTextChars, socksPort, httpUser, kTextChars,
+                                               httpPassword, socksUser, kTextChars, socksPassword);
     if (status != KX_OK) {
         Print(L"no proxy configured (status " + Hex(static_cast<unsigned long>(status)) + L")");
         return kExitOk;
@@ -185,9 +194,9 @@ int Proxy(const Args& args) {
         Print(L"HTTP proxy: (none)");
     const wchar_t socksType = socksUser[kTextChars - 1];
     if (socksType != 0)
-        Print(L"SOCKS " + std::wstring(socksType == 8 ? L"5" : L"4") + L" proxy: " +
-              socksHost + L":" + std::to_wstring(socksPort) + L", user " + OrNone(socksUser) +
-              L", password " + (socksPassword ? L"set" : L"not set"));
+        Print(L"SOCKS " + std::wstring(socksType == 8 ? L"5" : L"4") + L" proxy: " + socksHost +
+              L":" + std::to_wstring(socksPort) + L", user " + OrNone(socksUser) + L", password " +
+              (socksPassword ? L"set" : L"not set"));
     else
         Print(L"SOCKS proxy: (none)");
     return kExitOk;

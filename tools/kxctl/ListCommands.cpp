@@ -35,16 +35,14 @@ struct CallerList {
 };
 
 const CallerList kLists[] = {
-    {L"accept list", KxConfig::AddAccepter, KxConfig::DelAccepter,
-     KxConfig::GetAcceptr, KxConfig::GetAcceptList, KxConfig::InAccepterFuzzy},
-    {L"reject list", KxConfig::AddRejecter, KxConfig::DelRejecter,
-     KxConfig::GetRejecter, KxConfig::GetRejectList, KxConfig::InRejecterFuzzy},
-    {L"WAP-push accept list", KxConfig::AddWapPushAccepter,
-     KxConfig::DelWapPushAccepter,
+    {L"accept list", KxConfig::AddAccepter, KxConfig::DelAccepter, KxConfig::GetAcceptr,
+     KxConfig::GetAcceptList, KxConfig::InAccepterFuzzy},
+    {L"reject list", KxConfig::AddRejecter, KxConfig::DelRejecter, KxConfig::GetRejecter,
+     KxConfig::GetRejectList, KxConfig::InRejecterFuzzy},
+    {L"WAP-push accept list", KxConfig::AddWapPushAccepter, KxConfig::DelWapPushAccepter,
      [](CallerInfo_tag& e) { return KxConfig::GetWapPushAcceptr(e.Number); },
      KxConfig::GetWapPushAcceptList, nullptr},
-    {L"WAP-push force list", KxConfig::AddForceListAccepter,
-     KxConfig::DelForceListAccepter,
+    {L"WAP-push force list", KxConfig::AddForceListAccepter, KxConfig::DelForceListAccepter,
      [](CallerInfo_tag& e) { return KxConfig::GetForceListAcceptr(e.Number); },
      KxConfig::GetForceAcceptList, nullptr},
 };
@@ -67,7 +65,8 @@ bool MakeEntry(const std::wstring& number, const std::wstring& name, CallerInfo_
 // Takes "LIST NUMBER" into an entry with an empty name: kExitOk, or a usage error's exit code.
 int NumberArgs(const Args& args, CallerInfo_tag* entry) {
     if (args.size() != 2) return UsageError(kListUsage);
-    if (!MakeEntry(args[1], L"", entry)) return UsageError(L"a number holds at most 259 characters");
+    if (!MakeEntry(args[1], L"", entry))
+        return UsageError(L"a number holds at most 259 characters");
     return kExitOk;
 }
 

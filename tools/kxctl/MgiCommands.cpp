@@ -29,9 +29,8 @@ int Status() {
     Print(L"server: " + (host[0] != L'\0' ? std::wstring(host) : std::wstring(L"(none)")) + L":" +
           std::to_wstring(port));
     wchar_t url[kUrlChars] = L"";
-    Print(L"config URL: " + std::wstring(KxConfig::GetConfigURL(url, kUrlChars) == KX_OK
-                                              ? url
-                                              : L"(not set)"));
+    Print(L"config URL: " +
+          std::wstring(KxConfig::GetConfigURL(url, kUrlChars) == KX_OK ? url : L"(not set)"));
     return kExitOk;
 }
 

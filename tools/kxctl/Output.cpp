@@ -66,8 +66,13 @@ bool ParseTime(const std::wstring& value, SYSTEMTIME* time) {
     } else {
         CalendarTime c;
         if (!ParseCalendarTime(value, &c)) return false;
-        t = {static_cast<WORD>(c.year), static_cast<WORD>(c.month), 0, static_cast<WORD>(c.day),
-             static_cast<WORD>(c.hour), static_cast<WORD>(c.minute), static_cast<WORD>(c.second),
+        t = {static_cast<WORD>(c.year),
+             static_cast<WORD>(c.month),
+             0,
+             static_cast<WORD>(c.day),
+             static_cast<WORD>(c.hour),
+             static_cast<WORD>(c.minute),
+             static_cast<WORD>(c.second),
              0};
     }
     FILETIME file;

@@ -63,8 +63,7 @@ int Query(const Args& args) {
     RegValueData value;
 
     if (args.size() == 2) {
-        if (!query(args[1].c_str(), value))
-            return CallFailed(L"reading " + args[1], KX_E_REGISTRY);
+        if (!query(args[1].c_str(), value)) return CallFailed(L"reading " + args[1], KX_E_REGISTRY);
         Print(FormatValue(value));
         return kExitOk;
     }

@@ -28,11 +28,16 @@ bool Usable(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
 // The reference service's answers to quarantine and restore.
 std::wstring QuarantineAnswer(int answer) {
     switch (answer) {
-    case 2: return L"no such file";
-    case 3: return L"the file is in use by a running program";
-    case 4: return L"the destination exists (add --replace)";
-    case 5: return L"the quarantine store could not be written";
-    default: return L"answer " + std::to_wstring(answer);
+    case 2:
+        return L"no such file";
+    case 3:
+        return L"the file is in use by a running program";
+    case 4:
+        return L"the destination exists (add --replace)";
+    case 5:
+        return L"the quarantine store could not be written";
+    default:
+        return L"answer " + std::to_wstring(answer);
     }
 }
 
@@ -73,7 +78,8 @@ int Service(const Args& args) {
 
 int Scan(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
-    if (args[0].size() > kMaxPathChars) return UsageError(L"the path is longer than 259 characters");
+    if (args[0].size() > kMaxPathChars)
+        return UsageError(L"the path is longer than 259 characters");
     FileScan_tag record;
     std::memset(&record, 0, sizeof record);
     record.size = sizeof record;
@@ -86,7 +92,8 @@ int Scan(const Args& args) {
                    std::to_wstring(record.resultWord) + L")");
         return kExitFailed;
     }
-    if (record.scanResult == KXSVC_VERDICT_INFECTED || record.scanResult == KXSVC_VERDICT_SUSPICIOUS)
+    if (record.scanResult == KXSVC_VERDICT_INFECTED ||
+        record.scanResult == KXSVC_VERDICT_SUSPICIOUS)
         Print(args[0] + L": infected by " + record.virusName);
     else
         Print(args[0] + L": clean");
@@ -100,7 +107,8 @@ int Quarantine(const Args& args) {
         return UsageError(L"a path has at most 260 characters and a virus name at most 20");
     if (IsLibraryStatus(answer)) return CallFailed(L"quarantining " + args[0], answer);
     if (answer != 0) {
-        PrintError(L"kxctl: the service kept " + args[0] + L" in place: " + QuarantineAnswer(answer));
+        PrintError(L"kxctl: the service kept " + args[0] + L" in place: " +
+                   QuarantineAnswer(answer));
         return kExitFailed;
     }
     Print(L"quarantined: " + args[0] + L" (" + args[1] + L")");

@@ -43,7 +43,8 @@ int Refused(const std::wstring& what, KXSTATUS status) {
 }
 
 int NotANumber(const std::wstring& value) {
-    return UsageError(L"'" + value + L"' is not a 32-bit number (decimal or 0x hex); nothing written");
+    return UsageError(L"'" + value +
+                      L"' is not a 32-bit number (decimal or 0x hex); nothing written");
 }
 
 // ---- Adapters, one per accessor shape --------------------------------------------------
@@ -113,7 +114,8 @@ template <KXSTATUS (*Set)(const SYSTEMTIME&)>
 int SetTime(const std::wstring& value) {
     SYSTEMTIME t;
     if (!ParseTime(value, &t))
-        return UsageError(L"'" + value + L"' is not a time (YYYY-MM-DD HH:MM:SS or now); nothing written");
+        return UsageError(L"'" + value +
+                          L"' is not a time (YYYY-MM-DD HH:MM:SS or now); nothing written");
     return Refused(L"writing", Set(t));
 }
 
@@ -193,7 +195,8 @@ int SetStartupTime(const std::wstring& value) {
 
 int SetVersionText(const std::wstring& value) {
     if (!IsVersionText(value))
-        return UsageError(L"'" + value + L"' is not a version a.b.c.d (each 0 to 65535); nothing written");
+        return UsageError(L"'" + value +
+                          L"' is not a version a.b.c.d (each 0 to 65535); nothing written");
     return Refused(L"writing", KxConfig::SetFullVersion(value.c_str()));
 }
 
@@ -236,12 +239,10 @@ const Setting kSettings[] = {
      SetInt<KxConfig::SetEnableAcceptList>, nullptr},
     {L"RealTimeScan", kYesNo, ShowInt<KxConfig::GetBeRealTimeScan>,
      SetInt<KxConfig::SetBeRealTimeScan>, nullptr},
-    {L"SafeMode", kNum, ShowInt<KxConfig::GetBeSafeMode>, SetInt<KxConfig::SetBeSafeMode>,
-     nullptr},
+    {L"SafeMode", kNum, ShowInt<KxConfig::GetBeSafeMode>, SetInt<KxConfig::SetBeSafeMode>, nullptr},
     {L"InstantCardScanOption", kYesNo, ShowInt<KxConfig::GetBeInsCardScan>,
      SetInt<KxConfig::SetBeInsCardScan>, nullptr},
-    {L"PrimaryUpdateServer", kText, ShowText<GetPrimaryServer>, SetText<SetPrimaryServer>,
-     nullptr},
+    {L"PrimaryUpdateServer", kText, ShowText<GetPrimaryServer>, SetText<SetPrimaryServer>, nullptr},
     {L"BackupUpdateServer", kText, ShowText<GetBackupServer>, SetText<SetBackupServer>, nullptr},
     {L"FileScanType", kNum, ShowNumber<KxConfig::GetScanFileType>,
      SetNumber<KxConfig::SetScanFileType>, nullptr},
@@ -273,11 +274,11 @@ const Setting kSettings[] = {
      SetNumber<KxConfig::SetRomFileSleepTime>, nullptr},
     {L"LastPatternFilename", kText, ShowLastPattern, SetText<Writable<KxConfig::SetLastPattern>>,
      nullptr},
-    {L"DebugLog", kNum, ShowNumber<KxConfig::GetDebugLogFlag>,
-     SetNumber<KxConfig::SetDebugLogFlag>, nullptr},
+    {L"DebugLog", kNum, ShowNumber<KxConfig::GetDebugLogFlag>, SetNumber<KxConfig::SetDebugLogFlag>,
+     nullptr},
     {L"DebugLogOption", kNum, ShowNumber<KxConfig::GetDebugLogOption>, nullptr, nullptr},
-    {L"ProxyPassword", kText, ShowText<KxConfig::GetPxyPwd>,
-     SetText<Writable<KxConfig::SetPxyPwd>>, nullptr},
+    {L"ProxyPassword", kText, ShowText<KxConfig::GetPxyPwd>, SetText<Writable<KxConfig::SetPxyPwd>>,
+     nullptr},
     {L"UpdateTempFactor", kNum, ShowNumber<KxConfig::GetSpaceFactor>,
      SetNumber<KxConfig::SetSpaceFactor>, nullptr},
     {L"SuperLab", kNum, ShowNumber<KxConfig::GetSuperLab>, nullptr, nullptr},
@@ -297,8 +298,7 @@ const Setting kSettings[] = {
     {L"ScheduleUpdateFrequency", L"days: 1, 7, 14 or 30 (anything else is stored as 1)",
      ShowNumber<KxConfig::GetAutomaticUpdateFrequency>,
      SetNumber<KxConfig::SetAutomaticUpdateFrequency>, nullptr},
-    {L"MiscOpt", kNum, ShowNumber<KxConfig::GetMiscOpt>, SetNumber<KxConfig::SetMiscOpt>,
-     nullptr},
+    {L"MiscOpt", kNum, ShowNumber<KxConfig::GetMiscOpt>, SetNumber<KxConfig::SetMiscOpt>, nullptr},
     {L"PromptWhenConnectByWireless", kNum, ShowNumber<KxConfig::GetPromptWhenConnectByWireless>,
      SetNumber<KxConfig::SetPromptWhenConnectByWireless>, nullptr},
     {L"IsMgiValid", kNum, ShowMgiValid, SetNumber<KxConfig::SetMgiValid>, nullptr},
@@ -316,16 +316,16 @@ const Setting kSettings[] = {
      SetInt<KxConfig::SetMamoSendUpdateLog>, nullptr},
     {L"LockAllOption", kYesNo, ShowAnswer<KxConfig::GetMamoLockAll>,
      SetInt<KxConfig::SetMamoLockAll>, nullptr},
-    {L"MaxMessageNumber", kNum, ShowMessageMaxNumber,
-     SetNumber<KxConfig::SetMessageMaxNumber>, nullptr},
+    {L"MaxMessageNumber", kNum, ShowMessageMaxNumber, SetNumber<KxConfig::SetMessageMaxNumber>,
+     nullptr},
     {L"IncludeMGI", kNum, ShowNumber<KxConfig::GetIncludeMGI>, nullptr, nullptr},
     {L"AppPath", L"directory", ShowDirectory<KxConfig::GetAppDir>, nullptr, nullptr},
     {L"WinPath", L"directory", ShowDirectory<KxConfig::GetSysDir>, nullptr, nullptr},
     {L"StartupPath", L"directory", ShowDirectory<GetStartupDirectory>, nullptr, nullptr},
     {L"FullVersionNum", L"version a.b.c.d", ShowText<KxConfig::GetFullVersion>, SetVersionText,
      nullptr},
-    {L"LastScanTime", kTime, ShowTime<KxConfig::GetLastMSTime>,
-     SetTime<KxConfig::SetLastMSTime>, nullptr},
+    {L"LastScanTime", kTime, ShowTime<KxConfig::GetLastMSTime>, SetTime<KxConfig::SetLastMSTime>,
+     nullptr},
     {L"LastUpdateTime", kTime, ShowTime<KxConfig::GetLastUpdateTime>,
      SetTime<KxConfig::SetLastUpdateTime>, nullptr},
     {L"ScheduleUpdateTime", kTime, ShowScheduleTime, SetTime<SetScheduleTimeRef>, nullptr},

@@ -32,7 +32,8 @@ int RunningCount(const std::wstring& path) {
     entry.dwSize = sizeof entry;
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
          more = ::Process32NextW(snapshot, &entry)) {
-        HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        HANDLE process =
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
         if (process == nullptr) continue;
         wchar_t image[MAX_PATH] = {};
         if (::DeviceGetProcessImagePath(process, image, MAX_PATH) != 0 &&
@@ -67,14 +68,20 @@ void Describe(const std::wstring& path, const FileState& before, const FileState
 int Check(const std::wstring& path) {
     const int status = KxConfig::IsInStartup(path.c_str());
     switch (status) {
-    case KX_OK: Print(path + L": in the Startup folder"); return kExitOk;
-    case KX_E_NOT_IN_STARTUP: Print(path + L": not in the Startup folder"); return kExitFailed;
-    default: return CallFailed(L"checking " + path, status);
+    case KX_OK:
+        Print(path + L": in the Startup folder");
+        return kExitOk;
+    case KX_E_NOT_IN_STARTUP:
+        Print(path + L": not in the Startup folder");
+        return kExitFailed;
+    default:
+        return CallFailed(L"checking " + path, status);
     }
 }
 
 int ScanOne(const std::wstring& path) {
-    const bool shortcut = path.size() > 4 && SameIgnoringCase(path.c_str() + path.size() - 4, L".lnk");
+    const bool shortcut =
+        path.size() > 4 && SameIgnoringCase(path.c_str() + path.size() - 4, L".lnk");
     std::wstring target;
     if (shortcut) {
         wchar_t resolved[MAX_PATH] = {};

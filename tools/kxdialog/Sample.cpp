@@ -81,9 +81,8 @@ void FillResults(HWND list) {
     const int width = GetListColumnWidth(list, 3);
     InsertListColumn(list, 0, width * 3 / 5, IDS_COLUMN_FILE, LVCFMT_LEFT);
     InsertListColumn(list, 1, width - width * 3 / 5, IDS_COLUMN_RESULT, LVCFMT_LEFT);
-    const wchar_t* rows[][2] = {{L"report.txt", L"Clean"},
-                                {L"eicar.com", L"EICAR-Test-File"},
-                                {L"abc.bin", L"Trojan.Abc"}};
+    const wchar_t* rows[][2] = {
+        {L"report.txt", L"Clean"}, {L"eicar.com", L"EICAR-Test-File"}, {L"abc.bin", L"Trojan.Abc"}};
     for (int i = 0; i < 3; ++i) {
         LVITEMW item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -105,8 +104,8 @@ void Layout(HWND dlg) {
     RECT client;
     ::GetClientRect(dlg, &client);
     // The level list shows exactly one level: one item and its border.
-    const int levelHeight = static_cast<int>(
-        ::SendDlgItemMessageW(dlg, IDC_LEVEL, LB_GETITEMHEIGHT, 0, 0)) + 2;
+    const int levelHeight =
+        static_cast<int>(::SendDlgItemMessageW(dlg, IDC_LEVEL, LB_GETITEMHEIGHT, 0, 0)) + 2;
     const int width = client.right - 2 * kMargin;
     const int height = client.bottom - 2 * kMargin;
     if (!IsWideMode()) {
@@ -169,8 +168,8 @@ INT_PTR CALLBACK SettingsProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
     case WM_VSCROLL:
     case WM_HSCROLL: {
         // The spin control steps through the levels.
-        const int pos = static_cast<int>(::SendDlgItemMessageW(dlg, IDC_LEVEL_SPIN, UDM_GETPOS32,
-                                                               0, 0));
+        const int pos =
+            static_cast<int>(::SendDlgItemMessageW(dlg, IDC_LEVEL_SPIN, UDM_GETPOS32, 0, 0));
         ::SendDlgItemMessageW(dlg, IDC_LEVEL, LB_SETCURSEL, static_cast<WPARAM>(pos), 0);
         return TRUE;
     }

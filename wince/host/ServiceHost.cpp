@@ -34,12 +34,11 @@ Service g_service;
 
 HANDLE CreateInstance(bool first) {
     const std::wstring name = wire::PipeName(g_service.instance);
-    return ::CreateNamedPipeW(name.c_str(),
-                              PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED |
-                                  (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
-                              PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                              PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes, kPipeBufferBytes, 0,
-                              nullptr);
+    return ::CreateNamedPipeW(
+        name.c_str(),
+        PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, kPipeBufferBytes,
+        kPipeBufferBytes, 0, nullptr);
 }
 
 // A caller's connection: requests come one after another until the caller closes it.

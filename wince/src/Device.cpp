@@ -36,14 +36,14 @@ BOOL WINAPI DeviceGetVersionExW(LPOSVERSIONINFOW info) {
             ::SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
-    #if defined(__GNUC__)
-    #pragma GCC diagnostic push
-    #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    #endif
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
         if (!::GetVersionExW(info)) return FALSE;
-    #if defined(__GNUC__)
-    #pragma GCC diagnostic pop
-    #endif
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
         info->dwMajorVersion = profile::NumberOr(profile::kMajorVersion, info->dwMajorVersion);
         info->dwMinorVersion = profile::NumberOr(profile::kMinorVersion, info->dwMinorVersion);
         info->dwBuildNumber = profile::NumberOr(profile::kBuildNumber, info->dwBuildNumber);
@@ -61,7 +61,8 @@ BOOL WINAPI DeviceGetVersionExW(LPOSVERSIONINFOW info) {
 
 BOOL WINAPI DeviceSystemParametersInfoW(UINT action, UINT param, PVOID out, UINT winIni) {
     return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
-        if (action != SPI_GETPLATFORMTYPE) return ::SystemParametersInfoW(action, param, out, winIni);
+        if (action != SPI_GETPLATFORMTYPE)
+            return ::SystemParametersInfoW(action, param, out, winIni);
         DWORD refusal = 0;
         if (profile::ReadNumber(profile::kPlatformTypeError, &refusal) && refusal != 0) {
             ::SetLastError(refusal);
@@ -100,7 +101,8 @@ BOOL WINAPI KernelIoControl(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWO
             return FALSE;
         }
         DEVICE_ID* id = static_cast<DEVICE_ID*>(out);
-        const DWORD needed = static_cast<DWORD>(sizeof(DEVICE_ID) + preset.size() + platform.size());
+        const DWORD needed =
+            static_cast<DWORD>(sizeof(DEVICE_ID) + preset.size() + platform.size());
         if (id->dwSize < needed || outSize < needed) {
             id->dwSize = needed;
             ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -112,7 +114,8 @@ BOOL WINAPI KernelIoControl(DWORD code, LPVOID in, DWORD inSize, LPVOID out, DWO
         id->dwPresetIDBytes = static_cast<DWORD>(preset.size());
         id->dwPlatformIDOffset = static_cast<DWORD>(sizeof(DEVICE_ID) + preset.size());
         id->dwPlatformIDBytes = static_cast<DWORD>(platform.size());
-        if (!preset.empty()) std::memcpy(bytes + id->dwPresetIDOffset, preset.data(), preset.size());
+        if (!preset.empty())
+            std::memcpy(bytes + id->dwPresetIDOffset, preset.data(), preset.size());
         if (!platform.empty())
             std::memcpy(bytes + id->dwPlatformIDOffset, platform.data(), platform.size());
         if (returned != nullptr) *returned = needed;

@@ -45,7 +45,7 @@ struct PathItem {
 
 // Device priority levels 0..7 and the desktop levels that behave alike.
 const int kDesktopPriorities[] = {
-    THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL,
+    THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_HIGHEST,      THREAD_PRIORITY_ABOVE_NORMAL,
     THREAD_PRIORITY_NORMAL,        THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST,
     THREAD_PRIORITY_LOWEST - 1,    THREAD_PRIORITY_IDLE,
 };
@@ -159,10 +159,10 @@ BOOL WinceMarkRomFile(LPCWSTR path, DWORD ceAttributes) {
                           nullptr, &key, nullptr) != ERROR_SUCCESS)
         return FALSE;
     const DWORD bits = ceAttributes & (FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_ROMMODULE);
-    const LSTATUS status =
-        bits != 0 ? ::RegSetValueExW(key, path, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&bits),
-                                     sizeof bits)
-                  : ::RegDeleteValueW(key, path);
+    const LSTATUS status = bits != 0
+                               ? ::RegSetValueExW(key, path, 0, REG_DWORD,
+                                                  reinterpret_cast<const BYTE*>(&bits), sizeof bits)
+                               : ::RegDeleteValueW(key, path);
     ::RegCloseKey(key);
     return status == ERROR_SUCCESS || (bits == 0 && status == ERROR_FILE_NOT_FOUND);
 }

@@ -14,14 +14,14 @@ namespace {
 
 using namespace wince;
 
-constexpr wchar_t kSmsProtocolsWm5[] = L"Comm\\Cellular\\SMS\\Protocols\\";      // HKLM
+constexpr wchar_t kSmsProtocolsWm5[] = L"Comm\\Cellular\\SMS\\Protocols\\";           // HKLM
 constexpr wchar_t kSmsProtocolsEarlier[] = L"Software\\Microsoft\\SMS\\Protocols\\";  // HKCU
 constexpr wchar_t kProxyProvidersWm5[] =
     L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
 constexpr wchar_t kProxyProvidersEarlier[] =
     L"SOFTWARE\\Microsoft\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-AEF805DC0E8E}";
-const wchar_t* const kSmsProtocols[] = {L"WDP",  L"Notification", L"Text", L"WCMP",
-                                        L"Broadcast", L"Status", L"Raw"};
+const wchar_t* const kSmsProtocols[] = {L"WDP",       L"Notification", L"Text", L"WCMP",
+                                        L"Broadcast", L"Status",       L"Raw"};
 
 // Roots of what staging writes besides the profile, deleted when the device is cleared.
 struct Root {
@@ -50,7 +50,7 @@ struct Handset {
     const wchar_t* platformType;
     DWORD platformTypeError;  // nonzero: the platform-type query is refused with it
     std::vector<BYTE> presetId, platformId;
-    DWORD telephony;                 // 0: no telephony at all
+    DWORD telephony;  // 0: no telephony at all
     std::vector<std::wstring> lines;
     DWORD equipmentState, radioSupport, systemType, registerStatus;
     const wchar_t* manufacturer;
@@ -70,55 +70,150 @@ struct Handset {
 
 const std::vector<Handset>& Handsets() {
     static const std::vector<Handset> handsets = {
-        {L"wm5-gsm", L"Windows Mobile 5 Pocket PC phone on a GSM network, in its USB cradle",
-         5, 1, 14847, L"PocketPC", 0,
+        {L"wm5-gsm",
+         L"Windows Mobile 5 Pocket PC phone on a GSM network, in its USB cradle",
+         5,
+         1,
+         14847,
+         L"PocketPC",
+         0,
          {0x4B, 0x58, 0x35, 0x47, 0x00, 0x01, 0x12, 0x9A},
          {0x31, 0x7C, 0xE0, 0x05, 0x88, 0x42, 0x6D, 0x10},
-         1, {L"IrDA Modem", CELLTSP_LINENAME_STRING},
-         LINEEQUIPSTATE_FULL, LINERADIOSUPPORT_ON, LINESYSTEMTYPE_GSM, LINEREGSTATUS_HOME,
-         L"Norvik", L"NV-5100", L"02.47.90", L"IMEI 35-491600-214571-3", L"+447700900123",
-         L"Tellmark UK", L"Tellmark", L"23455",
-         {L"USB Cable", CELLTSP_LINENAME_STRING}, static_cast<DWORD>(S_OK),
-         L"sms_providers.dll", 1,
+         1,
+         {L"IrDA Modem", CELLTSP_LINENAME_STRING},
+         LINEEQUIPSTATE_FULL,
+         LINERADIOSUPPORT_ON,
+         LINESYSTEMTYPE_GSM,
+         LINEREGSTATUS_HOME,
+         L"Norvik",
+         L"NV-5100",
+         L"02.47.90",
+         L"IMEI 35-491600-214571-3",
+         L"+447700900123",
+         L"Tellmark UK",
+         L"Tellmark",
+         L"23455",
+         {L"USB Cable", CELLTSP_LINENAME_STRING},
+         static_cast<DWORD>(S_OK),
+         L"sms_providers.dll",
+         1,
          {{L"HTTP-{436EF144-B4FB-4863-A041-8F905A62C572}", CONNMGR_FLAG_PROXY_HTTP,
            L"proxy.tellmark.example:8080", L"wap", L""}}},
-        {L"wm6-cdma", L"Windows Mobile 6 Smartphone on a CDMA network",
-         5, 2, 19202, L"Smartphone", 0,
+        {L"wm6-cdma",
+         L"Windows Mobile 6 Smartphone on a CDMA network",
+         5,
+         2,
+         19202,
+         L"Smartphone",
+         0,
          {0x4B, 0x58, 0x36, 0x43, 0x00, 0x02, 0x7F, 0x03},
          {0xA2, 0x19, 0x5E, 0x44, 0x0B, 0xC1, 0x93, 0x6E},
-         1, {CELLTSP_LINENAME_STRING},
-         LINEEQUIPSTATE_FULL, LINERADIOSUPPORT_ON, LINESYSTEMTYPE_1XRTTPACKET, LINEREGSTATUS_HOME,
-         L"Kestrel", L"KS-620", L"1.12.003", L"ESN:9F2A3C1B", L"5550142",
-         nullptr, nullptr, nullptr,
-         {CELLTSP_LINENAME_STRING, L"USB Cable"}, static_cast<DWORD>(S_OK),
-         L"sms_providers.dll", 1,
+         1,
+         {CELLTSP_LINENAME_STRING},
+         LINEEQUIPSTATE_FULL,
+         LINERADIOSUPPORT_ON,
+         LINESYSTEMTYPE_1XRTTPACKET,
+         LINEREGSTATUS_HOME,
+         L"Kestrel",
+         L"KS-620",
+         L"1.12.003",
+         L"ESN:9F2A3C1B",
+         L"5550142",
+         nullptr,
+         nullptr,
+         nullptr,
+         {CELLTSP_LINENAME_STRING, L"USB Cable"},
+         static_cast<DWORD>(S_OK),
+         L"sms_providers.dll",
+         1,
          {{L"SOCKS-{436EF144-B4FB-4863-A041-8F905A62C572}", CONNMGR_FLAG_PROXY_SOCKS5,
            L"socks.corvia.example:1080", L"ks620", L"secret"}}},
-        {L"wm2003-pda", L"Windows Mobile 2003 Pocket PC without a phone, Bluetooth only",
-         4, 20, 14053, L"PocketPC", 0,
+        {L"wm2003-pda",
+         L"Windows Mobile 2003 Pocket PC without a phone, Bluetooth only",
+         4,
+         20,
+         14053,
+         L"PocketPC",
+         0,
          {0x4B, 0x58, 0x34, 0x50, 0x00, 0x03},
          {0x5D, 0x20, 0x81, 0x3A, 0x77, 0x0E, 0x9C, 0x41, 0x02, 0xFF},
-         1, {L"IrDA Modem"},
-         0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-         {L"Bluetooth PAN"}, 0x80004005,  // E_FAIL: no path to the Internet
-         L"sms_providers.dll", 0,
+         1,
+         {L"IrDA Modem"},
+         0,
+         0,
+         0,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {L"Bluetooth PAN"},
+         0x80004005,  // E_FAIL: no path to the Internet
+         L"sms_providers.dll",
+         0,
          {{L"HTTP-{436EF144-B4FB-4863-A041-8F905A62C572}", CONNMGR_FLAG_PROXY_HTTP,
            L"10.0.0.1:3128", nullptr, nullptr}}},
-        {L"sp2003-off", L"Windows Mobile 2003 Smartphone that refuses the platform-type query, "
-                        L"radio switched off",
-         4, 21, 14235, nullptr, ERROR_ACCESS_DENIED,
-         {0x4B, 0x58, 0x34, 0x53}, {0x10, 0x20, 0x30, 0x40},
-         1, {CELLTSP_LINENAME_STRING},
-         LINEEQUIPSTATE_MINIMUM, LINERADIOSUPPORT_OFF, LINESYSTEMTYPE_NONE, LINEREGSTATUS_HOME,
-         L"Norvik", L"NV-2300", L"01.08.12", L"IMEI 35-100200-300400-5", nullptr,
-         nullptr, nullptr, nullptr,
-         {CELLTSP_LINENAME_STRING}, 0x80004005, L"sms_providers.dll", 1, {}},
-        {L"wm5-notapi", L"Windows Mobile 5 Pocket PC whose telephony cannot start",
-         5, 1, 14960, L"PocketPC", 0,
-         {0x4B, 0x58, 0x35, 0x4E}, {0x01, 0x02, 0x03, 0x04},
-         0, {},
-         0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-         {L"Wireless LAN"}, static_cast<DWORD>(S_OK), L"sms_providers.dll", 0, {}},
+        {L"sp2003-off",
+         L"Windows Mobile 2003 Smartphone that refuses the platform-type query, "
+         L"radio switched off",
+         4,
+         21,
+         14235,
+         nullptr,
+         ERROR_ACCESS_DENIED,
+         {0x4B, 0x58, 0x34, 0x53},
+         {0x10, 0x20, 0x30, 0x40},
+         1,
+         {CELLTSP_LINENAME_STRING},
+         LINEEQUIPSTATE_MINIMUM,
+         LINERADIOSUPPORT_OFF,
+         LINESYSTEMTYPE_NONE,
+         LINEREGSTATUS_HOME,
+         L"Norvik",
+         L"NV-2300",
+         L"01.08.12",
+         L"IMEI 35-100200-300400-5",
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {CELLTSP_LINENAME_STRING},
+         0x80004005,
+         L"sms_providers.dll",
+         1,
+         {}},
+        {L"wm5-notapi",
+         L"Windows Mobile 5 Pocket PC whose telephony cannot start",
+         5,
+         1,
+         14960,
+         L"PocketPC",
+         0,
+         {0x4B, 0x58, 0x35, 0x4E},
+         {0x01, 0x02, 0x03, 0x04},
+         0,
+         {},
+         0,
+         0,
+         0,
+         0,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         nullptr,
+         {L"Wireless LAN"},
+         static_cast<DWORD>(S_OK),
+         L"sms_providers.dll",
+         0,
+         {}},
     };
     return handsets;
 }
@@ -192,10 +287,10 @@ bool Stage(const Handset& h) {
     // Windows Mobile 5 moved the SMS providers and the proxies under "Comm".
     const bool wm5 = h.major >= 5;
     for (const wchar_t* protocol : kSmsProtocols) {
-        const std::wstring key = std::wstring(wm5 ? kSmsProtocolsWm5 : kSmsProtocolsEarlier) +
-                                 protocol;
-        ok = ok && SetText(wm5 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, L"DLL",
-                           h.smsProviderDll);
+        const std::wstring key =
+            std::wstring(wm5 ? kSmsProtocolsWm5 : kSmsProtocolsEarlier) + protocol;
+        ok = ok &&
+             SetText(wm5 ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, key, L"DLL", h.smsProviderDll);
     }
     ok = ok && SetNumber(lm, kProxyProvidersEarlier, L"Enable", h.proxiesEnabled);
     for (const ProxyEntry& e : h.proxies) {

@@ -71,8 +71,7 @@ bool ReadBarResource(HINSTANCE inst, UINT id, WORD* menuId, std::vector<SoftKey>
     *menuId = words[0];
     for (WORD i = 0; i < count; ++i) {
         const WORD* w = words + 2 + i * 7;
-        SoftKey key{w[1], static_cast<BYTE>(w[2]),
-                    static_cast<BYTE>(w[3]), std::wstring(), w[6]};
+        SoftKey key{w[1], static_cast<BYTE>(w[2]), static_cast<BYTE>(w[3]), std::wstring(), w[6]};
         wchar_t label[128] = L"";
         ::LoadStringW(inst, w[4], label, 128);
         key.label = label;
@@ -130,8 +129,8 @@ LRESULT CALLBACK BarProc(HWND bar, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWO
                                reinterpret_cast<LPARAM>(&r));
                 ::MapWindowPoints(bar, nullptr, reinterpret_cast<POINT*>(&r), 2);
                 // The pop-up opens upwards from the key; its choice goes to the dialog.
-                ::TrackPopupMenuEx(popup, TPM_LEFTALIGN | TPM_BOTTOMALIGN, r.left, r.top,
-                                   st->owner, nullptr);
+                ::TrackPopupMenuEx(popup, TPM_LEFTALIGN | TPM_BOTTOMALIGN, r.left, r.top, st->owner,
+                                   nullptr);
                 return 0;
             }
         }

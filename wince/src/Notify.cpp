@@ -35,8 +35,8 @@ extern "C" BOOL CeRunAppAtEvent(WCHAR* pwszAppName, LONG lWhichEvent) {
     return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
         wince::OwnedKey key;
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistrationsKey, 0, nullptr, 0,
-                              KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr) !=
-            ERROR_SUCCESS)
+                              KEY_READ | KEY_WRITE, nullptr, key.Receive(),
+                              nullptr) != ERROR_SUCCESS)
             return FALSE;
         if (lWhichEvent != NOTIFICATION_EVENT_NONE) {
             const std::wstring name = ValueName(lWhichEvent, pwszAppName);

@@ -29,8 +29,8 @@ bool Write(const wchar_t* name, DWORD type, const void* data, DWORD size) {
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, nullptr, 0, KEY_WRITE, nullptr,
                           &key, nullptr) != ERROR_SUCCESS)
         return false;
-    const bool ok = ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) ==
-                    ERROR_SUCCESS;
+    const bool ok =
+        ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
     ::RegCloseKey(key);
     return ok;
 }

@@ -224,7 +224,8 @@ public:
         if (NodeName(root) != kDocumentTag) return Fail(CONFIG_E_BAD_XML, root);
         for (const ComPtr<IXMLDOMElement>& child : ChildElements(root)) {
             std::wstring type;
-            if (NodeName(child.Get()) != L"characteristic" || !Attribute(child.Get(), L"type", type))
+            if (NodeName(child.Get()) != L"characteristic" ||
+                !Attribute(child.Get(), L"type", type))
                 return Fail(CONFIG_E_BAD_XML, child.Get());
             if (type != kRegistryProvider) return Fail(CONFIG_E_ENTRYNOTFOUND, child.Get());
             if (!Registry(child.Get())) return false;
@@ -402,9 +403,12 @@ public:
     // only if Rollback is called.
     bool Apply(const Operation& op) {
         switch (op.kind) {
-        case OpKind::SetValue: return SetValue(op);
-        case OpKind::DeleteValue: return DeleteValue(op);
-        case OpKind::DeleteKey: return DeleteKey(op);
+        case OpKind::SetValue:
+            return SetValue(op);
+        case OpKind::DeleteValue:
+            return DeleteValue(op);
+        case OpKind::DeleteKey:
+            return DeleteKey(op);
         }
         return false;
     }
@@ -448,8 +452,8 @@ private:
     bool DeleteValue(const Operation& op) {
         UniqueKey key;
         // Deleting what is not there leaves the registry as the document wants it.
-        if (::RegOpenKeyExW(op.root, op.key.c_str(), 0, KEY_READ | KEY_SET_VALUE,
-                            key.Receive()) != ERROR_SUCCESS)
+        if (::RegOpenKeyExW(op.root, op.key.c_str(), 0, KEY_READ | KEY_SET_VALUE, key.Receive()) !=
+            ERROR_SUCCESS)
             return true;
         ValueCopy old;
         if (!ReadValue(key.Get(), op.name.c_str(), old)) return true;
@@ -613,7 +617,8 @@ extern "C" HRESULT DMProcessConfigXML(LPCWSTR pszWXMLin, DWORD dwFlags, LPWSTR* 
             MarkFailure(document.Get(), failure);
             return Answer(failure.hr, document.Get(), ppszwXMLout);
         }
-        // The answer is made before the changes are kept: without memory for it nothing was applied.
+        // The answer is made before the changes are kept: without memory for it nothing was
+        // applied.
         LPWSTR answer = CopyOut(pszWXMLin, std::wcslen(pszWXMLin));
         if (answer == nullptr) return E_OUTOFMEMORY;
         transaction.Commit();

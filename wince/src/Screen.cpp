@@ -24,14 +24,14 @@ int WINAPI DeviceGetSystemMetrics(int index) {
     return ::GetSystemMetrics(index);
 }
 
-LONG WINAPI DeviceChangeDisplaySettingsExW(LPCWSTR device, LPDEVMODEW mode, HWND hwnd,
-                                           DWORD flags, LPVOID param) {
+LONG WINAPI DeviceChangeDisplaySettingsExW(LPCWSTR device, LPDEVMODEW mode, HWND hwnd, DWORD flags,
+                                           LPVOID param) {
     DWORD width = 0, height = 0;
     if (mode == nullptr || !(mode->dmFields & DM_DISPLAYORIENTATION) ||
         !StagedScreen(&width, &height))
         return ::ChangeDisplaySettingsExW(device, mode, hwnd, flags, param);
-    const bool portrait = mode->dmDisplayOrientation == DMDO_DEFAULT ||
-                          mode->dmDisplayOrientation == DMDO_180;
+    const bool portrait =
+        mode->dmDisplayOrientation == DMDO_DEFAULT || mode->dmDisplayOrientation == DMDO_180;
     if (portrait != (width <= height)) {
         profile::WriteNumber(profile::kScreenWidth, height);
         profile::WriteNumber(profile::kScreenHeight, width);

@@ -10,8 +10,8 @@
 namespace wince {
 namespace wire {
 
-constexpr DWORD kMagic = 0x5653584B;  // "KXSV"
-constexpr DWORD kMaxBytes = 1u << 20;  // largest input or output buffer a request may carry
+constexpr DWORD kMagic = 0x5653584B;         // "KXSV"
+constexpr DWORD kMaxBytes = 1u << 20;        // largest input or output buffer a request may carry
 constexpr DWORD kRequestTimeoutMs = 120000;  // a host that stops answering fails the call
 constexpr DWORD kConnectTimeoutMs = 10000;
 
@@ -22,9 +22,9 @@ enum Op : DWORD {
 };
 
 enum Flags : DWORD {
-    kHasInput = 1,         // the caller gave an input buffer
-    kHasOutput = 2,        // the caller gave an output buffer
-    kWantsByteCount = 4,   // the caller gave a byte counter
+    kHasInput = 1,        // the caller gave an input buffer
+    kHasOutput = 2,       // the caller gave an output buffer
+    kWantsByteCount = 4,  // the caller gave a byte counter
 };
 
 #pragma pack(push, 1)

@@ -163,9 +163,8 @@ bool Transact(const wire::Instance& instance, const wire::Request& request, cons
         answer->reply.magic != wire::kMagic || answer->reply.outLen > wire::kMaxBytes)
         return false;
     answer->out.resize(answer->reply.outLen);
-    if (answer->reply.outLen != 0 &&
-        !ReadExactly(c.pipe(), c.done(), answer->out.data(), answer->reply.outLen,
-                     wire::kRequestTimeoutMs))
+    if (answer->reply.outLen != 0 && !ReadExactly(c.pipe(), c.done(), answer->out.data(),
+                                                  answer->reply.outLen, wire::kRequestTimeoutMs))
         return false;
     Pool().Give(pipeName, std::move(c));
     return true;
@@ -178,9 +177,9 @@ bool Ping(const wire::Instance& instance, Answer* answer) {
 
 std::wstring HostPath() {
     HMODULE self = nullptr;
-    ::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                             GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                         reinterpret_cast<LPCWSTR>(&HostPath), &self);
+    ::GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&HostPath), &self);
     wchar_t path[MAX_PATH] = {};
     ::GetModuleFileNameW(self, path, MAX_PATH);
     std::wstring dir = path;
@@ -253,8 +252,8 @@ HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD d
 
         const std::wstring host = HostPath();
         std::wstring commandLine = L"\"" + host + L"\" " + instance.prefix + L" " +
-                                   std::to_wstring(dwIndex) + L" " + std::to_wstring(dwInfo) + L" " +
-                                   readyName + L" \"" + lpszLib + L"\"";
+                                   std::to_wstring(dwIndex) + L" " + std::to_wstring(dwInfo) +
+                                   L" " + readyName + L" \"" + lpszLib + L"\"";
         // Nothing is inherited, not even the standard handles: a host outlives its caller and must
         // not keep the caller's pipes open.
         STARTUPINFOW startup{};
@@ -333,15 +332,17 @@ BOOL ServiceIoControl(HANDLE hService, DWORD dwIoControlCode, LPVOID lpInBuf, DW
         if (lpInBuf != nullptr) flags |= wire::kHasInput;
         if (lpOutBuf != nullptr) flags |= wire::kHasOutput;
         if (lpBytesReturned != nullptr) flags |= wire::kWantsByteCount;
-        const wire::Request request{wire::kMagic, wire::kIoControl, hostPid, dwIoControlCode,
-                                    flags,        inLen,           outLen};
+        const wire::Request request{
+            wire::kMagic, wire::kIoControl, hostPid, dwIoControlCode, flags, inLen, outLen};
         Answer answer;
         if (!Transact(instance, request, lpInBuf, lpOutBuf, &answer)) {
             ::SetLastError(ERROR_BROKEN_PIPE);
             return FALSE;
         }
         // The service wrote into the caller's buffer as it would on the device, also on failure.
-        if (outLen != 0) std::memcpy(lpOutBuf, answer.out.data(), answer.out.size() < outLen ? answer.out.size() : outLen);
+        if (outLen != 0)
+            std::memcpy(lpOutBuf, answer.out.data(),
+                        answer.out.size() < outLen ? answer.out.size() : outLen);
         if (lpBytesReturned != nullptr) *lpBytesReturned = answer.reply.bytesReturned;
         if (answer.reply.ok == 0) ::SetLastError(answer.reply.lastError);
         return answer.reply.ok != 0 ? TRUE : FALSE;

@@ -22,8 +22,8 @@ std::string ToUtf8(const std::wstring& text) {
 }
 
 std::wstring FromUtf8(const std::string& text) {
-    const int chars = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                            nullptr, 0);
+    const int chars =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring out(static_cast<size_t>(chars), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], chars);
     return out;
@@ -64,15 +64,16 @@ DWORD WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget) {
         if (szShortcut == nullptr || szTarget == nullptr) return FALSE;
         std::wstring target = szTarget;
         if (target.empty() || target.size() > kMaxTargetChars) return FALSE;
-        if (target.find(L' ') != std::wstring::npos && target[0] != L'"') target = L"\"" + target + L"\"";
+        if (target.find(L' ') != std::wstring::npos && target[0] != L'"')
+            target = L"\"" + target + L"\"";
         const std::string commandLine = ToUtf8(target);
         const std::string content = std::to_string(target.size()) + "#" + commandLine;
         HANDLE file = ::CreateFileW(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return FALSE;
         DWORD written = 0;
-        const BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                                    nullptr) &&
+        const BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
+                                    &written, nullptr) &&
                         written == content.size();
         ::CloseHandle(file);
         return ok;

@@ -24,10 +24,10 @@ static_assert(sizeof(LINEGENERALINFO) == 52, "the general information record is 
 static_assert(offsetof(LINEDEVCAPS, dwLineNameOffset) == 36, "line name offset");
 static_assert(offsetof(LINEDEVCAPS, dwMediaModes) == 60, "media modes");
 
-constexpr DWORD kApiVersion = 0x00020000;     // TAPI 2.0, the device's
+constexpr DWORD kApiVersion = 0x00020000;  // TAPI 2.0, the device's
 constexpr DWORD kOldestApiVersion = 0x00010004;
 constexpr DWORD kHugeRecordBytes = 0xFFFFFF00;  // what a line staged as kCapsHuge asks for
-constexpr DWORD kExtVersion = 0x00010000;     // the cellular extensions
+constexpr DWORD kExtVersion = 0x00010000;       // the cellular extensions
 constexpr wchar_t kCellularProvider[] = L"Cellular TAPI Service Provider";
 constexpr wchar_t kOtherProvider[] = L"Line Service Provider";
 // The cellular provider's extension identifier.
@@ -43,7 +43,7 @@ struct Line;
 
 struct LineApp {
     DWORD mark = kAppMark;
-    std::vector<std::wstring> lines;  // what the device had when the application started
+    std::vector<std::wstring> lines;        // what the device had when the application started
     std::vector<std::wstring> capsAnswers;  // how each line answers for its capabilities
     std::vector<Line*> open;
     HANDLE event = nullptr;
@@ -132,7 +132,8 @@ struct TextBlock {
     DWORD Needed() const {
         DWORD total = fixed;
         for (const auto& t : texts)
-            if (!t.first->empty()) total += static_cast<DWORD>((t.first->size() + 1) * sizeof(WCHAR));
+            if (!t.first->empty())
+                total += static_cast<DWORD>((t.first->size() + 1) * sizeof(WCHAR));
         return total;
     }
 
@@ -270,9 +271,11 @@ LONG WINAPI lineOpen(HLINEAPP handle, DWORD device, LPHLINE line, DWORD, DWORD, 
     return ServeApp(handle, [&](LineApp* app) -> LONG {
         if (device >= app->lines.size()) return LINEERR_BADDEVICEID;
         if (line == nullptr) return LINEERR_INVALPOINTER;
-        const DWORD known = LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
+        const DWORD known =
+            LINECALLPRIVILEGE_NONE | LINECALLPRIVILEGE_MONITOR | LINECALLPRIVILEGE_OWNER;
         if (privileges == 0 || (privileges & ~known) != 0) return LINEERR_INVALPARAM;
-        std::unique_ptr<Line> opened(new Line{kLineMark, app, device, IsCellular(app->lines[device])});
+        std::unique_ptr<Line> opened(
+            new Line{kLineMark, app, device, IsCellular(app->lines[device])});
         app->open.push_back(opened.get());
         *line = reinterpret_cast<HLINE>(opened.release());
         CountHandles(+1);
@@ -324,7 +327,8 @@ LONG WINAPI lineGetCurrentOperator(HLINE handle, LPLINEOPERATOR op) {
         const std::wstring shortName = Text(profile::kOperatorShort);
         const std::wstring numeric = Text(profile::kOperatorNumeric);
         // Only a network that names its operator answers (CDMA networks do not).
-        if (longName.empty() && shortName.empty() && numeric.empty()) return LINEERR_OPERATIONUNAVAIL;
+        if (longName.empty() && shortName.empty() && numeric.empty())
+            return LINEERR_OPERATIONUNAVAIL;
         op->dwValidFields = 0;
         op->dwStatus = LINEOPSTATUS_CURRENT;
         std::memset(op->lpszLongName, 0, sizeof op->lpszLongName);

@@ -43,9 +43,8 @@ BOOL ServiceIoControl(HANDLE hService, DWORD dwIoControlCode, LPVOID lpInBuf, DW
 // Entry points a service DLL exports, "<prefix>_Init" and so on.
 typedef DWORD(WINAPI* PFN_SERVICE_INIT)(DWORD dwData);
 typedef BOOL(WINAPI* PFN_SERVICE_DEINIT)(DWORD dwData);
-typedef BOOL(WINAPI* PFN_SERVICE_IOCONTROL)(DWORD dwData, DWORD dwCode, PBYTE pBufIn,
-                                            DWORD dwLenIn, PBYTE pBufOut, DWORD dwLenOut,
-                                            PDWORD pdwActualOut);
+typedef BOOL(WINAPI* PFN_SERVICE_IOCONTROL)(DWORD dwData, DWORD dwCode, PBYTE pBufIn, DWORD dwLenIn,
+                                            PBYTE pBufOut, DWORD dwLenOut, PDWORD pdwActualOut);
 
 // ---- Notifications -------------------------------------------------------------------------
 //
@@ -179,10 +178,14 @@ DWORD WINAPI DeviceGetAdaptersInfo(struct _IP_ADAPTER_INFO* pAdapterInfo, PULONG
 // is what the caller allocated, dwNeededSize what the whole answer takes; a record too small
 // even for its fixed part gives LINEERR_STRUCTURETOOSMALL.
 
-struct HLINEAPP__ { int unused; };
+struct HLINEAPP__ {
+    int unused;
+};
 typedef struct HLINEAPP__* HLINEAPP;
 typedef HLINEAPP* LPHLINEAPP;
-struct HLINE__ { int unused; };
+struct HLINE__ {
+    int unused;
+};
 typedef struct HLINE__* HLINE;
 typedef HLINE* LPHLINE;
 typedef void(CALLBACK* LINECALLBACK)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance,
@@ -344,9 +347,9 @@ typedef struct linegeneralinfo_tag {
     DWORD dwSubscriberNumberOffset;
 } LINEGENERALINFO, *LPLINEGENERALINFO;
 
-LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE hInstance,
-                             LINECALLBACK lpfnCallback, LPCWSTR lpszFriendlyAppName,
-                             LPDWORD lpdwNumDevs, LPDWORD lpdwAPIVersion,
+LONG WINAPI lineInitializeEx(LPHLINEAPP lphLineApp, HINSTANCE hInstance, LINECALLBACK lpfnCallback,
+                             LPCWSTR lpszFriendlyAppName, LPDWORD lpdwNumDevs,
+                             LPDWORD lpdwAPIVersion,
                              LPLINEINITIALIZEEXPARAMS lpLineInitializeExParams);
 LONG WINAPI lineShutdown(HLINEAPP hLineApp);
 LONG WINAPI lineNegotiateAPIVersion(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPILowVersion,
@@ -509,8 +512,8 @@ typedef struct tagSHMENUBARINFO {
 //    with the item's identifier and text, carrying the item's pop-up when it has one.
 //  - SHCMBF_EMPTYBAR: a bar without buttons.
 // The bar sits right under the dialog's client area, as wide as the work area; SHCMBF_HIDDEN
-// leaves it hidden. FALSE with ERROR_INVALID_PARAMETER for a null record or parent, ERROR_RESOURCE_NAME_
-// NOT_FOUND for a missing or malformed resource.
+// leaves it hidden. FALSE with ERROR_INVALID_PARAMETER for a null record or parent,
+// ERROR_RESOURCE_NAME_ NOT_FOUND for a missing or malformed resource.
 BOOL SHCreateMenuBar(SHMENUBARINFO* pmbi);
 
 // The menu bar of `hwnd`, or null when it has none.
@@ -522,8 +525,8 @@ int WINAPI DeviceGetSystemMetrics(int nIndex);
 // With a staged screen, a DM_DISPLAYORIENTATION request turns it (DMDO_0 and DMDO_180 give the
 // portrait screen, DMDO_90 and DMDO_270 the landscape one) and answers DISP_CHANGE_SUCCESSFUL;
 // without one the desktop answers.
-LONG WINAPI DeviceChangeDisplaySettingsExW(LPCWSTR lpszDeviceName, LPDEVMODEW lpDevMode,
-                                           HWND hwnd, DWORD dwflags, LPVOID lParam);
+LONG WINAPI DeviceChangeDisplaySettingsExW(LPCWSTR lpszDeviceName, LPDEVMODEW lpDevMode, HWND hwnd,
+                                           DWORD dwflags, LPVOID lParam);
 // A window handle with its lowest bit set asks for the window's last active pop-up to be
 // brought forward, as on the device; a plain handle is brought forward itself.
 BOOL WINAPI DeviceSetForegroundWindow(HWND hWnd);
