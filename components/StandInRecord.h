@@ -7,8 +7,9 @@
 //     "DelayMs"          read at start: how long to work before ending (0 when missing)
 #pragma once
 
-#include <windows.h>
+#include "internal/ScopedHandle.h"
 
+#include <cwchar>
 #include <string>
 
 namespace standin {
@@ -17,20 +18,27 @@ inline std::wstring KeyOf(const wchar_t* program) {
     return std::wstring(L"SOFTWARE\\KxStandIns\\") + program;
 }
 
-// Records this run and returns the key, open for further values (null when it failed).
-inline HKEY RecordRun(const wchar_t* program) {
-    HKEY key = nullptr;
+inline void WriteNumber(HKEY key, const wchar_t* name, DWORD value) {
+    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+inline void WriteText(HKEY key, const wchar_t* name, const wchar_t* text) {
+    ::RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                     static_cast<DWORD>((std::wcslen(text) + 1) * sizeof(wchar_t)));
+}
+
+// Records this run and returns the key, open for further values (none when it failed).
+inline kx::UniqueKey RecordRun(const wchar_t* program) {
+    kx::UniqueKey key;
     if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, KeyOf(program).c_str(), 0, nullptr, 0,
-                          KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return nullptr;
+                          KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+        key.Reset();
+    if (!key) return key;
     DWORD runs = 0;
     DWORD size = sizeof runs;
-    ::RegQueryValueExW(key, L"Runs", nullptr, nullptr, reinterpret_cast<BYTE*>(&runs), &size);
-    ++runs;
-    ::RegSetValueExW(key, L"Runs", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&runs), sizeof runs);
-    const wchar_t* commandLine = ::GetCommandLineW();
-    ::RegSetValueExW(key, L"LastCommandLine", 0, REG_SZ, reinterpret_cast<const BYTE*>(commandLine),
-                     static_cast<DWORD>((wcslen(commandLine) + 1) * sizeof(wchar_t)));
+    ::RegQueryValueExW(key.Get(), L"Runs", nullptr, nullptr, reinterpret_cast<BYTE*>(&runs), &size);
+    WriteNumber(key.Get(), L"Runs", runs + 1);
+    WriteText(key.Get(), L"LastCommandLine", ::GetCommandLineW());
     return key;
 }
 
@@ -39,10 +47,6 @@ inline DWORD ReadNumber(HKEY key, const wchar_t* name) {
     DWORD size = sizeof value;
     ::RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
     return value;
-}
-
-inline void WriteNumber(HKEY key, const wchar_t* name, DWORD value) {
-    ::RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
 }  // namespace standin

@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include "ListenerRegistration.h"
+#include "internal/ScopedHandle.h"
 
 namespace {
 
@@ -16,37 +17,33 @@ class ListenerKey {
 public:
     ListenerKey() {
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, KXSMSLSN_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                              nullptr, &key_, nullptr) != ERROR_SUCCESS)
-            key_ = nullptr;
+                              nullptr, key_.Receive(), nullptr) != ERROR_SUCCESS)
+            key_.Reset();
     }
-    ~ListenerKey() {
-        if (key_ != nullptr) ::RegCloseKey(key_);
-    }
-    ListenerKey(const ListenerKey&) = delete;
-    ListenerKey& operator=(const ListenerKey&) = delete;
 
-    bool Open() const { return key_ != nullptr; }
+    bool Open() const { return key_.IsValid(); }
 
     DWORD Number(const wchar_t* name) const {
         DWORD value = 0, size = sizeof value, type = 0;
-        if (::RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+        if (::RegQueryValueExW(key_.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
                                &size) != ERROR_SUCCESS ||
             type != REG_DWORD)
             return 0;
         return value;
     }
     bool SetNumber(const wchar_t* name, DWORD value) {
-        return ::RegSetValueExW(key_, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+        return ::RegSetValueExW(key_.Get(), name, 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&value),
                                 sizeof value) == ERROR_SUCCESS;
     }
     bool SetText(const wchar_t* name, const wchar_t* text) {
-        return ::RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+        return ::RegSetValueExW(key_.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                                 static_cast<DWORD>((::lstrlenW(text) + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
 
 private:
-    HKEY key_ = nullptr;
+    kx::UniqueKey key_;
 };
 
 }  // namespace

@@ -25,22 +25,23 @@ const Switch kSwitches[] = {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    HKEY key = standin::RecordRun(L"KxHookLoader");
-    if (key == nullptr) return 1;
-    const wchar_t* commandLine = ::GetCommandLineW();
     DWORD result = kRejected;
-    for (const Switch& s : kSwitches) {
-        if (std::wcscmp(commandLine, s.keyword) == 0) {
-            standin::WriteNumber(key, s.feature, s.on);
-            ::RegSetValueExW(key, L"LastKeyword", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(s.keyword),
-                             static_cast<DWORD>((std::wcslen(s.keyword) + 1) * sizeof(wchar_t)));
-            result = 0;
+    DWORD delay = 0;
+    {
+        const kx::UniqueKey key = standin::RecordRun(L"KxHookLoader");
+        if (!key) return 1;
+        const wchar_t* commandLine = ::GetCommandLineW();
+        for (const Switch& known : kSwitches) {
+            if (std::wcscmp(commandLine, known.keyword) == 0) {
+                standin::WriteNumber(key.Get(), known.feature, known.on);
+                standin::WriteText(key.Get(), L"LastKeyword", known.keyword);
+                result = 0;
+            }
         }
+        if (result != 0) standin::WriteNumber(key.Get(), L"Rejected", 1);
+        delay = standin::ReadNumber(key.Get(), L"DelayMs");
     }
-    if (result != 0) standin::WriteNumber(key, L"Rejected", 1);
-    const DWORD delay = standin::ReadNumber(key, L"DelayMs");
-    ::RegCloseKey(key);
+    // The record is closed before the wait: nothing holds its key while the loader works.
     ::Sleep(delay);
     return static_cast<int>(result);
 }

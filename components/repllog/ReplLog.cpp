@@ -3,10 +3,9 @@
 #include "../StandInRecord.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-    HKEY key = standin::RecordRun(L"repllog");
-    if (key == nullptr) return 1;
-    standin::WriteNumber(key, L"Priority",
+    const kx::UniqueKey key = standin::RecordRun(L"repllog");
+    if (!key) return 1;
+    standin::WriteNumber(key.Get(), L"Priority",
                          static_cast<DWORD>(::GetThreadPriority(::GetCurrentThread())));
-    ::RegCloseKey(key);
     return 0;
 }

@@ -39,7 +39,8 @@ public:
     static KXSTATUS GetBeInsCardScan(int& enabled);
     static KXSTATUS SetBeInsCardScan(int enabled);
 
-    // which = 0: the primary update server; any other: the backup server.
+    // which = 0: the primary update server; any other: the backup server. "Offical" is the
+    // product's own spelling, by which its programs link to these two: never correct it.
     static KXSTATUS GetOfficalServer(wchar_t* server, int length, int which);
     static KXSTATUS SetOfficalServer(const wchar_t* server, int which);
 
@@ -123,7 +124,8 @@ public:
     // Milliseconds; the output is 600000 (ten minutes) when the value is missing.
     static KXSTATUS GetMgiUploadIdleTime(unsigned long& milliseconds);
     static KXSTATUS SetMgiUploadIdleTime(unsigned long milliseconds);
-    // The output is 1 when the value is missing.
+    // The output is 1 when the value is missing. "Recieve" is the product's own spelling, by
+    // which its programs link to these two: never correct it.
     static KXSTATUS GetUpdateRecievePrompt(unsigned long& prompt);
     static KXSTATUS SetUpdateRecievePrompt(unsigned long prompt);
     static KXSTATUS GetMamoHostName(wchar_t* host, int length);
@@ -386,7 +388,8 @@ public:
     // Loads the SMS listener "KXSMSLsn2.dll" (by its bare name, the system's search order),
     // calls its DllRegisterServer (DllUnregisterServer) and unloads it again. 0 when the entry
     // point answered 0; KX_E_SMSLSN_NOT_LOADED, KX_E_SMSLSN_NO_ENTRY, or KX_E_SMSLSN_FAILED
-    // when it answered anything else (its own answer is not passed on).
+    // when it answered anything else (its own answer is not passed on). "Listern" is the
+    // product's own spelling, by which its programs link to these two: never correct it.
     static KXSTATUS RegisterSMSListern();
     static KXSTATUS UnregisterSMSListern();
 

@@ -81,7 +81,8 @@ public:
     // order; a value that cannot be delivered whole (a name longer than 259 characters, data
     // longer than 1023 characters) ends the walk, keeping the entries before it. A missing key
     // gives KX_E_REGISTRY, a null or unwritable array KX_E_INVALIDARG; both leave array and
-    // count untouched.
+    // count untouched. "Vaule" is the product's own spelling, by which its programs link to it:
+    // never correct it.
     KXSTATUS EnumVaule(const wchar_t* keyPath, CallerInfo_tag* entries, unsigned long& count);
 
 private:
@@ -155,7 +156,9 @@ private:
     unsigned char* buffer_;
 };
 
-// A pair of texts kept together; both pointers are stored as given and never owned.
+// A pair of texts kept together; both pointers are stored as given and never owned. The library
+// itself never uses it: it stays exported because the product's programs were built against it,
+// and which text is which is their convention, not the library's.
 struct KXCOMMON_API RegKeyData {
     RegKeyData(const wchar_t* first, const wchar_t* second);
 

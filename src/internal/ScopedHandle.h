@@ -1,8 +1,13 @@
-// One owner for every kind of platform handle. Traits name the handle type, the value that means
-// "none" and how to close it; each owner closes its handle exactly once and is move-only.
+// One owner for every kind of platform handle, in the library, the platform layer, the stand-ins
+// and the tests alike. Traits name the handle type, the value that means "none" and how to close
+// it; each owner closes its handle exactly once and is move-only. Only <windows.h> is needed, so
+// the platform layer can use it beneath the library's redirections.
 #pragma once
 
-#include "kxplatform.h"
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 
 #include <utility>
 

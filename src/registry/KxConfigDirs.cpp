@@ -27,23 +27,27 @@ constexpr size_t kVersionTailChars = 4;  // characters kept after the last point
 constexpr ULONGLONG kSetupStartBack = 300000000;  // 30 seconds in 100-ns units
 constexpr LONGLONG kFileTimeUnitsPerSecond = 10000000;
 
-// Reads a directory into the caller's buffer and makes it end in a backslash; a directory that
-// does not fit together with its backslash is refused and the buffer left empty.
+// Every directory the product names ends in a backslash. A directory whose backslash does not fit
+// within `capacity` characters is refused and emptied: cut short, it would name another one. An
+// empty setting names no directory and stays empty rather than becoming the device root.
+bool EndInBackslash(wchar_t* directory, size_t capacity) {
+    const size_t chars = std::wcslen(directory);
+    if (chars == 0 || directory[chars - 1] == L'\\') return true;
+    if (chars + 1 >= capacity) {
+        directory[0] = L'\0';
+        return false;
+    }
+    HelpAPI::AppendASeparator(directory);
+    return true;
+}
+
 KXSTATUS ReadDirectory(const Value& value, wchar_t* buffer, unsigned long length) {
     if (buffer == nullptr) return KX_E_INVALIDARG;
     if (length == 0) return KX_E_REGISTRY;
     buffer[0] = L'\0';
     const KXSTATUS status = Read(value, buffer, length);
     if (status != KX_OK) return status;
-    // An empty setting names no directory: it stays empty rather than becoming the root.
-    const size_t chars = std::wcslen(buffer);
-    if (chars == 0 || buffer[chars - 1] == L'\\') return KX_OK;
-    if (chars + 1 >= length) {
-        buffer[0] = L'\0';
-        return KX_E_REGISTRY;
-    }
-    HelpAPI::AppendASeparator(buffer);
-    return KX_OK;
+    return EndInBackslash(buffer, length) ? KX_OK : KX_E_REGISTRY;
 }
 
 KXSTATUS FillAppDirCache() {
@@ -52,12 +56,7 @@ KXSTATUS FillAppDirCache() {
         g_appDir[0] = L'\0';
         return status;
     }
-    // An empty setting names no directory, as for the other directories: it stays empty
-    // rather than becoming the device root. A stored path that fills the cache gets no
-    // separator rather than an overflow.
-    const size_t chars = std::wcslen(g_appDir);
-    if (chars > 0 && chars + 1 < kAppDirChars) HelpAPI::AppendASeparator(g_appDir);
-    return KX_OK;
+    return EndInBackslash(g_appDir, kAppDirChars) ? KX_OK : KX_E_REGISTRY;
 }
 
 // Waits for whichever thread fills the cache; returns the read status of this call's own read,
@@ -114,9 +113,8 @@ bool kx::settings::AppDirFile(const wchar_t* file, wchar_t (&path)[MAX_PATH]) {
     path[0] = L'\0';
     wchar_t directory[MAX_PATH] = L"";
     if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_OK || directory[0] == L'\0') return false;
-    const size_t directoryChars = std::wcslen(directory);
-    const size_t separator = directory[directoryChars - 1] == L'\\' ? 0 : 1;
-    if (directoryChars + separator + std::wcslen(file) >= MAX_PATH) return false;
+    // The directory ends in its backslash already.
+    if (std::wcslen(directory) + std::wcslen(file) >= MAX_PATH) return false;
     HelpAPI::CatPathWithFile(directory, file, path, MAX_PATH);
     return true;
 }

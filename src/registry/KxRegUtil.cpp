@@ -4,7 +4,7 @@
 
 #include "../internal/Boundary.h"
 #include "../internal/MemoryProbe.h"
-#include "../internal/ScopedHandle.h"
+#include "../internal/RegistryValue.h"
 #include "../internal/kxplatform.h"
 
 #include <algorithm>
@@ -31,17 +31,37 @@ constexpr DWORD kStackReadBytes = 2048;
 constexpr DWORD kTimeRecordBytes = sizeof(SYSTEMTIME);
 static_assert(kTimeRecordBytes == 16, "time records are 16 bytes");
 
+// A registry call that fails answers the library's status and leaves the platform's own code for
+// GetLastError, so that a caller can still tell a missing value from a denied one.
+bool FailWith(LSTATUS platformCode) {
+    ::SetLastError(static_cast<DWORD>(platformCode));
+    return false;
+}
+
+KXSTATUS StatusOf(LSTATUS platformCode) {
+    if (platformCode == ERROR_SUCCESS) return KX_OK;
+    FailWith(platformCode);
+    return KX_E_REGISTRY;
+}
+
 kx::UniqueKey OpenKey(HKEY root, const wchar_t* keyPath) {
     kx::UniqueKey key;
-    if (::RegOpenKeyExW(root, keyPath, 0, kKeyAccess, key.Receive()) != ERROR_SUCCESS) key.Reset();
+    const LSTATUS opened = ::RegOpenKeyExW(root, keyPath, 0, kKeyAccess, key.Receive());
+    if (opened != ERROR_SUCCESS) {
+        key.Reset();
+        FailWith(opened);
+    }
     return key;
 }
 
 kx::UniqueKey CreateKey(HKEY root, const wchar_t* keyPath, REGSAM access) {
     kx::UniqueKey key;
-    if (::RegCreateKeyExW(root, keyPath, 0, nullptr, 0, access, nullptr, key.Receive(), nullptr) !=
-        ERROR_SUCCESS)
+    const LSTATUS created =
+        ::RegCreateKeyExW(root, keyPath, 0, nullptr, 0, access, nullptr, key.Receive(), nullptr);
+    if (created != ERROR_SUCCESS) {
         key.Reset();
+        FailWith(created);
+    }
     return key;
 }
 
@@ -60,11 +80,13 @@ bool ReadValue(HKEY key, const wchar_t* valueName, DWORD capacity, Deliver deliv
     for (;;) {
         DWORD got = room;
         const LONG result = ::RegQueryValueExW(key, valueName, nullptr, nullptr, scratch, &got);
-        if (result == ERROR_SUCCESS) return got <= room && deliver(scratch, got);
+        // A value the caller's buffer cannot take is refused as the platform refuses it.
+        if (result == ERROR_SUCCESS)
+            return (got <= room && deliver(scratch, got)) || FailWith(ERROR_MORE_DATA);
         // The scratch only ever grows, so this ends once it holds the largest value seen.
-        if (result != ERROR_MORE_DATA || got > capacity || got <= room) return false;
+        if (result != ERROR_MORE_DATA || got > capacity || got <= room) return FailWith(result);
         heap.reset(new (std::nothrow) unsigned char[got]);
-        if (!heap) return false;
+        if (!heap) return FailWith(ERROR_NOT_ENOUGH_MEMORY);
         scratch = heap.get();
         room = got;
     }
@@ -72,15 +94,17 @@ bool ReadValue(HKEY key, const wchar_t* valueName, DWORD capacity, Deliver deliv
 
 DWORD CountValues(HKEY key, bool* ok) {
     DWORD count = 0;
-    *ok = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                             nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const LSTATUS asked = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr, &count, nullptr, nullptr, nullptr, nullptr);
+    *ok = asked == ERROR_SUCCESS || FailWith(asked);
     return count;
 }
 
 DWORD CountSubKeys(HKEY key, bool* ok) {
     DWORD count = 0;
-    *ok = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    const LSTATUS asked = ::RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr,
+                                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    *ok = asked == ERROR_SUCCESS || FailWith(asked);
     return count;
 }
 
@@ -127,7 +151,7 @@ bool FillCallerEntry(const wchar_t* name, DWORD nameChars, const wchar_t* data, 
 KXSTATUS KxRegUtil::InternalGetValue(const wchar_t* keyPath, const wchar_t* valueName,
                                      unsigned char* buffer, unsigned long size, HKEY root,
                                      unsigned long* bytesRead) {
-    if (size == 0 || !kx::IsWritableRange(buffer, size)) return KX_E_REGISTRY;
+    if (size == 0 || !kx::IsWritableRange(buffer, size)) return StatusOf(ERROR_INVALID_PARAMETER);
     kx::UniqueKey key = OpenKey(root, keyPath);
     if (!key) return KX_E_REGISTRY;
     const bool read =
@@ -141,12 +165,9 @@ KXSTATUS KxRegUtil::InternalGetValue(const wchar_t* keyPath, const wchar_t* valu
 
 KXSTATUS KxRegUtil::InternalSetValue(const wchar_t* keyPath, const wchar_t* valueName, DWORD type,
                                      const unsigned char* data, unsigned long size) {
-    if (size == 0 || !kx::IsReadableRange(data, size)) return KX_E_REGISTRY;
-    kx::UniqueKey key = CreateKey(HKEY_LOCAL_MACHINE, keyPath, kKeyAccess);
-    if (!key) return KX_E_REGISTRY;
-    return ::RegSetValueExW(key.Get(), valueName, 0, type, data, size) == ERROR_SUCCESS
-               ? KX_OK
-               : KX_E_REGISTRY;
+    if (size == 0 || !kx::IsReadableRange(data, size)) return StatusOf(ERROR_INVALID_PARAMETER);
+    return StatusOf(kx::CreateKeyAndSetValue(HKEY_LOCAL_MACHINE, keyPath, valueName, type, data,
+                                             size, kKeyAccess));
 }
 
 KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName,
@@ -159,7 +180,7 @@ KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName, w
     // The caller's buffer is checked before anything is read or allocated.
     if (length == 0 || length > MAXDWORD / sizeof(wchar_t) ||
         !kx::IsWritableRange(buffer, length * sizeof(wchar_t)))
-        return KX_E_REGISTRY;
+        return StatusOf(ERROR_INVALID_PARAMETER);
     kx::UniqueKey key = OpenKey(root, keyPath);
     if (!key) return KX_E_REGISTRY;
     // Whether the text can be terminated within the caller's buffer is known only after the
@@ -192,9 +213,9 @@ KXSTATUS KxRegUtil::GetValue(const wchar_t* keyPath, const wchar_t* valueName,
 
 KXSTATUS KxRegUtil::SetValue(const wchar_t* keyPath, const wchar_t* valueName,
                              const wchar_t* text) {
-    if (text == nullptr) return KX_E_REGISTRY;
+    if (text == nullptr) return StatusOf(ERROR_INVALID_PARAMETER);
     const size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
-    if (bytes > MAXDWORD) return KX_E_REGISTRY;
+    if (bytes > MAXDWORD) return StatusOf(ERROR_INVALID_PARAMETER);
     return InternalSetValue(keyPath, valueName, REG_SZ,
                             reinterpret_cast<const unsigned char*>(text),
                             static_cast<unsigned long>(bytes));
@@ -215,7 +236,7 @@ KXSTATUS KxRegUtil::SetValue(const wchar_t* keyPath, const wchar_t* valueName,
 KXSTATUS KxRegUtil::DelValue(const wchar_t* keyPath, const wchar_t* valueName) {
     kx::UniqueKey key = OpenKey(HKEY_LOCAL_MACHINE, keyPath);
     if (!key) return KX_E_REGISTRY;
-    return ::RegDeleteValueW(key.Get(), valueName) == ERROR_SUCCESS ? KX_OK : KX_E_REGISTRY;
+    return StatusOf(::RegDeleteValueW(key.Get(), valueName));
 }
 
 KXSTATUS KxRegUtil::QueryKeyExist(const wchar_t* keyPath, const wchar_t* valueName) {
@@ -335,13 +356,16 @@ RegKey::RegKey(const wchar_t* keyPath, bool create, HKEY root, const wchar_t* ke
     : disposition_(0), key_(nullptr) {
     HKEY key = nullptr;
     DWORD disposition = 0;
+    LSTATUS result = ERROR_SUCCESS;
     if (create) {
-        ::RegCreateKeyExW(root, keyPath, 0, const_cast<wchar_t*>(keyClass), 0, kKeyAccess, nullptr,
-                          &key, &disposition);
-    } else if (::RegOpenKeyExW(root, keyPath, 0, kKeyAccess, &key) == ERROR_SUCCESS) {
-        disposition = kOpenedExisting;
+        result = ::RegCreateKeyExW(root, keyPath, 0, const_cast<wchar_t*>(keyClass), 0, kKeyAccess,
+                                   nullptr, &key, &disposition);
+    } else {
+        result = ::RegOpenKeyExW(root, keyPath, 0, kKeyAccess, &key);
+        if (result == ERROR_SUCCESS) disposition = kOpenedExisting;
     }
-    // Only the handle tells success; the registry's own result is not kept.
+    // The handle tells success; a failure's code is left for GetLastError.
+    if (result != ERROR_SUCCESS) FailWith(result);
     if (key != nullptr) {
         key_ = key;
         disposition_ = disposition;
@@ -423,12 +447,12 @@ RegQV& RegQV::operator=(const RegQV& other) {
 bool RegQV::operator()(const wchar_t* valueName, RegValueData& out) {
     DWORD type = 0;
     DWORD size = 0;
-    if (::RegQueryValueExW(key_, valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return false;
+    const LSTATUS sized = ::RegQueryValueExW(key_, valueName, nullptr, &type, nullptr, &size);
+    if (sized != ERROR_SUCCESS) return FailWith(sized);
     for (;;) {
         if (size > capacity_) {
             unsigned char* larger = new (std::nothrow) unsigned char[size];
-            if (larger == nullptr) return false;
+            if (larger == nullptr) return FailWith(ERROR_NOT_ENOUGH_MEMORY);
             delete[] buffer_;
             buffer_ = larger;
             capacity_ = size;
@@ -441,7 +465,7 @@ bool RegQV::operator()(const wchar_t* valueName, RegValueData& out) {
             out = RegValueData(valueName, type, buffer_, got);
             return true;
         }
-        if (result != ERROR_MORE_DATA || got <= capacity_) return false;
+        if (result != ERROR_MORE_DATA || got <= capacity_) return FailWith(result);
         size = got;
     }
 }
@@ -455,20 +479,20 @@ RegKeyData::RegKeyData(const wchar_t* first_, const wchar_t* second_)
 // that unchecked access is read and write together.
 bool RegSetSystemTime(const wchar_t* keyPath, const wchar_t* valueName, const SYSTEMTIME* time,
                       HKEY root) {
-    if (time == nullptr) return false;
-    kx::UniqueKey key = CreateKey(root, keyPath, kKeyAccess);
-    if (!key) return false;
-    return ::RegSetValueExW(key.Get(), valueName, 0, REG_BINARY,
-                            reinterpret_cast<const BYTE*>(time), kTimeRecordBytes) == ERROR_SUCCESS;
+    if (time == nullptr) return FailWith(ERROR_INVALID_PARAMETER);
+    return StatusOf(kx::CreateKeyAndSetValue(root, keyPath, valueName, REG_BINARY, time,
+                                             kTimeRecordBytes, kKeyAccess)) == KX_OK;
 }
 
 bool RegGetSystemTime(const wchar_t* keyPath, const wchar_t* valueName, SYSTEMTIME* time,
                       HKEY root) {
-    if (time == nullptr) return false;
+    if (time == nullptr) return FailWith(ERROR_INVALID_PARAMETER);
     kx::UniqueKey key = CreateKey(root, keyPath, kKeyAccess);
     if (!key) return false;
     DWORD size = kTimeRecordBytes;
-    return ::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(time),
-                              &size) == ERROR_SUCCESS &&
-           size == kTimeRecordBytes;
+    const LSTATUS read = ::RegQueryValueExW(key.Get(), valueName, nullptr, nullptr,
+                                            reinterpret_cast<BYTE*>(time), &size);
+    if (read != ERROR_SUCCESS) return FailWith(read);
+    // A record of another size is no time record.
+    return size == kTimeRecordBytes || FailWith(ERROR_INVALID_DATA);
 }

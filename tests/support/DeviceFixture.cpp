@@ -71,27 +71,32 @@ void ResetDevice() {
 }
 
 bool RawKeyExists(const wchar_t* path) {
-    HKEY key = nullptr;
-    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) == 0 && !::RegCloseKey(key);
+    kx::UniqueKey key;
+    return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS;
 }
 
-bool RawValueExists(const wchar_t* key, const wchar_t* v) { return RawGetValue(key, v, 0, 0); }
+bool RawValueExists(const wchar_t* key, const wchar_t* name) {
+    return RawGetValue(key, name, nullptr, nullptr);
+}
 
 void RawSetValue(const wchar_t* path, const wchar_t* name, DWORD type, const void* data,
                  DWORD size) {
-    EXPECT_EQ(::RegSetKeyValueW(HKEY_LOCAL_MACHINE, path, name, type, data, size), 0) << "write";
+    const LSTATUS written =
+        kx::CreateKeyAndSetValue(HKEY_LOCAL_MACHINE, path, name, type, data, size);
+    EXPECT_EQ(written, ERROR_SUCCESS) << "the test could not store its value";
 }
 
 // The bytes as stored: an unterminated text stays unterminated.
 bool RawGetValue(const wchar_t* path, const wchar_t* name, DWORD* type, std::string* bytes) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    kx::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return false;
     DWORD size = 0;
-    bool ok = ::RegQueryValueExW(key, name, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
+    bool ok = ::RegQueryValueExW(key.Get(), name, nullptr, type, nullptr, &size) == ERROR_SUCCESS;
     std::vector<BYTE> data(size + 1);
-    ok = ok && ::RegQueryValueExW(key, name, nullptr, type, data.data(), &size) == ERROR_SUCCESS;
+    ok = ok &&
+         ::RegQueryValueExW(key.Get(), name, nullptr, type, data.data(), &size) == ERROR_SUCCESS;
     if (bytes != nullptr) bytes->assign(reinterpret_cast<const char*>(data.data()), ok ? size : 0);
-    ::RegCloseKey(key);
     return ok;
 }
 

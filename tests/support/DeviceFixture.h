@@ -24,7 +24,16 @@
 #include <kxcommon/KxConfig.h>
 #include <wince/wince.h>
 
+#include "internal/RegistryValue.h"
+
 namespace kxtest {
+
+// A status or platform code as failure messages show it: "0x30000".
+inline std::string Hex(unsigned long code) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lx", code);
+    return text;
+}
 
 // Registry tree of the product (and of its previous version).
 constexpr wchar_t kVendorKey[] = L"SOFTWARE\\Quorlend";

@@ -2,6 +2,8 @@
 // image paths without drive letters, and file creation that ignores CE's unused arguments.
 #include "wince/wince.h"
 
+#include "internal/RegistryValue.h"
+
 #include <objbase.h>
 
 #include <cstddef>
@@ -154,17 +156,17 @@ DWORD WINAPI DeviceGetFileAttributesW(LPCWSTR lpFileName) {
 
 BOOL WinceMarkRomFile(LPCWSTR path, DWORD ceAttributes) {
     if (path == nullptr || path[0] == L'\0') return FALSE;
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WINCE_ROM_FILES_KEY, 0, nullptr, 0, KEY_WRITE,
-                          nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return FALSE;
     const DWORD bits = ceAttributes & (FILE_ATTRIBUTE_INROM | FILE_ATTRIBUTE_ROMMODULE);
-    const LSTATUS status = bits != 0
-                               ? ::RegSetValueExW(key, path, 0, REG_DWORD,
-                                                  reinterpret_cast<const BYTE*>(&bits), sizeof bits)
-                               : ::RegDeleteValueW(key, path);
-    ::RegCloseKey(key);
-    return status == ERROR_SUCCESS || (bits == 0 && status == ERROR_FILE_NOT_FOUND);
+    if (bits != 0)
+        return kx::CreateKeyAndSetNumber(HKEY_LOCAL_MACHINE, WINCE_ROM_FILES_KEY, path, bits) ==
+               ERROR_SUCCESS;
+    // A file that was never marked has nothing to clear.
+    kx::UniqueKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_ROM_FILES_KEY, 0, KEY_SET_VALUE, key.Receive()) !=
+        ERROR_SUCCESS)
+        return TRUE;
+    const LSTATUS status = ::RegDeleteValueW(key.Get(), path);
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 }  // extern "C"

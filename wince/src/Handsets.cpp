@@ -4,6 +4,7 @@
 #include "wince/wince.h"
 
 #include "OutOfMemory.h"
+#include "internal/RegistryValue.h"
 #include "Profile.h"
 
 #include <cwchar>
@@ -220,14 +221,8 @@ const std::vector<Handset>& Handsets() {
 
 bool SetValue(HKEY root, const std::wstring& path, const wchar_t* name, DWORD type,
               const void* data, size_t size) {
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    const bool ok = ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
-                                     static_cast<DWORD>(size)) == ERROR_SUCCESS;
-    ::RegCloseKey(key);
-    return ok;
+    return kx::CreateKeyAndSetValue(root, path.c_str(), name, type, data,
+                                    static_cast<DWORD>(size)) == ERROR_SUCCESS;
 }
 
 bool SetText(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* text) {

@@ -4,7 +4,7 @@
 #include "wince/wince.h"
 
 #include "OutOfMemory.h"
-#include "OwnedKey.h"
+#include "internal/RegistryValue.h"
 #include "internal/NameCompare.h"
 
 #include <string>
@@ -33,18 +33,16 @@ extern "C" BOOL CeRunAppAtEvent(WCHAR* pwszAppName, LONG lWhichEvent) {
         return FALSE;
     }
     return wince::OrOutOfMemory(FALSE, [&]() -> BOOL {
-        wince::OwnedKey key;
+        if (lWhichEvent != NOTIFICATION_EVENT_NONE) {
+            const std::wstring name = ValueName(lWhichEvent, pwszAppName);
+            return kx::CreateKeyAndSetText(HKEY_LOCAL_MACHINE, kRegistrationsKey, name.c_str(),
+                                           pwszAppName) == ERROR_SUCCESS;
+        }
+        kx::UniqueKey key;
         if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRegistrationsKey, 0, nullptr, 0,
                               KEY_READ | KEY_WRITE, nullptr, key.Receive(),
                               nullptr) != ERROR_SUCCESS)
             return FALSE;
-        if (lWhichEvent != NOTIFICATION_EVENT_NONE) {
-            const std::wstring name = ValueName(lWhichEvent, pwszAppName);
-            const DWORD bytes = static_cast<DWORD>((wcslen(pwszAppName) + 1) * sizeof(wchar_t));
-            return ::RegSetValueExW(key.Get(), name.c_str(), 0, REG_SZ,
-                                    reinterpret_cast<const BYTE*>(pwszAppName),
-                                    bytes) == ERROR_SUCCESS;
-        }
         // Event 0 removes every registration of the program; collect first, then delete, so
         // the walk's indexes stay valid.
         std::vector<std::wstring> doomed;

@@ -1,18 +1,18 @@
 #include "Profile.h"
 
-#include "OwnedKey.h"
+#include "internal/RegistryValue.h"
 
 namespace wince {
 namespace profile {
 namespace {
 
-bool OpenProfile(OwnedKey* key) {
+bool OpenProfile(kx::UniqueKey* key) {
     return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, KEY_READ, key->Receive()) ==
            ERROR_SUCCESS;
 }
 
 bool Query(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) {
-    OwnedKey key;
+    kx::UniqueKey key;
     if (!OpenProfile(&key)) return false;
     DWORD size = 0;
     if (::RegQueryValueExW(key.Get(), name, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
@@ -25,21 +25,15 @@ bool Query(const wchar_t* name, DWORD* type, std::vector<BYTE>* data) {
 }
 
 bool Write(const wchar_t* name, DWORD type, const void* data, DWORD size) {
-    HKEY key = nullptr;
-    if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, nullptr, 0, KEY_WRITE, nullptr,
-                          &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    const bool ok =
-        ::RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
-    ::RegCloseKey(key);
-    return ok;
+    return kx::CreateKeyAndSetValue(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, name, type, data,
+                                    size) == ERROR_SUCCESS;
 }
 
 }  // namespace
 
 bool ReadNumber(const wchar_t* name, DWORD* value) {
     // Read in place: a number needs no memory of its own.
-    OwnedKey key;
+    kx::UniqueKey key;
     if (!OpenProfile(&key)) return false;
     DWORD type = 0;
     DWORD number = 0;
@@ -103,7 +97,7 @@ bool WriteBytes(const wchar_t* name, const void* data, DWORD size) {
 }
 
 bool Erase(const wchar_t* name) {
-    OwnedKey key;
+    kx::UniqueKey key;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, WINCE_PROFILE_KEY, 0, KEY_SET_VALUE, key.Receive()) !=
         ERROR_SUCCESS)
         return true;  // no profile, no value

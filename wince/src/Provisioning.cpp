@@ -8,6 +8,7 @@
 #include "OutOfMemory.h"
 #include "internal/ComPtr.h"
 #include "internal/NameCompare.h"
+#include "internal/RegistryValue.h"
 
 #include <msxml.h>
 #include <wincrypt.h>
@@ -442,11 +443,9 @@ private:
                 journal_.push_back(UndoStep{UndoStep::RemoveValue, op.root, op.key,
                                             ValueCopy{op.name, REG_NONE, Bytes()}, KeyCopy()});
         }
-        UniqueKey key;
-        if (::RegCreateKeyExW(op.root, op.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                              key.Receive(), nullptr) != ERROR_SUCCESS)
-            return false;
-        return WriteValue(key.Get(), ValueCopy{op.name, op.type, op.data});
+        return kx::CreateKeyAndSetValue(op.root, op.key.c_str(), op.name.c_str(), op.type,
+                                        op.data.data(),
+                                        static_cast<DWORD>(op.data.size())) == ERROR_SUCCESS;
     }
 
     bool DeleteValue(const Operation& op) {
