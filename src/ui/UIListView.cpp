@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr int kTextChars = 1024;
+constexpr int kColumnTitleChars = 1024;
 
 LRESULT Send(HWND list, UINT msg, WPARAM wp, const void* lp) {
     return ::SendMessageW(list, msg, wp, reinterpret_cast<LPARAM>(lp));
@@ -34,8 +34,8 @@ int InsertListColumn(HWND list, int column, int width, LPCWSTR text, int format)
 }
 
 int InsertListColumn(HWND list, int column, int width, UINT textId, int format) {
-    wchar_t text[kTextChars];
-    UI_LoadString(textId, text, kTextChars);
+    wchar_t text[kColumnTitleChars];
+    UI_LoadString(textId, text, kColumnTitleChars);
     return InsertListColumn(list, column, width, static_cast<LPCWSTR>(text), format);
 }
 

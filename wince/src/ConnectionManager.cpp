@@ -18,7 +18,7 @@ struct Connection {
     int unused;
 };
 
-std::mutex gLock;
+std::mutex gHeldLock;
 std::set<Connection*> gHeld;
 
 // A counter of the profile, read before a change is made and written after it, so that a
@@ -45,7 +45,7 @@ HRESULT WINAPI ConnMgrEstablishConnectionSync(CONNMGR_CONNECTIONINFO* request, H
         if (request == nullptr || connection == nullptr || status == nullptr ||
             request->cbSize != sizeof(CONNMGR_CONNECTIONINFO))
             return E_INVALIDARG;
-        std::lock_guard<std::mutex> hold(gLock);
+        std::lock_guard<std::mutex> hold(gHeldLock);
         const HRESULT result =
             static_cast<HRESULT>(profile::NumberOr(profile::kConnectResult, S_OK));
         // The connection is made before anything is recorded: a request the device has no
@@ -69,7 +69,7 @@ HRESULT WINAPI ConnMgrEstablishConnectionSync(CONNMGR_CONNECTIONINFO* request, H
 
 HRESULT WINAPI ConnMgrReleaseConnection(HANDLE connection, LONG cacheTime) {
     return wince::OrOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
-        std::lock_guard<std::mutex> hold(gLock);
+        std::lock_guard<std::mutex> hold(gHeldLock);
         Connection* held = reinterpret_cast<Connection*>(connection);
         if (gHeld.count(held) == 0) return E_HANDLE;
         Counter heldCount(profile::kConnectionsHeld);
