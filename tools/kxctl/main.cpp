@@ -16,16 +16,15 @@ struct Verb {
     int (*run)(const Args& args);
 };
 
-// Grouped as the README and the tests group them.
+// In the README's order; the groups are those of the tests (tests/tools/KxctlTest.cpp).
 const Verb kVerbs[] = {
-    // Settings.
+    // Settings and the registry.
     {L"init", L"", L"write the first-run values of the settings", kxctl::RunInit},
     {L"show", L"", L"every setting with its value or (not set)", kxctl::RunShow},
     {L"get", L"NAME", L"one setting, by its value name", kxctl::RunGet},
     {L"set", L"NAME VALUE", L"store a setting through its accessor", kxctl::RunSet},
     {L"delete", L"NAME", L"delete a setting that has a deleter", kxctl::RunDelete},
     {L"version", L"[bump]", L"the product version (bump: next build)", kxctl::RunVersion},
-    // The registry.
     {L"reg", L"query KEY [VALUE]", L"show a key's values, or one value", kxctl::RunReg},
     {L"reg", L"add KEY VALUE (num|text|bytes) DATA", L"write a value (creates the key)",
      kxctl::RunReg},
@@ -46,7 +45,7 @@ const Verb kVerbs[] = {
     {L"viruses", L"", L"the viruses the pattern knows", kxctl::RunViruses},
     {L"engine", L"", L"engine and pattern versions", kxctl::RunEngine},
     {L"queue", L"push TEXT | pop | size | clean", L"the service's message queue", kxctl::RunQueue},
-    // The Startup folder and processes.
+    // The Startup folder, processes, the handset and its connections.
     {L"startup", L"check PATH", L"is PATH in the Startup folder", kxctl::RunStartup},
     {L"startup", L"scan [PATH]", L"scan PATH (file or shortcut), or the folder", kxctl::RunStartup},
     {L"classify", L"PATH", L"each rule on whether a scan takes PATH", kxctl::RunClassify},
@@ -57,7 +56,6 @@ const Verb kVerbs[] = {
     {L"kill", L"PATH...", L"end every process running PATH", kxctl::RunKill},
     {L"sync", L"set|del|run|list", L"the synchronisation logger's event", kxctl::RunSync},
     {L"log", L"TEXT", L"append a line to \\KxCommon.log", kxctl::RunLog},
-    // The handset and its connections.
     {L"device", L"", L"the handset as the library sees it", kxctl::RunDevice},
     {L"device", L"stage NAME | handsets | clear", L"stage a named handset, list them, unstage",
      kxctl::RunDevice},
@@ -66,7 +64,7 @@ const Verb kVerbs[] = {
     {L"proxy", L"", L"the connection manager's proxies", kxctl::RunProxy},
     {L"connect", L"", L"open and release the data connection", kxctl::RunConnect},
     {L"connect", L"type [ADAPTER]", L"the device's link, or an adapter name's", kxctl::RunConnect},
-    // Updates, the management server and the operator's subscription file.
+    // Updates, the management server, the operator's subscription file and device files.
     {L"update", L"schedule [YYYY-MM-DD HH:MM:SS]", L"tell the scan service the next update",
      kxctl::RunUpdate},
     {L"update", L"versions", L"record the service's engine and pattern", kxctl::RunUpdate},
@@ -76,7 +74,6 @@ const Verb kVerbs[] = {
      L"set the operator's subscription file", kxctl::RunSubscription},
     {L"mgi", L"status|clear|recover", L"the management server's settings", kxctl::RunMgi},
     {L"mgi", L"key [FIRST SECOND]", L"show or write mgi.key (hex components)", kxctl::RunMgi},
-    // Device files: the XML reader and the codecs.
     {L"xml", L"FILE TAG [ATTRIBUTE]", L"count the TAG elements, show ATTRIBUTE", kxctl::RunXml},
     {L"md5", L"FILE", L"the file's MD5 digest in hexadecimal", kxctl::RunMd5},
     {L"b64", L"encode FILE", L"the file's bytes as one line of Base64", kxctl::RunB64},
