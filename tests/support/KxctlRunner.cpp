@@ -16,9 +16,8 @@ KxctlRun RunKxctl(const std::wstring& arguments) {
     // program that starts just then dies before its first instruction (the start fails with
     // ERROR_INTERNAL_ERROR). Between two runs of kxctl nothing else may be using it, so this
     // process holds it open with a window of its own for as long as it runs.
-    static const HWND holdDesktop =
+    [[maybe_unused]] static const HWND holdDesktop =
         ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    (void)holdDesktop;
     // Under load the device now and then ends a new process before its first instruction (the
     // start fails with ERROR_INTERNAL_ERROR even while the desktop is held): nothing of kxctl ran,
     // so it is started again, twice at most.

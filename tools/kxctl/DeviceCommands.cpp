@@ -103,7 +103,9 @@ int ShowDevice() {
     return kExitOk;
 }
 
-int Device(const Args& args) {
+}  // namespace
+
+int RunDevice(const Args& args) {
     if (args.empty()) return ShowDevice();
     if (args[0] == L"handsets" && args.size() == 1) {
         for (DWORD i = 0; WinceHandsetName(i) != nullptr; ++i)
@@ -128,7 +130,7 @@ int Device(const Args& args) {
     return UsageError(kUsage);
 }
 
-int Sms(const Args& args) {
+int RunSms(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
     if (args[0] == L"register" || args[0] == L"unregister") {
         const bool reg = args[0] == L"register";
@@ -170,7 +172,7 @@ int Sms(const Args& args) {
     return kExitOk;
 }
 
-int Proxy(const Args& args) {
+int RunProxy(const Args& args) {
     if (!args.empty()) return UsageError(kUsage);
     int use = 0;
     const KXSTATUS enabled = KxConfig::GetBeUseProxy(use);
@@ -202,7 +204,7 @@ int Proxy(const Args& args) {
     return kExitOk;
 }
 
-int Connect(const Args& args) {
+int RunConnect(const Args& args) {
     if (!args.empty() && args[0] == L"type") {
         if (args.size() == 1) {
             Print(L"connection: " + LinkName(ConnMgr::GetConnectionType()));
@@ -223,19 +225,6 @@ int Connect(const Args& args) {
     connection.Disconnect();
     Print(L"connection released");
     return kExitOk;
-}
-
-}  // namespace
-
-bool IsDeviceVerb(const std::wstring& verb) {
-    return verb == L"device" || verb == L"sms" || verb == L"proxy" || verb == L"connect";
-}
-
-int RunDevice(const std::wstring& verb, const Args& args) {
-    if (verb == L"device") return Device(args);
-    if (verb == L"sms") return Sms(args);
-    if (verb == L"proxy") return Proxy(args);
-    return Connect(args);
 }
 
 }  // namespace kxctl

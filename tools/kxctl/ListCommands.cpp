@@ -184,23 +184,20 @@ int Match(const CallerList& list, const Args& args) {
     return kExitOk;
 }
 
-}  // namespace
-
-bool IsListVerb(const std::wstring& verb) {
-    return verb == L"list" || verb == L"add" || verb == L"del" || verb == L"lookup" ||
-           verb == L"match";
-}
-
-int RunList(const std::wstring& verb, const Args& args) {
+// Every list verb names its list first; `verb` gets the whole arguments, the name included.
+int OnList(const Args& args, int (*verb)(const CallerList& list, const Args& args)) {
     if (args.empty()) return UsageError(kListUsage);
     const CallerList* list = FindList(args[0]);
     if (list == nullptr) return UsageError(L"unknown list '" + args[0] + L"'\n" + kListUsage);
-    if (verb == L"list") return List(*list, args);
-    if (verb == L"add") return Add(*list, args);
-    if (verb == L"del") return Del(*list, args);
-    if (verb == L"lookup") return Lookup(*list, args);
-    if (verb == L"match") return Match(*list, args);
-    return UsageError(kListUsage);
+    return verb(*list, args);
 }
+
+}  // namespace
+
+int RunList(const Args& args) { return OnList(args, List); }
+int RunAdd(const Args& args) { return OnList(args, Add); }
+int RunDel(const Args& args) { return OnList(args, Del); }
+int RunLookup(const Args& args) { return OnList(args, Lookup); }
+int RunMatch(const Args& args) { return OnList(args, Match); }
 
 }  // namespace kxctl

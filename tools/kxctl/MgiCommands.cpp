@@ -82,7 +82,9 @@ int Key(const Args& args) {
     return kExitOk;
 }
 
-int Mgi(const Args& args) {
+}  // namespace
+
+int RunMgi(const Args& args) {
     if (args.empty()) return UsageError(kUsage);
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == L"key") return Key(rest);
@@ -97,7 +99,7 @@ int Mgi(const Args& args) {
     return UsageError(kUsage);
 }
 
-int Subscription(const Args& args) {
+int RunSubscription(const Args& args) {
     if (args.size() < 2 || args[0] != L"set" || args.size() % 2 != 0) return UsageError(kUsage);
     const std::wstring& path = args[1];
     const wchar_t* const options[] = {L"--subscribe", L"--unsubscribe", L"--subscribe-header",
@@ -115,12 +117,6 @@ int Subscription(const Args& args) {
     }
     Print(L"subscription file " + path + L" processed");
     return kExitOk;
-}
-
-}  // namespace
-
-int RunMgi(const std::wstring& verb, const Args& args) {
-    return verb == L"mgi" ? Mgi(args) : Subscription(args);
 }
 
 }  // namespace kxctl

@@ -31,6 +31,11 @@ bool ParseSwitch(const Args& args, bool* on, int* wait) {
     return true;
 }
 
+int CollectRegistration(const wchar_t* name, const wchar_t* /*program*/, void* context) {
+    static_cast<std::vector<std::wstring>*>(context)->push_back(name);
+    return 1;
+}
+
 int ReportSwitch(const std::wstring& what, bool on, int wait, int status) {
     if (status != KX_OK) return CallFailed(L"switching " + what, status);
     Print(what + (on ? L" on" : L" off") +
@@ -38,7 +43,9 @@ int ReportSwitch(const std::wstring& what, bool on, int wait, int status) {
     return kExitOk;
 }
 
-int RealTime(const Args& args) {
+}  // namespace
+
+int RunRealTime(const Args& args) {
     bool on = false;
     int wait = 0;
     if (!ParseSwitch(args, &on, &wait)) return UsageError(kUsage);
@@ -46,7 +53,7 @@ int RealTime(const Args& args) {
     return ReportSwitch(L"real-time scanning", on, wait, status);
 }
 
-int WapPush(const Args& args) {
+int RunWapPush(const Args& args) {
     bool on = false;
     int wait = 0;
     if (!ParseSwitch(args, &on, &wait)) return UsageError(kUsage);
@@ -54,7 +61,7 @@ int WapPush(const Args& args) {
     return ReportSwitch(L"the WAP-push filter", on, wait, status);
 }
 
-int Kill(const Args& args) {
+int RunKill(const Args& args) {
     if (args.empty()) return UsageError(kUsage);
     for (const std::wstring& path : args) {
         KxConfig::KillProcess(KX_DIR_NONE, path.c_str(), static_cast<const wchar_t*>(nullptr));
@@ -63,12 +70,7 @@ int Kill(const Args& args) {
     return kExitOk;
 }
 
-int CollectRegistration(const wchar_t* name, const wchar_t* /*program*/, void* context) {
-    static_cast<std::vector<std::wstring>*>(context)->push_back(name);
-    return 1;
-}
-
-int Sync(const Args& args) {
+int RunSync(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
     const std::wstring& verb = args[0];
     if (verb == L"set") {
@@ -100,28 +102,12 @@ int Sync(const Args& args) {
     return UsageError(kUsage);
 }
 
-int Log(const Args& args) {
+int RunLog(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
     // The text is logged as it is, never read as a format.
     WriteDbgLog(reinterpret_cast<const unsigned short*>(L"%s"), args[0].c_str());
     Print(L"appended to \\KxCommon.log");
     return kExitOk;
-}
-
-}  // namespace
-
-bool IsProcessVerb(const std::wstring& verb) {
-    for (const wchar_t* known : {L"realtime", L"wappush", L"kill", L"sync", L"log"})
-        if (verb == known) return true;
-    return false;
-}
-
-int RunProcess(const std::wstring& verb, const Args& args) {
-    if (verb == L"realtime") return RealTime(args);
-    if (verb == L"wappush") return WapPush(args);
-    if (verb == L"kill") return Kill(args);
-    if (verb == L"sync") return Sync(args);
-    return Log(args);
 }
 
 }  // namespace kxctl

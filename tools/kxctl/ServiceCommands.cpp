@@ -44,7 +44,9 @@ std::wstring QuarantineAnswer(int answer) {
 // Statuses at or above this are the library's own; below, the service's answer word.
 bool IsLibraryStatus(int status) { return status >= KX_E_SERVICE_NOT_FOUND; }
 
-int Service(const Args& args) {
+}  // namespace
+
+int RunService(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
     KxService service;
     const std::wstring& verb = args[0];
@@ -76,7 +78,7 @@ int Service(const Args& args) {
     return UsageError(kUsage);
 }
 
-int Scan(const Args& args) {
+int RunScan(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
     if (args[0].size() > kMaxPathChars)
         return UsageError(L"the path is longer than 259 characters");
@@ -100,7 +102,7 @@ int Scan(const Args& args) {
     return kExitOk;
 }
 
-int Quarantine(const Args& args) {
+int RunQuarantine(const Args& args) {
     if (args.size() != 2) return UsageError(kUsage);
     const int answer = KxService().QuarantineFile(args[0].c_str(), args[1].c_str());
     if (answer == KX_E_INVALIDARG)
@@ -115,7 +117,7 @@ int Quarantine(const Args& args) {
     return kExitOk;
 }
 
-int Restore(const Args& args) {
+int RunRestore(const Args& args) {
     Args paths;
     bool replace = false;
     for (const std::wstring& a : args) {
@@ -139,7 +141,7 @@ int Restore(const Args& args) {
     return kExitOk;
 }
 
-int Viruses(const Args& args) {
+int RunViruses(const Args& args) {
     if (!args.empty()) return UsageError(kUsage);
     KxService service;
     unsigned long count = 0;
@@ -157,7 +159,7 @@ int Viruses(const Args& args) {
     return kExitOk;
 }
 
-int Engine(const Args& args) {
+int RunEngine(const Args& args) {
     if (!args.empty()) return UsageError(kUsage);
     ZRAPIVersion_tag version;
     std::memset(&version, 0, sizeof version);
@@ -173,7 +175,7 @@ int Engine(const Args& args) {
     return kExitOk;
 }
 
-int Queue(const Args& args) {
+int RunQueue(const Args& args) {
     if (args.empty()) return UsageError(kUsage);
     KxService service;
     const std::wstring& verb = args[0];
@@ -205,25 +207,6 @@ int Queue(const Args& args) {
         return kExitOk;
     }
     return UsageError(kUsage);
-}
-
-}  // namespace
-
-bool IsServiceVerb(const std::wstring& verb) {
-    for (const wchar_t* known :
-         {L"service", L"scan", L"quarantine", L"restore", L"viruses", L"engine", L"queue"})
-        if (verb == known) return true;
-    return false;
-}
-
-int RunService(const std::wstring& verb, const Args& args) {
-    if (verb == L"service") return Service(args);
-    if (verb == L"scan") return Scan(args);
-    if (verb == L"quarantine") return Quarantine(args);
-    if (verb == L"restore") return Restore(args);
-    if (verb == L"viruses") return Viruses(args);
-    if (verb == L"engine") return Engine(args);
-    return Queue(args);
 }
 
 }  // namespace kxctl

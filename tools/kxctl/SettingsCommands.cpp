@@ -349,13 +349,15 @@ int UnknownSetting(const std::wstring& name) {
     return UsageError(L"no setting named '" + name + L"' (kxctl show lists them)");
 }
 
-int Show(const Args& args) {
+}  // namespace
+
+int RunShow(const Args& args) {
     if (!args.empty()) return UsageError(L"usage: kxctl show");
     for (const Setting& s : kSettings) Print(Line(s));
     return kExitOk;
 }
 
-int Get(const Args& args) {
+int RunGet(const Args& args) {
     if (args.size() != 1) return UsageError(L"usage: kxctl get NAME");
     const Setting* s = Find(args[0]);
     if (s == nullptr) return UnknownSetting(args[0]);
@@ -364,7 +366,7 @@ int Get(const Args& args) {
     return shown.stored ? kExitOk : kExitFailed;
 }
 
-int Set(const Args& args) {
+int RunSet(const Args& args) {
     if (args.size() != 2) return UsageError(L"usage: kxctl set NAME VALUE");
     const Setting* s = Find(args[0]);
     if (s == nullptr) return UnknownSetting(args[0]);
@@ -375,7 +377,7 @@ int Set(const Args& args) {
     return code;
 }
 
-int Delete(const Args& args) {
+int RunDelete(const Args& args) {
     if (args.size() != 1) return UsageError(L"usage: kxctl delete NAME");
     const Setting* s = Find(args[0]);
     if (s == nullptr) return UnknownSetting(args[0]);
@@ -387,14 +389,14 @@ int Delete(const Args& args) {
     return kExitOk;
 }
 
-int Init(const Args& args) {
+int RunInit(const Args& args) {
     if (!args.empty()) return UsageError(L"usage: kxctl init");
     KxConfig::InitOtherReg();
     Print(L"first-run values written");
     return kExitOk;
 }
 
-int Version(const Args& args) {
+int RunVersion(const Args& args) {
     if (args.size() > 1 || (args.size() == 1 && args[0] != L"bump"))
         return UsageError(L"usage: kxctl version [bump]");
     if (args.size() == 1) {
@@ -413,24 +415,6 @@ int Version(const Args& args) {
     Print(std::wstring(text) + L"  (high " + Hex(high, 8) + L", low " + Hex(low, 8) +
           L", product version " + number + L")");
     return kExitOk;
-}
-
-}  // namespace
-
-int RunSettings(const std::wstring& verb, const Args& args) {
-    if (verb == L"init") return Init(args);
-    if (verb == L"show") return Show(args);
-    if (verb == L"get") return Get(args);
-    if (verb == L"set") return Set(args);
-    if (verb == L"delete") return Delete(args);
-    if (verb == L"version") return Version(args);
-    return UsageError(L"unknown settings verb '" + verb + L"'");
-}
-
-bool IsSettingsVerb(const std::wstring& verb) {
-    for (const wchar_t* known : {L"init", L"show", L"get", L"set", L"delete", L"version"})
-        if (verb == known) return true;
-    return false;
 }
 
 }  // namespace kxctl

@@ -98,7 +98,9 @@ int ScanOne(const std::wstring& path) {
     return kExitOk;
 }
 
-int Startup(const Args& args) {
+}  // namespace
+
+int RunStartup(const Args& args) {
     if (args.size() == 2 && args[0] == L"check") return Check(args[1]);
     if (args.size() == 2 && args[0] == L"scan") return ScanOne(args[1]);
     if (args.size() == 1 && args[0] == L"scan") {
@@ -110,7 +112,7 @@ int Startup(const Args& args) {
     return UsageError(kUsage);
 }
 
-int Classify(const Args& args) {
+int RunClassify(const Args& args) {
     if (args.size() != 1) return UsageError(kUsage);
     const std::wstring& path = args[0];
     int match = 0;
@@ -128,14 +130,6 @@ int Classify(const Args& args) {
     Print(L"  verdict:                    " + std::wstring(skip ? L"skip" : L"scan") +
           L" (checked " + std::to_wstring(checked) + L")");
     return kExitOk;
-}
-
-}  // namespace
-
-bool IsStartupVerb(const std::wstring& verb) { return verb == L"startup" || verb == L"classify"; }
-
-int RunStartup(const std::wstring& verb, const Args& args) {
-    return verb == L"startup" ? Startup(args) : Classify(args);
 }
 
 }  // namespace kxctl

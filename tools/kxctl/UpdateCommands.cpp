@@ -47,7 +47,10 @@ int Versions() {
     return kExitOk;
 }
 
-int Pattern() {
+}  // namespace
+
+int RunPattern(const Args& args) {
+    if (!args.empty()) return UsageError(kUsage);
     wchar_t name[kNameChars] = L"";
     if (KxConfig::GetLastPattern(name, kNameChars) != KX_OK) {
         Print(L"(no pattern recorded)");
@@ -57,10 +60,7 @@ int Pattern() {
     return kExitOk;
 }
 
-}  // namespace
-
-int RunUpdate(const std::wstring& verb, const Args& args) {
-    if (verb == L"pattern") return args.empty() ? Pattern() : UsageError(kUsage);
+int RunUpdate(const Args& args) {
     if (args.empty()) return UsageError(kUsage);
     const Args rest(args.begin() + 1, args.end());
     if (args[0] == L"schedule" && rest.size() <= 2) return Schedule(rest);

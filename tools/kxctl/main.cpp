@@ -5,82 +5,111 @@
 
 namespace {
 
-const wchar_t kUsage[] =
-    L"usage: kxctl COMMAND ...\n"
-    L"  init                                         write the first-run values of the settings\n"
-    L"  show                                         every setting with its value or (not set)\n"
-    L"  get NAME                                     one setting, by its value name\n"
-    L"  set NAME VALUE                               store a setting through its accessor\n"
-    L"  delete NAME                                  delete a setting that has a deleter\n"
-    L"  version [bump]                               the product version (bump: next build)\n"
-    L"  reg query KEY [VALUE]                        show a key's values, or one value\n"
-    L"  reg add KEY VALUE (num|text|bytes) DATA      write a value (creates the key)\n"
-    L"  reg delete KEY VALUE                         delete a value\n"
-    L"  reg subkeys KEY                              list a key's subkeys\n"
-    L"  list LIST                                    show a caller list's entries\n"
-    L"  add LIST NUMBER [NAME]                       add an entry (replaces its name)\n"
-    L"  del LIST NUMBER                              delete an entry\n"
-    L"  lookup LIST NUMBER                           exact number, else its last 7 characters\n"
-    L"  match LIST NUMBER                            containment either way (accept, reject)\n"
-    L"  service start|stop|status|release            the scan service (SAV0:)\n"
-    L"  scan PATH                                    scan one file\n"
-    L"  quarantine PATH VIRUS                        move a file into quarantine\n"
-    L"  restore PATH [DESTINATION] [--replace]       give a quarantined file back\n"
-    L"  viruses                                      the viruses the pattern knows\n"
-    L"  engine                                       engine and pattern versions\n"
-    L"  queue push TEXT | pop | size | clean         the service's message queue\n"
-    L"  startup check PATH                           is PATH in the Startup folder\n"
-    L"  startup scan [PATH]                          scan PATH (file or shortcut), or the folder\n"
-    L"  classify PATH                                each rule on whether a scan takes PATH\n"
-    L"  realtime on|off [--wait]                     switch real-time scanning (hook loader)\n"
-    L"  wappush on|off [--wait]                      switch the WAP-push filter (hook loader)\n"
-    L"  kill PATH...                                 end every process running PATH\n"
-    L"  sync set|del|run|list                        the synchronisation logger's event\n"
-    L"  log TEXT                                     append a line to \\KxCommon.log\n"
-    L"  md5 FILE                                     the file's MD5 digest in hexadecimal\n"
-    L"  b64 encode FILE                              the file's bytes as one line of Base64\n"
-    L"  b64 decode TEXT [FILE]                       the decoded bytes in hexadecimal, or\n"
-    L"                                               written to FILE\n"
-    L"  device                                       the handset as the library sees it\n"
-    L"  device stage NAME | handsets | clear         stage a named handset, list them, unstage\n"
-    L"  sms register|unregister                      the SMS listener KXSMSLsn2.dll\n"
-    L"  sms providers                                the SMS protocol providers' modules\n"
-    L"  proxy                                        the connection manager's proxies\n"
-    L"  connect                                      open and release the data connection\n"
-    L"  connect type [ADAPTER]                       the device's link, or an adapter name's\n"
-    L"  update schedule [YYYY-MM-DD HH:MM:SS]        tell the scan service the next update\n"
-    L"  update versions                              record the service's engine and pattern\n"
-    L"  pattern                                      the last pattern file, normalised\n"
-    L"  subscription set FILE [--subscribe N] [--unsubscribe N] [--subscribe-header H]\n"
-    L"                   [--unsubscribe-header H]    set the operator's subscription file\n"
-    L"  mgi status|clear|recover                     the management server's settings\n"
-    L"  mgi key [FIRST SECOND]                       show or write mgi.key (hex components)\n"
-    L"  xml FILE TAG [ATTRIBUTE]                     count the TAG elements, show ATTRIBUTE\n"
-    L"KEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
-    L"LIST is accept, reject, wap-accept or wap-force\n"
-    L"FILE is a device path such as \\kxtest\\a.bin (the device root is drive C:)";
+using kxctl::Args;
+
+// One form of a verb. A verb with several forms has several rows, all with the same function,
+// which tells the forms apart by the arguments; the README's table of kxctl lists the same forms.
+struct Verb {
+    const wchar_t* name;       // the command's first word
+    const wchar_t* arguments;  // what follows it, as the usage text shows it
+    const wchar_t* help;       // one line
+    int (*run)(const Args& args);
+};
+
+// In the README's order; the groups are those of the tests (tests/tools/KxctlTest.cpp).
+const Verb kVerbs[] = {
+    // Settings and the registry.
+    {L"init", L"", L"write the first-run values of the settings", kxctl::RunInit},
+    {L"show", L"", L"every setting with its value or (not set)", kxctl::RunShow},
+    {L"get", L"NAME", L"one setting, by its value name", kxctl::RunGet},
+    {L"set", L"NAME VALUE", L"store a setting through its accessor", kxctl::RunSet},
+    {L"delete", L"NAME", L"delete a setting that has a deleter", kxctl::RunDelete},
+    {L"version", L"[bump]", L"the product version (bump: next build)", kxctl::RunVersion},
+    {L"reg", L"query KEY [VALUE]", L"show a key's values, or one value", kxctl::RunReg},
+    {L"reg", L"add KEY VALUE (num|text|bytes) DATA", L"write a value (creates the key)",
+     kxctl::RunReg},
+    {L"reg", L"delete KEY VALUE", L"delete a value", kxctl::RunReg},
+    {L"reg", L"subkeys KEY", L"list a key's subkeys", kxctl::RunReg},
+    // Caller lists.
+    {L"list", L"LIST", L"show a caller list's entries", kxctl::RunList},
+    {L"add", L"LIST NUMBER [NAME]", L"add an entry (replaces its name)", kxctl::RunAdd},
+    {L"del", L"LIST NUMBER", L"delete an entry", kxctl::RunDel},
+    {L"lookup", L"LIST NUMBER", L"exact number, else its last 7 characters", kxctl::RunLookup},
+    {L"match", L"LIST NUMBER", L"containment either way (accept, reject)", kxctl::RunMatch},
+    // The scan service.
+    {L"service", L"start|stop|status|release", L"the scan service (SAV0:)", kxctl::RunService},
+    {L"scan", L"PATH", L"scan one file", kxctl::RunScan},
+    {L"quarantine", L"PATH VIRUS", L"move a file into quarantine", kxctl::RunQuarantine},
+    {L"restore", L"PATH [DESTINATION] [--replace]", L"give a quarantined file back",
+     kxctl::RunRestore},
+    {L"viruses", L"", L"the viruses the pattern knows", kxctl::RunViruses},
+    {L"engine", L"", L"engine and pattern versions", kxctl::RunEngine},
+    {L"queue", L"push TEXT | pop | size | clean", L"the service's message queue", kxctl::RunQueue},
+    // The Startup folder, processes, the handset and its connections.
+    {L"startup", L"check PATH", L"is PATH in the Startup folder", kxctl::RunStartup},
+    {L"startup", L"scan [PATH]", L"scan PATH (file or shortcut), or the folder", kxctl::RunStartup},
+    {L"classify", L"PATH", L"each rule on whether a scan takes PATH", kxctl::RunClassify},
+    {L"realtime", L"on|off [--wait]", L"switch real-time scanning (hook loader)",
+     kxctl::RunRealTime},
+    {L"wappush", L"on|off [--wait]", L"switch the WAP-push filter (hook loader)",
+     kxctl::RunWapPush},
+    {L"kill", L"PATH...", L"end every process running PATH", kxctl::RunKill},
+    {L"sync", L"set|del|run|list", L"the synchronisation logger's event", kxctl::RunSync},
+    {L"log", L"TEXT", L"append a line to \\KxCommon.log", kxctl::RunLog},
+    {L"device", L"", L"the handset as the library sees it", kxctl::RunDevice},
+    {L"device", L"stage NAME | handsets | clear", L"stage a named handset, list them, unstage",
+     kxctl::RunDevice},
+    {L"sms", L"register|unregister", L"the SMS listener KXSMSLsn2.dll", kxctl::RunSms},
+    {L"sms", L"providers", L"the SMS protocol providers' modules", kxctl::RunSms},
+    {L"proxy", L"", L"the connection manager's proxies", kxctl::RunProxy},
+    {L"connect", L"", L"open and release the data connection", kxctl::RunConnect},
+    {L"connect", L"type [ADAPTER]", L"the device's link, or an adapter name's", kxctl::RunConnect},
+    // Updates, the management server, the operator's subscription file and device files.
+    {L"update", L"schedule [YYYY-MM-DD HH:MM:SS]", L"tell the scan service the next update",
+     kxctl::RunUpdate},
+    {L"update", L"versions", L"record the service's engine and pattern", kxctl::RunUpdate},
+    {L"pattern", L"", L"the last pattern file, normalised", kxctl::RunPattern},
+    {L"subscription",
+     L"set FILE [--subscribe N] [--unsubscribe N] [--subscribe-header H] [--unsubscribe-header H]",
+     L"set the operator's subscription file", kxctl::RunSubscription},
+    {L"mgi", L"status|clear|recover", L"the management server's settings", kxctl::RunMgi},
+    {L"mgi", L"key [FIRST SECOND]", L"show or write mgi.key (hex components)", kxctl::RunMgi},
+    {L"xml", L"FILE TAG [ATTRIBUTE]", L"count the TAG elements, show ATTRIBUTE", kxctl::RunXml},
+    {L"md5", L"FILE", L"the file's MD5 digest in hexadecimal", kxctl::RunMd5},
+    {L"b64", L"encode FILE", L"the file's bytes as one line of Base64", kxctl::RunB64},
+    {L"b64", L"decode TEXT [FILE]", L"the decoded bytes in hexadecimal, or written to FILE",
+     kxctl::RunB64},
+};
+
+// Where every form's help starts; a longer form has its help on the next line.
+constexpr size_t kHelpColumn = 47;
+
+std::wstring Usage() {
+    std::wstring text = L"usage: kxctl COMMAND ...";
+    for (const Verb& verb : kVerbs) {
+        std::wstring line = L"  " + std::wstring(verb.name);
+        if (*verb.arguments != L'\0') line += L" " + std::wstring(verb.arguments);
+        if (line.size() >= kHelpColumn) line += L"\n";
+        const size_t column = line.size() - (line.rfind(L'\n') + 1);
+        text += L"\n" + line + std::wstring(kHelpColumn - column, L' ') + verb.help;
+    }
+    return text +
+           L"\nKEY is a path under HKEY_LOCAL_MACHINE, e.g. SOFTWARE\\Quorlend\\Scutara\\2.0\n"
+           L"LIST is accept, reject, wap-accept or wap-force\n"
+           L"FILE is a device path such as \\kxtest\\a.bin (the device root is drive C:)";
+}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    kxctl::Args args(argv + 1, argv + argc);
+    Args args(argv + 1, argv + argc);
     if (args.empty() || args[0] == L"help" || args[0] == L"--help") {
-        kxctl::Print(kUsage);
+        kxctl::Print(Usage());
         return args.empty() ? kxctl::kExitUsage : kxctl::kExitOk;
     }
     const std::wstring command = args[0];
-    const kxctl::Args rest(args.begin() + 1, args.end());
-    if (command == L"reg") return kxctl::RunReg(rest);
-    if (kxctl::IsSettingsVerb(command)) return kxctl::RunSettings(command, rest);
-    if (kxctl::IsStartupVerb(command)) return kxctl::RunStartup(command, rest);
-    if (kxctl::IsProcessVerb(command)) return kxctl::RunProcess(command, rest);
-    if (kxctl::IsServiceVerb(command)) return kxctl::RunService(command, rest);
-    if (kxctl::IsListVerb(command)) return kxctl::RunList(command, rest);
-    if (kxctl::IsDeviceVerb(command)) return kxctl::RunDevice(command, rest);
-    if (command == L"update" || command == L"pattern") return kxctl::RunUpdate(command, rest);
-    if (command == L"mgi" || command == L"subscription") return kxctl::RunMgi(command, rest);
-    if (command == L"xml") return kxctl::RunXml(rest);
-    if (command == L"md5") return kxctl::RunMd5(rest);
-    if (command == L"b64") return kxctl::RunB64(rest);
-    return kxctl::UsageError(L"unknown command '" + command + L"'\n" + kUsage);
+    const Args rest(args.begin() + 1, args.end());
+    for (const Verb& verb : kVerbs)
+        if (command == verb.name) return verb.run(rest);
+    return kxctl::UsageError(L"unknown command '" + command + L"'\n" + Usage());
 }
