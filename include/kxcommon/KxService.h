@@ -4,8 +4,9 @@
 //
 // Statuses: 0; KX_E_SERVICE_NOT_FOUND (0x70000) when the service can be neither found nor
 // loaded; KX_E_SERVICE_REQUEST (0xB0000) when the request fails or the answer has the wrong
-// length; KX_E_INVALIDARG (0xF0000) for a bad argument. Start, Stop, QuarantineFile,
-// RestoreFile and MsgSvcSize hand back the service's own answer where noted.
+// length; KX_E_INVALIDARG (0xF0000) for a bad argument, checked before the service is looked up
+// or loaded. Start, Stop, QuarantineFile, RestoreFile and MsgSvcSize hand back the service's own
+// answer where noted.
 //
 // One object is for one thread at a time; separate objects may talk to the service at once.
 // Copies share the handle value.
@@ -74,6 +75,10 @@ public:
 
 private:
     HANDLE Open();
+    // The one way of every request to the service (KxService.cpp).
+    template <typename SendRequest>
+    auto Call(bool argumentsValid, const SendRequest& send, bool runningOnly = false,
+              int unreachable = KX_E_SERVICE_NOT_FOUND) -> decltype(send(HANDLE()));
 
     HANDLE m_handle;
 };

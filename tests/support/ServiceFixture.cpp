@@ -1,18 +1,16 @@
 #include "ServiceFixture.h"
 
-#include "../../components/KXSVC/ServiceTestHooks.h"
-
 namespace kxtest {
 namespace {
 
 wchar_t kInstance[] = L"SAV0:";
 
-bool Control(DWORD code, void* in, DWORD inLen, void* out, DWORD outLen) {
+bool Control(DWORD code, void* in, DWORD inBytes, void* out, DWORD outBytes) {
     HANDLE service = ::GetServiceHandle(kInstance, nullptr, nullptr);
     if (service == INVALID_HANDLE_VALUE) return false;
     DWORD returned = 0;
-    return ::ServiceIoControl(service, code, in, inLen, out, outLen, &returned, nullptr) &&
-           returned == outLen;
+    return ::ServiceIoControl(service, code, in, inBytes, out, outBytes, &returned, nullptr) &&
+           returned == outBytes;
 }
 
 }  // namespace
@@ -30,7 +28,6 @@ bool ArmFault(DWORD code, DWORD mode, DWORD count, DWORD param) {
 }
 
 bool ReadServiceState(ServiceSnapshot* state) {
-    static_assert(sizeof(ServiceSnapshot) == sizeof(KxServiceState), "state record");
     return Control(KXSVC_TEST_STATE, nullptr, 0, state, sizeof *state);
 }
 

@@ -4,7 +4,7 @@
 
 #include "DeviceFixture.h"
 
-#include <kxcommon/ScanRecords.h>
+#include "../../components/KXSVC/ServiceTestHooks.h"
 
 namespace kxtest {
 
@@ -19,11 +19,8 @@ void WritePattern(const std::string& text);
 
 // Sends a test control code to the loaded service; false when it is not loaded or refused.
 bool ArmFault(DWORD code, DWORD mode, DWORD count = 0, DWORD param = 0);
-struct ServiceSnapshot {
-    DWORD running, notification, archiveFlag, hasSchedule;
-    SYSTEMTIME schedule;
-    DWORD mgiEvents, lastProtectLength, requests;
-};
+// The loaded service's inner state; false when it is not loaded or refused.
+using ServiceSnapshot = KxServiceState;
 bool ReadServiceState(ServiceSnapshot* state);
 
 // While it lives, the scan service cannot be loaded: the instance is claimed by the test.
