@@ -42,6 +42,13 @@ inline bool FourAsciiUnits(const unsigned char* p) {
     return (units & mask) == 0;
 }
 
+// True when the eight bytes at `p` are all below 0x80.
+inline bool EightAsciiBytes(const unsigned char* p) {
+    uint64_t bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return (bytes & 0x8080808080808080u) == 0;
+}
+
 // Checks the pointers and clamps the lengths; false when the call cannot even report counts.
 bool Prepare(unsigned char* out, int* outLength, const unsigned char* in, int* inLength,
              bool inMayBeNull, size_t* capacity, size_t* length) {
@@ -150,6 +157,10 @@ int Utf8ToUtf16(unsigned char* out, int* outLength, const unsigned char* in, int
             const size_t limit = std::min(length - i, (room - w) / 2);
             if (limit == 0) break;
             size_t k = 0;
+            for (; k + 8 <= limit && EightAsciiBytes(in + i + k); k += 8) {
+                for (size_t j = 0; j < 8; ++j)
+                    WriteUnit<order>(out + w + 2 * (k + j), in[i + k + j]);
+            }
             for (; k < limit && in[i + k] < 0x80; ++k) WriteUnit<order>(out + w + 2 * k, in[i + k]);
             w += 2 * k;
             i += k;
