@@ -1,9 +1,11 @@
 // The one harness every benchmark uses. A row compares the library with the platform call it
 // stands for: both run the same work in short batches of the same number of calls, one after
 // the other, the order swapped from pair to pair, so that whatever else loads the machine hits
-// both sides alike. Each pair gives one ratio (library time over platform time); a row reports
-// the median of those ratios, their interquartile range and the range the median itself falls in,
-// against its goal: the library takes at most `goal` times the platform's time.
+// both sides alike. A batch counts its fastest call: another program that takes the processor
+// (or keeps the registry's or the service's process waiting) only ever makes a call longer.
+// Each pair gives one ratio (library time over platform time); a row reports the median of those
+// ratios, their interquartile range and the range the median itself falls in, against its goal:
+// the library takes at most `goal` times the platform's time.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -23,9 +25,9 @@ namespace kxbench {
 constexpr double kCallGoal = 1.2;
 constexpr double kEncoderGoal = 1.0;
 
-// A batch lasts about this long: well within the share of a processor the system gives a thread
-// at a time on a loaded machine, so that most pairs run undisturbed and a pair that another
-// program interrupts is an outlier the median leaves aside; still long enough for the counter.
+// A batch has at least kMinCalls calls and lasts about kBatchSeconds: short, so that both sides
+// of a pair meet much the same load, yet with calls enough that one of them ran undisturbed.
+constexpr int kMinCalls = 5;
 constexpr double kBatchSeconds = 0.0002;
 // Each row runs for about this long, with at least kMinPairs pairs (a call that takes longer than
 // the row's time still gets them) and at most kMaxPairs.
@@ -46,20 +48,25 @@ inline double Now() {
     return static_cast<double>(counter.QuadPart) * tick;
 }
 
+// Seconds of the fastest of `calls` calls of `work`.
 template <typename Work>
-double TimeBatch(Work& work, int calls) {
-    const double start = Now();
-    for (int i = 0; i < calls; ++i) work();
-    return Now() - start;
+double FastestCall(Work& work, int calls) {
+    double fastest = 1e30;
+    for (int i = 0; i < calls; ++i) {
+        const double start = Now();
+        work();
+        fastest = std::min(fastest, Now() - start);
+    }
+    return fastest;
 }
 
 struct Result {
-    double median;        // of the per-pair ratios
-    double lowQuartile;   // the interquartile range of the per-pair ratios
+    double median;       // of the per-pair ratios
+    double lowQuartile;  // the interquartile range of the per-pair ratios
     double highQuartile;
-    double medianLow;     // where the median of such a run falls 95 times in 100
+    double medianLow;  // where the median of such a run falls 95 times in 100
     double medianHigh;
-    double librarySeconds;   // the median time of one call, each side
+    double librarySeconds;  // the median of the batches' fastest calls, each side
     double platformSeconds;
     int pairs;
     int callsPerBatch;
@@ -93,25 +100,24 @@ Result Compare(Library library, Platform platform, double rowSeconds = kRowSecon
     // One call of each, the slower deciding how many calls make a batch.
     library();
     platform();
-    const double once = std::max(TimeBatch(library, 1), TimeBatch(platform, 1));
-    const int calls =
-        once >= kBatchSeconds ? 1 : static_cast<int>(kBatchSeconds / std::max(once, 1e-7)) + 1;
+    const double once = std::max(FastestCall(library, 1), FastestCall(platform, 1));
+    const int calls = std::max(kMinCalls, static_cast<int>(kBatchSeconds / std::max(once, 1e-7)));
 
     std::vector<double> ratios, libraryTimes, platformTimes;
     const double start = Now();
     for (int pair = 0; pair < kWarmUpPairs + kMaxPairs; ++pair) {
         double libraryTime, platformTime;
         if (pair % 2 == 0) {
-            libraryTime = TimeBatch(library, calls);
-            platformTime = TimeBatch(platform, calls);
+            libraryTime = FastestCall(library, calls);
+            platformTime = FastestCall(platform, calls);
         } else {
-            platformTime = TimeBatch(platform, calls);
-            libraryTime = TimeBatch(library, calls);
+            platformTime = FastestCall(platform, calls);
+            libraryTime = FastestCall(library, calls);
         }
         if (pair < kWarmUpPairs || platformTime <= 0) continue;
         ratios.push_back(libraryTime / platformTime);
-        libraryTimes.push_back(libraryTime / calls);
-        platformTimes.push_back(platformTime / calls);
+        libraryTimes.push_back(libraryTime);
+        platformTimes.push_back(platformTime);
         if (static_cast<int>(ratios.size()) >= kMinPairs && Now() - start >= rowSeconds) break;
     }
     Result result{};

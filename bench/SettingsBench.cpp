@@ -21,8 +21,8 @@ bool RawRead(const wchar_t* valueName, void* data, DWORD bytes) {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProductKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    const bool ok = ::RegQueryValueExW(key, valueName, nullptr, nullptr,
-                                       static_cast<BYTE*>(data), &bytes) == ERROR_SUCCESS;
+    const bool ok = ::RegQueryValueExW(key, valueName, nullptr, nullptr, static_cast<BYTE*>(data),
+                                       &bytes) == ERROR_SUCCESS;
     ::RegCloseKey(key);
     return ok;
 }
@@ -64,8 +64,7 @@ int main() {
     rawWriteNumber();
     if (kxbench::Agree(tally, ok, "number write"))
         kxbench::PrintRow(tally, "write a number: SetScanFileType / RegSetValueExW",
-                          kxbench::Compare(libraryWriteNumber, rawWriteNumber),
-                          kxbench::kCallGoal);
+                          kxbench::Compare(libraryWriteNumber, rawWriteNumber), kxbench::kCallGoal);
 
     const auto libraryWriteText = [&] { ok = KxConfig::SetTaskLogFileName(kText) == KX_OK && ok; };
     const auto rawWriteText = [&] { ok = RawWrite(kTextValue, REG_SZ, kText, textBytes) && ok; };
@@ -85,8 +84,7 @@ int main() {
     };
     libraryReadNumber();
     rawReadNumber();
-    if (kxbench::Agree(tally, ok && mineNumber == kNumber && theirNumber == kNumber,
-                       "number read"))
+    if (kxbench::Agree(tally, ok && mineNumber == kNumber && theirNumber == kNumber, "number read"))
         kxbench::PrintRow(tally, "read a number: GetScanFileType / RegQueryValueExW",
                           kxbench::Compare(libraryReadNumber, rawReadNumber), kxbench::kCallGoal);
 
@@ -97,9 +95,9 @@ int main() {
     const auto rawReadText = [&] { ok = RawRead(kTextValue, theirText, sizeof theirText) && ok; };
     libraryReadText();
     rawReadText();
-    if (kxbench::Agree(tally,
-                       ok && std::wcscmp(mineText, kText) == 0 && std::wcscmp(theirText, kText) == 0,
-                       "text read"))
+    if (kxbench::Agree(
+            tally, ok && std::wcscmp(mineText, kText) == 0 && std::wcscmp(theirText, kText) == 0,
+            "text read"))
         kxbench::PrintRow(tally, "read a text: GetTaskLogFileName / RegQueryValueExW",
                           kxbench::Compare(libraryReadText, rawReadText), kxbench::kCallGoal);
 
