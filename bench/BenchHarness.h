@@ -27,7 +27,7 @@ constexpr double kEncoderGoal = 1.0;
 
 // A batch has at least kMinCalls calls and lasts about kBatchSeconds: short, so that both sides
 // of a pair meet much the same load, yet with calls enough that one of them ran undisturbed.
-constexpr int kMinCalls = 5;
+constexpr int kMinCalls = 9;
 constexpr double kBatchSeconds = 0.0002;
 // Each row runs for about this long, with at least kMinPairs pairs (a call that takes longer than
 // the row's time still gets them) and at most kMaxPairs.
