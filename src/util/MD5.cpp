@@ -37,14 +37,21 @@ inline void StoreLittle(unsigned char* p, uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-// One step of a round: a = b + ((a + f(b, c, d) + x + t) <<< s). The round functions are the
-// RFC's, with F and G in forms that need one operation less.
+// One step of a round: a = b + ((a + f(b, c, d) + x + t) <<< s). b is the word the step before
+// produced, so everything that does not need it is added first and the chain of operations
+// that waits for b stays short. The round functions are the RFC's, in forms that need fewer
+// operations after b: G's two halves never share a bit, so they add instead of or, and H
+// combines c and d first.
 #define KX_MD5_STEP(f, a, b, c, d, x, t, s) \
-    (a) += f((b), (c), (d)) + (x) + (t);    \
+    (a) += (x) + (t);                       \
+    (a) += f((b), (c), (d));                \
+    (a) = RotateLeft((a), (s)) + (b)
+#define KX_MD5_STEP_G(a, b, c, d, x, t, s) \
+    (a) += (x) + (t) + ((c) & ~(d));       \
+    (a) += (b) & (d);                      \
     (a) = RotateLeft((a), (s)) + (b)
 #define KX_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define KX_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
-#define KX_MD5_H(x, y, z) ((x) ^ (y) ^ (z))
+#define KX_MD5_H(x, y, z) ((x) ^ ((y) ^ (z)))
 #define KX_MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
 
 void Transform(uint32_t state[4], const unsigned char block[kBlockBytes]) {
@@ -69,22 +76,22 @@ void Transform(uint32_t state[4], const unsigned char block[kBlockBytes]) {
     KX_MD5_STEP(KX_MD5_F, c, d, a, b, x[14], 0xa679438e, 17);
     KX_MD5_STEP(KX_MD5_F, b, c, d, a, x[15], 0x49b40821, 22);
 
-    KX_MD5_STEP(KX_MD5_G, a, b, c, d, x[1], 0xf61e2562, 5);
-    KX_MD5_STEP(KX_MD5_G, d, a, b, c, x[6], 0xc040b340, 9);
-    KX_MD5_STEP(KX_MD5_G, c, d, a, b, x[11], 0x265e5a51, 14);
-    KX_MD5_STEP(KX_MD5_G, b, c, d, a, x[0], 0xe9b6c7aa, 20);
-    KX_MD5_STEP(KX_MD5_G, a, b, c, d, x[5], 0xd62f105d, 5);
-    KX_MD5_STEP(KX_MD5_G, d, a, b, c, x[10], 0x02441453, 9);
-    KX_MD5_STEP(KX_MD5_G, c, d, a, b, x[15], 0xd8a1e681, 14);
-    KX_MD5_STEP(KX_MD5_G, b, c, d, a, x[4], 0xe7d3fbc8, 20);
-    KX_MD5_STEP(KX_MD5_G, a, b, c, d, x[9], 0x21e1cde6, 5);
-    KX_MD5_STEP(KX_MD5_G, d, a, b, c, x[14], 0xc33707d6, 9);
-    KX_MD5_STEP(KX_MD5_G, c, d, a, b, x[3], 0xf4d50d87, 14);
-    KX_MD5_STEP(KX_MD5_G, b, c, d, a, x[8], 0x455a14ed, 20);
-    KX_MD5_STEP(KX_MD5_G, a, b, c, d, x[13], 0xa9e3e905, 5);
-    KX_MD5_STEP(KX_MD5_G, d, a, b, c, x[2], 0xfcefa3f8, 9);
-    KX_MD5_STEP(KX_MD5_G, c, d, a, b, x[7], 0x676f02d9, 14);
-    KX_MD5_STEP(KX_MD5_G, b, c, d, a, x[12], 0x8d2a4c8a, 20);
+    KX_MD5_STEP_G(a, b, c, d, x[1], 0xf61e2562, 5);
+    KX_MD5_STEP_G(d, a, b, c, x[6], 0xc040b340, 9);
+    KX_MD5_STEP_G(c, d, a, b, x[11], 0x265e5a51, 14);
+    KX_MD5_STEP_G(b, c, d, a, x[0], 0xe9b6c7aa, 20);
+    KX_MD5_STEP_G(a, b, c, d, x[5], 0xd62f105d, 5);
+    KX_MD5_STEP_G(d, a, b, c, x[10], 0x02441453, 9);
+    KX_MD5_STEP_G(c, d, a, b, x[15], 0xd8a1e681, 14);
+    KX_MD5_STEP_G(b, c, d, a, x[4], 0xe7d3fbc8, 20);
+    KX_MD5_STEP_G(a, b, c, d, x[9], 0x21e1cde6, 5);
+    KX_MD5_STEP_G(d, a, b, c, x[14], 0xc33707d6, 9);
+    KX_MD5_STEP_G(c, d, a, b, x[3], 0xf4d50d87, 14);
+    KX_MD5_STEP_G(b, c, d, a, x[8], 0x455a14ed, 20);
+    KX_MD5_STEP_G(a, b, c, d, x[13], 0xa9e3e905, 5);
+    KX_MD5_STEP_G(d, a, b, c, x[2], 0xfcefa3f8, 9);
+    KX_MD5_STEP_G(c, d, a, b, x[7], 0x676f02d9, 14);
+    KX_MD5_STEP_G(b, c, d, a, x[12], 0x8d2a4c8a, 20);
 
     KX_MD5_STEP(KX_MD5_H, a, b, c, d, x[5], 0xfffa3942, 4);
     KX_MD5_STEP(KX_MD5_H, d, a, b, c, x[8], 0x8771f681, 11);
@@ -128,7 +135,7 @@ void Transform(uint32_t state[4], const unsigned char block[kBlockBytes]) {
 
 #undef KX_MD5_STEP
 #undef KX_MD5_F
-#undef KX_MD5_G
+#undef KX_MD5_STEP_G
 #undef KX_MD5_H
 #undef KX_MD5_I
 

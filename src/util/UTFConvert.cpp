@@ -42,6 +42,29 @@ inline bool FourAsciiUnits(const unsigned char* p) {
     return (units & mask) == 0;
 }
 
+// True when the eight bytes at `p` are all below 0x80.
+inline bool EightAsciiBytes(const unsigned char* p) {
+    uint64_t bytes;
+    std::memcpy(&bytes, p, sizeof bytes);
+    return (bytes & 0x8080808080808080u) == 0;
+}
+
+// Two ASCII characters as the four bytes of their units, in a word laid out in memory as the
+// units go: one store instead of four, which matters where the compiler does not merge them.
+template <ByteOrder order>
+inline uint32_t TwoAsciiUnits(uint32_t first, uint32_t second) {
+    const uint16_t probe = 1;
+    unsigned char lowByteFirst = 0;
+    std::memcpy(&lowByteFirst, &probe, 1);
+    // The bit each character's byte starts at, counted from the word's low end.
+    const bool hostLittle = lowByteFirst == 1;
+    const int firstShift = hostLittle ? (order == ByteOrder::kLittle ? 0 : 8)
+                                      : (order == ByteOrder::kLittle ? 24 : 16);
+    const int secondShift = hostLittle ? (order == ByteOrder::kLittle ? 16 : 24)
+                                       : (order == ByteOrder::kLittle ? 8 : 0);
+    return (first << firstShift) | (second << secondShift);
+}
+
 // Checks the pointers and clamps the lengths; false when the call cannot even report counts.
 bool Prepare(unsigned char* out, int* outLength, const unsigned char* in, int* inLength,
              bool inMayBeNull, size_t* capacity, size_t* length) {
@@ -150,6 +173,12 @@ int Utf8ToUtf16(unsigned char* out, int* outLength, const unsigned char* in, int
             const size_t limit = std::min(length - i, (room - w) / 2);
             if (limit == 0) break;
             size_t k = 0;
+            for (; k + 8 <= limit && EightAsciiBytes(in + i + k); k += 8) {
+                for (size_t j = 0; j < 8; j += 2) {
+                    const uint32_t units = TwoAsciiUnits<order>(in[i + k + j], in[i + k + j + 1]);
+                    std::memcpy(out + w + 2 * (k + j), &units, sizeof units);
+                }
+            }
             for (; k < limit && in[i + k] < 0x80; ++k) WriteUnit<order>(out + w + 2 * k, in[i + k]);
             w += 2 * k;
             i += k;
