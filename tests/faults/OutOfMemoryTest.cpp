@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -119,29 +120,20 @@ const char* OutputsWritten(TextOnRefusal text) {
 
 // ---- What a refusal must leave as it was -------------------------------------------------------
 
-// The registry trees, device folders and files the calls below may touch, contents included.
-struct DeviceState {
-    std::string registry, folders = "", debugLog;
-};
-DeviceState ReadDeviceState() {
-    DeviceState state{
-        .registry = Dump(kVendorKey, true) + Dump(kPlatformKey, true) + Dump(kStandInsKey, true),
-        .debugLog = ReadDeviceFile(kDebugLog)};
+// The registry trees, device folders and debug log the calls below may touch, contents included,
+// each under what it is.
+std::map<std::string, std::string> DeviceState() {
+    std::map<std::string, std::string> state = {
+        {"the registry trees",
+         Dump(kVendorKey, true) + Dump(kPlatformKey, true) + Dump(kStandInsKey, true)},
+        {"the debug log", ReadDeviceFile(kDebugLog)}};
     std::error_code error;
     for (const wchar_t* folder : {kScratchDir, kServiceDir})
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
-            state.folders +=
+            state["the device folders"] +=
                 entry.path().string() + "=" +
                 (entry.is_directory() ? "folder" : ReadDeviceFile(entry.path().wstring())) + ";";
     return state;
-}
-// What differs between two states, in words; empty when nothing does.
-std::string Changes(const DeviceState& before, const DeviceState& after) {
-    std::string changes;
-    if (after.registry != before.registry) changes += " the registry trees";
-    if (after.folders != before.folders) changes += " the device folders";
-    if (after.debugLog != before.debugLog) changes += " the debug log";
-    return changes;
 }
 
 // Open handles of this process: the handle values that name an object, looked for up to a long
@@ -320,7 +312,6 @@ struct Answers {
 // when it gives one of its failure results, `leftAlone` (when there is one) finds what it had to
 // leave as it was, and the caller's outputs hold what they held.
 struct Site {
-    std::string name;                 // what the call does, in words
     std::vector<const char*> drives;  // the exports it drives: an export table's name, or one
                                       // without its parameters for every overload of it
     std::function<void()> stage;      // what the call starts from, made again before each attempt
@@ -336,7 +327,6 @@ struct Site {
 const std::vector<long> kRegistryRefusal = {KX_E_REGISTRY};
 // A request refused, or a service that could not be reached.
 const std::vector<long> kServiceRefusals = {KX_E_SERVICE_REQUEST, KX_E_SERVICE_NOT_FOUND};
-long Status(KXSTATUS status) { return long(status); }
 // The first status of a row of calls that is not KX_OK, else KX_OK.
 long FirstFailure(std::initializer_list<int> statuses) {
     for (int status : statuses)
@@ -357,32 +347,32 @@ CopyOutcome Copy(bool holdsSource, bool holdsEarlier) {
 
 const Site kSites[] = {
     // ---- Registry access ----
-    {.name = "bytes longer than a read's stack scratch",
-     .drives = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned "
+    // Bytes longer than a read's stack scratch.
+    {.drives = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned "
                 "long, HKEY__*)",
                 "KxRegUtil::InternalGetValue"},
      .stage = LongSettings,
      .call =
-         [] { return Status(KxRegUtil().GetValue(kProductKey, L"Bytes", g_outputs.bytes, 4096)); },
+         [] { return long(KxRegUtil().GetValue(kProductKey, L"Bytes", g_outputs.bytes, 4096)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return g_outputs.bytes[2999] == 'b' && g_outputs.bytes[3000] == 0xBD; }},
-    {.name = "the subkeys listed, all or none",
-     .drives = {"KxRegUtil::EnumSubKey"},
+    // The subkeys listed, all or none.
+    {.drives = {"KxRegUtil::EnumSubKey"},
      .stage = LongSettings,
-     .call = [] { return Status(KxRegUtil().EnumSubKey(kProductKey, g_subKeys)); },
+     .call = [] { return long(KxRegUtil().EnumSubKey(kProductKey, g_subKeys)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return g_subKeys.size() == 2; },
      .leftAlone = [](long) { return g_subKeys.empty(); }},
-    {.name = "a value queried into a buffer grown for it",
-     .drives = {"RegQV::operator()"},
+    // A value queried into a buffer grown for it.
+    {.drives = {"RegQV::operator()"},
      .stage = LongSettings,
      .call = [] { return long(RegQV(RegKey(kProductKey))(L"Large", g_record)); },
      .answers = {.whenDone = true, .whenRefused = {false}},
      .shows = [] { return g_record.size == 3002; },
      .leftAlone = [](long) { return g_record.data == nullptr; }},
+    // A query copied with the value it holds.
     // A copy without memory holds no buffer; its next query reads the value all the same.
-    {.name = "a query copied with the value it holds",
-     .drives = {"RegQV::RegQV(RegQV const&)", "RegQV::operator=(RegQV const&)"},
+    {.drives = {"RegQV::RegQV(RegQV const&)", "RegQV::operator=(RegQV const&)"},
      .stage = LongSettings,
      .call =
          [] {
@@ -396,21 +386,21 @@ const Site kSites[] = {
      .shows = [] { return g_record.size == 3002; }},
 
     // ---- Settings that are more than a stored value ----
-    {.name = "the host name in the device's ANSI code page",
-     .drives = {"KxConfig::GetMamoHostName(char*, int)"},
+    // The host name in the device's ANSI code page.
+    {.drives = {"KxConfig::GetMamoHostName(char*, int)"},
      .stage = LongSettings,
-     .call = [] { return Status(KxConfig::GetMamoHostName(g_outputs.narrow, 64)); },
+     .call = [] { return long(KxConfig::GetMamoHostName(g_outputs.narrow, 64)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return std::string(g_outputs.narrow) == "mgmt.example"; }},
-    {.name = "the proxies of a Windows Mobile 5 handset",
-     .drives = {"KxConfig::GetProxy"},
+    // The proxies of a Windows Mobile 5 handset.
+    {.drives = {"KxConfig::GetProxy"},
      .stage = HandsetWithServicePack,
      .call =
          [] {
              Outputs& proxy = g_outputs;
-             return Status(KxConfig::GetProxy(
-                 proxy.host, 64, proxy.port, proxy.socksHost, 64, proxy.socksPort, proxy.userName,
-                 64, proxy.hasPassword, proxy.socksUserName, 64, proxy.socksHasPassword));
+             return long(KxConfig::GetProxy(proxy.host, 64, proxy.port, proxy.socksHost, 64,
+                                            proxy.socksPort, proxy.userName, 64, proxy.hasPassword,
+                                            proxy.socksUserName, 64, proxy.socksHasPassword));
          },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows =
@@ -418,15 +408,15 @@ const Site kSites[] = {
              return g_outputs.port == 8080 && std::wstring(g_outputs.userName) == L"wap" &&
                     g_outputs.hasPassword == 1;
          }},
-    {.name = "the management server's provisioning document applied",
-     .drives = {"KxConfig::RecoverMgiConfig"},
+    // The management server's provisioning document applied.
+    {.drives = {"KxConfig::RecoverMgiConfig"},
      .stage = Installed,
      .call = [] { return long(KxConfig::RecoverMgiConfig()); },
      .answers = {.whenDone = 0, .whenRefused = {-1, -2}},
      .shows =
          [] { return ScratchFileGone(L"configmgi.xml") && KxConfig::GetMamoHostPort() == 8443; }},
-    {.name = "the management server's key file read",
-     .drives = {"KxConfig::GetRsaKeyEx"},
+    // The management server's key file read.
+    {.drives = {"KxConfig::GetRsaKeyEx"},
      .stage = Installed,
      .call =
          [] {
@@ -438,15 +428,15 @@ const Site kSites[] = {
      .answers = {.whenDone = 1, .whenRefused = {0}},
      .shows =
          [] { return g_firstKeyLength == 3 && g_secondKeyLength == 2 && g_outputs.flag == 1; }},
-    {.name = "the message server's digest stored",
-     .drives = {"KxConfig::SetMD5", "MD5File"},
+    // The message server's digest stored.
+    {.drives = {"KxConfig::SetMD5", "MD5File"},
      .stage = Installed,
-     .call = [] { return Status(KxConfig::SetMD5()); },
+     .call = [] { return long(KxConfig::SetMD5()); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return RawValueExists(kProductKey, L"RepMD5"); }},
+    // The operator's subscription file edited.
     // SetSpdXml edits the file in the application directory through SetSpdXmlEx.
-    {.name = "the operator's subscription file edited",
-     .drives = {"KxConfig::SetSpdXml", "KxConfig::SetSpdXmlEx"},
+    {.drives = {"KxConfig::SetSpdXml", "KxConfig::SetSpdXmlEx"},
      .stage = Installed,
      .call =
          [] {
@@ -454,18 +444,18 @@ const Site kSites[] = {
          },
      .answers = {.whenDone = 1, .whenRefused = {0}},
      .shows = SubscriptionEdited},
-    {.name = "the synchronisation logger registered",
-     .drives = {"KxConfig::SetActiveSynEvent"},
+    // The synchronisation logger registered.
+    {.drives = {"KxConfig::SetActiveSynEvent"},
      .stage = NoRegistrations,
-     .call = [] { return Status(KxConfig::SetActiveSynEvent(1)); },
+     .call = [] { return long(KxConfig::SetActiveSynEvent(1)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return LoggerRegistered(L"\\Windows\\repllog.exe"); },
      .leftAlone = [](long) { return !LoggerRegistered(L"\\Windows\\repllog.exe"); }},
+    // The synchronisation logger's registrations removed.
     // Both names are tried; when one removal runs out of memory the other may be made.
-    {.name = "the synchronisation logger's registrations removed",
-     .drives = {"KxConfig::DelActiveSynEvent"},
+    {.drives = {"KxConfig::DelActiveSynEvent"},
      .stage = Registrations,
-     .call = [] { return Status(KxConfig::DelActiveSynEvent(1)); },
+     .call = [] { return long(KxConfig::DelActiveSynEvent(1)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows =
          [] {
@@ -477,8 +467,8 @@ const Site kSites[] = {
              return LoggerRegistered(L"\\Windows\\repllog.exe") || LoggerRegistered(L"repllog.exe");
          },
      .mayBePartlyDone = true},
-    {.name = "a program started with a command line",
-     .drives = {"RunApp"},
+    // A program started with a command line.
+    {.drives = {"RunApp"},
      .stage = Installed,
      .call =
          [] {
@@ -489,34 +479,34 @@ const Site kSites[] = {
      .shows = [] { return HookLoaderRuns() == g_loaderRunsBefore + 1; }},
 
     // ---- The scan service ----
+    // The service loaded by a first request.
     // Not loaded, or loaded and then the request refused.
-    {.name = "the service loaded by a first request",
-     .drives = {"KxService::GetVirusInPatCount", "KxService::Open"},
+    {.drives = {"KxService::GetVirusInPatCount", "KxService::Open"},
      .stage = ServiceNotLoaded,
-     .call = [] { return Status(KxService().GetVirusInPatCount(g_count)); },
+     .call = [] { return long(KxService().GetVirusInPatCount(g_count)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return CountServiceHosts() == 1; },
      .leftAlone =
          [](long refusal) {
              return CountServiceHosts() == (refusal == KX_E_SERVICE_NOT_FOUND ? 0 : 1);
          }},
-    {.name = "the running service looked up",
-     .drives = {"KxService::GetHandle"},
+    // The running service looked up.
+    {.drives = {"KxService::GetHandle"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxService().GetHandle() != INVALID_HANDLE_VALUE); },
      .answers = {.whenDone = true, .whenRefused = {false}}},
+    // The service unloaded.
     // Its result is always 0; only the device shows whether it was done.
-    {.name = "the service unloaded",
-     .drives = {"KxService::Release"},
+    {.drives = {"KxService::Release"},
      .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().Release()); },
+     .call = [] { return long(KxService().Release()); },
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
      .shows = [] { return CountServiceHosts() == 0; },
      .leftAlone = [](long) { return CountServiceHosts() == 1; }},
+    // The service's requests that touch no file.
     // All are asked, in this order, and none touches the device's files; the first that fails
     // gives the answer.
-    {.name = "the service's requests that touch no file",
-     .drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag",
+    {.drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag",
                 "KxService::SetNotification", "KxService::SetUpdateSchedule",
                 "KxService::MsgSvcClean", "KxService::MgiClean", "KxService::ScanSMS",
                 "KxService::ScanSCProtect", "KxService::GetZRAPIVersion",
@@ -543,28 +533,28 @@ const Site kSites[] = {
                     state.lastProtectLength == sizeof g_protect &&
                     g_version.engineVersion[0] != 0 && std::wstring(g_virus.name) == L"Trojan.Abc";
          }},
-    {.name = "a line for the service's log",
-     .drives = {"KxService::WriteDebugLog"},
+    // A line for the service's log.
+    {.drives = {"KxService::WriteDebugLog"},
      .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().WriteDebugLog(L"a line written by the walk")); },
+     .call = [] { return long(KxService().WriteDebugLog(L"a line written by the walk")); },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return FileContains(kServiceLog, "walk"); }},
-    {.name = "a file scanned",
-     .drives = {"KxService::ScanFile"},
+    // A file scanned.
+    {.drives = {"KxService::ScanFile"},
      .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().ScanFile(&g_scan)); },
+     .call = [] { return long(KxService().ScanFile(&g_scan)); },
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_E_SERVICE_REQUEST}},
      .shows = [] { return g_scan.scanResult == 1; },
      .leftAlone = [](long) { return g_scan.scanResult == 0; }},
+    // A file quarantined.
     // The service's own answer word: 0 is done.
-    {.name = "a file quarantined",
-     .drives = {"KxService::QuarantineFile"},
+    {.drives = {"KxService::QuarantineFile"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc")); },
      .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
      .shows = [] { return ScratchFileGone(L"f"); }},
-    {.name = "a quarantined file restored",
-     .drives = {"KxService::RestoreFile"},
+    // A quarantined file restored.
+    {.drives = {"KxService::RestoreFile"},
      .stage =
          [] {
              ServiceLoaded();
@@ -577,8 +567,8 @@ const Site kSites[] = {
          },
      .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
      .shows = [] { return !ScratchFileGone(L"f"); }},
-    {.name = "a message queued, counted and taken back",
-     .drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"},
+    // A message queued, counted and taken back.
+    {.drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"},
      .stage = ServiceLoaded,
      .call =
          [] {
@@ -586,13 +576,13 @@ const Site kSites[] = {
              const int pushed = service.MsgSvcPush(L"Virus found in a file");
              if (pushed != KX_OK) return long(pushed);
              if (service.MsgSvcSize() != 2) return long(KX_E_SERVICE_REQUEST);
-             return Status(service.MsgSvcPop(g_outputs.text));
+             return long(service.MsgSvcPop(g_outputs.text));
          },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return std::wstring(g_outputs.text) == L"a queued message"; }},
+    // The next update scheduled with the service.
     // Its result is always 0; only the service shows whether it was done.
-    {.name = "the next update scheduled with the service",
-     .drives = {"KxConfig::SetUpdateSchedule"},
+    {.drives = {"KxConfig::SetUpdateSchedule"},
      .stage =
          [] {
              ServiceLoaded();
@@ -607,40 +597,40 @@ const Site kSites[] = {
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
      .shows = [] { return ServiceState().hasSchedule == 1; },
      .leftAlone = [](long) { return ServiceState().hasSchedule == 0; }},
-    {.name = "the service's versions recorded",
-     .drives = {"KxConfig::SetZRApiVersionReg"},
+    // The service's versions recorded.
+    {.drives = {"KxConfig::SetZRApiVersionReg"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxConfig::SetZRApiVersionReg()); },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return RawValueExists(kProductKey, L"ZRAPIEngineVer"); }},
+    // The Startup folder scanned.
     // Always 0; what was done shows on the device. The Startup folder holds a shortcut, so that
     // ScanIt judges a shortcut by the program it starts: the shortcut goes, the program to
     // quarantine.
-    {.name = "the Startup folder scanned",
-     .drives = {"KxConfig::ScanStartup", "KxConfig::ScanIt"},
+    {.drives = {"KxConfig::ScanStartup", "KxConfig::ScanIt"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxConfig::ScanStartup()); },
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
      .shows = [] { return ScratchFileGone(L"game.exe") && ScratchFileGone(L"StartUp\\game.lnk"); }},
 
     // ---- The device ----
+    // The device type and release.
     // The device-type word has its lowest bit clear: it carries IsWM5's answer.
-    {.name = "the device type and release",
-     .drives = {"HelpAPI::GetDeviceType", "HelpAPI::IsWM5"},
+    {.drives = {"HelpAPI::GetDeviceType", "HelpAPI::IsWM5"},
      .stage = HandsetWithServicePack,
      .call = [] { return long(HelpAPI::GetDeviceType() | HelpAPI::IsWM5()); },
      .answers = {.whenDone = KX_DEVICE_POCKETPC_5 | 1,
                  .whenRefused = {KX_DEVICE_UNKNOWN | 1, KX_DEVICE_POCKETPC_5}}},
-    {.name = "the device identifier",
-     .drives = {"HelpAPI::GetDeviceID"},
+    // The device identifier.
+    {.drives = {"HelpAPI::GetDeviceID"},
      .stage = Handset,
      .call = [] { return long(HelpAPI::GetDeviceID(&g_deviceId)); },
      .answers = {.whenDone = true, .whenRefused = {false}},
      .shows = [] { return g_deviceId != GUID{}; },
      .leftAlone = [](long) { return g_deviceId == GUID{}; }},
+    // The cellular line among the device's lines.
     // A line whose capabilities cannot be read for want of memory is passed over.
-    {.name = "the cellular line among the device's lines",
-     .drives = {"HelpAPI::GetTSPLineDeviceID"},
+    {.drives = {"HelpAPI::GetTSPLineDeviceID"},
      .stage = LineApplication,
      .call =
          [] {
@@ -648,11 +638,11 @@ const Site kSites[] = {
                  g_lineApp, 2, 0x00020000, CELLTSP_LINENAME_STRING, g_mediaModes, g_extension));
          },
      .answers = {.whenDone = 1, .whenRefused = {long(0xFFFFFFFF)}}},
+    // The phone radio.
     // A field that could not be read keeps its value. A cellular line whose capabilities the
     // telephony service has no memory to tell is passed over, as any line that cannot tell
     // them: then the device has no phone that could be found.
-    {.name = "the phone radio",
-     .drives = {"HelpAPI::RadioVersionInfoCollect"},
+    {.drives = {"HelpAPI::RadioVersionInfoCollect"},
      .stage = Handset,
      .call =
          [] {
@@ -666,19 +656,19 @@ const Site kSites[] = {
                     !g_radio.serialNumber.empty();
          },
      .leftAlone = [](long hasPhone) { return hasPhone == 1 || g_radio.manufacturer.empty(); }},
+    // Whether a PDA has a phone.
     // Has phone, then IsPDA. Unanswered, the radio counts as there: a phone, and so no PDA.
-    {.name = "whether a PDA has a phone",
-     .drives = {"HelpAPI::HasPhone", "IsPDA"},
+    {.drives = {"HelpAPI::HasPhone", "IsPDA"},
      .stage = PdaWithServicePack,
      .call = [] { return long(HelpAPI::HasPhone() * 10 + IsPDA()); },
      .answers = {.whenDone = 1, .whenRefused = {10, 11, 0}}},
-    {.name = "the adapters' link",
-     .drives = {"ConnMgr::GetConnectionType()"},
+    // The adapters' link.
+    {.drives = {"ConnMgr::GetConnectionType()"},
      .stage = Handset,
      .call = [] { return long(ConnMgr::GetConnectionType()); },
      .answers = {.whenDone = KX_CONNECTION_LOCAL_LINK, .whenRefused = {KX_CONNECTION_UNKNOWN}}},
-    {.name = "a data connection",
-     .drives = {"ConnMgr::ConnectGPRS"},
+    // A data connection.
+    {.drives = {"ConnMgr::ConnectGPRS"},
      .stage = Handset,
      .call = [] { return long(g_connection.ConnectGPRS()); },
      .answers = {.whenDone = S_OK, .whenRefused = {E_OUTOFMEMORY}},
@@ -686,15 +676,15 @@ const Site kSites[] = {
      .leftAlone = [](long) { return !g_connection; }},
 
     // ---- Paths, files, resources and the log ----
-    {.name = "a path shortened for display",
-     .drives = {"GetShortPathFile"},
+    // A path shortened for display.
+    {.drives = {"GetShortPathFile"},
      .stage = NothingNeeded,
      .call =
          [] { return long((g_text = GetShortPathFile(std::wstring(150, L'p').c_str())).size()); },
      .answers = {.whenDone = 103, .whenRefused = {0}},
      .shows = [] { return g_text == L"..." + std::wstring(100, L'p'); }},
-    {.name = "a special folder",
-     .drives = {"GetSpecialPath"},
+    // A special folder.
+    {.drives = {"GetSpecialPath"},
      .stage = NothingNeeded,
      .call =
          [] {
@@ -704,8 +694,8 @@ const Site kSites[] = {
      .answers = {.whenDone = 14, .whenRefused = {0}},
      .shows = [] { return std::wstring(g_outputs.text) == L"\\My Documents\\"; },
      .text = kTextEmptied},
-    {.name = "a module's version",
-     .drives = {"GetAFileVersion"},
+    // A module's version.
+    {.drives = {"GetAFileVersion"},
      .stage = NothingNeeded,
      .call =
          [] {
@@ -713,9 +703,9 @@ const Site kSites[] = {
              return long(version.first != 0 || version.second != 0);
          },
      .answers = {.whenDone = true, .whenRefused = {false}}},
+    // A text from a module's resource.
     // The resource's text starts with a byte-order mark, which CreateStringFromByteBuf drops.
-    {.name = "a text from a module's resource",
-     .drives = {"CreateStringFromRes", "CreateStringFromByteBuf"},
+    {.drives = {"CreateStringFromRes", "CreateStringFromByteBuf"},
      .stage = NothingNeeded,
      .call =
          [] {
@@ -724,9 +714,9 @@ const Site kSites[] = {
          },
      .answers = {.whenDone = 33, .whenRefused = {0}},
      .shows = [] { return g_text == L"a resource text longer than seven"; }},
+    // A line of the debug log.
     // Its failures are silent: the log shows what was done.
-    {.name = "a line of the debug log",
-     .drives = {"WriteDbgLog"},
+    {.drives = {"WriteDbgLog"},
      .stage = Installed,
      .call =
          [] {
@@ -737,8 +727,8 @@ const Site kSites[] = {
      .shows = [] { return ReadDeviceFile(kDebugLog).size() == 30; }},
 
     // ---- Values the caller copies ----
-    {.name = "a separated-values record and a trimmed field",
-     .drives = {"CSV::CSV(unsigned short const*, unsigned short)", "CSV::get"},
+    // A separated-values record and a trimmed field.
+    {.drives = {"CSV::CSV(unsigned short const*, unsigned short)", "CSV::get"},
      .stage = NothingNeeded,
      .call =
          [] {
@@ -749,10 +739,10 @@ const Site kSites[] = {
      .answers = {.whenDone = 3, .whenRefused = {0, 3}},
      .shows = [] { return g_text == L"second field"; },
      .leftAlone = [](long) { return g_text.empty(); }},
+    // Records and radio answers copied and assigned.
     // Each copy is made and examined within the call, so that what it holds is released there;
     // the answer is the worst of the four. A radio copy without memory is one as constructed.
-    {.name = "records and radio answers copied and assigned",
-     .drives = {"CSV::CSV(CSV const&)", "CSV::operator=(CSV const&)",
+    {.drives = {"CSV::CSV(CSV const&)", "CSV::operator=(CSV const&)",
                 "RadioInfo::RadioInfo(RadioInfo const&)", "RadioInfo::operator=(RadioInfo const&)"},
      .stage = ValuesToCopy,
      .call =
@@ -777,8 +767,8 @@ const Site kSites[] = {
      .shows = [] { return !g_radioSource.model.empty() && g_fields.size() == 3; }},
 
     // ---- XML and the dialogs ----
-    {.name = "an XML document loaded, an element found by its tag and its attribute read",
-     .drives = {"KxXmlDocument::LoadFile", "KxXmlDocument::FindElementByTag",
+    // An XML document loaded, an element found by its tag and its attribute read.
+    {.drives = {"KxXmlDocument::LoadFile", "KxXmlDocument::FindElementByTag",
                 "KxXmlElement::Attribute"},
      .stage = Installed,
      .call =
@@ -791,9 +781,9 @@ const Site kSites[] = {
          },
      .answers = {.whenDone = 40, .whenRefused = {0}},
      .shows = [] { return g_text == std::wstring(40, L'4'); }},
+    // A later instance hands its command line to the first.
     // A later instance is activated either way; without memory it gets no command line.
-    {.name = "a later instance hands its command line to the first",
-     .drives = {"ActivatePreviousInstance"},
+    {.drives = {"ActivatePreviousInstance"},
      .stage = RunningInstance,
      .call =
          [] {
@@ -804,135 +794,105 @@ const Site kSites[] = {
      .shows = [] { return g_copied == L"/scan \\My Documents"; }},
 };
 
-// Text settings read into the caller's buffer of kTextChars: each reads the 1500-character text
-// stored at its place, or gives its failure result.
-struct TextSetting {
-    const char* getter;                // the export, as the export table names it
-    const wchar_t* key = kProductKey;  // where the text is stored, under HKEY_LOCAL_MACHINE
-    const wchar_t* value;
+// Every text setting below holds the 1500-character text.
+void LongTextSettings() {
+    for (const wchar_t* value :
+         {L"Large", L"SMSSpamFolderName", L"BackupUpdateServer", L"TaskLogFilename",
+          L"VirusLogFilename", L"SMSLogFilename", L"WAPLogFilename", L"ProxyPassword",
+          L"StartupTemp", L"KillWindowTitle", L"FullVersionNum", L"ConfigURL", L"WinPath",
+          L"StartupPath", L"LastPatternFilename"})
+        SetText(kProductKey, value, kLongText);
+    SetText(L"Software\\Quorlend\\Scutara", L"Version", kLongText);
+    SetText(kServerAgentKey, L"HostName", kLongText);
+    for (const wchar_t* protocol :
+         {L"WDP", L"Notification", L"Text", L"WCMP", L"Broadcast", L"Status", L"Raw"})
+        SetText((L"Comm\\Cellular\\SMS\\Protocols\\" + std::wstring(protocol)).c_str(), L"DLL",
+                kLongText);
+}
+
+// A getter of a text setting, reading it into the caller's buffer of kTextChars: it reads the
+// long text, or gives its failure result.
+struct TextGetter {
+    const char* name;  // the export, as the export table names it
     KXSTATUS (*read)(wchar_t* buffer);
     KXSTATUS refusal = KX_E_REGISTRY;
     const wchar_t* appended = L"";  // what the getter puts after the stored text
     TextOnRefusal text = kTextLeftAlone;
 };
-// A text getter called with the caller's buffer and its length.
+// A getter called with the caller's buffer and its length.
 template <auto getter>
-KXSTATUS ReadInto(wchar_t* buffer) {
+KXSTATUS Read(wchar_t* buffer) {
     return getter(buffer, kTextChars);
 }
 
-const TextSetting kTextSettings[] = {
-    {.getter = "KxRegUtil::GetValue(wchar_t const*, wchar_t const*, wchar_t*, unsigned long, "
-               "HKEY__*)",
-     .value = L"Large",
+const TextGetter kTextGetters[] = {
+    {.name =
+         "KxRegUtil::GetValue(wchar_t const*, wchar_t const*, wchar_t*, unsigned long, HKEY__*)",
      .read =
          [](wchar_t* buffer) {
              return KxRegUtil().GetValue(kProductKey, L"Large", buffer, kTextChars);
          }},
-    {.getter = "KxConfig::GetSpamFolder",
-     .value = L"SMSSpamFolderName",
-     .read = ReadInto<KxConfig::GetSpamFolder>,
-     .refusal = KX_OK},
-    {.getter = "KxConfig::GetOfficalServer",
-     .value = L"BackupUpdateServer",
+    // It always answers KX_OK: only its buffer shows whether it read the text.
+    {.name = "KxConfig::GetSpamFolder", .read = Read<KxConfig::GetSpamFolder>, .refusal = KX_OK},
+    {.name = "KxConfig::GetOfficalServer",
      .read = [](wchar_t* buffer) { return KxConfig::GetOfficalServer(buffer, kTextChars, 1); }},
-    {.getter = "KxConfig::GetTaskLogFileName",
-     .value = L"TaskLogFilename",
-     .read = ReadInto<KxConfig::GetTaskLogFileName>},
-    {.getter = "KxConfig::GetVirusLogFileName",
-     .value = L"VirusLogFilename",
-     .read = ReadInto<KxConfig::GetVirusLogFileName>},
-    {.getter = "KxConfig::GetSMSLogFileName",
-     .value = L"SMSLogFilename",
-     .read = ReadInto<KxConfig::GetSMSLogFileName>},
-    {.getter = "KxConfig::GetMsgLogFileName",
-     .value = L"WAPLogFilename",
-     .read = ReadInto<KxConfig::GetMsgLogFileName>},
-    {.getter = "KxConfig::GetPxyPwd",
-     .value = L"ProxyPassword",
-     .read = ReadInto<KxConfig::GetPxyPwd>},
-    {.getter = "KxConfig::GetOldProductVersion",
-     .key = L"Software\\Quorlend\\Scutara",
-     .value = L"Version",
-     .read = ReadInto<KxConfig::GetOldProductVersion>},
-    {.getter = "KxConfig::GetStartupTemp",
-     .value = L"StartupTemp",
-     .read = ReadInto<KxConfig::GetStartupTemp>},
-    {.getter = "KxConfig::GetInsertCardTitle",
-     .value = L"KillWindowTitle",
-     .read = ReadInto<KxConfig::GetInsertCardTitle>},
-    {.getter = "KxConfig::GetMamoHostName(wchar_t*, int)",
-     .key = kServerAgentKey,
-     .value = L"HostName",
+    {.name = "KxConfig::GetTaskLogFileName", .read = Read<KxConfig::GetTaskLogFileName>},
+    {.name = "KxConfig::GetVirusLogFileName", .read = Read<KxConfig::GetVirusLogFileName>},
+    {.name = "KxConfig::GetSMSLogFileName", .read = Read<KxConfig::GetSMSLogFileName>},
+    {.name = "KxConfig::GetMsgLogFileName", .read = Read<KxConfig::GetMsgLogFileName>},
+    {.name = "KxConfig::GetPxyPwd", .read = Read<KxConfig::GetPxyPwd>},
+    {.name = "KxConfig::GetOldProductVersion", .read = Read<KxConfig::GetOldProductVersion>},
+    {.name = "KxConfig::GetStartupTemp", .read = Read<KxConfig::GetStartupTemp>},
+    {.name = "KxConfig::GetInsertCardTitle", .read = Read<KxConfig::GetInsertCardTitle>},
+    {.name = "KxConfig::GetMamoHostName(wchar_t*, int)",
      .read = [](wchar_t* buffer) { return KxConfig::GetMamoHostName(buffer, kTextChars); }},
-    {.getter = "KxConfig::GetFullVersion(wchar_t*, unsigned long)",
-     .value = L"FullVersionNum",
+    {.name = "KxConfig::GetFullVersion(wchar_t*, unsigned long)",
      .read = [](wchar_t* buffer) { return KxConfig::GetFullVersion(buffer, kTextChars); }},
-    {.getter = "KxConfig::GetConfigURL",
-     .value = L"ConfigURL",
+    {.name = "KxConfig::GetConfigURL",
      .read = [](wchar_t* buffer) { return KxConfig::GetConfigURL(buffer, kTextChars); }},
-    {.getter = "KxConfig::GetSysDir",
-     .value = L"WinPath",
-     .read = ReadInto<KxConfig::GetSysDir>,
+    // The directories end in a backslash.
+    {.name = "KxConfig::GetSysDir",
+     .read = Read<KxConfig::GetSysDir>,
      .appended = L"\\",
      .text = kTextEmptied},
-    {.getter = "KxConfig::GetStartupDir",
-     .value = L"StartupPath",
-     .read = ReadInto<KxConfig::GetStartupDir>,
+    {.name = "KxConfig::GetStartupDir",
+     .read = Read<KxConfig::GetStartupDir>,
      .appended = L"\\",
      .text = kTextEmptied},
-    {.getter = "KxConfig::GetLastPattern",
-     .value = L"LastPatternFilename",
-     .read = ReadInto<KxConfig::GetLastPattern>,
+    {.name = "KxConfig::GetLastPattern",
+     .read = Read<KxConfig::GetLastPattern>,
      .text = kTextTerminatedLast},
-    {.getter = "KxConfig::Get_ProviderDLLPath_WDP",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\WDP",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_WDP>},
-    {.getter = "KxConfig::Get_ProviderDLLPath_Notify",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\Notification",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_Notify>},
-    {.getter = "KxConfig::Get_ProviderDLLPath_Text",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\Text",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_Text>},
-    {.getter = "KxConfig::Get_ProviderDLLPath_WCMP",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\WCMP",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_WCMP>},
-    {.getter = "KxConfig::Get_ProviderDLLPath_Broadcast",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\Broadcast",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_Broadcast>},
-    {.getter = "KxConfig::Get_ProviderDLLPath_Status",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\Status",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_Status>},
-    {.getter = "KxConfig::Get_ProviderDLLPath_Raw",
-     .key = L"Comm\\Cellular\\SMS\\Protocols\\Raw",
-     .value = L"DLL",
-     .read = ReadInto<KxConfig::Get_ProviderDLLPath_Raw>},
+    {.name = "KxConfig::Get_ProviderDLLPath_WDP", .read = Read<KxConfig::Get_ProviderDLLPath_WDP>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Notify",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Notify>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Text",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Text>},
+    {.name = "KxConfig::Get_ProviderDLLPath_WCMP",
+     .read = Read<KxConfig::Get_ProviderDLLPath_WCMP>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Broadcast",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Broadcast>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Status",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Status>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Raw", .read = Read<KxConfig::Get_ProviderDLLPath_Raw>},
 };
 
-// Every site: those above and one for each text setting.
+// Every site: those above and one for each text getter.
 std::vector<Site> AllSites() {
     std::vector<Site> sites(std::begin(kSites), std::end(kSites));
-    for (const TextSetting& setting : kTextSettings)
+    for (const TextGetter& getter : kTextGetters)
         sites.push_back(
-            Site{.name = "the long text stored at " + std::filesystem::path(setting.key).string() +
-                         "\\" + std::filesystem::path(setting.value).string(),
-                 .drives = {setting.getter},
-                 .stage = [&setting] { SetText(setting.key, setting.value, kLongText); },
-                 .call = [&setting] { return long(setting.read(g_outputs.text)); },
-                 .answers = {.whenDone = KX_OK, .whenRefused = {setting.refusal}},
-                 .shows = [&setting] { return g_outputs.text == kLongText + setting.appended; },
-                 .text = setting.text});
+            Site{.drives = {getter.name},
+                 .stage = LongTextSettings,
+                 .call = [&getter] { return long(getter.read(g_outputs.text)); },
+                 .answers = {.whenDone = KX_OK, .whenRefused = {getter.refusal}},
+                 .shows = [&getter] { return g_outputs.text == kLongText + getter.appended; },
+                 .text = getter.text});
     return sites;
 }
-const Site& SiteNamed(const std::vector<Site>& sites, const std::string& name) {
+// The site that drives the export named so.
+const Site& SiteDriving(const std::vector<Site>& sites, const std::string& exportName) {
     return *std::find_if(sites.begin(), sites.end(),
-                         [&](const Site& site) { return site.name == name; });
+                         [&](const Site& site) { return site.drives.front() == exportName; });
 }
 
 const char* const kRouteNames[KX_ROUTE_COUNT] = {"operator new",    "BSTR",        "task allocator",
@@ -941,16 +901,9 @@ const char* const kRouteNames[KX_ROUTE_COUNT] = {"operator new",    "BSTR",     
 // An answer as the library's headers write it: statuses in hexadecimal, small numbers as they are.
 std::string AnswerText(long answer) {
     std::ostringstream text;
-    if (answer >= 0x1000 || answer < -0x1000)
-        text << "0x" << std::hex << static_cast<unsigned long>(answer);
-    else
-        text << answer;
+    if (answer >= 0x1000 || answer < -0x1000) text << "0x" << std::hex;
+    text << answer;
     return text.str();
-}
-std::string AnswersText(const std::vector<long>& answers) {
-    std::string text;
-    for (long answer : answers) text += (text.empty() ? "" : " or ") + AnswerText(answer);
-    return text.empty() ? "none: it has no failure result" : text;
 }
 
 // One attempt of a site from its stage, with the library's allocation `nth` made to fail (0:
@@ -960,7 +913,7 @@ std::string AnswersText(const std::vector<long>& answers) {
 // KX_ROUTE_COUNT when none did: nth was past the call's last allocation.
 ::testing::AssertionResult Attempted(const Site& site, unsigned long nth, int* failedRoute) {
     site.stage();
-    const DeviceState before = ReadDeviceState();
+    std::map<std::string, std::string> before = DeviceState();
     const int handlesBefore = OpenHandles();
     g_outputs = kFilledOutputs;
     const KxFaultCounts start = KxFaultRead();
@@ -978,22 +931,18 @@ std::string AnswersText(const std::vector<long>& answers) {
     for (int route = 0; route < KX_ROUTE_COUNT; ++route)
         if (end.failures[route] != start.failures[route]) *failedRoute = route;
 
-    std::string wrong;
-    const std::string gave = "gave its failure result " + AnswerText(answer) + " but ";
+    std::string wrong, expected = AnswerText(site.answers.whenDone) + " with its work done";
+    for (long refusal : refusals) expected += " or its failure result " + AnswerText(refusal);
+    const std::string gave = "; gave its failure result " + AnswerText(answer) + " but ";
     if (!done && !refused && answer == site.answers.whenDone)
-        wrong += "; answered " + AnswerText(answer) +
-                 " as when its work is done, but what it left does not show the work";
+        wrong += "; answered " + AnswerText(answer) + " but what it left does not show its work";
     else if (!done && !refused)
-        wrong += "; answered " + AnswerText(answer) + ", expected " +
-                 AnswerText(site.answers.whenDone) + " with its work done or a failure result (" +
-                 AnswersText(refusals) + ")";
-    if (refused && !keptWhatItMust)
-        wrong += "; " + gave + "changed what its row's leftAlone says a refusal leaves alone";
-    if (refused && written != nullptr) wrong += "; " + gave + "wrote " + written;
+        wrong += "; answered " + AnswerText(answer) + ", expected " + expected;
+    if (refused && !keptWhatItMust) wrong += gave + "changed what its row's leftAlone keeps";
+    if (refused && written != nullptr) wrong += gave + "wrote " + written;
     if (!done && *failedRoute == KX_ROUTE_COUNT)
-        wrong += "; did not do its work although no allocation failed";
-    if (nth == 1 && *failedRoute == KX_ROUTE_COUNT)
-        wrong += "; allocates nothing, so there is nothing to make fail";
+        wrong += "; did not do its work, yet nothing failed";
+    if (nth == 1 && *failedRoute == KX_ROUTE_COUNT) wrong += "; it allocates nothing to make fail";
     // With memory to spare, what the platform sets up on first use is not taken for a leak.
     if (nth != 0) {
         const unsigned long long allocated = Total(end.allocations) - Total(start.allocations);
@@ -1001,24 +950,20 @@ std::string AnswersText(const std::vector<long>& answers) {
         if (allocated != released)
             wrong += "; leaked memory: " + std::to_string(allocated) + " blocks allocated, " +
                      std::to_string(released) + " released";
-        const int handlesLeft = OpenHandles() - handlesBefore;
-        if (handlesLeft > 0) wrong += "; left " + std::to_string(handlesLeft) + " handle(s) open";
-        const std::string changes = Changes(before, ReadDeviceState());
-        if (refused && !site.mayBePartlyDone && !changes.empty())
-            wrong += "; " + gave + "changed" + changes;
+        if (OpenHandles() > handlesBefore) wrong += "; left a handle open";
+        for (const auto& [part, contents] : DeviceState())
+            if (refused && !site.mayBePartlyDone && contents != before[part])
+                wrong += gave + "changed " + part;
     }
     if (wrong.empty()) return ::testing::AssertionSuccess();
-    std::string calls;
-    for (const char* exportName : site.drives)
-        calls += (calls.empty() ? "" : ", ") + std::string(exportName);
-    const std::string when =
-        nth == 0 ? "with memory to spare"
-        : *failedRoute == KX_ROUTE_COUNT
-            ? "with allocation " + std::to_string(nth) + " armed to fail, past its last one"
-            : "with its allocation " + std::to_string(nth) + " (" + kRouteNames[*failedRoute] +
-                  ") failing";
+    std::string call = site.drives.front();
+    for (size_t i = 1; i < site.drives.size(); ++i) call += std::string(", ") + site.drives[i];
+    if (nth == 0)
+        return ::testing::AssertionFailure() << call << " with memory to spare:" << wrong.substr(1);
     return ::testing::AssertionFailure()
-           << site.name << " (" << calls << ") " << when << ":" << wrong.substr(1);
+           << call << " with allocation " << nth << " ("
+           << (*failedRoute == KX_ROUTE_COUNT ? "past its last one" : kRouteNames[*failedRoute])
+           << ") failing:" << wrong.substr(1);
 }
 
 class OutOfMemoryTest : public ServiceTest {};
@@ -1028,7 +973,7 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
     int failedRoute = KX_ROUTE_COUNT;
     // The run-time sets up its unwinding on the library's first exception and keeps a few
     // handles for that; one failure before the walk does it.
-    Attempted(SiteNamed(sites, "a path shortened for display"), 1, &failedRoute);
+    Attempted(SiteDriving(sites, "GetShortPathFile"), 1, &failedRoute);
     unsigned long long failedByRoute[KX_ROUTE_COUNT] = {};
     for (const Site& site : sites) {
         // Once with memory to spare first, so that what the platform sets up on first use is not
