@@ -938,7 +938,8 @@ std::string AnswerText(long answer) {
         wrong += "; answered " + AnswerText(answer) + " but what it left does not show its work";
     else if (!done && !refused)
         wrong += "; answered " + AnswerText(answer) + ", expected " + expected;
-    if (refused && !keptWhatItMust) wrong += gave + "changed what its row's leftAlone keeps";
+    if (refused && !keptWhatItMust)
+        wrong += gave + "changed what a refusal leaves alone (the row's leftAlone)";
     if (refused && written != nullptr) wrong += gave + "wrote " + written;
     if (!done && *failedRoute == KX_ROUTE_COUNT)
         wrong += "; did not do its work, yet nothing failed";
@@ -976,14 +977,13 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
     Attempted(SiteDriving(sites, "GetShortPathFile"), 1, &failedRoute);
     unsigned long long failedByRoute[KX_ROUTE_COUNT] = {};
     for (const Site& site : sites) {
-        // Once with memory to spare first, so that what the platform sets up on first use is not
-        // taken for a leak.
-        ASSERT_TRUE(Attempted(site, 0, &failedRoute));
-        for (unsigned long nth = 1;; ++nth) {
+        // Allocation 0 fails none: once with memory to spare first, so that what the platform
+        // sets up on first use is not taken for a leak.
+        for (unsigned long nth = 0;; ++nth) {
             const ::testing::AssertionResult attempt = Attempted(site, nth, &failedRoute);
             EXPECT_TRUE(attempt);
-            if (!attempt || failedRoute == KX_ROUTE_COUNT) break;
-            ++failedByRoute[failedRoute];
+            if (!attempt || (nth != 0 && failedRoute == KX_ROUTE_COUNT)) break;
+            if (failedRoute != KX_ROUTE_COUNT) ++failedByRoute[failedRoute];
         }
     }
     // Every route the library's own code allocates by was failed in some call. The C run-time's
