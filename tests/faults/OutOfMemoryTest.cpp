@@ -324,6 +324,9 @@ struct Site {
     bool mayBePartlyDone = false;
 };
 
+// When the next update is due; the quarantine time that asks for the newest entry.
+const SYSTEMTIME kNextUpdate{2026, 12, 0, 24, 3, 0, 0, 0};
+const FILETIME kNewestEntry{};
 const std::vector<long> kRegistryRefusal = {KX_E_REGISTRY};
 // A request refused, or a service that could not be reached.
 const std::vector<long> kServiceRefusals = {KX_E_SERVICE_REQUEST, KX_E_SERVICE_NOT_FOUND};
@@ -449,8 +452,7 @@ const Site kSites[] = {
      .stage = NoRegistrations,
      .call = [] { return long(KxConfig::SetActiveSynEvent(1)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
-     .shows = [] { return LoggerRegistered(L"\\Windows\\repllog.exe"); },
-     .leftAlone = [](long) { return !LoggerRegistered(L"\\Windows\\repllog.exe"); }},
+     .shows = [] { return LoggerRegistered(L"\\Windows\\repllog.exe"); }},
     // The synchronisation logger's registrations removed.
     // Both names are tried; when one removal runs out of memory the other may be made.
     {.drives = {"KxConfig::DelActiveSynEvent"},
@@ -515,13 +517,12 @@ const Site kSites[] = {
      .call =
          [] {
              KxService service;
-             const SYSTEMTIME when{2026, 12, 0, 24, 3, 0, 0, 0};
-             return FirstFailure({service.Stop(), service.Start(), service.SetArchiveFlag(5, 0),
-                                  service.SetNotification(2), service.SetUpdateSchedule(&when),
-                                  service.MsgSvcClean(), service.MgiClean(),
-                                  service.ScanSMS(&g_sms), service.ScanSCProtect(&g_protect),
-                                  service.GetZRAPIVersion(&g_version),
-                                  service.GetVirusInPat(1, &g_virus)});
+             return FirstFailure(
+                 {service.Stop(), service.Start(), service.SetArchiveFlag(5, 0),
+                  service.SetNotification(2), service.SetUpdateSchedule(&kNextUpdate),
+                  service.MsgSvcClean(), service.MgiClean(), service.ScanSMS(&g_sms),
+                  service.ScanSCProtect(&g_protect), service.GetZRAPIVersion(&g_version),
+                  service.GetVirusInPat(1, &g_virus)});
          },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows =
@@ -560,11 +561,7 @@ const Site kSites[] = {
              ServiceLoaded();
              KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc");
          },
-     .call =
-         [] {
-             const FILETIME newest{};
-             return long(KxService().RestoreFile(L"\\kxtest\\f", L"", 0, &newest));
-         },
+     .call = [] { return long(KxService().RestoreFile(L"\\kxtest\\f", L"", 0, &kNewestEntry)); },
      .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
      .shows = [] { return !ScratchFileGone(L"f"); }},
     // A message queued, counted and taken back.
@@ -589,11 +586,7 @@ const Site kSites[] = {
              KxService().SetUpdateSchedule(nullptr);
              KxConfig::SetAutomaticUpdate(1);
          },
-     .call =
-         [] {
-             const SYSTEMTIME when{2026, 12, 0, 24, 3, 0, 0, 0};
-             return long(KxConfig::SetUpdateSchedule(&when));
-         },
+     .call = [] { return long(KxConfig::SetUpdateSchedule(&kNextUpdate)); },
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
      .shows = [] { return ServiceState().hasSchedule == 1; },
      .leftAlone = [](long) { return ServiceState().hasSchedule == 0; }},
