@@ -492,14 +492,10 @@ const Site kSites[] = {
          [](long refusal) {
              return CountServiceHosts() == (refusal == KX_E_SERVICE_NOT_FOUND ? 0 : 1);
          }},
-    // The running service looked up.
-    {.drives = {"KxService::GetHandle"},
-     .stage = ServiceLoaded,
-     .call = [] { return long(KxService().GetHandle() != INVALID_HANDLE_VALUE); },
-     .answers = {.whenDone = true, .whenRefused = {false}}},
     // The service unloaded.
-    // Its result is always 0; only the device shows whether it was done.
-    {.drives = {"KxService::Release"},
+    // Its result is always 0; only the device shows whether it was done. Release finds the running
+    // service through GetHandle, which has no allocation of its own.
+    {.drives = {"KxService::Release", "KxService::GetHandle"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxService().Release()); },
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
