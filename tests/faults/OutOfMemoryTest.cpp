@@ -19,8 +19,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <set>
+#include <sstream>
 
 // This program's allocations are counted with the library's (and never made to fail), so that
 // what the library hands out and the caller frees balances.
@@ -39,14 +42,10 @@ namespace {
 using namespace kxtest;
 
 constexpr wchar_t kServerAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
+constexpr wchar_t kSubscriptionFile[] = L"\\kxtest\\subscription.xml";
 constexpr unsigned long kTextChars = 2048;
 // Longer than a read's stack scratch of 1024 characters, so that reading it needs the heap.
 const std::wstring kLongText(1500, L'y');
-
-enum Outcome { kWrong, kRefused, kDone };
-// What a copy holds after it was made: the source's content, what the target held before, or
-// neither.
-enum CopyOutcome : long { kCopied, kKept, kNeither };
 
 // ---- What the calls write ---------------------------------------------------------------------
 
@@ -60,9 +59,15 @@ struct Outputs {
     unsigned long port, socksPort;
     int hasPassword, socksHasPassword;
     unsigned char firstKey[8], secondKey[8], flag;
-} g_out, g_fill;
+};
+Outputs g_outputs;
+const Outputs kFilledOutputs = [] {
+    Outputs filled;
+    std::memset(&filled, 0xBD, sizeof filled);
+    return filled;
+}();
 
-// What a refusal may do to g_out.text, as the function's header says.
+// What a refusal may do to g_outputs.text, as the function's header says.
 enum TextOnRefusal {
     kTextLeftAlone,
     kTextEmptied,        // the directory getters empty it first
@@ -75,13 +80,13 @@ std::wstring g_text;
 RegValueData g_record;
 RadioInfo g_radio, g_radioSource;
 CSV g_fields(nullptr, L',');
-GUID g_id;
+GUID g_deviceId;
 FileScan_tag g_scan;
 ZRAPIVersion_tag g_version;
 VirusInfo_tag g_virus;
 SMSScan_tag g_sms;
 SCPROTECT_Tag g_protect;
-unsigned long g_count, g_firstLength, g_secondLength;
+unsigned long g_count, g_firstKeyLength, g_secondKeyLength;
 unsigned long g_mediaModes;  // set to 0 first, whatever the search finds
 LINEEXTENSIONID g_extension;
 HLINEAPP g_lineApp = nullptr;
@@ -95,23 +100,40 @@ void Tidy() {
     std::wstring().swap(g_copied);
     g_record = RegValueData();
     std::swap(g_radio, *std::make_unique<RadioInfo>());  // not assigned: that keeps the buffers
-    std::memset(&g_id, 0xBD, sizeof g_id);
+    std::memset(&g_deviceId, 0xBD, sizeof g_deviceId);
     g_connection.Disconnect();
 }
 
-// ---- What a call must leave as it was ----------------------------------------------------------
+// Which of the caller's outputs a call wrote, in words, but for what `text` allows; nullptr when
+// they hold the fill they had. Nothing is allocated here: the walk counts this program's memory.
+const char* OutputsWritten(TextOnRefusal text) {
+    Outputs seen = g_outputs;
+    if (text == kTextEmptied && seen.text[0] == 0) seen.text[0] = kFilledOutputs.text[0];
+    if (text == kTextTerminatedLast && seen.text[kTextChars - 1] == 0)
+        seen.text[kTextChars - 1] = kFilledOutputs.text[kTextChars - 1];
+    if (std::memcmp(seen.text, kFilledOutputs.text, sizeof seen.text) != 0)
+        return "the caller's text buffer";
+    if (std::memcmp(&seen, &kFilledOutputs, sizeof seen) != 0)
+        return "the caller's other outputs (narrow text, bytes, proxy fields or key buffers)";
+    return nullptr;
+}
 
-// The registry trees, device folders and files the calls below may touch, contents included.
-std::string DeviceState() {
-    std::string state =
-        Dump(kVendorKey, true) + Dump(kPlatformKey, true) + Dump(kStandInsKey, true);
+// ---- What a refusal must leave as it was -------------------------------------------------------
+
+// The registry trees, device folders and debug log the calls below may touch, contents included,
+// each under what it is.
+std::map<std::string, std::string> DeviceState() {
+    std::map<std::string, std::string> state = {
+        {"the registry trees",
+         Dump(kVendorKey, true) + Dump(kPlatformKey, true) + Dump(kStandInsKey, true)},
+        {"the debug log", ReadDeviceFile(kDebugLog)}};
     std::error_code error;
     for (const wchar_t* folder : {kScratchDir, kServiceDir})
         for (const auto& entry : std::filesystem::recursive_directory_iterator(folder, error))
-            state += entry.path().string() + "=" +
-                     (entry.is_directory() ? "folder" : ReadDeviceFile(entry.path().wstring())) +
-                     ";";
-    return state + "log=" + ReadDeviceFile(kDebugLog);
+            state["the device folders"] +=
+                entry.path().string() + "=" +
+                (entry.is_directory() ? "folder" : ReadDeviceFile(entry.path().wstring())) + ";";
+    return state;
 }
 
 // Open handles of this process: the handle values that name an object, looked for up to a long
@@ -119,8 +141,12 @@ std::string DeviceState() {
 int OpenHandles() {
     int count = 0;
     DWORD flags = 0;
-    for (ULONG_PTR value = 4, last = 0; value < last + 1024; value += 4)
-        if (::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count, last = value;
+    ULONG_PTR lastOpen = 0;
+    for (ULONG_PTR value = 4; value < lastOpen + 1024; value += 4) {
+        if (!::GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) continue;
+        ++count;
+        lastOpen = value;
+    }
     return count;
 }
 
@@ -135,8 +161,10 @@ unsigned long long Total(const unsigned long long (&perRoute)[KX_ROUTE_COUNT]) {
 void SetText(const wchar_t* key, const wchar_t* name, const std::wstring& text) {
     RawSetValue(key, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * sizeof(wchar_t)));
 }
-bool Gone(const std::wstring& name) { return !std::filesystem::exists(L"\\kxtest\\" + name); }
-bool Contains(const std::wstring& file, const char* text) {
+bool ScratchFileGone(const std::wstring& name) {
+    return !std::filesystem::exists(L"\\kxtest\\" + name);
+}
+bool FileContains(const std::wstring& file, const char* text) {
     return ReadDeviceFile(file).find(text) != std::string::npos;
 }
 const unsigned short* Units(const wchar_t* text) {
@@ -150,23 +178,33 @@ DWORD HookLoaderRuns() {
     RawGetValue(L"SOFTWARE\\KxStandIns\\KxHookLoader", L"Runs", nullptr, &bytes);
     return bytes.size() == 4 ? *reinterpret_cast<const DWORD*>(bytes.data()) : 0;
 }
-DWORD g_loaderRuns;
+DWORD g_loaderRunsBefore;
 
 // The registration of the synchronisation logger for the serial-connection event (9).
-bool Registered(const wchar_t* program) {
+bool LoggerRegistered(const wchar_t* program) {
     return RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications",
                           (L"9 " + std::wstring(program)).c_str());
 }
 
 const std::string kSubscription =
     "<Subscription><Op><ServiceProvider SubscribeNumber=\"5550100\"/></Op></Subscription>";
+// Whether the subscription file's provider carries the four texts SetSpdXml is given below.
+bool SubscriptionEdited() {
+    for (const char* attribute :
+         {"SubscribeNumber=\"5550199\"", "UnsubscribeNumber=\"5550198\"",
+          "SubscribePatternHeader=\"SUBSCRIBE\"", "UnsubscribePatternHeader=\"UNSUBSCRIBE\""})
+        if (!FileContains(kSubscriptionFile, attribute)) return false;
+    return true;
+}
 const std::string kProvisioning =
     Wn(L"<wap-provisioningdoc><characteristic type=\"Registry\"><characteristic "
        L"type=\"HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent\"><parm name=\"HostPort\" "
        L"value=\"8443\" datatype=\"integer\"/><parm name=\"HostName\" value=\"mgmt.example\"/>"
        L"</characteristic></characteristic></wap-provisioningdoc>");
 
-void Nothing() {}
+// ---- What the calls start from: made again before each attempt ---------------------------------
+
+void NothingNeeded() {}
 void Handset() { StageHandset(L"wm5-gsm"); }
 // A handset whose version carries a service-pack text: reading the version then needs memory.
 void HandsetWithServicePack() {
@@ -195,19 +233,18 @@ void Installed() {
     MakeScratchFile(L"KxMsgSvr.exe", "message server");
     MakeScratchFile(L"doc.xml", "<a><b v=\"" + std::string(40, '4') + "\"/></a>");
     unsigned char key[] = {1, 2, 3, 4, 5};
-    unsigned long first = 3, second = 2;
-    KxConfig::SetRsaKeyEx(key, first, key + 3, second);
+    unsigned long firstLength = 3, secondLength = 2;
+    KxConfig::SetRsaKeyEx(key, firstLength, key + 3, secondLength);
     ::DeleteFileW(kDebugLog);
-    g_loaderRuns = HookLoaderRuns();
+    g_loaderRunsBefore = HookLoaderRuns();
 }
-// The scan service loaded with a pattern that knows the digest of "abc", an empty queue, and
-// files to scan and quarantine.
+// The scan service loaded with a pattern that knows the digest of "abc", an empty queue, a file
+// to scan and quarantine, and a shortcut in the Startup folder to a program to quarantine.
 void ServiceLoaded() {
     Installed();
     WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
-    for (const wchar_t* file : {L"f", L"game.exe", L"StartUp\\evil.exe"})
-        MakeScratchFile(file, "abc");
-    MakeScratchFile(L"game.lnk", "16#\\kxtest\\game.exe");
+    for (const wchar_t* file : {L"f", L"game.exe"}) MakeScratchFile(file, "abc");
+    MakeScratchFile(L"StartUp\\game.lnk", "16#\\kxtest\\game.exe");
     KxService service;
     service.GetVirusInPatCount(g_count);  // loads it
     service.Start();
@@ -237,18 +274,18 @@ void LineApplication() {
     DWORD devices = 0, version = 0x00020000;
     lineInitializeEx(&g_lineApp, nullptr, nullptr, L"walk", &devices, &version, nullptr);
 }
-void RadioToCopy() {
+void ValuesToCopy() {
     Handset();
     g_radioSource = RadioInfo();
     HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), g_radioSource);
+    g_fields = CSV(Units(L"first field,second field,third field"), L',');
 }
-void FieldsToCopy() { g_fields = CSV(Units(L"first field,second field,third field"), L','); }
 
 // ActivatePreviousInstance finds the running instance's dialog by its title ("Scutara", from the
 // resource module) and hands it the command line.
-INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
-    if (message != WM_COPYDATA) return ::DefWindowProcW(window, message, wp, lp);
-    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wordParam, LPARAM longParam) {
+    if (message != WM_COPYDATA) return ::DefWindowProcW(window, message, wordParam, longParam);
+    const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(longParam);
     g_copied.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
     return TRUE;
 }
@@ -264,145 +301,81 @@ void RunningInstance() {
 
 // ---- The sites -----------------------------------------------------------------------------
 
-struct TextSetting;
-// One exported call and what it must answer. It did its work when `worked` says so; it refused
-// when it answers one of its `refusals`, `leftAlone` (when there is one) says what it had to
+// What a call answers when it did its work, and its failure results.
+struct Answers {
+    long whenDone;
+    std::vector<long> whenRefused = {};
+};
+
+// One exported call and what it must answer. It did its work when it answers `whenDone` and
+// `shows` (when there is one) finds the work on the device or in what it handed back. It refused
+// when it gives one of its failure results, `leftAlone` (when there is one) finds what it had to
 // leave as it was, and the caller's outputs hold what they held.
 struct Site {
-    const char* name;                 // what the call does, in words
     std::vector<const char*> drives;  // the exports it drives: an export table's name, or one
                                       // without its parameters for every overload of it
-    void (*stage)();                  // what the call needs, made again before each attempt
-    long (*call)();                   // the library call, made with the chosen allocation failing
-    bool (*worked)(long answer);      // whether its answer and what it left show its work done
-    std::vector<long> refusals;       // its failure results
-    bool (*leftAlone)(long refusal) = nullptr;
+    std::function<void()> stage;      // what the call starts from, made again before each attempt
+    std::function<long()> call;       // the library call, made with the chosen allocation failing
+    Answers answers;
+    std::function<bool()> shows = nullptr;
+    std::function<bool(long refusal)> leftAlone = nullptr;
     TextOnRefusal text = kTextLeftAlone;
     // A refusal may leave the first of its two platform calls made (DelActiveSynEvent).
     bool mayBePartlyDone = false;
-    const TextSetting* setting = nullptr;  // the text setting a row of kTextSettings reads
 };
 
-// Text settings read into a buffer of 2048 characters: each reads the 1500-character text stored
-// at its place, or gives its failure result.
-struct TextSetting {
-    const char* drives;
-    const wchar_t *key, *value;  // where the text is stored, under HKEY_LOCAL_MACHINE
-    KXSTATUS (*read)(wchar_t* buffer);
-    KXSTATUS refusal = KX_E_REGISTRY;
-    TextOnRefusal text = kTextLeftAlone;
-};
-
-const TextSetting kTextSettings[] = {
-    {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, wchar_t*, unsigned long, HKEY__*)",
-     kProductKey, L"Large",
-     [](wchar_t* b) { return KxRegUtil().GetValue(kProductKey, L"Large", b, kTextChars); }},
-    {"KxConfig::GetSpamFolder", kProductKey, L"SMSSpamFolderName",
-     [](wchar_t* b) { return KxConfig::GetSpamFolder(b, kTextChars); }, KX_OK},
-    {"KxConfig::GetOfficalServer", kProductKey, L"BackupUpdateServer",
-     [](wchar_t* b) { return KxConfig::GetOfficalServer(b, kTextChars, 1); }},
-    {"KxConfig::GetTaskLogFileName", kProductKey, L"TaskLogFilename",
-     [](wchar_t* b) { return KxConfig::GetTaskLogFileName(b, kTextChars); }},
-    {"KxConfig::GetVirusLogFileName", kProductKey, L"VirusLogFilename",
-     [](wchar_t* b) { return KxConfig::GetVirusLogFileName(b, kTextChars); }},
-    {"KxConfig::GetSMSLogFileName", kProductKey, L"SMSLogFilename",
-     [](wchar_t* b) { return KxConfig::GetSMSLogFileName(b, kTextChars); }},
-    {"KxConfig::GetMsgLogFileName", kProductKey, L"WAPLogFilename",
-     [](wchar_t* b) { return KxConfig::GetMsgLogFileName(b, kTextChars); }},
-    {"KxConfig::GetPxyPwd", kProductKey, L"ProxyPassword",
-     [](wchar_t* b) { return KxConfig::GetPxyPwd(b, kTextChars); }},
-    {"KxConfig::GetOldProductVersion", L"Software\\Quorlend\\Scutara", L"Version",
-     [](wchar_t* b) { return KxConfig::GetOldProductVersion(b, kTextChars); }},
-    {"KxConfig::GetStartupTemp", kProductKey, L"StartupTemp",
-     [](wchar_t* b) { return KxConfig::GetStartupTemp(b, kTextChars); }},
-    {"KxConfig::GetInsertCardTitle", kProductKey, L"KillWindowTitle",
-     [](wchar_t* b) { return KxConfig::GetInsertCardTitle(b, kTextChars); }},
-    {"KxConfig::GetMamoHostName(wchar_t*, int)", kServerAgentKey, L"HostName",
-     [](wchar_t* b) { return KxConfig::GetMamoHostName(b, kTextChars); }},
-    {"KxConfig::GetFullVersion(wchar_t*, unsigned long)", kProductKey, L"FullVersionNum",
-     [](wchar_t* b) { return KxConfig::GetFullVersion(b, kTextChars); }},
-    {"KxConfig::GetConfigURL", kProductKey, L"ConfigURL",
-     [](wchar_t* b) { return KxConfig::GetConfigURL(b, kTextChars); }},
-    // The directories end in a backslash.
-    {"KxConfig::GetSysDir", kProductKey, L"WinPath",
-     [](wchar_t* b) { return KxConfig::GetSysDir(b, kTextChars); }, KX_E_REGISTRY, kTextEmptied},
-    {"KxConfig::GetStartupDir", kProductKey, L"StartupPath",
-     [](wchar_t* b) { return KxConfig::GetStartupDir(b, kTextChars); }, KX_E_REGISTRY,
-     kTextEmptied},
-    {"KxConfig::GetLastPattern", kProductKey, L"LastPatternFilename",
-     [](wchar_t* b) { return KxConfig::GetLastPattern(b, kTextChars); }, KX_E_REGISTRY,
-     kTextTerminatedLast},
-    {"KxConfig::Get_ProviderDLLPath_WDP", L"Comm\\Cellular\\SMS\\Protocols\\WDP", L"DLL",
-     [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_WDP(b, kTextChars); }},
-    {"KxConfig::Get_ProviderDLLPath_Notify", L"Comm\\Cellular\\SMS\\Protocols\\Notification",
-     L"DLL", [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_Notify(b, kTextChars); }},
-    {"KxConfig::Get_ProviderDLLPath_Text", L"Comm\\Cellular\\SMS\\Protocols\\Text", L"DLL",
-     [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_Text(b, kTextChars); }},
-    {"KxConfig::Get_ProviderDLLPath_WCMP", L"Comm\\Cellular\\SMS\\Protocols\\WCMP", L"DLL",
-     [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_WCMP(b, kTextChars); }},
-    {"KxConfig::Get_ProviderDLLPath_Broadcast", L"Comm\\Cellular\\SMS\\Protocols\\Broadcast",
-     L"DLL", [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_Broadcast(b, kTextChars); }},
-    {"KxConfig::Get_ProviderDLLPath_Status", L"Comm\\Cellular\\SMS\\Protocols\\Status", L"DLL",
-     [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_Status(b, kTextChars); }},
-    {"KxConfig::Get_ProviderDLLPath_Raw", L"Comm\\Cellular\\SMS\\Protocols\\Raw", L"DLL",
-     [](wchar_t* b) { return KxConfig::Get_ProviderDLLPath_Raw(b, kTextChars); }},
-};
-
-// The text setting of the row being walked.
-const TextSetting* g_setting = nullptr;
-void StoreLongSetting() { SetText(g_setting->key, g_setting->value, kLongText); }
-long ReadSetting() { return g_setting->read(g_out.text); }
-bool SettingRead(long status) {
-    return status == KX_OK &&
-           g_out.text == kLongText + (g_setting->text == kTextEmptied ? L"\\" : L"");
-}
-
-ServiceSnapshot ServiceState() {
-    ServiceSnapshot state{};
-    ReadServiceState(&state);
-    return state;
-}
+// When the next update is due; the quarantine time that asks for the newest entry.
+const SYSTEMTIME kNextUpdate{2026, 12, 0, 24, 3, 0, 0, 0};
+const FILETIME kNewestEntry{};
 const std::vector<long> kRegistryRefusal = {KX_E_REGISTRY};
 // A request refused, or a service that could not be reached.
 const std::vector<long> kServiceRefusals = {KX_E_SERVICE_REQUEST, KX_E_SERVICE_NOT_FOUND};
-long Status(KXSTATUS status) { return long(status); }
 // The first status of a row of calls that is not KX_OK, else KX_OK.
 long FirstFailure(std::initializer_list<int> statuses) {
     for (int status : statuses)
         if (status != KX_OK) return status;
     return KX_OK;
 }
+ServiceSnapshot ServiceState() {
+    ServiceSnapshot state{};
+    ReadServiceState(&state);
+    return state;
+}
+// What a copy holds after it was made: the source's content, what the target held before (for a
+// new copy: what it holds as constructed), or neither. Worse outcomes come later.
+enum CopyOutcome : long { kCopied, kKept, kNeither };
+CopyOutcome Copy(bool holdsSource, bool holdsEarlier) {
+    return holdsSource ? kCopied : holdsEarlier ? kKept : kNeither;
+}
 
 const Site kSites[] = {
     // ---- Registry access ----
-    {.name = "bytes longer than a read's stack scratch",
-     .drives = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned "
+    // Bytes longer than a read's stack scratch.
+    {.drives = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned "
                 "long, HKEY__*)",
                 "KxRegUtil::InternalGetValue"},
      .stage = LongSettings,
-     .call = [] { return Status(KxRegUtil().GetValue(kProductKey, L"Bytes", g_out.bytes, 4096)); },
-     .worked =
-         [](long answer) {
-             return answer == KX_OK && g_out.bytes[2999] == 'b' && g_out.bytes[3000] == 0xBD;
-         },
-     .refusals = kRegistryRefusal},
-    {.name = "the subkeys listed, all or none",
-     .drives = {"KxRegUtil::EnumSubKey"},
+     .call =
+         [] { return long(KxRegUtil().GetValue(kProductKey, L"Bytes", g_outputs.bytes, 4096)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows = [] { return g_outputs.bytes[2999] == 'b' && g_outputs.bytes[3000] == 0xBD; }},
+    // The subkeys listed, all or none.
+    {.drives = {"KxRegUtil::EnumSubKey"},
      .stage = LongSettings,
-     .call = [] { return Status(KxRegUtil().EnumSubKey(kProductKey, g_subKeys)); },
-     .worked = [](long answer) { return answer == KX_OK && g_subKeys.size() == 2; },
-     .refusals = kRegistryRefusal,
+     .call = [] { return long(KxRegUtil().EnumSubKey(kProductKey, g_subKeys)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows = [] { return g_subKeys.size() == 2; },
      .leftAlone = [](long) { return g_subKeys.empty(); }},
-    {.name = "a value queried into a buffer grown for it",
-     .drives = {"RegQV::operator()"},
+    // A value queried into a buffer grown for it.
+    {.drives = {"RegQV::operator()"},
      .stage = LongSettings,
      .call = [] { return long(RegQV(RegKey(kProductKey))(L"Large", g_record)); },
-     .worked = [](long answer) { return answer == true && g_record.size == 3002; },
-     .refusals = {false},
+     .answers = {.whenDone = true, .whenRefused = {false}},
+     .shows = [] { return g_record.size == 3002; },
      .leftAlone = [](long) { return g_record.data == nullptr; }},
+    // A query copied with the value it holds.
     // A copy without memory holds no buffer; its next query reads the value all the same.
-    {.name = "a query copied with the value it holds",
-     .drives = {"RegQV::RegQV(RegQV const&)", "RegQV::operator=(RegQV const&)"},
+    {.drives = {"RegQV::RegQV(RegQV const&)", "RegQV::operator=(RegQV const&)"},
      .stage = LongSettings,
      .call =
          [] {
@@ -412,221 +385,183 @@ const Site kSites[] = {
              assigned = query;
              return long(RegQV(query)(L"Large", g_record));
          },
-     .worked = [](long read) { return read && g_record.size == 3002; }},
+     .answers = {.whenDone = true},
+     .shows = [] { return g_record.size == 3002; }},
 
     // ---- Settings that are more than a stored value ----
-    {.name = "the host name in the device's ANSI code page",
-     .drives = {"KxConfig::GetMamoHostName(char*, int)"},
+    // The host name in the device's ANSI code page.
+    {.drives = {"KxConfig::GetMamoHostName(char*, int)"},
      .stage = LongSettings,
-     .call = [] { return Status(KxConfig::GetMamoHostName(g_out.narrow, 64)); },
-     .worked =
-         [](long answer) { return answer == KX_OK && std::string(g_out.narrow) == "mgmt.example"; },
-     .refusals = kRegistryRefusal},
-    {.name = "the proxies of a Windows Mobile 5 handset",
-     .drives = {"KxConfig::GetProxy"},
+     .call = [] { return long(KxConfig::GetMamoHostName(g_outputs.narrow, 64)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows = [] { return std::string(g_outputs.narrow) == "mgmt.example"; }},
+    // The proxies of a Windows Mobile 5 handset.
+    {.drives = {"KxConfig::GetProxy"},
      .stage = HandsetWithServicePack,
      .call =
          [] {
-             return Status(KxConfig::GetProxy(
-                 g_out.host, 64, g_out.port, g_out.socksHost, 64, g_out.socksPort, g_out.userName,
-                 64, g_out.hasPassword, g_out.socksUserName, 64, g_out.socksHasPassword));
+             Outputs& proxy = g_outputs;
+             return long(KxConfig::GetProxy(proxy.host, 64, proxy.port, proxy.socksHost, 64,
+                                            proxy.socksPort, proxy.userName, 64, proxy.hasPassword,
+                                            proxy.socksUserName, 64, proxy.socksHasPassword));
          },
-     .worked =
-         [](long status) {
-             return status == KX_OK && g_out.port == 8080 &&
-                    std::wstring(g_out.userName) == L"wap" && g_out.hasPassword == 1;
-         },
-     .refusals = kRegistryRefusal},
-    {.name = "the management server's provisioning document applied",
-     .drives = {"KxConfig::RecoverMgiConfig"},
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows =
+         [] {
+             return g_outputs.port == 8080 && std::wstring(g_outputs.userName) == L"wap" &&
+                    g_outputs.hasPassword == 1;
+         }},
+    // The management server's provisioning document applied.
+    {.drives = {"KxConfig::RecoverMgiConfig"},
      .stage = Installed,
      .call = [] { return long(KxConfig::RecoverMgiConfig()); },
-     .worked =
-         [](long answer) {
-             return answer == 0 && Gone(L"configmgi.xml") && KxConfig::GetMamoHostPort() == 8443;
-         },
-     .refusals = {-1, -2}},
-    {.name = "the management server's key file read",
-     .drives = {"KxConfig::GetRsaKeyEx"},
+     .answers = {.whenDone = 0, .whenRefused = {-1, -2}},
+     .shows =
+         [] { return ScratchFileGone(L"configmgi.xml") && KxConfig::GetMamoHostPort() == 8443; }},
+    // The management server's key file read.
+    {.drives = {"KxConfig::GetRsaKeyEx"},
      .stage = Installed,
      .call =
          [] {
-             g_firstLength = g_secondLength = 8;
-             return long(KxConfig::GetRsaKeyEx(g_out.firstKey, g_firstLength, g_out.secondKey,
-                                               g_secondLength, g_out.flag));
+             g_firstKeyLength = g_secondKeyLength = 8;
+             return long(KxConfig::GetRsaKeyEx(g_outputs.firstKey, g_firstKeyLength,
+                                               g_outputs.secondKey, g_secondKeyLength,
+                                               g_outputs.flag));
          },
-     .worked =
-         [](long answer) {
-             return answer == 1 && g_firstLength == 3 && g_secondLength == 2 && g_out.flag == 1;
-         },
-     .refusals = {0}},
-    {.name = "the message server's digest stored",
-     .drives = {"KxConfig::SetMD5"},
+     .answers = {.whenDone = 1, .whenRefused = {0}},
+     .shows =
+         [] { return g_firstKeyLength == 3 && g_secondKeyLength == 2 && g_outputs.flag == 1; }},
+    // The message server's digest stored.
+    {.drives = {"KxConfig::SetMD5", "MD5File"},
      .stage = Installed,
-     .call = [] { return Status(KxConfig::SetMD5()); },
-     .worked =
-         [](long answer) { return answer == KX_OK && RawValueExists(kProductKey, L"RepMD5"); },
-     .refusals = kRegistryRefusal},
-    {.name = "the operator's subscription file edited",
-     .drives = {"KxConfig::SetSpdXmlEx"},
+     .call = [] { return long(KxConfig::SetMD5()); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows = [] { return RawValueExists(kProductKey, L"RepMD5"); }},
+    // The operator's subscription file edited.
+    // SetSpdXml edits the file in the application directory through SetSpdXmlEx.
+    {.drives = {"KxConfig::SetSpdXml", "KxConfig::SetSpdXmlEx"},
      .stage = Installed,
      .call =
          [] {
-             return long(KxConfig::SetSpdXmlEx(L"\\kxtest\\subscription.xml", L"5550199",
-                                               L"5550198", L"SUBSCRIBE", L"UNSUBSCRIBE"));
+             return long(KxConfig::SetSpdXml(L"5550199", L"5550198", L"SUBSCRIBE", L"UNSUBSCRIBE"));
          },
-     .worked =
-         [](long answer) {
-             return answer == 1 && Contains(L"\\kxtest\\subscription.xml", "5550198");
-         },
-     .refusals = {0}},
-    {.name = "the subscription file in the application directory edited",
-     .drives = {"KxConfig::SetSpdXml"},
-     .stage = Installed,
-     .call = [] { return long(KxConfig::SetSpdXml(L"5550199", nullptr, nullptr, nullptr)); },
-     .worked =
-         [](long answer) {
-             return answer == 1 && Contains(L"\\kxtest\\subscription.xml", "5550199");
-         },
-     .refusals = {0}},
-    {.name = "the synchronisation logger registered",
-     .drives = {"KxConfig::SetActiveSynEvent"},
+     .answers = {.whenDone = 1, .whenRefused = {0}},
+     .shows = SubscriptionEdited},
+    // The synchronisation logger registered.
+    {.drives = {"KxConfig::SetActiveSynEvent"},
      .stage = NoRegistrations,
-     .call = [] { return Status(KxConfig::SetActiveSynEvent(1)); },
-     .worked = [](long answer) { return answer == KX_OK && Registered(L"\\Windows\\repllog.exe"); },
-     .refusals = kRegistryRefusal,
-     .leftAlone = [](long) { return !Registered(L"\\Windows\\repllog.exe"); }},
+     .call = [] { return long(KxConfig::SetActiveSynEvent(1)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows = [] { return LoggerRegistered(L"\\Windows\\repllog.exe"); }},
+    // The synchronisation logger's registrations removed.
     // Both names are tried; when one removal runs out of memory the other may be made.
-    {.name = "the synchronisation logger's registrations removed",
-     .drives = {"KxConfig::DelActiveSynEvent"},
+    {.drives = {"KxConfig::DelActiveSynEvent"},
      .stage = Registrations,
-     .call = [] { return Status(KxConfig::DelActiveSynEvent(1)); },
-     .worked =
-         [](long answer) {
-             return answer == KX_OK && !Registered(L"\\Windows\\repllog.exe") &&
-                    !Registered(L"repllog.exe");
+     .call = [] { return long(KxConfig::DelActiveSynEvent(1)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
+     .shows =
+         [] {
+             return !LoggerRegistered(L"\\Windows\\repllog.exe") &&
+                    !LoggerRegistered(L"repllog.exe");
          },
-     .refusals = kRegistryRefusal,
      .leftAlone =
-         [](long) { return Registered(L"\\Windows\\repllog.exe") || Registered(L"repllog.exe"); },
+         [](long) {
+             return LoggerRegistered(L"\\Windows\\repllog.exe") || LoggerRegistered(L"repllog.exe");
+         },
      .mayBePartlyDone = true},
-    {.name = "a program started with a command line",
-     .drives = {"RunApp"},
+    // A program started with a command line.
+    {.drives = {"RunApp"},
      .stage = Installed,
      .call =
          [] {
              return long(RunApp(Units(kLoaderPath.c_str()), Units(L"ENABLE_REALTIME"), INFINITE,
                                 KX_DIR_NONE) != 0);
          },
-     .worked = [](long answer) { return answer == true && HookLoaderRuns() == g_loaderRuns + 1; },
-     .refusals = {false}},
+     .answers = {.whenDone = true, .whenRefused = {false}},
+     .shows = [] { return HookLoaderRuns() == g_loaderRunsBefore + 1; }},
 
     // ---- The scan service ----
+    // The service loaded by a first request.
     // Not loaded, or loaded and then the request refused.
-    {.name = "the service loaded by a first request",
-     .drives = {"KxService::GetVirusInPatCount", "KxService::Open"},
+    {.drives = {"KxService::GetVirusInPatCount", "KxService::Open"},
      .stage = ServiceNotLoaded,
-     .call = [] { return Status(KxService().GetVirusInPatCount(g_count)); },
-     .worked = [](long answer) { return answer == KX_OK && CountServiceHosts() == 1; },
-     .refusals = kServiceRefusals,
+     .call = [] { return long(KxService().GetVirusInPatCount(g_count)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
+     .shows = [] { return CountServiceHosts() == 1; },
      .leftAlone =
          [](long refusal) {
              return CountServiceHosts() == (refusal == KX_E_SERVICE_NOT_FOUND ? 0 : 1);
          }},
-    {.name = "the running service looked up",
-     .drives = {"KxService::GetHandle"},
+    // The service unloaded.
+    // Its result is always 0; only the device shows whether it was done. Release finds the running
+    // service through GetHandle, which has no allocation of its own.
+    {.drives = {"KxService::Release", "KxService::GetHandle"},
      .stage = ServiceLoaded,
-     .call = [] { return long(KxService().GetHandle() != INVALID_HANDLE_VALUE); },
-     .worked = [](long answer) { return answer == true; },
-     .refusals = {false}},
-    // Its result is always 0; only the device shows whether it was done.
-    {.name = "the service unloaded",
-     .drives = {"KxService::Release"},
-     .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().Release()); },
-     .worked = [](long answer) { return answer == KX_OK && CountServiceHosts() == 0; },
-     .refusals = {KX_OK},
+     .call = [] { return long(KxService().Release()); },
+     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
+     .shows = [] { return CountServiceHosts() == 0; },
      .leftAlone = [](long) { return CountServiceHosts() == 1; }},
+    // The service's requests that touch no file.
     // All are asked, in this order, and none touches the device's files; the first that fails
     // gives the answer.
-    {.name = "the service stopped and started, its settings made, its queue and detection count "
-             "emptied",
-     .drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag",
+    {.drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag",
                 "KxService::SetNotification", "KxService::SetUpdateSchedule",
-                "KxService::MsgSvcClean", "KxService::MgiClean"},
-     .stage = ServiceLoaded,
-     .call =
-         [] {
-             KxService service;
-             const SYSTEMTIME when{2026, 12, 0, 24, 3, 0, 0, 0};
-             return FirstFailure({service.Stop(), service.Start(), service.SetArchiveFlag(5, 0),
-                                  service.SetNotification(2), service.SetUpdateSchedule(&when),
-                                  service.MsgSvcClean(), service.MgiClean()});
-         },
-     .worked =
-         [](long answer) {
-             const ServiceSnapshot state = ServiceState();
-             return answer == KX_OK && state.running == 1 && state.archiveFlag == 5 &&
-                    state.notification == 2 && state.hasSchedule == 1 &&
-                    KxService().MsgSvcSize() == 0;
-         },
-     .refusals = kServiceRefusals},
-    {.name = "a line for the service's log",
-     .drives = {"KxService::WriteDebugLog"},
-     .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().WriteDebugLog(L"a line written by the walk")); },
-     .worked = [](long answer) { return answer == KX_OK && Contains(kServiceLog, "walk"); },
-     .refusals = kServiceRefusals},
-    {.name = "a file scanned",
-     .drives = {"KxService::ScanFile"},
-     .stage = ServiceLoaded,
-     .call = [] { return Status(KxService().ScanFile(&g_scan)); },
-     .worked = [](long answer) { return answer == KX_OK && g_scan.scanResult == 1; },
-     .refusals = {KX_E_SERVICE_REQUEST},
-     .leftAlone = [](long) { return g_scan.scanResult == 0; }},
-    // All four are asked, and none touches the device's files; the first that fails gives the
-    // answer.
-    {.name = "a message and a protected item scanned, the pattern's versions and a virus read",
-     .drives = {"KxService::ScanSMS", "KxService::ScanSCProtect", "KxService::GetZRAPIVersion",
+                "KxService::MsgSvcClean", "KxService::MgiClean", "KxService::ScanSMS",
+                "KxService::ScanSCProtect", "KxService::GetZRAPIVersion",
                 "KxService::GetVirusInPat"},
      .stage = ServiceLoaded,
      .call =
          [] {
              KxService service;
-             return FirstFailure({service.ScanSMS(&g_sms), service.ScanSCProtect(&g_protect),
-                                  service.GetZRAPIVersion(&g_version),
-                                  service.GetVirusInPat(1, &g_virus)});
+             return FirstFailure(
+                 {service.Stop(), service.Start(), service.SetArchiveFlag(5, 0),
+                  service.SetNotification(2), service.SetUpdateSchedule(&kNextUpdate),
+                  service.MsgSvcClean(), service.MgiClean(), service.ScanSMS(&g_sms),
+                  service.ScanSCProtect(&g_protect), service.GetZRAPIVersion(&g_version),
+                  service.GetVirusInPat(1, &g_virus)});
          },
-     .worked =
-         [](long answer) {
-             return answer == KX_OK && std::wstring(g_sms.answer) == L"clean" &&
-                    ServiceState().lastProtectLength == sizeof g_protect &&
+     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
+     .shows =
+         [] {
+             const ServiceSnapshot state = ServiceState();
+             return state.running == 1 && state.archiveFlag == 5 && state.notification == 2 &&
+                    state.hasSchedule == 1 && KxService().MsgSvcSize() == 0 &&
+                    std::wstring(g_sms.answer) == L"clean" &&
+                    state.lastProtectLength == sizeof g_protect &&
                     g_version.engineVersion[0] != 0 && std::wstring(g_virus.name) == L"Trojan.Abc";
-         },
-     .refusals = kServiceRefusals},
+         }},
+    // A line for the service's log.
+    {.drives = {"KxService::WriteDebugLog"},
+     .stage = ServiceLoaded,
+     .call = [] { return long(KxService().WriteDebugLog(L"a line written by the walk")); },
+     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
+     .shows = [] { return FileContains(kServiceLog, "walk"); }},
+    // A file scanned.
+    {.drives = {"KxService::ScanFile"},
+     .stage = ServiceLoaded,
+     .call = [] { return long(KxService().ScanFile(&g_scan)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = {KX_E_SERVICE_REQUEST}},
+     .shows = [] { return g_scan.scanResult == 1; },
+     .leftAlone = [](long) { return g_scan.scanResult == 0; }},
+    // A file quarantined.
     // The service's own answer word: 0 is done.
-    {.name = "a file quarantined",
-     .drives = {"KxService::QuarantineFile"},
+    {.drives = {"KxService::QuarantineFile"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc")); },
-     .worked = [](long answer) { return answer == 0 && Gone(L"f"); },
-     .refusals = kServiceRefusals},
-    {.name = "a quarantined file restored",
-     .drives = {"KxService::RestoreFile"},
+     .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
+     .shows = [] { return ScratchFileGone(L"f"); }},
+    // A quarantined file restored.
+    {.drives = {"KxService::RestoreFile"},
      .stage =
          [] {
              ServiceLoaded();
              KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc");
          },
-     .call =
-         [] {
-             const FILETIME newest{};
-             return long(KxService().RestoreFile(L"\\kxtest\\f", L"", 0, &newest));
-         },
-     .worked = [](long answer) { return answer == 0 && !Gone(L"f"); },
-     .refusals = kServiceRefusals},
-    {.name = "a message queued, counted and taken back",
-     .drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"},
+     .call = [] { return long(KxService().RestoreFile(L"\\kxtest\\f", L"", 0, &kNewestEntry)); },
+     .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
+     .shows = [] { return !ScratchFileGone(L"f"); }},
+    // A message queued, counted and taken back.
+    {.drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"},
      .stage = ServiceLoaded,
      .call =
          [] {
@@ -634,256 +569,195 @@ const Site kSites[] = {
              const int pushed = service.MsgSvcPush(L"Virus found in a file");
              if (pushed != KX_OK) return long(pushed);
              if (service.MsgSvcSize() != 2) return long(KX_E_SERVICE_REQUEST);
-             return Status(service.MsgSvcPop(g_out.text));
+             return long(service.MsgSvcPop(g_outputs.text));
          },
-     .worked =
-         [](long answer) {
-             return answer == KX_OK && std::wstring(g_out.text) == L"a queued message";
-         },
-     .refusals = kServiceRefusals},
+     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
+     .shows = [] { return std::wstring(g_outputs.text) == L"a queued message"; }},
+    // The next update scheduled with the service.
     // Its result is always 0; only the service shows whether it was done.
-
-    {.name = "the next update scheduled with the service",
-     .drives = {"KxConfig::SetUpdateSchedule"},
+    {.drives = {"KxConfig::SetUpdateSchedule"},
      .stage =
          [] {
              ServiceLoaded();
              KxService().SetUpdateSchedule(nullptr);
              KxConfig::SetAutomaticUpdate(1);
          },
-     .call =
-         [] {
-             const SYSTEMTIME when{2026, 12, 0, 24, 3, 0, 0, 0};
-             return long(KxConfig::SetUpdateSchedule(&when));
-         },
-     .worked = [](long answer) { return answer == KX_OK && ServiceState().hasSchedule == 1; },
-     .refusals = {KX_OK},
+     .call = [] { return long(KxConfig::SetUpdateSchedule(&kNextUpdate)); },
+     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
+     .shows = [] { return ServiceState().hasSchedule == 1; },
      .leftAlone = [](long) { return ServiceState().hasSchedule == 0; }},
-    {.name = "the service's versions recorded",
-     .drives = {"KxConfig::SetZRApiVersionReg"},
+    // The service's versions recorded.
+    {.drives = {"KxConfig::SetZRApiVersionReg"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxConfig::SetZRApiVersionReg()); },
-     .worked =
-         [](long answer) {
-             return answer == KX_OK && RawValueExists(kProductKey, L"ZRAPIEngineVer");
-         },
-     .refusals = kServiceRefusals},
-    // Both always answer 0; what was done shows on the device.
-    {.name = "the Startup folder scanned",
-     .drives = {"KxConfig::ScanStartup"},
+     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
+     .shows = [] { return RawValueExists(kProductKey, L"ZRAPIEngineVer"); }},
+    // The Startup folder scanned.
+    // Always 0; what was done shows on the device. The Startup folder holds a shortcut, so that
+    // ScanIt judges a shortcut by the program it starts: the shortcut goes, the program to
+    // quarantine.
+    {.drives = {"KxConfig::ScanStartup", "KxConfig::ScanIt"},
      .stage = ServiceLoaded,
      .call = [] { return long(KxConfig::ScanStartup()); },
-     .worked = [](long answer) { return answer == KX_OK && Gone(L"StartUp\\evil.exe"); },
-     .refusals = {KX_OK}},
-    {.name = "a shortcut's target scanned",
-     .drives = {"KxConfig::ScanIt"},
-     .stage = ServiceLoaded,
-     .call = [] { return long(KxConfig::ScanIt(L"\\kxtest\\game.lnk")); },
-     .worked = [](long answer) { return answer == KX_OK && Gone(L"game.exe"); },
-     .refusals = {KX_OK}},
+     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
+     .shows = [] { return ScratchFileGone(L"game.exe") && ScratchFileGone(L"StartUp\\game.lnk"); }},
 
     // ---- The device ----
+    // The device type and release.
     // The device-type word has its lowest bit clear: it carries IsWM5's answer.
-    {.name = "the device type and release",
-     .drives = {"HelpAPI::GetDeviceType", "HelpAPI::IsWM5"},
+    {.drives = {"HelpAPI::GetDeviceType", "HelpAPI::IsWM5"},
      .stage = HandsetWithServicePack,
      .call = [] { return long(HelpAPI::GetDeviceType() | HelpAPI::IsWM5()); },
-     .worked = [](long answer) { return answer == long(KX_DEVICE_POCKETPC_5 | 1); },
-     .refusals = {long(KX_DEVICE_UNKNOWN | 1), long(KX_DEVICE_POCKETPC_5)}},
-    {.name = "the device identifier",
-     .drives = {"HelpAPI::GetDeviceID"},
+     .answers = {.whenDone = KX_DEVICE_POCKETPC_5 | 1,
+                 .whenRefused = {KX_DEVICE_UNKNOWN | 1, KX_DEVICE_POCKETPC_5}}},
+    // The device identifier.
+    {.drives = {"HelpAPI::GetDeviceID"},
      .stage = Handset,
-     .call = [] { return long(HelpAPI::GetDeviceID(&g_id)); },
-     .worked = [](long answer) { return answer == true && g_id != GUID{}; },
-     .refusals = {false},
-     .leftAlone = [](long) { return g_id == GUID{}; }},
+     .call = [] { return long(HelpAPI::GetDeviceID(&g_deviceId)); },
+     .answers = {.whenDone = true, .whenRefused = {false}},
+     .shows = [] { return g_deviceId != GUID{}; },
+     .leftAlone = [](long) { return g_deviceId == GUID{}; }},
+    // The cellular line among the device's lines.
     // A line whose capabilities cannot be read for want of memory is passed over.
-    {.name = "the cellular line among the device's lines",
-     .drives = {"HelpAPI::GetTSPLineDeviceID"},
+    {.drives = {"HelpAPI::GetTSPLineDeviceID"},
      .stage = LineApplication,
      .call =
          [] {
              return long(HelpAPI::GetTSPLineDeviceID(
                  g_lineApp, 2, 0x00020000, CELLTSP_LINENAME_STRING, g_mediaModes, g_extension));
          },
-     .worked = [](long answer) { return answer == 1; },
-     .refusals = {long(0xFFFFFFFF)}},
+     .answers = {.whenDone = 1, .whenRefused = {long(0xFFFFFFFF)}}},
+    // The phone radio.
     // A field that could not be read keeps its value. A cellular line whose capabilities the
     // telephony service has no memory to tell is passed over, as any line that cannot tell
     // them: then the device has no phone that could be found.
-    {.name = "the phone radio",
-     .drives = {"HelpAPI::RadioVersionInfoCollect"},
+    {.drives = {"HelpAPI::RadioVersionInfoCollect"},
      .stage = Handset,
      .call =
          [] {
              HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), g_radio);
              return long(g_radio.hasPhone);
          },
-     .worked =
-         [](long phone) {
-             return phone == 1 && !g_radio.manufacturer.empty() &&
-                    !g_radio.operatorLongName.empty() && !g_radio.serialNumber.empty();
+     .answers = {.whenDone = 1, .whenRefused = {1, 0}},
+     .shows =
+         [] {
+             return !g_radio.manufacturer.empty() && !g_radio.operatorLongName.empty() &&
+                    !g_radio.serialNumber.empty();
          },
-     .refusals = {1, 0},
-     .leftAlone = [](long phone) { return phone == 1 || g_radio.manufacturer.empty(); }},
+     .leftAlone = [](long hasPhone) { return hasPhone == 1 || g_radio.manufacturer.empty(); }},
+    // Whether a PDA has a phone.
     // Has phone, then IsPDA. Unanswered, the radio counts as there: a phone, and so no PDA.
-    {.name = "whether a PDA has a phone",
-     .drives = {"HelpAPI::HasPhone", "IsPDA"},
+    {.drives = {"HelpAPI::HasPhone", "IsPDA"},
      .stage = PdaWithServicePack,
      .call = [] { return long(HelpAPI::HasPhone() * 10 + IsPDA()); },
-     .worked = [](long answer) { return answer == 1; },
-     .refusals = {10, 11, 0}},
-    {.name = "the adapters' link",
-     .drives = {"ConnMgr::GetConnectionType()"},
+     .answers = {.whenDone = 1, .whenRefused = {10, 11, 0}}},
+    // The adapters' link.
+    {.drives = {"ConnMgr::GetConnectionType()"},
      .stage = Handset,
      .call = [] { return long(ConnMgr::GetConnectionType()); },
-     .worked = [](long answer) { return answer == KX_CONNECTION_LOCAL_LINK; },
-     .refusals = {KX_CONNECTION_UNKNOWN}},
-    {.name = "a data connection",
-     .drives = {"ConnMgr::ConnectGPRS"},
+     .answers = {.whenDone = KX_CONNECTION_LOCAL_LINK, .whenRefused = {KX_CONNECTION_UNKNOWN}}},
+    // A data connection.
+    {.drives = {"ConnMgr::ConnectGPRS"},
      .stage = Handset,
      .call = [] { return long(g_connection.ConnectGPRS()); },
-     .worked = [](long answer) { return answer == S_OK && bool(g_connection); },
-     .refusals = {E_OUTOFMEMORY},
+     .answers = {.whenDone = S_OK, .whenRefused = {E_OUTOFMEMORY}},
+     .shows = [] { return bool(g_connection); },
      .leftAlone = [](long) { return !g_connection; }},
 
     // ---- Paths, files, resources and the log ----
-    {.name = "a path shortened for display",
-     .drives = {"GetShortPathFile"},
-     .stage = Nothing,
+    // A path shortened for display.
+    {.drives = {"GetShortPathFile"},
+     .stage = NothingNeeded,
      .call =
          [] { return long((g_text = GetShortPathFile(std::wstring(150, L'p').c_str())).size()); },
-     .worked =
-         [](long answer) { return answer == 103 && g_text == L"..." + std::wstring(100, L'p'); },
-     .refusals = {0}},
-    {.name = "a special folder",
-     .drives = {"GetSpecialPath"},
-     .stage = Nothing,
+     .answers = {.whenDone = 103, .whenRefused = {0}},
+     .shows = [] { return g_text == L"..." + std::wstring(100, L'p'); }},
+    // A special folder.
+    {.drives = {"GetSpecialPath"},
+     .stage = NothingNeeded,
      .call =
          [] {
-             GetSpecialPath(CSIDL_PERSONAL, Units(g_out.text));
-             return long(std::wcslen(g_out.text));
+             GetSpecialPath(CSIDL_PERSONAL, Units(g_outputs.text));
+             return long(std::wcslen(g_outputs.text));
          },
-     .worked =
-         [](long answer) {
-             return answer == 14 && std::wstring(g_out.text) == L"\\My Documents\\";
-         },
-     .refusals = {0},
+     .answers = {.whenDone = 14, .whenRefused = {0}},
+     .shows = [] { return std::wstring(g_outputs.text) == L"\\My Documents\\"; },
      .text = kTextEmptied},
-    {.name = "a module's version",
-     .drives = {"GetAFileVersion"},
-     .stage = Nothing,
+    // A module's version.
+    {.drives = {"GetAFileVersion"},
+     .stage = NothingNeeded,
      .call =
          [] {
              const auto version = GetAFileVersion(Units(L"kernel32.dll"));
              return long(version.first != 0 || version.second != 0);
          },
-     .worked = [](long answer) { return answer == true; },
-     .refusals = {false}},
-    {.name = "a text from bytes with a byte-order mark",
-     .drives = {"CreateStringFromByteBuf"},
-     .stage = Nothing,
-     .call =
-         [] {
-             wchar_t bytes[] = L"\xFEFFkkkkkkkkkkkkkkkkkkkk";
-             g_text = CreateStringFromByteBuf(reinterpret_cast<BYTE*>(bytes), 42, true);
-             return long(g_text.size());
-         },
-     .worked = [](long answer) { return answer == 20 && g_text == std::wstring(20, L'k'); },
-     .refusals = {0}},
-    {.name = "a text from a module's resource",
-     .drives = {"CreateStringFromRes"},
-     .stage = Nothing,
+     .answers = {.whenDone = true, .whenRefused = {false}}},
+    // A text from a module's resource.
+    // The resource's text starts with a byte-order mark, which CreateStringFromByteBuf drops.
+    {.drives = {"CreateStringFromRes", "CreateStringFromByteBuf"},
+     .stage = NothingNeeded,
      .call =
          [] {
              g_text = CreateStringFromRes(::GetModuleHandleW(nullptr), 1, Units(RT_RCDATA), true);
              return long(g_text.size());
          },
-     .worked =
-         [](long answer) { return answer == 33 && g_text == L"a resource text longer than seven"; },
-     .refusals = {0}},
+     .answers = {.whenDone = 33, .whenRefused = {0}},
+     .shows = [] { return g_text == L"a resource text longer than seven"; }},
+    // A line of the debug log.
     // Its failures are silent: the log shows what was done.
-    {.name = "a line of the debug log",
-     .drives = {"WriteDbgLog"},
+    {.drives = {"WriteDbgLog"},
      .stage = Installed,
      .call =
          [] {
              WriteDbgLog(Units(L"scan %d started"), 7);
              return long(ReadDeviceFile(kDebugLog) != "<missing>");
          },
-     .worked = [](long answer) { return answer == true && ReadDeviceFile(kDebugLog).size() == 30; },
-     .refusals = {false}},
-    {.name = "a file's MD5 digest",
-     .drives = {"MD5File"},
-     .stage = Installed,
-     .call = [] { return long(MD5File(Units(L"\\kxtest\\KxMsgSvr.exe")) != nullptr); },
-     .worked = [](long answer) { return answer == true; },
-     .refusals = {false}},
+     .answers = {.whenDone = true, .whenRefused = {false}},
+     .shows = [] { return ReadDeviceFile(kDebugLog).size() == 30; }},
 
     // ---- Values the caller copies ----
-    {.name = "a separated-values record and a trimmed field",
-     .drives = {"CSV::CSV(unsigned short const*, unsigned short)", "CSV::get"},
-     .stage = Nothing,
+    // A separated-values record and a trimmed field.
+    {.drives = {"CSV::CSV(unsigned short const*, unsigned short)", "CSV::get"},
+     .stage = NothingNeeded,
      .call =
          [] {
              const CSV record(Units(L"first field,  second field  ,third field"), L',');
              g_text = record.get(1, 1);
              return long(record.size());
          },
-     .worked = [](long answer) { return answer == 3 && g_text == L"second field"; },
-     .refusals = {0, 3},
+     .answers = {.whenDone = 3, .whenRefused = {0, 3}},
+     .shows = [] { return g_text == L"second field"; },
      .leftAlone = [](long) { return g_text.empty(); }},
-    // Each copy is made and examined within the call, so that what it holds is released there.
-    {.name = "a record copied",
-     .drives = {"CSV::CSV(CSV const&)"},
-     .stage = FieldsToCopy,
-     .call = [] { return long(CSV(g_fields).size()); },
-     .worked = [](long answer) { return answer == 3; },
-     .refusals = {0}},
-    {.name = "a record assigned",
-     .drives = {"CSV::operator=(CSV const&)"},
-     .stage = FieldsToCopy,
+    // Records and radio answers copied and assigned.
+    // Each copy is made and examined within the call, so that what it holds is released there;
+    // the answer is the worst of the four. A radio copy without memory is one as constructed.
+    {.drives = {"CSV::CSV(CSV const&)", "CSV::operator=(CSV const&)",
+                "RadioInfo::RadioInfo(RadioInfo const&)", "RadioInfo::operator=(RadioInfo const&)"},
+     .stage = ValuesToCopy,
      .call =
          [] {
-             CSV target(Units(L"an earlier record"), L',');
-             target = g_fields;
-             return long(target.Vector().front() == L"first field"         ? kCopied
-                         : target.Vector().front() == L"an earlier record" ? kKept
-                                                                           : kNeither);
+             CSV recordCopy(g_fields);
+             CSV record(Units(L"an earlier record"), L',');
+             const std::vector<std::wstring> earlierFields = record.Vector();
+             record = g_fields;
+             const RadioInfo radioCopy(g_radioSource);
+             RadioInfo radio;
+             radio.hasPhone = 7;
+             radio = g_radioSource;
+             return long(std::max(
+                 {Copy(recordCopy.Vector() == g_fields.Vector(), recordCopy.size() == 0),
+                  Copy(record.Vector() == g_fields.Vector(), record.Vector() == earlierFields),
+                  Copy(radioCopy.model == g_radioSource.model,
+                       radioCopy.model.empty() && radioCopy.hasPhone == 1),
+                  Copy(radio.model == g_radioSource.model,
+                       radio.model.empty() && radio.hasPhone == 7)}));
          },
-     .worked = [](long answer) { return answer == kCopied; },
-     .refusals = {kKept}},
-    // A copy without memory is a RadioInfo as constructed.
-    {.name = "the radio's answer copied",
-     .drives = {"RadioInfo::RadioInfo(RadioInfo const&)"},
-     .stage = RadioToCopy,
-     .call =
-         [] {
-             const RadioInfo copy(g_radioSource);
-             return long(copy.model == g_radioSource.model          ? kCopied
-                         : copy.model.empty() && copy.hasPhone == 1 ? kKept
-                                                                    : kNeither);
-         },
-     .worked = [](long answer) { return answer == kCopied && !g_radioSource.model.empty(); },
-     .refusals = {kKept}},
-    {.name = "the radio's answer assigned",
-     .drives = {"RadioInfo::operator=(RadioInfo const&)"},
-     .stage = RadioToCopy,
-     .call =
-         [] {
-             RadioInfo target;
-             target.hasPhone = 7;
-             target = g_radioSource;
-             return long(target.model == g_radioSource.model            ? kCopied
-                         : target.hasPhone == 7 && target.model.empty() ? kKept
-                                                                        : kNeither);
-         },
-     .worked = [](long answer) { return answer == kCopied && !g_radioSource.model.empty(); },
-     .refusals = {kKept}},
+     .answers = {.whenDone = kCopied, .whenRefused = {kKept}},
+     .shows = [] { return !g_radioSource.model.empty() && g_fields.size() == 3; }},
 
     // ---- XML and the dialogs ----
-    {.name = "an XML document loaded, an element found by its tag and its attribute read",
-     .drives = {"KxXmlDocument::LoadFile", "KxXmlDocument::FindElementByTag",
+    // An XML document loaded, an element found by its tag and its attribute read.
+    {.drives = {"KxXmlDocument::LoadFile", "KxXmlDocument::FindElementByTag",
                 "KxXmlElement::Attribute"},
      .stage = Installed,
      .call =
@@ -894,110 +768,211 @@ const Site kSites[] = {
              g_text = document.FindElementByTag(tag)[0].Attribute(attribute);
              return long(g_text.size());
          },
-     .worked = [](long answer) { return answer == 40 && g_text == std::wstring(40, L'4'); },
-     .refusals = {0}},
+     .answers = {.whenDone = 40, .whenRefused = {0}},
+     .shows = [] { return g_text == std::wstring(40, L'4'); }},
+    // A later instance hands its command line to the first.
     // A later instance is activated either way; without memory it gets no command line.
-    {.name = "a later instance hands its command line to the first",
-     .drives = {"ActivatePreviousInstance"},
+    {.drives = {"ActivatePreviousInstance"},
      .stage = RunningInstance,
      .call =
          [] {
              ActivatePreviousInstance(IDS_PRODUCT_NAME, 0, L"/scan \\My Documents", 0);
              return long(g_copied.size());
          },
-     .worked = [](long answer) { return answer == 19 && g_copied == L"/scan \\My Documents"; },
-     .refusals = {0}},
+     .answers = {.whenDone = 19, .whenRefused = {0}},
+     .shows = [] { return g_copied == L"/scan \\My Documents"; }},
 };
 
-// Every site: those above and one for each text setting.
+// Every text setting below holds the 1500-character text.
+void LongTextSettings() {
+    for (const wchar_t* value :
+         {L"Large", L"SMSSpamFolderName", L"BackupUpdateServer", L"TaskLogFilename",
+          L"VirusLogFilename", L"SMSLogFilename", L"WAPLogFilename", L"ProxyPassword",
+          L"StartupTemp", L"KillWindowTitle", L"FullVersionNum", L"ConfigURL", L"WinPath",
+          L"StartupPath", L"LastPatternFilename"})
+        SetText(kProductKey, value, kLongText);
+    SetText(L"Software\\Quorlend\\Scutara", L"Version", kLongText);
+    SetText(kServerAgentKey, L"HostName", kLongText);
+    for (const wchar_t* protocol :
+         {L"WDP", L"Notification", L"Text", L"WCMP", L"Broadcast", L"Status", L"Raw"})
+        SetText((L"Comm\\Cellular\\SMS\\Protocols\\" + std::wstring(protocol)).c_str(), L"DLL",
+                kLongText);
+}
+
+// A getter of a text setting, reading it into the caller's buffer of kTextChars: it reads the
+// long text, or gives its failure result.
+struct TextGetter {
+    const char* name;  // the export, as the export table names it
+    KXSTATUS (*read)(wchar_t* buffer);
+    KXSTATUS refusal = KX_E_REGISTRY;
+    const wchar_t* appended = L"";  // what the getter puts after the stored text
+    TextOnRefusal text = kTextLeftAlone;
+};
+// A getter called with the caller's buffer and its length.
+template <auto getter>
+KXSTATUS Read(wchar_t* buffer) {
+    return getter(buffer, kTextChars);
+}
+
+const TextGetter kTextGetters[] = {
+    {.name =
+         "KxRegUtil::GetValue(wchar_t const*, wchar_t const*, wchar_t*, unsigned long, HKEY__*)",
+     .read =
+         [](wchar_t* buffer) {
+             return KxRegUtil().GetValue(kProductKey, L"Large", buffer, kTextChars);
+         }},
+    // It always answers KX_OK: only its buffer shows whether it read the text.
+    {.name = "KxConfig::GetSpamFolder", .read = Read<KxConfig::GetSpamFolder>, .refusal = KX_OK},
+    {.name = "KxConfig::GetOfficalServer",
+     .read = [](wchar_t* buffer) { return KxConfig::GetOfficalServer(buffer, kTextChars, 1); }},
+    {.name = "KxConfig::GetTaskLogFileName", .read = Read<KxConfig::GetTaskLogFileName>},
+    {.name = "KxConfig::GetVirusLogFileName", .read = Read<KxConfig::GetVirusLogFileName>},
+    {.name = "KxConfig::GetSMSLogFileName", .read = Read<KxConfig::GetSMSLogFileName>},
+    {.name = "KxConfig::GetMsgLogFileName", .read = Read<KxConfig::GetMsgLogFileName>},
+    {.name = "KxConfig::GetPxyPwd", .read = Read<KxConfig::GetPxyPwd>},
+    {.name = "KxConfig::GetOldProductVersion", .read = Read<KxConfig::GetOldProductVersion>},
+    {.name = "KxConfig::GetStartupTemp", .read = Read<KxConfig::GetStartupTemp>},
+    {.name = "KxConfig::GetInsertCardTitle", .read = Read<KxConfig::GetInsertCardTitle>},
+    {.name = "KxConfig::GetMamoHostName(wchar_t*, int)",
+     .read = [](wchar_t* buffer) { return KxConfig::GetMamoHostName(buffer, kTextChars); }},
+    {.name = "KxConfig::GetFullVersion(wchar_t*, unsigned long)",
+     .read = [](wchar_t* buffer) { return KxConfig::GetFullVersion(buffer, kTextChars); }},
+    {.name = "KxConfig::GetConfigURL",
+     .read = [](wchar_t* buffer) { return KxConfig::GetConfigURL(buffer, kTextChars); }},
+    // The directories end in a backslash.
+    {.name = "KxConfig::GetSysDir",
+     .read = Read<KxConfig::GetSysDir>,
+     .appended = L"\\",
+     .text = kTextEmptied},
+    {.name = "KxConfig::GetStartupDir",
+     .read = Read<KxConfig::GetStartupDir>,
+     .appended = L"\\",
+     .text = kTextEmptied},
+    {.name = "KxConfig::GetLastPattern",
+     .read = Read<KxConfig::GetLastPattern>,
+     .text = kTextTerminatedLast},
+    {.name = "KxConfig::Get_ProviderDLLPath_WDP", .read = Read<KxConfig::Get_ProviderDLLPath_WDP>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Notify",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Notify>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Text",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Text>},
+    {.name = "KxConfig::Get_ProviderDLLPath_WCMP",
+     .read = Read<KxConfig::Get_ProviderDLLPath_WCMP>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Broadcast",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Broadcast>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Status",
+     .read = Read<KxConfig::Get_ProviderDLLPath_Status>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Raw", .read = Read<KxConfig::Get_ProviderDLLPath_Raw>},
+};
+
+// Every site: those above and one for each text getter.
 std::vector<Site> AllSites() {
     std::vector<Site> sites(std::begin(kSites), std::end(kSites));
-    for (const TextSetting& setting : kTextSettings)
-        sites.push_back(Site{.name = "a text setting longer than a read's stack scratch",
-                             .drives = {setting.drives},
-                             .stage = StoreLongSetting,
-                             .call = ReadSetting,
-                             .worked = SettingRead,
-                             .refusals = {setting.refusal},
-                             .text = setting.text,
-                             .setting = &setting});
+    for (const TextGetter& getter : kTextGetters)
+        sites.push_back(
+            Site{.drives = {getter.name},
+                 .stage = LongTextSettings,
+                 .call = [&getter] { return long(getter.read(g_outputs.text)); },
+                 .answers = {.whenDone = KX_OK, .whenRefused = {getter.refusal}},
+                 .shows = [&getter] { return g_outputs.text == kLongText + getter.appended; },
+                 .text = getter.text});
     return sites;
 }
-
-// The caller's outputs after a refusal are the fill they had, but for what the row allows.
-bool OutputsAsTheyWere(TextOnRefusal text) {
-    Outputs seen = g_out;
-    if (text == kTextEmptied && seen.text[0] == 0) seen.text[0] = g_fill.text[0];
-    if (text == kTextTerminatedLast && seen.text[kTextChars - 1] == 0)
-        seen.text[kTextChars - 1] = g_fill.text[kTextChars - 1];
-    return std::memcmp(&seen, &g_fill, sizeof seen) == 0;
-}
-
-// One attempt of a site with allocation `nth` failing (0: none); the judgement runs unarmed.
-Outcome Attempt(const Site& site, unsigned long nth, long* result) {
-    std::memcpy(&g_out, &g_fill, sizeof g_out);
-    KxFaultArm(nth);
-    *result = site.call();
-    KxFaultArm(0);
-    Outcome outcome = kWrong;
-    if (site.worked(*result))
-        outcome = kDone;
-    else if (std::count(site.refusals.begin(), site.refusals.end(), *result) != 0 &&
-             (site.leftAlone == nullptr || site.leftAlone(*result)) && OutputsAsTheyWere(site.text))
-        outcome = kRefused;
-    Tidy();
-    return outcome;
+// The site that drives the export named so.
+const Site& SiteDriving(const std::vector<Site>& sites, const std::string& exportName) {
+    return *std::find_if(sites.begin(), sites.end(),
+                         [&](const Site& site) { return site.drives.front() == exportName; });
 }
 
 const char* const kRouteNames[KX_ROUTE_COUNT] = {"operator new",    "BSTR",        "task allocator",
                                                  "C run-time heap", "file stream", "local memory"};
 
+// An answer as the library's headers write it: statuses in hexadecimal, small numbers as they are.
+std::string AnswerText(long answer) {
+    std::ostringstream text;
+    if (answer >= 0x1000 || answer < -0x1000) text << "0x" << std::hex;
+    text << answer;
+    return text.str();
+}
+
+// One attempt of a site from its stage, with the library's allocation `nth` made to fail (0:
+// none). It must do its work, or give one of its failure results with the caller's outputs, what
+// its row names and the device as they were; with an allocation failing it leaks no memory and
+// no handle either way. `failedRoute` is set to the route of the allocation that failed, or to
+// KX_ROUTE_COUNT when none did: nth was past the call's last allocation.
+::testing::AssertionResult Attempted(const Site& site, unsigned long nth, int* failedRoute) {
+    site.stage();
+    std::map<std::string, std::string> before = DeviceState();
+    const int handlesBefore = OpenHandles();
+    g_outputs = kFilledOutputs;
+    const KxFaultCounts start = KxFaultRead();
+    KxFaultArm(nth);
+    const long answer = site.call();
+    KxFaultArm(0);
+    const std::vector<long>& refusals = site.answers.whenRefused;
+    const bool done = answer == site.answers.whenDone && (!site.shows || site.shows());
+    const bool refused = !done && std::count(refusals.begin(), refusals.end(), answer) != 0;
+    const bool keptWhatItMust = !site.leftAlone || site.leftAlone(answer);
+    const char* const written = OutputsWritten(site.text);
+    Tidy();
+    const KxFaultCounts end = KxFaultRead();
+    *failedRoute = KX_ROUTE_COUNT;
+    for (int route = 0; route < KX_ROUTE_COUNT; ++route)
+        if (end.failures[route] != start.failures[route]) *failedRoute = route;
+
+    std::string wrong, expected = AnswerText(site.answers.whenDone) + " with its work done";
+    for (long refusal : refusals) expected += " or its failure result " + AnswerText(refusal);
+    const std::string gave = "; gave its failure result " + AnswerText(answer) + " but ";
+    if (!done && !refused && answer == site.answers.whenDone)
+        wrong += "; answered " + AnswerText(answer) + " but what it left does not show its work";
+    else if (!done && !refused)
+        wrong += "; answered " + AnswerText(answer) + ", expected " + expected;
+    if (refused && !keptWhatItMust)
+        wrong += gave + "changed what a refusal leaves alone (the row's leftAlone)";
+    if (refused && written != nullptr) wrong += gave + "wrote " + written;
+    if (!done && *failedRoute == KX_ROUTE_COUNT)
+        wrong += "; did not do its work, yet nothing failed";
+    if (nth == 1 && *failedRoute == KX_ROUTE_COUNT) wrong += "; it allocates nothing to make fail";
+    // With memory to spare, what the platform sets up on first use is not taken for a leak.
+    if (nth != 0) {
+        const unsigned long long allocated = Total(end.allocations) - Total(start.allocations);
+        const unsigned long long released = Total(end.releases) - Total(start.releases);
+        if (allocated != released)
+            wrong += "; leaked memory: " + std::to_string(allocated) + " blocks allocated, " +
+                     std::to_string(released) + " released";
+        if (OpenHandles() > handlesBefore) wrong += "; left a handle open";
+        for (const auto& [part, contents] : DeviceState())
+            if (refused && !site.mayBePartlyDone && contents != before[part])
+                wrong += gave + "changed " + part;
+    }
+    if (wrong.empty()) return ::testing::AssertionSuccess();
+    std::string call = site.drives.front();
+    for (size_t i = 1; i < site.drives.size(); ++i) call += std::string(", ") + site.drives[i];
+    if (nth == 0)
+        return ::testing::AssertionFailure() << call << " with memory to spare:" << wrong.substr(1);
+    return ::testing::AssertionFailure()
+           << call << " with allocation " << nth << " ("
+           << (*failedRoute == KX_ROUTE_COUNT ? "past its last one" : kRouteNames[*failedRoute])
+           << ") failing:" << wrong.substr(1);
+}
+
 class OutOfMemoryTest : public ServiceTest {};
 
 TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
-    std::memset(&g_fill, 0xBD, sizeof g_fill);
-    long result = 0;
+    const std::vector<Site> sites = AllSites();
+    int failedRoute = KX_ROUTE_COUNT;
     // The run-time sets up its unwinding on the library's first exception and keeps a few
     // handles for that; one failure before the walk does it.
-    const Site& shortened = *std::find_if(
-        std::begin(kSites), std::end(kSites),
-        [](const Site& site) { return std::string(site.drives[0]) == "GetShortPathFile"; });
-    Attempt(shortened, 1, &result);
+    Attempted(SiteDriving(sites, "GetShortPathFile"), 1, &failedRoute);
     unsigned long long failedByRoute[KX_ROUTE_COUNT] = {};
-    for (const Site& site : AllSites()) {
-        g_setting = site.setting;
-        const std::string row = std::string(site.name) + " (" + site.drives[0] + ")";
-        SCOPED_TRACE(row);
-        // Once with memory to spare first, so that what the platform sets up on first use is not
-        // taken for a leak.
-        site.stage();
-        ASSERT_EQ(Attempt(site, 0, &result), kDone)
-            << row << " did not do its work with memory to spare: it answered " << result;
-        for (unsigned long nth = 1, failed = 1; failed; ++nth) {
-            site.stage();
-            const std::string before = DeviceState();
-            const int handles = OpenHandles();
-            const KxFaultCounts start = KxFaultRead();
-            const Outcome outcome = Attempt(site, nth, &result);
-            const KxFaultCounts end = KxFaultRead();
-            failed = Total(end.failures) - Total(start.failures);
-            for (int route = 0; route < KX_ROUTE_COUNT; ++route)
-                failedByRoute[route] += end.failures[route] - start.failures[route];
-            const std::string attempt =
-                row + " with allocation " + std::to_string(nth) + " failing";
-            ASSERT_NE(outcome, kWrong)
-                << attempt << " answered " << result
-                << ": neither its work done nor its failure result with the outputs as they were";
-            EXPECT_EQ(Total(end.allocations) - Total(start.allocations),
-                      Total(end.releases) - Total(start.releases))
-                << attempt << ": memory leaked";
-            EXPECT_LE(OpenHandles(), handles) << attempt << ": a handle was left open";
-            if (outcome == kRefused && !site.mayBePartlyDone)
-                EXPECT_TRUE(DeviceState() == before)
-                    << attempt << ": refused but changed the device";
-            EXPECT_TRUE(failed || outcome == kDone)
-                << attempt << ": refused although no allocation failed";
-            ASSERT_TRUE(nth > 1 || failed) << row << " allocated nothing to make fail";
+    for (const Site& site : sites) {
+        // Allocation 0 fails none: once with memory to spare first, so that what the platform
+        // sets up on first use is not taken for a leak.
+        for (unsigned long nth = 0;; ++nth) {
+            const ::testing::AssertionResult attempt = Attempted(site, nth, &failedRoute);
+            EXPECT_TRUE(attempt);
+            if (!attempt || (nth != 0 && failedRoute == KX_ROUTE_COUNT)) break;
+            if (failedRoute != KX_ROUTE_COUNT) ++failedByRoute[failedRoute];
         }
     }
     // Every route the library's own code allocates by was failed in some call. The C run-time's
@@ -1007,8 +982,7 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
     for (KxAllocationRoute route : {KX_ROUTE_NEW, KX_ROUTE_BSTR, KX_ROUTE_TASKMEM, KX_ROUTE_STREAM})
         EXPECT_GT(failedByRoute[route], 0u)
             << kRouteNames[route]
-            << ": the library allocates this way, but no call was walked "
-               "through a failure of it";
+            << ": the library allocates this way, but no call was walked through a failure of it";
     for (KxAllocationRoute route : {KX_ROUTE_BSTR, KX_ROUTE_TASKMEM, KX_ROUTE_STREAM})
         EXPECT_GT(KxFaultRouteImports(route), 0u)
             << kRouteNames[route] << ": the library's imports of it are not counted";
@@ -1020,8 +994,9 @@ TEST_F(OutOfMemoryTest, EveryFailedAllocationIsAFailureResultThatLosesNothing) {
 TEST_F(OutOfMemoryTest, AClaimedLengthIsCheckedBeforeAnythingIsAllocated) {
     LongSettings();
     const KxFaultCounts start = KxFaultRead();
-    EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"Large", g_out.text, 0x7FFFFFFE), KX_E_REGISTRY);
-    EXPECT_EQ(KxConfig::GetMamoHostName(g_out.narrow, 0x7FFFFFFE), -1);
+    EXPECT_EQ(KxRegUtil().GetValue(kProductKey, L"Large", g_outputs.text, 0x7FFFFFFE),
+              KX_E_REGISTRY);
+    EXPECT_EQ(KxConfig::GetMamoHostName(g_outputs.narrow, 0x7FFFFFFE), -1);
     const KxFaultCounts end = KxFaultRead();
     EXPECT_EQ(Total(end.allocations) + Total(end.failures),
               Total(start.allocations) + Total(start.failures))
@@ -1105,8 +1080,8 @@ const CannotAllocate kCannotAllocate[] = {
       "DelInsertCardTitle", "DelStartupFlag", "DelStartupTemp", "GetAppDir",
       "GetFullVersion(unsigned long&, unsigned long&)", "GetProductVersion", "IncrementVer",
       "GetMgiValid", "GetMD5", "InitOtherReg", "EmptyMgiParam", "ShowFExplore"}},
-    {"caller lists: entries written from the caller's record, read through fixed buffers"
-     "caller lists: entries written from the caller's record, read through fixed buffers", "KxConfig::",
+    {"caller lists: entries written from the caller's record, read through fixed buffers",
+     "KxConfig::",
      {"AddAccepter", "DelAccepter", "GetAcceptr", "GetAcceptList", "InAccepterFuzzy", "AddRejecter",
       "DelRejecter", "GetRejecter", "GetRejectList", "InRejecterFuzzy", "AddWapPushAccepter",
       "DelWapPushAccepter", "GetWapPushAcceptr", "GetWapPushAcceptList", "AddForceListAccepter",
@@ -1145,10 +1120,10 @@ std::set<std::string> Exports() {
     std::set<std::string> names;
     const auto* base = reinterpret_cast<const BYTE*>(::GetModuleHandleW(L"kxcommon.dll"));
     if (base == nullptr) return names;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+    const auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
     const auto* table = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
-        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+        base + headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
     const auto* nameAt = reinterpret_cast<const DWORD*>(base + table->AddressOfNames);
     for (DWORD i = 0; i < table->NumberOfNames; ++i) {
         const char* mangled = reinterpret_cast<const char*>(base + nameAt[i]);
