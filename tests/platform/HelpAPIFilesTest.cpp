@@ -18,6 +18,7 @@ std::wstring Scratch(const std::wstring& relative) { return L"\\kxtest\\" + rela
 // and entries whose names start with a dot.
 void MakeStartingTree() {
     kxtest::ResetDevice();
+    ::CreateDirectoryW(kxtest::kScratchDir, nullptr);
     for (const wchar_t* folder : {L"tree", L"tree\\sub", L"dots", L"from", L"from\\sub"})
         ::CreateDirectoryW(Scratch(folder).c_str(), nullptr);
     ASSERT_TRUE(::CreateDirectoryW(Scratch(kLongFolder).c_str(), nullptr));
