@@ -6,12 +6,28 @@
 
 #include <thread>
 
-using namespace kxtest;
+namespace {
+
+using kxtest::kProductKey;
+using kxtest::MakeScratchFile;
+using kxtest::RawSetValue;
 
 class ScanTargetsTest : public kxtest::DeviceTest {};
 
-static void SetText(const wchar_t* name, const std::wstring& text) {
+void SetText(const wchar_t* name, const std::wstring& text) {
     RawSetValue(kProductKey, name, REG_SZ, text.c_str(), DWORD(text.size() * 2 + 2));
+}
+
+struct OwnFileRow {
+    const wchar_t* path;
+    bool ours;  // IsOurFile's answer
+};
+
+::testing::AssertionResult IsOurs(const OwnFileRow& row) {
+    const bool got = HelpAPI::IsOurFile(row.path);
+    if (got == row.ours) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "IsOurFile(" << testing::PrintToString(row.path)
+                                         << ") answered " << got << ", expected " << row.ours;
 }
 
 // The own-files list is made once per process, from both directories, even when eight threads
@@ -21,31 +37,46 @@ TEST_F(ScanTargetsTest, OwnFilesAreListedOnceFromBothDirectories) {
     SetText(L"WinPath", L"\\Windows");
     std::vector<int> answers(8, -1);
     std::vector<std::thread> threads;
-    for (int& a : answers)
+    for (int& answer : answers)
         threads.emplace_back(
-            [&a] { a = HelpAPI::IsOurFile(L"\\Program Files\\Scutara\\KXMAIN.EXE"); });
-    for (std::thread& t : threads) t.join();
-    EXPECT_EQ(answers, std::vector<int>(8, 1));
+            [&answer] { answer = HelpAPI::IsOurFile(L"\\Program Files\\Scutara\\KXMAIN.EXE"); });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(answers, std::vector<int>(8, 1)) << "IsOurFile asked from eight threads at once";
     SetText(L"AppPath", L"\\Elsewhere");
-    struct Row {
-        const wchar_t* path;
-        bool ours;
-    } const rows[] = {{L"\\program files\\scutara\\debug.log", true},
-                      {L"\\Windows\\KxMsgSvr.exe", true},
-                      {L"\\Program Files\\Scutara\\KxMain.exe", true},
-                      {L"\\Program Files\\Scutara\\KxMain.exe ", false},
-                      {L"\\Windows\\KxMain.exe", false},
-                      // Compared as lower-cased texts, not by a collation that passes over a
-                      // soft hyphen inside the name.
-                      {L"\\Windows\\KxMsg\u00ADSvr.exe", false},
-                      {nullptr, false}};
-    for (const Row& r : rows)
-        EXPECT_EQ(HelpAPI::IsOurFile(r.path), r.ours) << (r.path ? r.path : L"");
+    const OwnFileRow rows[] = {
+        {.path = L"\\program files\\scutara\\debug.log", .ours = true},
+        {.path = L"\\Windows\\KxMsgSvr.exe", .ours = true},
+        {.path = L"\\Program Files\\Scutara\\KxMain.exe", .ours = true},
+        {.path = L"\\Program Files\\Scutara\\KxMain.exe ", .ours = false},
+        {.path = L"\\Windows\\KxMain.exe", .ours = false},
+        // Compared as lower-cased texts, not by a collation that passes over a soft hyphen.
+        {.path = L"\\Windows\\KxMsg\u00ADSvr.exe", .ours = false},
+        {.path = nullptr, .ours = false},
+    };
+    for (const OwnFileRow& row : rows) EXPECT_TRUE(IsOurs(row));
 }
 
-// Whether a file is skipped, and whether it was looked at: with programs chosen as the type.
+struct SkipRow {
+    const wchar_t* path;
+    int checkType;  // whether the user's file types apply
+    int skip;       // SkipScanFile's answer
+    int checked;    // the flag it leaves: 1 when it looked at the file
+};
+
+::testing::AssertionResult Skips(const SkipRow& row) {
+    int checked = 9;
+    const int skip = HelpAPI::SkipScanFile(row.path, checked, row.checkType);
+    if (skip == row.skip && checked == row.checked) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "SkipScanFile(" << testing::PrintToString(row.path) << ", type check "
+           << row.checkType << ") answered " << skip << " leaving the flag " << checked
+           << ", expected " << row.skip << " and " << row.checked;
+}
+
+// Whether a file is skipped, and whether it was looked at, with programs chosen as the type:
+// empty names, ROM modules, device names and the storage manager's folder are skipped unlooked.
 TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
-    const std::wstring exe = MakeScratchFile(L"a.exe"), txt = MakeScratchFile(L"b.txt");
+    const std::wstring program = MakeScratchFile(L"a.exe"), text = MakeScratchFile(L"b.txt");
     const std::wstring rom = MakeScratchFile(L"c.dll");
     ASSERT_TRUE(WinceMarkRomFile(rom.c_str(), FILE_ATTRIBUTE_ROMMODULE));
     ::CreateDirectoryW(L"\\StoreMgr", nullptr);
@@ -53,25 +84,20 @@ TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
         ::CreateFileW(L"\\storemgr\\d.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     const DWORD programs = 1;
     RawSetValue(kProductKey, L"FileScanType", REG_DWORD, &programs, 4);
-    struct Row {
-        const wchar_t* path;
-        int checkType, skip, checked;
-    } const rows[] = {
-        {L"", 1, 1, 0},                      // empty name
-        {L"\\kxtest\\absent.exe", 1, 1, 1},  // cannot be read
-        {rom.c_str(), 1, 1, 0},              // ROM module
-        {L"C:", 1, 1, 0},                    // a device name
-        {L"\\storemgr\\d.exe", 1, 1, 0},     // the storage manager's folder, any case
-        {txt.c_str(), 0, 0, 1},              // no type check: scanned
-        {exe.c_str(), 1, 0, 1},              // a type the user chose
-        {txt.c_str(), 1, 1, 1},              // a type the user did not choose
-        {nullptr, 1, 1, 0},
+    const SkipRow rows[] = {
+        {.path = L"", .checkType = 1, .skip = 1, .checked = 0},
+        {.path = L"\\kxtest\\absent.exe", .checkType = 1, .skip = 1, .checked = 1},  // unreadable
+        {.path = rom.c_str(), .checkType = 1, .skip = 1, .checked = 0},
+        {.path = L"C:", .checkType = 1, .skip = 1, .checked = 0},                 // a device name
+        {.path = L"\\storemgr\\d.exe", .checkType = 1, .skip = 1, .checked = 0},  // any case
+        {.path = text.c_str(), .checkType = 0, .skip = 0, .checked = 1},
+        {.path = program.c_str(), .checkType = 1, .skip = 0, .checked = 1},
+        {.path = text.c_str(), .checkType = 1, .skip = 1, .checked = 1},
+        {.path = nullptr, .checkType = 1, .skip = 1, .checked = 0},
     };
-    for (const Row& r : rows) {
-        int checked = 9;
-        const int skip = HelpAPI::SkipScanFile(r.path, checked, r.checkType);
-        EXPECT_EQ(skip * 10 + checked, r.skip * 10 + r.checked) << (r.path ? r.path : L"<null>");
-    }
+    for (const SkipRow& row : rows) EXPECT_TRUE(Skips(row));
     ::DeleteFileW(L"\\storemgr\\d.exe");
     ::RemoveDirectoryW(L"\\StoreMgr");
 }
+
+}  // namespace

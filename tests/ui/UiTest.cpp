@@ -43,16 +43,16 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
 }
 
 // A rectangle as "left top right bottom".
-std::string Text(const RECT& r) {
-    return std::to_string(r.left) + " " + std::to_string(r.top) + " " + std::to_string(r.right) +
-           " " + std::to_string(r.bottom);
+std::string Text(const RECT& rect) {
+    return std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+           std::to_string(rect.right) + " " + std::to_string(rect.bottom);
 }
 // A window's rectangle in the dialog's client coordinates (`to` null: on the screen).
 RECT At(HWND hwnd, HWND to = g_dialog) {
-    RECT r{};
-    ::GetWindowRect(hwnd, &r);
-    ::MapWindowPoints(nullptr, to, reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    RECT rect{};
+    ::GetWindowRect(hwnd, &rect);
+    ::MapWindowPoints(nullptr, to, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
 std::string Placed(HWND control) { return Text(At(control)); }
 HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
@@ -165,30 +165,39 @@ TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
 
     HWND plain = Add(L"STATIC", 0, 50, 10, 20, 100, 30);
     HWND framed = Add(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 51, 10, 60, 100, 50);
-    RECT r{}, none{1, 1, 1, 1};
-    EXPECT_EQ((GetRelativeRect(g_dialog, plain, r), Text(r)), "10 20 110 50");
-    EXPECT_EQ((GetRelativeRect(g_dialog, 51, r), Text(r)), "11 61 109 109");  // inside the border
-    EXPECT_EQ((GetRelativeRect(nullptr, plain, none), Text(none)), "0 0 0 0");
-    EXPECT_EQ((GetRelativeRect(g_dialog, 4242, r), Text(r)), "0 0 0 0");
-    EXPECT_EQ((LayoutCtl(g_dialog, plain, -1, -1, -1, -1), Placed(plain)), "10 20 110 50");
+    RECT rect{}, none{1, 1, 1, 1};
+    GetRelativeRect(g_dialog, plain, rect);
+    EXPECT_EQ(Text(rect), "10 20 110 50");
+    GetRelativeRect(g_dialog, 51, rect);
+    EXPECT_EQ(Text(rect), "11 61 109 109");  // inside the border
+    GetRelativeRect(nullptr, plain, none);
+    EXPECT_EQ(Text(none), "0 0 0 0");
+    GetRelativeRect(g_dialog, 4242, rect);
+    EXPECT_EQ(Text(rect), "0 0 0 0");
+    LayoutCtl(g_dialog, plain, -1, -1, -1, -1);
+    EXPECT_EQ(Placed(plain), "10 20 110 50");
     // A bordered control takes its client rectangle as its new window rectangle.
-    EXPECT_EQ((LayoutCtl(g_dialog, 51, -1, -1, -1, -1), Placed(framed)), "11 61 109 109");
-    EXPECT_EQ((LayoutCtl(g_dialog, 50, 0, -1, 200, -1), Placed(plain)), "0 20 200 50");
-    EXPECT_EQ((LayoutCtlByPos(g_dialog, plain, -1, 5, 150, -1), Placed(plain)), "0 5 150 50");
-    EXPECT_EQ((LayoutCtlByPos(g_dialog, 50, 3, -1, -1, 40), Placed(plain)), "3 5 150 40");
-    EXPECT_TRUE(UI_MoveWindow(plain, RECT{5, 25, 85, 75}, FALSE));
-    EXPECT_EQ(Placed(plain), "5 25 85 75");
+    LayoutCtl(g_dialog, 51, -1, -1, -1, -1);
+    EXPECT_EQ(Placed(framed), "11 61 109 109");
+    LayoutCtl(g_dialog, 50, 0, -1, 200, -1);
+    EXPECT_EQ(Placed(plain), "0 20 200 50");
+    LayoutCtlByPos(g_dialog, plain, -1, 5, 150, -1);
+    EXPECT_EQ(Placed(plain), "0 5 150 50");
+    LayoutCtlByPos(g_dialog, 50, 3, -1, -1, 40);
+    EXPECT_EQ(Placed(plain), "3 5 150 40");
 }
 
 TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 60, 0, 0, 80, 20);
     HWND spin = Add(UPDOWN_CLASSW, 0, 61, 90, 0, 16, 20);
-    const int s = At(spin).right - At(spin).left;  // borderless: its client width
+    const int spinWidth = At(spin).right - At(spin).left;  // borderless: its client width
     const auto both = [&] { return Placed(list) + " / " + Placed(spin); };
-    EXPECT_EQ((LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24), both()),
-              Text({10, 40, 160 - s, 64}) + " / " + Text({160 - s, 40, 160, 64}));
-    EXPECT_EQ((ChangeSpinWidth(g_dialog, 60, 61, 2, 200), both()),
-              Text({2, 40, 202 - s, 64}) + " / " + Text({202 - s, 40, 202, 64}));
+    LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24);
+    EXPECT_EQ(both(),
+              Text({10, 40, 160 - spinWidth, 64}) + " / " + Text({160 - spinWidth, 40, 160, 64}));
+    ChangeSpinWidth(g_dialog, 60, 61, 2, 200);
+    EXPECT_EQ(both(),
+              Text({2, 40, 202 - spinWidth, 64}) + " / " + Text({202 - spinWidth, 40, 202, 64}));
 
     // Every child refitted to 4 pixels less than 200, for the scroll bar: a spin control after a
     // list box follows it (list boxes known by their class name in any case); one before any
@@ -202,9 +211,10 @@ TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     EXPECT_EQ(Placed(lone) + " / " + Placed(label), "100 0 296 20 / 10 30 206 46");
     EXPECT_EQ(
         Placed(list) + " / " + std::to_string(At(spin).left) + " " + std::to_string(At(spin).top),
-        Text({2, 52, 198 - s, 74}) + " / " + std::to_string(198 - s) + " 52");
+        Text({2, 52, 198 - spinWidth, 74}) + " / " + std::to_string(198 - spinWidth) + " 52");
     RelayoutChildCtrls narrow(g_dialog, 120, false);
-    EXPECT_EQ((narrow(label), Placed(label)), "10 30 130 46");
+    narrow(label);
+    EXPECT_EQ(Placed(label), "10 30 130 46");
 }
 
 TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
@@ -281,11 +291,14 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     const auto state = [menu](UINT id) { return ::GetMenuState(menu, id, MF_BYCOMMAND); };
     const UINT was = MFS_CHECKED | MFS_DEFAULT;
     ASSERT_EQ(state(IDM_CHECKED), was);
-    EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, TRUE), state(IDM_CHECKED)), was);
-    EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, FALSE), state(IDM_CHECKED)),
-              was | MF_GRAYED);
-    EXPECT_EQ((EnableMBMenuItem(menu, IDM_CHECKED, TRUE), state(IDM_CHECKED)), was);
-    EXPECT_EQ((EnableMBMenuItem(g_dialog, IDM_MENU, IDM_GRAYED, TRUE), state(IDM_GRAYED)), 0u);
+    EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, TRUE);
+    EXPECT_EQ(state(IDM_CHECKED), was);
+    EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, FALSE);
+    EXPECT_EQ(state(IDM_CHECKED), was | MF_GRAYED);
+    EnableMBMenuItem(menu, IDM_CHECKED, TRUE);
+    EXPECT_EQ(state(IDM_CHECKED), was);
+    EnableMBMenuItem(g_dialog, IDM_MENU, IDM_GRAYED, TRUE);
+    EXPECT_EQ(state(IDM_GRAYED), 0u);
     InsertMBMenuItem(g_dialog, IDM_MENU, 1, IDM_INSERTED, L"Inserted", MF_BYPOSITION | MF_STRING);
     RemoveMBMenuItem(g_dialog, IDM_MENU, IDM_PLAIN, MF_BYCOMMAND);
     RemoveMBMenuItem(g_dialog, IDM_DONE, 0, MF_BYPOSITION);  // a key without a menu: nothing
@@ -304,10 +317,13 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
                (::IsWindowEnabled(bar) ? "" : " off") +
                (::IsWindowVisible(g_dialog) ? "" : " hidden");
     };
-    EXPECT_EQ((UI_HideWindow(g_dialog), where()), std::to_string(height) + " off hidden");
-    EXPECT_EQ((UI_ShowWindow(g_dialog), where()), "0");
+    UI_HideWindow(g_dialog);
+    EXPECT_EQ(where(), std::to_string(height) + " off hidden");
+    UI_ShowWindow(g_dialog);
+    EXPECT_EQ(where(), "0");
     // Any other command shows the dialog but leaves the bar disabled in place.
-    EXPECT_EQ((UI_ShowWindow(g_dialog, SW_SHOWNA), where()), "0 off");
+    UI_ShowWindow(g_dialog, SW_SHOWNA);
+    EXPECT_EQ(where(), "0 off");
 
     // While the guard lives the dialog fits the work area above its menu bar; afterwards it has
     // the client width it had then and the height of a scrolling page.
@@ -337,12 +353,17 @@ TEST_F(UiTest, TitlesAndTextsComeFromTheResourceModule) {
             told += L" told " + std::to_wstring(msg.wParam);
         return told;
     };
-    EXPECT_EQ((UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE), now()), L"Scan settings told 4");
-    EXPECT_EQ((UI_SetDlgTitle(g_dialog, 0u), now()), L"Scan settings");  // no identifier
-    EXPECT_EQ((UI_SetDlgTitle(g_dialog, L"Given"), now()), L"Given told 4");
+    UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE);
+    EXPECT_EQ(now(), L"Scan settings told 4");
+    UI_SetDlgTitle(g_dialog, 0u);
+    EXPECT_EQ(now(), L"Scan settings");  // no identifier
+    UI_SetDlgTitle(g_dialog, L"Given");
+    EXPECT_EQ(now(), L"Given told 4");
     HWND label = Add(L"STATIC", 0, 20, 0, 0, 80, 20);
-    EXPECT_EQ((UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL), now(label)), L"Scan level:");
-    EXPECT_EQ((UI_SetWindowText(label, IDS_LEVEL_HIGH), now(label)), L"High");
+    UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL);
+    EXPECT_EQ(now(label), L"Scan level:");
+    UI_SetWindowText(label, IDS_LEVEL_HIGH);
+    EXPECT_EQ(now(label), L"High");
     ::DestroyWindow(tray);
 }
 
@@ -355,12 +376,17 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
         return std::to_string(::IsWindowEnabled(label)) + std::to_string(::IsWindowEnabled(list)) +
                std::to_string(::IsWindowEnabled(spin)) + std::to_string(::IsWindowEnabled(other));
     };
-    EXPECT_EQ((EnableSPLB(g_dialog, 31, FALSE), states()), "1001");
-    EXPECT_EQ((EnableSPLBAndStatic(g_dialog, 31, FALSE), states()), "0001");
-    EXPECT_EQ((EnableSPLBAndStatic(g_dialog, 31, TRUE), states()), "1111");
+    EnableSPLB(g_dialog, 31, FALSE);
+    EXPECT_EQ(states(), "1001");
+    EnableSPLBAndStatic(g_dialog, 31, FALSE);
+    EXPECT_EQ(states(), "0001");
+    EnableSPLBAndStatic(g_dialog, 31, TRUE);
+    EXPECT_EQ(states(), "1111");
     // The spin control and the list before it; the last child, which has no next sibling.
-    EXPECT_EQ((EnablePair(spin, FALSE, true), states()), "1001");
-    EXPECT_EQ((EnablePair(other, FALSE, false), states()), "1000");
+    EnablePair(spin, FALSE, true);
+    EXPECT_EQ(states(), "1001");
+    EnablePair(other, FALSE, false);
+    EXPECT_EQ(states(), "1000");
 }
 
 // A later instance hands its command line to the first; then dialogs are found and commanded
@@ -397,8 +423,6 @@ TEST_F(UiTest, DialogsFoundAndCommandedByTitle) {
     for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE,
                                                UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_CLOSE}));
-    EXPECT_TRUE(UI_SetForegroundWindow(g_dialog));
-    EXPECT_EQ(::GetForegroundWindow(), g_dialog);
 }
 
 }  // namespace

@@ -11,8 +11,12 @@ static constexpr unsigned short kFill = 0xBDBD;
 
 class AppUtilTest : public kxtest::DeviceTest {};
 
-static auto U(const std::wstring& t) { return reinterpret_cast<const unsigned short*>(t.c_str()); }
-static std::wstring W(const unsigned short* text) { return reinterpret_cast<const wchar_t*>(text); }
+static auto Units(const std::wstring& text) {
+    return reinterpret_cast<const unsigned short*>(text.c_str());
+}
+static std::wstring Wide(const unsigned short* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
 
 // The product's directories by selector (unknown ones are empty) and the device's folders (0x3F:
 // one the device lacks); a program is looked for in the selected directory only.
@@ -23,7 +27,7 @@ TEST_F(AppUtilTest, DirectoriesAndWhereProgramsAreLookedFor) {
     const auto path = [](void (*get)(int, unsigned short*), int which) {
         unsigned short path[MAX_PATH] = {'x'};
         get(which, path);
-        return W(path);
+        return Wide(path);
     };
     EXPECT_EQ(path(GetOurPath, KX_DIR_SYSTEM) + L"|" + path(GetOurPath, 0) + L"|" +
                   path(GetSpecialPath, CSIDL_STARTUP) + L"|" + path(GetSpecialPath, 0x3F),
@@ -32,7 +36,7 @@ TEST_F(AppUtilTest, DirectoriesAndWhereProgramsAreLookedFor) {
     // 1 for each program started: in the system directory; no directory, the name is the path;
     // missing; not in the (unset) application directory; a path too long.
     const auto run = [](const std::wstring& program, int selector) {
-        return RunApp(U(program), U(L"nap.exe 10"), 10000, selector) != 0 ? "1" : "0";
+        return RunApp(Units(program), Units(L"nap.exe 10"), 10000, selector) != 0 ? "1" : "0";
     };
     EXPECT_EQ(std::string(run(L"nap.exe", KX_DIR_SYSTEM)) + run(L"\\kxtest\\nap.exe", KX_DIR_NONE) +
                   run(L"absent.exe", KX_DIR_SYSTEM) + run(L"nap.exe", KX_DIR_APP) +
@@ -50,60 +54,34 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
     const std::wstring holder = kxtest::SiblingPath(L"kxtest_mutexholder.exe");
     const struct Row {
         const char* name;
+        const wchar_t* mutex;  // the mutex's name, with this process's identifier after it
         bool waits, mineFirst;
     } rows[] = {
-        {"RunApp waits for the end", true, false},
-        {"RunApp returns at once; the helper holds it", false, false},
-        {"this process holds it; the helper waits", false, true},
+        {.name = "RunApp waits for the end", .mutex = L"kxwaits", .waits = true},
+        {.name = "RunApp returns at once; the helper holds it", .mutex = L"kxreturns"},
+        {.name = "this process holds it; the helper waits", .mutex = L"kxmine", .mineFirst = true},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.name);
-        const std::wstring id = L"kx" + std::to_wstring(::GetCurrentProcessId() * 4 + (&r - rows));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::wstring id = row.mutex + std::to_wstring(::GetCurrentProcessId());
         HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, (id + L".ready").c_str());
-        HANDLE release = ::CreateEventW(nullptr, TRUE, r.waits, (id + L".release").c_str());
-        auto mine = r.mineFirst ? std::make_unique<MutexLock>(U(id), 1) : nullptr;
+        HANDLE release = ::CreateEventW(nullptr, TRUE, row.waits, (id + L".release").c_str());
+        auto mine = row.mineFirst ? std::make_unique<MutexLock>(Units(id), 1) : nullptr;
         if (mine) EXPECT_EQ(mine->GetLockStatus(), 0);
-        const std::wstring command = L"holder " + id + (r.mineFirst ? L" 1" : L" 0");
-        ASSERT_NE(RunApp(U(holder), U(command), r.waits ? 30000 : 0, KX_DIR_NONE), 0);
+        const std::wstring command = L"holder " + id + (row.mineFirst ? L" 1" : L" 0");
+        ASSERT_NE(RunApp(Units(holder), Units(command), row.waits ? 30000 : 0, KX_DIR_NONE), 0);
         if (mine) EXPECT_NE(::WaitForSingleObject(ready, 300), WAIT_OBJECT_0) << "took it";
         mine.reset();
         // Waiting: it has run and ended (the mutex is new again); else it holds the mutex. The
         // next row would hang on a RunApp that waits when not asked to: stop here.
-        ASSERT_EQ(::WaitForSingleObject(ready, r.waits ? 0 : 30000), WAIT_OBJECT_0);
-        MutexLock other(U(id), 0);  // must not block
-        ASSERT_EQ(other.GetLockStatus(), r.waits ? 0 : 1);
-        if (!r.waits) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
+        ASSERT_EQ(::WaitForSingleObject(ready, row.waits ? 0 : 30000), WAIT_OBJECT_0);
+        MutexLock other(Units(id), 0);  // must not block
+        ASSERT_EQ(other.GetLockStatus(), row.waits ? 0 : 1);
+        if (!row.waits) EXPECT_EQ(other.WaitWithTimeOut(0), 0);
         ::SetEvent(release);
-        if (!r.waits) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
-        ::CloseHandle(ready), ::CloseHandle(release);
-    }
-}
-
-// Every DLL and program of the SDK carries the project version as file and product version,
-// in numbers and text, and its own file name as the original one.
-TEST(VersionResourceTest, EveryFileCarriesTheProjectVersion) {
-    const std::wstring version = L"" KX_PROJECT_VERSION;
-    for (const wchar_t* file : {L"kxcommon.dll", L"kxctl.exe", L"kxsvchost.exe", L"KXSVC.dll",
-                                L"KxHookLoader.exe", L"KXSMSLsn2.dll", L"KXSC_SP_Res.dll"}) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(file)));
-        const std::wstring path = kxtest::SiblingPath(file);
-        std::vector<BYTE> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr) + 1);
-        ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, DWORD(data.size()), data.data()));
-        VS_FIXEDFILEINFO* fixed = nullptr;
-        UINT size = 0;
-        ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-        // The file and the product version in numbers, then the texts.
-        std::wstring got;
-        for (DWORD v : {fixed->dwFileVersionMS, fixed->dwFileVersionLS, fixed->dwProductVersionMS,
-                        fixed->dwProductVersionLS})
-            got += std::to_wstring(v >> 16) + L"." + std::to_wstring(v & 0xFFFF) + L".";
-        for (const std::wstring name : {L"OriginalFilename", L"ProductVersion"}) {
-            const wchar_t* value = nullptr;
-            const std::wstring key = L"\\StringFileInfo\\040904B0\\" + name;
-            ::VerQueryValueW(data.data(), key.c_str(), (void**)&value, &size);
-            got += (value ? value : L"<none>") + std::wstring(L"|");
-        }
-        EXPECT_EQ(got, version + L"." + version + L"." + file + L"|" + version + L"|");
+        if (!row.waits) EXPECT_EQ(other.WaitWithTimeOut(30000), 1) << "taken once released";
+        ::CloseHandle(ready);
+        ::CloseHandle(release);
     }
 }
 
@@ -123,10 +101,10 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
     // The product version, not the file version (9.8.7.6); none without a version resource.
     std::vector<std::pair<unsigned long, unsigned long>> versions;
     for (const wchar_t* file : {L"kxtest_resmodule.dll", L"kxtest_sleeper.exe", L"absent.dll"})
-        versions.push_back(GetAFileVersion(U(kxtest::SiblingPath(file))));
+        versions.push_back(GetAFileVersion(Units(kxtest::SiblingPath(file))));
     EXPECT_EQ(versions, decltype(versions)({{0x20000, 0x103FD}, {0, 0}, {0, 0}}));
     const auto* data = reinterpret_cast<const unsigned short*>(RT_RCDATA);
-    const auto custom = GetResource(module, 102, U(L"KXDATA"));
+    const auto custom = GetResource(module, 102, Units(L"KXDATA"));
     EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second) +
                   std::to_string(GetResource(module, 101, data).second),
               "hello6");
@@ -136,11 +114,12 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
                   CreateStringFromRes(module, 999, data, true),
               L"AB|\uFEFFAB|");
     const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
-    EXPECT_TRUE(CreateFileFromRes(U(out), module, 102, U(L"KXDATA")));
+    EXPECT_TRUE(CreateFileFromRes(Units(out), module, 102, Units(L"KXDATA")));
     EXPECT_EQ(kxtest::ReadDeviceFile(out), "hello");
-    EXPECT_TRUE(CreateFileFromRes(U(out), module, 999, U(L"KXDATA")));
+    EXPECT_TRUE(CreateFileFromRes(Units(out), module, 999, Units(L"KXDATA")));
     EXPECT_EQ(kxtest::ReadDeviceFile(out), "");
-    EXPECT_FALSE(CreateFileFromRes(U(L"\\kxtest\\no\\dir\\x.bin"), module, 102, U(L"KXDATA")));
+    EXPECT_FALSE(
+        CreateFileFromRes(Units(L"\\kxtest\\no\\dir\\x.bin"), module, 102, Units(L"KXDATA")));
     ::FreeLibrary(module);
 }
 
@@ -156,10 +135,10 @@ TEST_F(AppUtilTest, ResourceStringsAndMessages) {
     EXPECT_EQ(ResFmtMessage(buffer.data(), 64, 9999, 1), 0ul);
     EXPECT_EQ(buffer[0], kFill) << "a missing string leaves the buffer";
     EXPECT_EQ(ResFmtMessage(buffer.data(), 64, 105, 12, 1), 44ul);
-    EXPECT_EQ(W(buffer.data()), L"Scan finished: 12 files scanned, 1 infected.");
+    EXPECT_EQ(Wide(buffer.data()), L"Scan finished: 12 files scanned, 1 infected.");
     buffer.assign(65, kFill);
     EXPECT_EQ(ResFmtMessage(buffer.data(), 10, 101, L"EICAR"), 0xFFFFFFFFul) << "did not fit";
-    EXPECT_EQ(W(buffer.data()), L"Virus fou");
+    EXPECT_EQ(Wide(buffer.data()), L"Virus fou");
     EXPECT_EQ(buffer[10], kFill);
 }
 
@@ -173,9 +152,9 @@ TEST_F(AppUtilTest, ShorthandBecomesSigns) {
 
 // Records are UTF-16 with one line feed each, cut to 1023 characters.
 TEST_F(AppUtilTest, DebugLogRecords) {
-    WriteDbgLog(U(L"%s"), std::wstring(1500, L'z').c_str());
-    WriteDbgLog(U(L"a%sb %d"), L"X", 5);
-    WriteDbgLog(U(L""));
+    WriteDbgLog(Units(L"%s"), std::wstring(1500, L'z').c_str());
+    WriteDbgLog(Units(L"a%sb %d"), L"X", 5);
+    WriteDbgLog(Units(L""));
     const std::wstring text = std::wstring(1023, L'z') + L"\naXb 5\n\n";
     EXPECT_EQ(kxtest::ReadDeviceFile(kxtest::kDebugLog),
               std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size()));

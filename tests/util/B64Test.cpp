@@ -7,7 +7,7 @@
 using Text = std::basic_string<unsigned short>;
 static constexpr unsigned short kFill = 0xBDBD;
 
-static Text T(const std::string& s) { return Text(s.begin(), s.end()); }
+static Text Digits(const std::string& text) { return Text(text.begin(), text.end()); }
 
 // "text|result" of encoding into `size` units ("#": the buffer left alone).
 static std::string Encode(const std::string& data, unsigned size) {
@@ -23,9 +23,11 @@ static std::string Encode(const std::string& data, unsigned size) {
 // Decodes into `size` bytes; checks that nothing is written past the bytes it reports.
 static std::string Decode(const Text& text, unsigned size) {
     std::vector<unsigned char> out(size + 1, 0xBD);
-    const int n = B64::Base64ToBinary(text.c_str(), out.data(), size);
-    for (size_t i = n; i <= size; ++i) EXPECT_EQ(out[i], 0xBD) << "byte " << i;
-    return std::string(out.begin(), out.begin() + n);
+    const int decoded = B64::Base64ToBinary(text.c_str(), out.data(), size);
+    for (size_t i = decoded; i <= size; ++i)
+        EXPECT_EQ(out[i], 0xBD) << "Base64ToBinary wrote byte " << i << " past the " << decoded
+                                << " it reported";
+    return std::string(out.begin(), out.begin() + decoded);
 }
 
 // The result is the length rounded up to whole groups of three; only whole groups that fit
@@ -41,11 +43,14 @@ TEST(B64, Encoding) {
         {"foobar!", 4, "|0"},  // a group without room for the terminator
         {"foobar!", 5, "Zm9v|3"}, {"foobar!", 13, "Zm9vYmFyIQ==|9"},
     };
-    for (const Row& r : rows) EXPECT_EQ(Encode(r.data, r.size), r.expected) << &r - rows;
+    for (const Row& row : rows)
+        EXPECT_EQ(Encode(row.data, row.size), row.expected)
+            << "BinaryToBase64 of \"" << row.data << "\" into " << row.size << " units";
     unsigned short text[8] = {kFill};
-    unsigned char d[3] = {1, 2, 3};
-    EXPECT_EQ(B64::BinaryToBase64(nullptr, 3, text, 8) + B64::BinaryToBase64(d, 3, nullptr, 8), 0);
-    EXPECT_EQ(text[0], kFill);
+    unsigned char data[3] = {1, 2, 3};
+    EXPECT_EQ(B64::BinaryToBase64(nullptr, 3, text, 8), 0) << "BinaryToBase64 without data";
+    EXPECT_EQ(B64::BinaryToBase64(data, 3, nullptr, 8), 0) << "BinaryToBase64 without output";
+    EXPECT_EQ(text[0], kFill) << "BinaryToBase64 without data wrote its output";
 }
 
 // Decoding ends at the first character that is not one of the 64 digits, keeping what its group
@@ -62,21 +67,25 @@ TEST(B64, Decoding) {
         unsigned size;
         std::string bytes;
     } rows[] = {
-        {T("Zm8="), 64, "fo"},  // one pad; two pads and none in the round trip
-        {T(""), 16, ""},
-        {T("Zm9vYmF"), 16, ""},
-        {T("Zg==Zm9v"), 16, "f"},
-        {T("Zm9vZ==="), 16, "foo"},
-        {T("Zm9vZm\r\n"), 16, "foof"},
-        {T("Zm9vZm9 "), 16, "foofo"},
-        {T("=m9vZm9v"), 16, ""},
+        {Digits("Zm8="), 64, "fo"},  // one pad; two pads and none in the round trip
+        {Digits(""), 16, ""},
+        {Digits("Zm9vYmF"), 16, ""},
+        {Digits("Zg==Zm9v"), 16, "f"},
+        {Digits("Zm9vZ==="), 16, "foo"},
+        {Digits("Zm9vZm\r\n"), 16, "foof"},
+        {Digits("Zm9vZm9 "), 16, "foofo"},
+        {Digits("=m9vZm9v"), 16, ""},
         {nonZ, 16, ""},
         {nonM, 16, "f"},
-        {T("Zm9vYmFy"), 3, ""},
-        {T("Zm9vYmFy"), 4, "foob"},
-        {T("Zm9v"), 1, "f"},
-        {T(Encode(all, 345).substr(0, 344)), 256, all},
+        {Digits("Zm9vYmFy"), 3, ""},
+        {Digits("Zm9vYmFy"), 4, "foob"},
+        {Digits("Zm9v"), 1, "f"},
+        {Digits(Encode(all, 345).substr(0, 344)), 256, all},
     };
-    for (const Row& r : rows) EXPECT_EQ(Decode(r.text, r.size), r.bytes) << &r - rows;
+    for (const Row& row : rows)
+        EXPECT_EQ(Decode(row.text, row.size), row.bytes)
+            << "Base64ToBinary of "
+            << testing::PrintToString(std::string(row.text.begin(), row.text.end())).substr(0, 80)
+            << " into " << row.size << " bytes";
     EXPECT_EQ(B64::Base64ToBinary(nullptr, std::vector<unsigned char>(4).data(), 4), 0);
 }

@@ -28,5 +28,8 @@ TEST(CSV, SplitsAtEverySeparator) {
         {L" \tproxy.example \r\n,  ", L',', L"| \tproxy.example \r\n/proxy.example|  /"},
         {L"a\tb", L'\t', L"|a/a|b/b"},
     };
-    for (const Row& r : rows) EXPECT_EQ(Fields(r.text, r.separator), r.fields) << &r - rows;
+    for (const Row& row : rows)
+        EXPECT_EQ(Fields(row.text, row.separator), row.fields)
+            << "CSV of " << testing::PrintToString(row.text) << " split at "
+            << testing::PrintToString(std::wstring(1, row.separator));
 }

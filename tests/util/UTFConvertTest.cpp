@@ -22,9 +22,12 @@ static std::tuple<int, int, Bytes> Convert(Converter convert, const Bytes& in, i
 }
 
 static Bytes U16(const std::vector<unsigned>& units, bool big = false) {
-    Bytes b;
-    for (unsigned u : units) b.push_back(big ? u >> 8 : u), b.push_back(big ? u : u >> 8);
-    return b;
+    Bytes bytes;
+    for (unsigned unit : units) {
+        bytes.push_back(big ? unit >> 8 : unit);
+        bytes.push_back(big ? unit : unit >> 8);
+    }
+    return bytes;
 }
 
 TEST(UTFConvert, Conversions) {
@@ -32,7 +35,7 @@ TEST(UTFConvert, Conversions) {
     const Bytes mixed = {0x41, 0xF0, 0x9F, 0x98, 0x80, 0xE2, 0x82, 0xAC};  // A, U+1F600, U+20AC
     const struct Row {
         const char* name;
-        Converter f;
+        Converter convert;
         int room, result, consumed;
         Bytes in, out;
     } rows[] = {
@@ -58,41 +61,48 @@ TEST(UTFConvert, Conversions) {
         // Overlong forms and encoded surrogates are written as computed.
         {"encoded surrogate", kBE16, 8, 0, 3, {0xED, 0xA0, 0x80}, {0xD8, 0x00}},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(Convert(r.f, r.in, r.room), std::tuple(r.result, r.consumed, r.out)) << r.name;
+    for (const Row& row : rows)
+        EXPECT_EQ(Convert(row.convert, row.in, row.room),
+                  std::tuple(row.result, row.consumed, row.out))
+            << "the conversion " << row.name << ": result, input consumed and bytes written";
 }
 
-// One call's result, written and consumed counts as result * 100 + written * 10 + consumed.
-static int Counts(Converter f, unsigned char* out, int room, const unsigned char* in, int length) {
-    const int result = f(out, &room, in, &length);
-    return result * 100 + room * 10 + length;
+// One call's result and the counts it left: bytes written and input consumed.
+static std::tuple<int, int, int> Counts(Converter convert, unsigned char* out, int room,
+                                        const unsigned char* in, int length) {
+    const int result = convert(out, &room, in, &length);
+    return {result, room, length};
 }
 
 // Missing arguments; negative room counts as none; no input to UTF-16 writes the byte-order
 // mark when it fits.
 TEST(UTFConvert, NullArguments) {
     unsigned char out[8], in[2] = {0x41, 0x00};
-    for (Converter f : {kLE8, kBE8, kLE16, kBE16}) {
-        int n = 2;
-        EXPECT_EQ(f(out, nullptr, in, &n) + f(out, &n, in, nullptr), -4);
-        EXPECT_EQ(Counts(f, nullptr, 8, in, 2), -200);
-        EXPECT_EQ(Counts(f, out, -5, in, 2), 0);
+    for (Converter convert : {kLE8, kBE8, kLE16, kBE16}) {
+        int count = 2;
+        EXPECT_EQ(convert(out, nullptr, in, &count), -2) << "no room count";
+        EXPECT_EQ(convert(out, &count, in, nullptr), -2) << "no input count";
+        EXPECT_EQ(Counts(convert, nullptr, 8, in, 2), std::tuple(-2, 0, 0)) << "no output";
+        EXPECT_EQ(Counts(convert, out, -5, in, 2), std::tuple(0, 0, 0)) << "negative room";
     }
-    EXPECT_EQ(Counts(kLE8, out, 8, nullptr, 2), -200);
-    for (Converter f : {kLE16, kBE16}) {
-        Bytes m(3, 0xBD);  // the mark: two bytes of room, then one
-        EXPECT_EQ(Counts(f, m.data(), 2, nullptr, 7) * 10 + Counts(f, &m[2], 1, nullptr, 7), 2200);
-        EXPECT_EQ(m, U16({0xFEFF}, f == kBE16) + Bytes{0xBD});
+    EXPECT_EQ(Counts(kLE8, out, 8, nullptr, 2), std::tuple(-2, 0, 0)) << "no input";
+    for (Converter convert : {kLE16, kBE16}) {
+        Bytes mark(3, 0xBD);  // two bytes of room, then one
+        EXPECT_EQ(Counts(convert, mark.data(), 2, nullptr, 7), std::tuple(2, 2, 0))
+            << "no input to UTF-16 with room for the byte-order mark";
+        EXPECT_EQ(Counts(convert, &mark[2], 1, nullptr, 7), std::tuple(0, 0, 0))
+            << "no input to UTF-16 without room for the byte-order mark";
+        EXPECT_EQ(mark, U16({0xFEFF}, convert == kBE16) + Bytes{0xBD});
     }
 }
 
 // A text fed in pieces of varying size into small buffers, each call continuing where the
 // previous one stopped.
-static Bytes InPieces(Converter f, const Bytes& in, size_t piece, int room, int roomSteps) {
+static Bytes InPieces(Converter convert, const Bytes& in, size_t piece, int room, int roomSteps) {
     Bytes out;
     for (size_t at = 0, step = 0; at < in.size() && step < 10000; ++step) {
         const auto [result, consumed, written] =
-            Convert(f, in.substr(at, 1 + step % piece), room + step % roomSteps);
+            Convert(convert, in.substr(at, 1 + step % piece), room + step % roomSteps);
         EXPECT_EQ(result, 0);
         out += written;
         at += consumed;

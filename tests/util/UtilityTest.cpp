@@ -4,28 +4,43 @@
 
 #include <kxcommon/Utility.h>
 
-static auto U(const wchar_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+static auto Units(const wchar_t* text) { return reinterpret_cast<const unsigned short*>(text); }
 
 // Bits 32 and above do not exist: they read as clear and writing them changes nothing.
 TEST(Bit32, SingleBitsWithinTheWord) {
     struct Row {
         const char* name;
         unsigned long start, value;
-        void (*op)(Bit32&);
+        void (*operation)(Bit32&);
     } const rows[] = {
-        {"set 31, 32 and 40", 1, 0x80000001, [](Bit32& b) { b.Set(31), b.Set(32), b.Set(40); }},
-        {"reset 31 and 32", 0xFFFFFFFF, 0x7FFFFFFF, [](Bit32& b) { b.Reset(31), b.Reset(32); }},
-        {"set all", 0, 0xFFFFFFFF, [](Bit32& b) { b.Set(); }},
-        {"reset all", 0x1234, 0, [](Bit32& b) { b.Reset(); }},
-        {"value and copy", 0, 0x1234, [](Bit32& b) { b.Value(0x1234), b = Bit32(b); }},
+        {"set 31, 32 and 40", 1, 0x80000001,
+         [](Bit32& bits) {
+             bits.Set(31);
+             bits.Set(32);
+             bits.Set(40);
+         }},
+        {"reset 31 and 32", 0xFFFFFFFF, 0x7FFFFFFF,
+         [](Bit32& bits) {
+             bits.Reset(31);
+             bits.Reset(32);
+         }},
+        {"set all", 0, 0xFFFFFFFF, [](Bit32& bits) { bits.Set(); }},
+        {"reset all", 0x1234, 0, [](Bit32& bits) { bits.Reset(); }},
+        {"value and copy", 0, 0x1234,
+         [](Bit32& bits) {
+             bits.Value(0x1234);
+             bits = Bit32(bits);
+         }},
         // The proxy yields the value assigned, also beyond bit 31; one proxy copies another's bit.
-        {"proxy", 0x10, 8, [](Bit32& b) { EXPECT_TRUE((b[3] = true) && !(b[4] = false)); }},
-        {"proxy 33, copy", 2, 0x22, [](Bit32& b) { EXPECT_TRUE((b[33] = true) && (b[5] = b[1])); }},
+        {"proxy", 0x10, 8,
+         [](Bit32& bits) { EXPECT_TRUE((bits[3] = true) && !(bits[4] = false)); }},
+        {"proxy 33, copy", 2, 0x22,
+         [](Bit32& bits) { EXPECT_TRUE((bits[33] = true) && (bits[5] = bits[1])); }},
     };
-    for (const Row& r : rows) {
-        Bit32 bits(r.start);
-        r.op(bits);
-        EXPECT_EQ(bits.Value(), r.value) << r.name;
+    for (const Row& row : rows) {
+        Bit32 bits(row.start);
+        row.operation(bits);
+        EXPECT_EQ(bits.Value(), row.value) << "Bit32 after " << row.name;
     }
     Bit32 high(0x80000001);
     EXPECT_EQ(std::vector<bool>({high[31], high[30], high[32], high[40], std::as_const(high)[32]}),
@@ -33,11 +48,13 @@ TEST(Bit32, SingleBitsWithinTheWord) {
 }
 
 TEST(ByteOrder, ReversesTheBytesAndLeavesTheArgumentAlone) {
-    unsigned short s = 0x3412;
-    unsigned long l = 0x78563412, high = 0xFF000001;
-    // The arguments are read again last: unchanged.
-    EXPECT_EQ(std::vector<unsigned long>({BLShort(s), BLLong(l), BLLong(high), s, l}),
-              std::vector<unsigned long>({0x1234, 0x12345678, 0x010000FF, 0x3412, 0x78563412}));
+    unsigned short shortValue = 0x3412;
+    unsigned long longValue = 0x78563412, high = 0xFF000001;
+    EXPECT_EQ(BLShort(shortValue), 0x1234);
+    EXPECT_EQ(BLLong(longValue), 0x12345678ul);
+    EXPECT_EQ(BLLong(high), 0x010000FFul);
+    EXPECT_EQ(shortValue, 0x3412) << "BLShort changed its argument";
+    EXPECT_EQ(longValue, 0x78563412ul) << "BLLong changed its argument";
 }
 
 // A deadline passed returns at once (the bound is generous); one ahead is slept until.
@@ -78,17 +95,18 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
         {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", nullptr, true, false},
         {nullptr, kProbe, nullptr, true, false},
     };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(r.name ? r.name : L"<null>")));
-        HMODULE before = r.loadedBefore ? ::LoadLibraryW(r.module) : nullptr;
-        auto library = std::make_unique<DynamicLoadLibrary>(U(r.name), r.fromAppDir, false);
-        EXPECT_EQ(library->IsOK(), r.from != nullptr);
-        EXPECT_EQ(library->GetHandle(), ::GetModuleHandleW(r.module));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(row.name));
+        HMODULE before = row.loadedBefore ? ::LoadLibraryW(row.module) : nullptr;
+        auto library = std::make_unique<DynamicLoadLibrary>(Units(row.name), row.fromAppDir, false);
+        EXPECT_EQ(library->IsOK(), row.from != nullptr) << "DynamicLoadLibrary's IsOK";
+        EXPECT_EQ(library->GetHandle(), ::GetModuleHandleW(row.module)) << "its handle";
         wchar_t path[MAX_PATH] = {};
         if (library->GetHandle()) ::GetModuleFileNameW(library->GetHandle(), path, MAX_PATH);
-        if (r.from) EXPECT_NE(std::wstring(path).find(r.from), std::wstring::npos);
+        if (row.from)
+            EXPECT_NE(std::wstring(path).find(row.from), std::wstring::npos) << "loaded from";
         library.reset();
-        EXPECT_EQ(::GetModuleHandleW(r.module), before) << "freed exactly what it loaded";
+        EXPECT_EQ(::GetModuleHandleW(row.module), before) << "freed exactly what it loaded";
         if (before) ::FreeLibrary(before);
     }
 }

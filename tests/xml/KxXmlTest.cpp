@@ -4,83 +4,108 @@
 
 #include <kxcommon/KxXml.h>
 
-using kxtest::MakeScratchFile;
+namespace {
 
 class KxXmlTest : public kxtest::DeviceTest {};
 
-static unsigned short* U(const wchar_t* text) { return (unsigned short*)text; }
+unsigned short* Units(const wchar_t* text) { return (unsigned short*)text; }
 
-// One search as "count:" and the attribute of every element found and of the one past them.
-static std::wstring Ask(KxXmlDocument& doc, const wchar_t* tag, const wchar_t* name) {
-    KxXmlElementList list = doc.FindElementByTag(U(tag));
-    std::wstring all = std::to_wstring(list.GetCount()) + L":";
-    for (long i = 0; i <= list.GetCount(); ++i) all += list[i].Attribute(U(name)) + L",";
-    return all;
+// What one search found: the attribute of every element found, in order.
+std::vector<std::wstring> Found(KxXmlDocument& document, const wchar_t* tag, const wchar_t* name) {
+    KxXmlElementList list = document.FindElementByTag(Units(tag));
+    std::vector<std::wstring> found;
+    for (long i = 0; i < list.GetCount(); ++i) found.push_back(list[i].Attribute(Units(name)));
+    return found;
 }
 
-static const std::wstring kLong = std::wstring(1500, 'v') + L"w" + std::wstring(1499, 'v');
-static const std::string kCatalog =
+const std::wstring kLong = std::wstring(1500, 'v') + L"w" + std::wstring(1499, 'v');
+const std::string kCatalog =
     "<item name=\"root\"><item name=\"first\" empty=\"\"/><group><item "
     "name=\"nested\"/></group><!-- no element --><other name=\"x\" long=\"" +
     std::string(kLong.begin(), kLong.end()) + "\"/></item>";
 
+struct SearchRow {
+    const char* file;  // its content; null: no file
+    const wchar_t* tag;
+    const wchar_t* attribute;
+    std::vector<std::wstring> found;  // the attribute of each element found
+};
+
+::testing::AssertionResult Searches(const SearchRow& row) {
+    KxXmlDocument document;
+    const std::wstring path =
+        row.file ? kxtest::MakeScratchFile(L"doc.xml", row.file) : L"\\kxtest\\missing.xml";
+    const int loaded = document.LoadFile(Units(path.c_str()));
+    const std::vector<std::wstring> found = Found(document, row.tag, row.attribute);
+    // The element past the last one found has no attribute.
+    KxXmlElementList list = document.FindElementByTag(Units(row.tag));
+    const std::wstring past = list[list.GetCount()].Attribute(Units(row.attribute));
+    if (loaded == 1 && found == row.found && past.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "in " << (row.file ? "the catalog" : "a missing file") << " LoadFile answered "
+           << loaded << " and FindElementByTag(" << testing::PrintToString(row.tag)
+           << ") gave the attributes " << testing::PrintToString(row.attribute) << " "
+           << testing::PrintToString(found).substr(0, 200) << " and past them "
+           << testing::PrintToString(past).substr(0, 50) << ", expected 1 and "
+           << testing::PrintToString(row.found).substr(0, 200);
+}
+
 // Unreadable files load (the component reports them with a success code and a false flag) as a
-// document without root, which every search answers with nothing.
+// document without root, which every search answers with nothing. The document element is named
+// "item" too, but is not its own descendant.
 TEST_F(KxXmlTest, SearchesFindDescendantsInOrderWithTheirAttributes) {
     const char* catalog = kCatalog.c_str();
-    const struct Row {
-        const char *name, *file;  // file: its content; null: no file
-        const wchar_t *tag, *attribute;
-        std::wstring expected;
-    } rows[] = {
-        // The document element is named "item" too, but is not its own descendant; the element
-        // past the last one found has no attribute.
-        {"descendants in order", catalog, L"item", L"name", L"2:first,nested,,"},
-        {"every element", catalog, L"*", L"name", L"4:first,,nested,x,,"},
-        {"missing tag", catalog, L"missing", L"name", L"0:,"},
-        {"empty attribute", catalog, L"item", L"empty", L"2:,,,"},
-        {"no attribute name", catalog, L"item", nullptr, L"2:,,,"},
-        {"long value", catalog, L"other", L"long", L"1:" + kLong + L",,"},
-        {"missing file", nullptr, L"*", L"n", L"0:,"},
+    const SearchRow rows[] = {
+        {.file = catalog, .tag = L"item", .attribute = L"name", .found = {L"first", L"nested"}},
+        {.file = catalog,
+         .tag = L"*",
+         .attribute = L"name",
+         .found = {L"first", L"", L"nested", L"x"}},
+        {.file = catalog, .tag = L"missing", .attribute = L"name", .found = {}},
+        {.file = catalog, .tag = L"item", .attribute = L"empty", .found = {L"", L""}},
+        {.file = catalog, .tag = L"item", .attribute = nullptr, .found = {L"", L""}},
+        {.file = catalog, .tag = L"other", .attribute = L"long", .found = {kLong}},
+        {.file = nullptr, .tag = L"*", .attribute = L"n", .found = {}},
         // A file that is not well formed stands for every parse failure.
-        {"unclosed element", "<a><i n=\"x\"></a>", L"*", L"n", L"0:,"},
+        {.file = "<a><i n=\"x\"></a>", .tag = L"*", .attribute = L"n", .found = {}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        KxXmlDocument doc;
-        const std::wstring path =
-            row.file ? MakeScratchFile(L"doc.xml", row.file) : L"\\kxtest\\missing.xml";
-        EXPECT_EQ(doc.LoadFile(U(path.c_str())), 1);
-        EXPECT_EQ(Ask(doc, row.tag, row.attribute), row.expected);
-    }
+    for (const SearchRow& row : rows) EXPECT_TRUE(Searches(row));
     KxXmlDocument never;  // a document never loaded
-    EXPECT_EQ(std::to_wstring(never.LoadFile(nullptr)) + Ask(never, L"item", L"name"), L"00:,");
+    EXPECT_EQ(never.LoadFile(nullptr), 0) << "LoadFile without a path";
+    EXPECT_EQ(Found(never, L"item", L"name"), std::vector<std::wstring>{})
+        << "FindElementByTag on a document never loaded";
 }
 
 // Each wrapper holds its own reference: what came from a document stays valid after the document
 // is loaded again or deleted, and copies (also onto themselves) keep what they copied.
 TEST_F(KxXmlTest, ListsElementsAndCopiesOutliveTheirDocument) {
-    const std::wstring one = MakeScratchFile(L"one.xml", "<r><e n=\"1\"/><e n=\"2\"/></r>");
+    const std::wstring one = kxtest::MakeScratchFile(L"one.xml", "<r><e n=\"1\"/><e n=\"2\"/></r>");
+    const std::wstring two = kxtest::MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>");
+    const std::vector<std::wstring> ofOne = {L"1", L"2"};
     KxXmlElement kept;
     KxXmlElementList list;
-    KxXmlDocument assigned, *doc = new KxXmlDocument;
-    ASSERT_EQ(doc->LoadFile(U(one.c_str())), 1);
-    KxXmlDocument copy(*doc);
-    assigned = *doc;
+    KxXmlDocument assigned;
+    auto document = std::make_unique<KxXmlDocument>();
+    ASSERT_EQ(document->LoadFile(Units(one.c_str())), 1);
+    KxXmlDocument copy(*document);
+    assigned = *document;
     assigned = assigned;
-    list = doc->FindElementByTag(U(L"e"));
+    list = document->FindElementByTag(Units(L"e"));
     kept = list[1];
-    ASSERT_EQ(doc->LoadFile(U(MakeScratchFile(L"two.xml", "<r><e n=\"3\"/></r>").c_str())), 1);
-    EXPECT_EQ(Ask(*doc, L"e", L"n"), L"1:3,,");
-    delete doc;
+    ASSERT_EQ(document->LoadFile(Units(two.c_str())), 1);
+    EXPECT_EQ(Found(*document, L"e", L"n"), std::vector<std::wstring>{L"3"}) << "loaded again";
+    document.reset();
     KxXmlElementList copied(list);
     copied = copied;
     kept = kept;
     KxXmlElement element(kept);
-    EXPECT_EQ(std::to_wstring(copied.GetCount()) + copied[0].Attribute(U(L"n")) +
-                  element.Attribute(U(L"n")) + Ask(copy, L"e", L"n") + Ask(assigned, L"e", L"n"),
-              L"2122:1,2,,2:1,2,,");
-    // Assigning an empty wrapper lets the document go.
-    assigned = KxXmlDocument();
-    EXPECT_EQ(Ask(assigned, L"e", L"n"), L"0:,");
+    EXPECT_EQ(copied.GetCount(), 2) << "a copied list after its document went";
+    EXPECT_EQ(copied[0].Attribute(Units(L"n")), L"1") << "a copied list after its document went";
+    EXPECT_EQ(element.Attribute(Units(L"n")), L"2") << "a copied element after its document went";
+    EXPECT_EQ(Found(copy, L"e", L"n"), ofOne) << "a copy of the document deleted";
+    EXPECT_EQ(Found(assigned, L"e", L"n"), ofOne) << "a document assigned the one deleted";
+    assigned = KxXmlDocument();  // assigning an empty wrapper lets the document go
+    EXPECT_EQ(Found(assigned, L"e", L"n"), std::vector<std::wstring>{}) << "an empty wrapper";
 }
+
+}  // namespace
