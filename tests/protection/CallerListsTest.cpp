@@ -7,7 +7,6 @@
 #include <process.h>
 
 #include <algorithm>
-#include <regex>
 #include <set>
 
 namespace {
@@ -52,33 +51,71 @@ const List kLists[] = {
 class CallerListsTest : public kxtest::DeviceTest {};
 
 // One terminated REG_SZ per entry, named by its number, under the list's key and nowhere else in
-// the product's tree.
+// the product's tree. The rows run in order on one list, each after the one above.
+struct ListStep {
+    const char* name;
+    bool add;  // else delete
+    Info entry;
+    KXSTATUS status;
+    std::vector<std::string> entries;  // the list afterwards, "number = stored name" each
+};
 TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
-    const char* kTwo = "@+44 20-7946=sz:|;@0912345678=sz:Bob|;";
-    const struct Row {
-        // tree: the product's tree afterwards, '@' for the list's key
-        const char *name, *tree;
-        bool add;
-        Info entry;
-        KXSTATUS expected;
-    } rows[] = {
-        {"delete, never written", "no key", false, Entry(L"0912345678"), kReg},
-        {"unterminated number", "no key", true, Entry(nullptr), kArg},
-        {"unterminated name", "no key", true, Entry(L"5551234", L"(full)"), kArg},
-        {"add", "@0912345678=sz:Alice|;", true, Entry(L"0912345678", L"Alice"), kOk},
-        {"as given", "@+44 20-7946=sz:|;@0912345678=sz:Alice|;", true, Entry(L"+44 20-7946"), kOk},
-        {"again replaces the name", kTwo, true, Entry(L"0912345678", L"Bob"), kOk},
-        {"deletes the exact number only", kTwo, false, Entry(L"+886912345678"), kReg},
-        {"delete", "@+44 20-7946=sz:|;", false, Entry(L"0912345678"), kOk},
+    const std::vector<std::string> two = {"+44 20-7946 = text \"\"", "0912345678 = text \"Bob\""};
+    const ListStep steps[] = {
+        {.name = "delete, never written",
+         .add = false,
+         .entry = Entry(L"0912345678"),
+         .status = kReg,
+         .entries = {}},
+        {.name = "unterminated number",
+         .add = true,
+         .entry = Entry(nullptr),
+         .status = kArg,
+         .entries = {}},
+        {.name = "unterminated name",
+         .add = true,
+         .entry = Entry(L"5551234", L"(full)"),
+         .status = kArg,
+         .entries = {}},
+        {.name = "add",
+         .add = true,
+         .entry = Entry(L"0912345678", L"Alice"),
+         .status = kOk,
+         .entries = {"0912345678 = text \"Alice\""}},
+        {.name = "as given",
+         .add = true,
+         .entry = Entry(L"+44 20-7946"),
+         .status = kOk,
+         .entries = {"+44 20-7946 = text \"\"", "0912345678 = text \"Alice\""}},
+        {.name = "again replaces the name",
+         .add = true,
+         .entry = Entry(L"0912345678", L"Bob"),
+         .status = kOk,
+         .entries = two},
+        {.name = "deletes the exact number only",
+         .add = false,
+         .entry = Entry(L"+886912345678"),
+         .status = kReg,
+         .entries = two},
+        {.name = "delete",
+         .add = false,
+         .entry = Entry(L"0912345678"),
+         .status = kOk,
+         .entries = {"+44 20-7946 = text \"\""}},
     };
     for (const List& list : kLists) {
         kxtest::ResetDevice();
-        for (const Row& row : rows) {
-            SCOPED_TRACE(std::string(list.key) + ": " + row.name);
-            Info e = row.entry;
-            EXPECT_EQ(row.add ? list.add(e) : list.del(e), row.expected);
-            EXPECT_EQ(kxtest::Dump(kxtest::kProductKey, true),
-                      std::regex_replace(row.tree, std::regex("@"), list.key));
+        for (const ListStep& step : steps) {
+            Info entry = step.entry;
+            const KXSTATUS status = step.add ? list.add(entry) : list.del(entry);
+            std::string expected = step.entries.empty() ? "(no key)\n" : "";
+            for (const std::string& line : step.entries) expected += list.key + line + "\n";
+            const std::string tree = kxtest::Dump(kxtest::kProductKey, true);
+            EXPECT_TRUE(status == step.status && tree == expected)
+                << list.key << ", " << step.name << ": answered " << status
+                << " leaving the product's tree as\n"
+                << tree << "expected " << step.status << " and\n"
+                << expected;
         }
     }
 }

@@ -6,7 +6,7 @@
 
 namespace {
 
-using kxtest::Wn;
+using kxtest::UnterminatedTextBytes;
 
 constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 // The application directory is read once per process, so every test uses the same one.
@@ -60,35 +60,55 @@ const wchar_t kServerDocument[] =
 
 // An applied document is deleted so that it is not applied again; one that cannot be read or
 // applied is kept for a later try and changes nothing.
+struct RecoveryRow {
+    const char* name;
+    std::string content;  // "-": no document
+    bool held;            // open in another program meanwhile
+    int status;
+    std::string document;  // afterwards
+    std::string agentKey;  // the management server's key afterwards
+};
 TEST_F(MgmtTest, RecoveredDocumentIsAppliedOnce) {
     std::wstring badPort = kServerDocument;
     badPort.replace(badPort.find(L"8443"), 4, L"lots");
-    const std::string server = Wn(kServerDocument), none = " no key";
-    const std::string applied = "HostName=sz:mgmt.example.net|;HostPort=dw:20fb;IsMgiValid=dw:1;";
-    const struct Row {
-        // content "-": no document; held: open in another program meanwhile; after: the
-        // document, then the agent's key
-        const char* name;
-        std::string content, after;
-        bool held;
-        int expected;
-    } rows[] = {
-        {"no document", "-", "<missing>" + none, false, 0},
-        {"zero bytes", "", none, false, -1},
-        // the platform's status
-        {"a port that is no integer", Wn(badPort), Wn(badPort) + none, false, -2},
-        {"byte-order mark", Wn(L"\xFEFF<wap-provisioningdoc/>"), "<missing>" + none, false, 0},
-        {"held open by another program", server, server + none, true, -1},
-        {"applied", server, "<missing> " + applied, false, 0},
+    const std::string server = UnterminatedTextBytes(kServerDocument);
+    const std::string unapplied = UnterminatedTextBytes(badPort);
+    const std::string applied =
+        "HostName = text \"mgmt.example.net\"\nHostPort = number 0x20fb\nIsMgiValid = number 0x1\n";
+    // clang-format off
+    const RecoveryRow rows[] = {
+        {.name = "no document", .content = "-", .held = false, .status = 0,
+         .document = "<missing>", .agentKey = "(no key)\n"},
+        {.name = "zero bytes", .content = "", .held = false, .status = -1, .document = "",
+         .agentKey = "(no key)\n"},
+        {.name = "a port that is no integer", .content = unapplied, .held = false, .status = -2,
+         .document = unapplied, .agentKey = "(no key)\n"},
+        {.name = "byte-order mark", .content = UnterminatedTextBytes(L"\xFEFF<wap-provisioningdoc/>"),
+         .held = false, .status = 0, .document = "<missing>", .agentKey = "(no key)\n"},
+        {.name = "held open by another program", .content = server, .held = true, .status = -1,
+         .document = server, .agentKey = "(no key)\n"},
+        {.name = "applied", .content = server, .held = false, .status = 0,
+         .document = "<missing>", .agentKey = applied},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    // clang-format on
+    for (const RecoveryRow& row : rows) {
         ::DeleteFileW(kDocument);
         if (row.content != "-") kxtest::MakeScratchFile(L"configmgi.xml", row.content);
-        HANDLE h = row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : 0;
-        EXPECT_EQ(KxConfig::RecoverMgiConfig(), row.expected);
-        if (h != nullptr) ::CloseHandle(h);
-        EXPECT_EQ(kxtest::ReadDeviceFile(kDocument) + " " + kxtest::Dump(kAgentKey), row.after);
+        HANDLE held =
+            row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : nullptr;
+        const int status = KxConfig::RecoverMgiConfig();
+        if (held != nullptr) ::CloseHandle(held);
+        const std::string document = kxtest::ReadDeviceFile(kDocument);
+        const std::string agentKey = kxtest::Dump(kAgentKey);
+        EXPECT_TRUE(status == row.status && document == row.document && agentKey == row.agentKey)
+            << "RecoverMgiConfig, " << row.name << ": answered " << status << ", the document "
+            << (document == row.content   ? "kept"
+                : document == "<missing>" ? "deleted"
+                                          : "changed")
+            << ", the agent's key\n"
+            << agentKey << "expected " << row.status << ", the document "
+            << (row.document == "<missing>" ? "deleted" : "kept") << ", and\n"
+            << row.agentKey;
     }
 }
 

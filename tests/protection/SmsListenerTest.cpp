@@ -12,37 +12,48 @@ protected:
     const std::wstring aside_ = kxtest::SiblingPath(L"KXSMSLsn2.dll.aside");
 };
 
-// Each call reaches the listener's own entry point, which is unloaded again after it ran.
+// Each call reaches the listener's own entry point, and the listener is unloaded again after it
+// ran; nothing is written to the product's tree.
+struct RegistrationRow {
+    const wchar_t* module;  // put in the listener's place (the listener is put aside); null: none
+    DWORD refuse;           // the listener's switch to refuse
+    KXSTATUS status;        // of both calls
+    std::string afterRegister, afterUnregister;  // the listener's record of its registration
+};
 TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
-    const struct Row {
-        // module: put in the listener's place (the listener is put aside), null: none; refuse: the
-        // listener's switch to refuse; status: of both calls; registered: the listener's record
-        // after each call, then whether the listener is still loaded (it is unloaded again) and
-        // whether the product's tree exists (nothing is written there)
-        const wchar_t* module;
-        DWORD refuse;
-        KXSTATUS status;
-        const char* registered;
-    } rows[] = {
-        {L"KXSMSLsn2.dll.aside", 0, KX_OK, "dw:1 dw:0 00"},
-        {L"KXSMSLsn2.dll.aside", 1, KX_E_SMSLSN_FAILED, "none none 00"},
-        {L"kxtest_noentry.dll", 0, KX_E_SMSLSN_NO_ENTRY, "no key no key 00"},
-        {nullptr, 0, KX_E_SMSLSN_NOT_LOADED, "no key no key 00"},
+    // clang-format off
+    const RegistrationRow rows[] = {
+        {.module = L"KXSMSLsn2.dll.aside", .refuse = 0, .status = KX_OK,
+         .afterRegister = "number 0x1", .afterUnregister = "number 0x0"},
+        {.module = L"KXSMSLsn2.dll.aside", .refuse = 1, .status = KX_E_SMSLSN_FAILED,
+         .afterRegister = "(missing)", .afterUnregister = "(missing)"},
+        {.module = L"kxtest_noentry.dll", .refuse = 0, .status = KX_E_SMSLSN_NO_ENTRY,
+         .afterRegister = "(no key)", .afterUnregister = "(no key)"},
+        {.module = nullptr, .refuse = 0, .status = KX_E_SMSLSN_NOT_LOADED,
+         .afterRegister = "(no key)", .afterUnregister = "(no key)"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.module));
+    // clang-format on
+    for (const RegistrationRow& row : rows) {
         kxtest::ResetDevice();
         ASSERT_TRUE(::MoveFileExW(listener_.c_str(), aside_.c_str(), 1));
         if (row.module) ::CopyFileW(kxtest::SiblingPath(row.module).c_str(), listener_.c_str(), 0);
         if (row.refuse)
             kxtest::RawSetValue(KXSMSLSN_KEY, KXSMSLSN_REFUSE, REG_DWORD, &row.refuse, 4);
-        std::string registered;
-        for (KXSTATUS (*call)() : {KxConfig::RegisterSMSListern, KxConfig::UnregisterSMSListern}) {
-            EXPECT_EQ(call(), row.status);
-            registered += kxtest::Stored(KXSMSLSN_KEY, KXSMSLSN_REGISTERED) + " ";
-        }
-        registered += "01"[::GetModuleHandleW(L"KXSMSLsn2.dll") != nullptr];
-        EXPECT_EQ(registered + "01"[kxtest::RawKeyExists(kxtest::kProductKey)], row.registered);
+        const KXSTATUS registered = KxConfig::RegisterSMSListern();
+        const std::string afterRegister = kxtest::Stored(KXSMSLSN_KEY, KXSMSLSN_REGISTERED);
+        const KXSTATUS unregistered = KxConfig::UnregisterSMSListern();
+        const std::string afterUnregister = kxtest::Stored(KXSMSLSN_KEY, KXSMSLSN_REGISTERED);
+        const bool loaded = ::GetModuleHandleW(L"KXSMSLsn2.dll") != nullptr;
+        const bool wrote = kxtest::RawKeyExists(kxtest::kProductKey);
+        EXPECT_TRUE(registered == row.status && unregistered == row.status &&
+                    afterRegister == row.afterRegister && afterUnregister == row.afterUnregister &&
+                    !loaded && !wrote)
+            << "with " << (row.module ? kxtest::Narrow(row.module) : "no module")
+            << " as the listener" << (row.refuse ? ", refusing" : "") << ": Register answered 0x"
+            << std::hex << registered << " leaving " << afterRegister << ", Unregister 0x"
+            << unregistered << " leaving " << afterUnregister << (loaded ? ", still loaded" : "")
+            << (wrote ? ", the product's tree written" : "") << "; expected 0x" << row.status
+            << " leaving " << row.afterRegister << ", then " << row.afterUnregister;
         PutBack();
     }
 }
