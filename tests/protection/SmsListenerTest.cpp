@@ -60,21 +60,40 @@ TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
 // Release 5 and later keep the providers under HKLM\Comm\Cellular, earlier ones under HKCU, with
 // no fall-back to the other; a module name longer than the buffer is refused and leaves it. The
 // seven protocols share one reader: WDP and Status stand for them.
+struct ProviderRow {
+    DWORD major;  // the platform release
+    KXSTATUS (*get)(wchar_t*, int);
+    int capacity;
+    KXSTATUS status;
+    std::wstring path;  // "untouched": the buffer left as it was
+};
 TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
-    const auto wdpDll = KxConfig::Get_ProviderDLLPath_WDP;
-    const auto statusDll = KxConfig::Get_ProviderDLLPath_Status;
     const auto put = [](HKEY root, const wchar_t* key, const wchar_t* dll) {
         ::RegSetKeyValueW(root, key, L"DLL", REG_SZ, dll, (std::wcslen(dll) + 1) * 2);
     };
     put(HKEY_LOCAL_MACHINE, L"Comm\\Cellular\\SMS\\Protocols\\WDP", L"5-WDP");
     put(HKEY_LOCAL_MACHINE, L"Comm\\Cellular\\SMS\\Protocols\\Status", L"5-Status");
     put(HKEY_CURRENT_USER, L"Software\\Microsoft\\SMS\\Protocols\\WDP", L"4-WDP");
-    std::wstring got;
-    for (int major : {4, 5}) {
-        kxtest::StageProfileNumber(wince::profile::kMajorVersion, major);
-        wchar_t wdp[16] = L"-", status[16] = L"-", small[5] = L"!";
-        const int sum = wdpDll(wdp, 16) + statusDll(status, 16) + wdpDll(small, 5) + wdpDll(wdp, 0);
-        got += std::to_wstring(sum / KX_E_REGISTRY) + wdp + status + small + L" ";
+    const auto wdp = KxConfig::Get_ProviderDLLPath_WDP,
+               status = KxConfig::Get_ProviderDLLPath_Status;
+    // clang-format off
+    const ProviderRow rows[] = {
+        {.major = 4, .get = wdp, .capacity = 16, .status = KX_OK, .path = L"4-WDP"},
+        {.major = 4, .get = status, .capacity = 16, .status = KX_E_REGISTRY, .path = L"untouched"},
+        {.major = 4, .get = wdp, .capacity = 5, .status = KX_E_REGISTRY, .path = L"untouched"},
+        {.major = 5, .get = wdp, .capacity = 16, .status = KX_OK, .path = L"5-WDP"},
+        {.major = 5, .get = status, .capacity = 16, .status = KX_OK, .path = L"5-Status"},
+        {.major = 5, .get = wdp, .capacity = 0, .status = KX_E_REGISTRY, .path = L"untouched"},
+    };
+    // clang-format on
+    for (const ProviderRow& row : rows) {
+        kxtest::StageProfileNumber(wince::profile::kMajorVersion, row.major);
+        wchar_t path[16] = L"untouched";
+        const KXSTATUS got = row.get(path, row.capacity);
+        EXPECT_TRUE(got == row.status && path == row.path)
+            << "on release " << row.major << ", the " << (row.get == wdp ? "WDP" : "Status")
+            << " provider's path into " << row.capacity << " characters answered 0x" << std::hex
+            << got << " with \"" << kxtest::Narrow(path) << "\"; expected 0x" << row.status
+            << " with \"" << kxtest::Narrow(row.path) << "\"";
     }
-    EXPECT_EQ(got, L"34-WDP-! 25-WDP5-Status! ");
 }
