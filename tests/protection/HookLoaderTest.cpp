@@ -90,28 +90,20 @@ Run RunSwitch(const Switch& row, DWORD waitAnswers, int wait, const wchar_t* sys
 // Every switch, with the loader ending in time, outlasting the wait (it still did its work), not
 // waited for, or missing.
 TEST_F(HookLoaderTest, EachSwitchSendsItsKeywordAndReportsItsOwnTimeOut) {
+    // clang-format off
     const Switch rows[] = {
-        {.keyword = "ENABLE_REALTIME",
-         .call = StartRt,
-         .timedOut = KX_E_RTSCAN_START_TIMEOUT,
+        {.keyword = "ENABLE_REALTIME", .call = StartRt, .timedOut = KX_E_RTSCAN_START_TIMEOUT,
          .notStarted = KX_E_PROGRAM_NOT_STARTED},
-        {.keyword = "STARTUP_ENABLE_REALTIME",
-         .call = StartRtAtBoot,
-         .timedOut = KX_E_RTSCAN_START_TIMEOUT,
-         .notStarted = KX_E_PROGRAM_NOT_STARTED},
-        {.keyword = "DISABLE_REALTIME",
-         .call = KxConfig::StopRealTimeScan,
-         .timedOut = KX_E_RTSCAN_STOP_TIMEOUT,
-         .notStarted = KX_E_PROGRAM_NOT_STARTED},
-        {.keyword = "ENABLE_WapPushFilter",
-         .call = KxConfig::StartWapPushFilter,
-         .timedOut = KX_E_WAPFILTER_START_TIMEOUT,
-         .notStarted = KX_E_WAPFILTER_NOT_STARTED},
-        {.keyword = "DISABLE_WapPushFilter",
-         .call = KxConfig::StopWapPushFilter,
-         .timedOut = KX_E_WAPFILTER_STOP_TIMEOUT,
-         .notStarted = KX_E_WAPFILTER_NOT_STARTED},
+        {.keyword = "STARTUP_ENABLE_REALTIME", .call = StartRtAtBoot,
+         .timedOut = KX_E_RTSCAN_START_TIMEOUT, .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "DISABLE_REALTIME", .call = KxConfig::StopRealTimeScan,
+         .timedOut = KX_E_RTSCAN_STOP_TIMEOUT, .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "ENABLE_WapPushFilter", .call = KxConfig::StartWapPushFilter,
+         .timedOut = KX_E_WAPFILTER_START_TIMEOUT, .notStarted = KX_E_WAPFILTER_NOT_STARTED},
+        {.keyword = "DISABLE_WapPushFilter", .call = KxConfig::StopWapPushFilter,
+         .timedOut = KX_E_WAPFILTER_STOP_TIMEOUT, .notStarted = KX_E_WAPFILTER_NOT_STARTED},
     };
+    // clang-format on
     for (const Switch& row : rows) {
         SCOPED_TRACE(row.keyword);
         const std::string line = std::string("text \"") + row.keyword + "\"";
