@@ -7,7 +7,6 @@
 #include <process.h>
 
 #include <algorithm>
-#include <regex>
 #include <set>
 
 namespace {
@@ -53,32 +52,52 @@ class CallerListsTest : public kxtest::DeviceTest {};
 
 // One terminated REG_SZ per entry, named by its number, under the list's key and nowhere else in
 // the product's tree.
+struct ListChange {
+    const char* name;
+    std::vector<Info> before;  // added first
+    bool add;                  // else delete
+    Info entry;
+    KXSTATUS status;
+    std::vector<std::string> entries;  // the list afterwards, "number = stored name" each
+};
 TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
-    const char* kTwo = "@+44 20-7946=sz:|;@0912345678=sz:Bob|;";
-    const struct Row {
-        // tree: the product's tree afterwards, '@' for the list's key
-        const char *name, *tree;
-        bool add;
-        Info entry;
-        KXSTATUS expected;
-    } rows[] = {
-        {"delete, never written", "no key", false, Entry(L"0912345678"), kReg},
-        {"unterminated number", "no key", true, Entry(nullptr), kArg},
-        {"unterminated name", "no key", true, Entry(L"5551234", L"(full)"), kArg},
-        {"add", "@0912345678=sz:Alice|;", true, Entry(L"0912345678", L"Alice"), kOk},
-        {"as given", "@+44 20-7946=sz:|;@0912345678=sz:Alice|;", true, Entry(L"+44 20-7946"), kOk},
-        {"again replaces the name", kTwo, true, Entry(L"0912345678", L"Bob"), kOk},
-        {"deletes the exact number only", kTwo, false, Entry(L"+886912345678"), kReg},
-        {"delete", "@+44 20-7946=sz:|;", false, Entry(L"0912345678"), kOk},
+    const Info alice = Entry(L"0912345678", L"Alice"), bob = Entry(L"0912345678", L"Bob");
+    const Info london = Entry(L"+44 20-7946");
+    const std::vector<std::string> two = {"+44 20-7946 = text \"\"", "0912345678 = text \"Bob\""};
+    // clang-format off
+    const ListChange rows[] = {
+        {.name = "delete, never written", .before = {}, .add = false, .entry = Entry(L"0912345678"),
+         .status = kReg, .entries = {}},
+        {.name = "unterminated number", .before = {}, .add = true, .entry = Entry(nullptr),
+         .status = kArg, .entries = {}},
+        {.name = "unterminated name", .before = {}, .add = true,
+         .entry = Entry(L"5551234", L"(full)"), .status = kArg, .entries = {}},
+        {.name = "add", .before = {}, .add = true, .entry = alice, .status = kOk,
+         .entries = {"0912345678 = text \"Alice\""}},
+        {.name = "as given", .before = {alice}, .add = true, .entry = london, .status = kOk,
+         .entries = {"+44 20-7946 = text \"\"", "0912345678 = text \"Alice\""}},
+        {.name = "again replaces the name", .before = {alice, london}, .add = true, .entry = bob,
+         .status = kOk, .entries = two},
+        {.name = "deletes the exact number only", .before = {bob, london}, .add = false,
+         .entry = Entry(L"+886912345678"), .status = kReg, .entries = two},
+        {.name = "delete", .before = {bob, london}, .add = false, .entry = Entry(L"0912345678"),
+         .status = kOk, .entries = {"+44 20-7946 = text \"\""}},
     };
+    // clang-format on
     for (const List& list : kLists) {
-        kxtest::ResetDevice();
-        for (const Row& row : rows) {
-            SCOPED_TRACE(std::string(list.key) + ": " + row.name);
-            Info e = row.entry;
-            EXPECT_EQ(row.add ? list.add(e) : list.del(e), row.expected);
-            EXPECT_EQ(kxtest::Dump(kxtest::kProductKey, true),
-                      std::regex_replace(row.tree, std::regex("@"), list.key));
+        for (const ListChange& row : rows) {
+            kxtest::ResetDevice();
+            for (Info entry : row.before) list.add(entry);
+            Info entry = row.entry;
+            const KXSTATUS status = row.add ? list.add(entry) : list.del(entry);
+            std::string expected = row.entries.empty() ? "(no key)\n" : "";
+            for (const std::string& line : row.entries) expected += list.key + line + "\n";
+            const std::string tree = kxtest::Dump(kxtest::kProductKey, true);
+            EXPECT_TRUE(status == row.status && tree == expected)
+                << list.key << ", " << row.name << ": answered " << status
+                << " leaving the product's tree as\n"
+                << tree << "expected " << row.status << " and\n"
+                << expected;
         }
     }
 }
@@ -116,35 +135,63 @@ TEST_F(CallerListsTest, LookUpAndContainment) {
         }
 }
 
-// The status and count of each call ("status/count/entries of the array left untouched"), with
-// rooms of 0 to 5 for three entries whose first fills both fields; a refused call writes
-// nothing, nor does any call past the entries.
+// Enumeration into rooms of 0 to 5 for three entries whose first fills both fields: a list of
+// more entries than the room answers the count needed; a refused call writes nothing, nor does
+// any call past the entries; an emptied list needs no array.
+enum class ListState { kNeverWritten, kThreeEntries, kEmptied };
+struct EnumerationRow {
+    const char* name;
+    ListState list;
+    bool nullArray;
+    unsigned long room;
+    KXSTATUS status;
+    unsigned long count;  // what the call leaves in its count
+    int untouched;        // entries of the array of five left as they were
+};
 TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArray) {
     const std::wstring number(259, L'9'), name(1023, L'n');
-    const std::string small = std::to_string(KX_E_ARRAY_TOO_SMALL) + "/3/5 ";
+    const Info three[] = {Entry(number.c_str(), name.c_str()), Entry(L"555", L"Bob"), Entry(L"+8")};
+    // clang-format off
+    const EnumerationRow rows[] = {
+        {.name = "never written", .list = ListState::kNeverWritten, .nullArray = false, .room = 5,
+         .status = kReg, .count = 5, .untouched = 5},
+        {.name = "no room", .list = ListState::kThreeEntries, .nullArray = false, .room = 0,
+         .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
+        {.name = "room for two", .list = ListState::kThreeEntries, .nullArray = false, .room = 2,
+         .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
+        {.name = "room for exactly three", .list = ListState::kThreeEntries, .nullArray = false,
+         .room = 3, .status = kOk, .count = 3, .untouched = 2},
+        {.name = "room for five", .list = ListState::kThreeEntries, .nullArray = false, .room = 5,
+         .status = kOk, .count = 3, .untouched = 2},
+        {.name = "null array", .list = ListState::kThreeEntries, .nullArray = true, .room = 4,
+         .status = kArg, .count = 4, .untouched = 5},
+        {.name = "emptied, null array", .list = ListState::kEmptied, .nullArray = true, .room = 4,
+         .status = kOk, .count = 0, .untouched = 5},
+    };
+    // clang-format on
     for (const List& list : kLists) {
-        SCOPED_TRACE(list.key);
-        kxtest::ResetDevice();
-        Info a[5];
-        std::memset(a, 0xBD, sizeof a);
-        std::string answers;
-        const auto call = [&](Info* array, unsigned long count) {
-            const KXSTATUS status = list.enumerate(array, count);
-            answers += std::to_string(status) + "/" + std::to_string(count) + "/" +
-                       std::to_string(std::count_if(a, a + 5, IsFilled)) + " ";
-        };
-        call(a, 5);  // never written
-        for (Info e : {Entry(number.c_str(), name.c_str()), Entry(L"555", L"Bob"), Entry(L"+8")})
-            ASSERT_EQ(list.add(e), kOk);
-        for (unsigned long room : {0ul, 2ul, 3ul, 5ul}) call(a, room);
-        call(nullptr, 4);
-        std::set<std::wstring> seen;
-        for (int i = 0; i < 3; ++i) seen.insert(std::wstring(a[i].Number) + L"=" + a[i].Name);
-        EXPECT_EQ(seen, (std::set<std::wstring>{number + L"=" + name, L"555=Bob", L"+8="}));
-        for (Info e : {Entry(number.c_str()), Entry(L"555"), Entry(L"+8")}) list.del(e);
-        call(nullptr, 4);  // emptied: no array needed
-        EXPECT_EQ(answers, std::to_string(kReg) + "/5/5 " + small + small + "0/3/2 0/3/2 " +
-                               std::to_string(kArg) + "/4/2 0/0/2 ");
+        for (const EnumerationRow& row : rows) {
+            kxtest::ResetDevice();
+            for (Info entry : three)
+                if (row.list != ListState::kNeverWritten) list.add(entry);
+            for (Info entry : three)
+                if (row.list == ListState::kEmptied) list.del(entry);
+            Info array[5];
+            std::memset(array, 0xBD, sizeof array);
+            unsigned long count = row.room;
+            const KXSTATUS status = list.enumerate(row.nullArray ? nullptr : array, count);
+            const int untouched = int(std::count_if(array, array + 5, IsFilled));
+            EXPECT_TRUE(status == row.status && count == row.count && untouched == row.untouched)
+                << list.key << ", " << row.name << ": answered " << status << " with count "
+                << count << ", " << untouched << " of 5 entries untouched; expected " << row.status
+                << " with count " << row.count << ", " << row.untouched;
+            if (row.status != kOk || row.nullArray) continue;  // no entries to look at
+            std::set<std::wstring> seen;
+            for (int i = 0; i < 3; ++i)
+                seen.insert(std::wstring(array[i].Number) + L"=" + array[i].Name);
+            EXPECT_EQ(seen, (std::set<std::wstring>{number + L"=" + name, L"555=Bob", L"+8="}))
+                << list.key << ", " << row.name << ": the entries written";
+        }
     }
 }
 

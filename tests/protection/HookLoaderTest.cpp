@@ -56,44 +56,67 @@ protected:
 int StartRt(int wait) { return KxConfig::StartRealTimeScan(wait, 0); }
 int StartRtAtBoot(int wait) { return KxConfig::StartRealTimeScan(wait, 1); }
 
+struct Switch {
+    const char* keyword;  // what the loader must be given
+    int (*call)(int wait);
+    int timedOut, notStarted;  // the switch's own statuses
+};
+// How one run of a switch went: its status, the command line the loader recorded (only looked at
+// when the switch waited) and the wait the library asked for.
+struct Run {
+    int status;
+    std::string commandLine;
+    DWORD waitedMs;
+};
+Run RunSwitch(const Switch& row, DWORD waitAnswers, int wait, const wchar_t* systemDir) {
+    ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecord);
+    kxtest::StoreText(kxtest::kProductKey, L"WinPath", systemDir);
+    g_waitedMs = 0;
+    g_answer = waitAnswers;
+    const int status = row.call(wait);
+    KxConfig::KillProcess(0, kLoader, static_cast<const wchar_t*>(nullptr));
+    return {status, wait ? kxtest::Stored(kRecord, L"LastCommandLine") : "", g_waitedMs};
+}
+::testing::AssertionResult WentAsExpected(const char* how, const Run& got, const Run& expected) {
+    if (got.status == expected.status && got.commandLine == expected.commandLine &&
+        got.waitedMs == expected.waitedMs)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << how << ": answered " << got.status << ", the loader recorded " << got.commandLine
+           << ", the wait was " << got.waitedMs << " ms; expected " << expected.status << ", "
+           << expected.commandLine << ", " << expected.waitedMs << " ms";
+}
+
 // Every switch, with the loader ending in time, outlasting the wait (it still did its work), not
 // waited for, or missing.
 TEST_F(HookLoaderTest, EachSwitchSendsItsKeywordAndReportsItsOwnTimeOut) {
-    using K = KxConfig;
-    const int kNoRt = KX_E_PROGRAM_NOT_STARTED, kNoWf = KX_E_WAPFILTER_NOT_STARTED;
-    const struct Row {
-        int (*call)(int wait);
-        const char* keyword;
-        int timedOut, missing;
-    } rows[] = {
-        {StartRt, "ENABLE_REALTIME", KX_E_RTSCAN_START_TIMEOUT, kNoRt},
-        {StartRtAtBoot, "STARTUP_ENABLE_REALTIME", KX_E_RTSCAN_START_TIMEOUT, kNoRt},
-        {K::StopRealTimeScan, "DISABLE_REALTIME", KX_E_RTSCAN_STOP_TIMEOUT, kNoRt},
-        {K::StartWapPushFilter, "ENABLE_WapPushFilter", KX_E_WAPFILTER_START_TIMEOUT, kNoWf},
-        {K::StopWapPushFilter, "DISABLE_WapPushFilter", KX_E_WAPFILTER_STOP_TIMEOUT, kNoWf},
+    // clang-format off
+    const Switch rows[] = {
+        {.keyword = "ENABLE_REALTIME", .call = StartRt, .timedOut = KX_E_RTSCAN_START_TIMEOUT,
+         .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "STARTUP_ENABLE_REALTIME", .call = StartRtAtBoot,
+         .timedOut = KX_E_RTSCAN_START_TIMEOUT, .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "DISABLE_REALTIME", .call = KxConfig::StopRealTimeScan,
+         .timedOut = KX_E_RTSCAN_STOP_TIMEOUT, .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "ENABLE_WapPushFilter", .call = KxConfig::StartWapPushFilter,
+         .timedOut = KX_E_WAPFILTER_START_TIMEOUT, .notStarted = KX_E_WAPFILTER_NOT_STARTED},
+        {.keyword = "DISABLE_WapPushFilter", .call = KxConfig::StopWapPushFilter,
+         .timedOut = KX_E_WAPFILTER_STOP_TIMEOUT, .notStarted = KX_E_WAPFILTER_NOT_STARTED},
     };
-    // Status, the command line the loader recorded, and the wait the library asked for.
-    const auto run = [](const Row& row, DWORD answer, int wait, const wchar_t* dir = kSystemDir) {
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kRecord);
-        kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, dir, 2 * std::wcslen(dir) + 2);
-        g_waitedMs = 0;
-        g_answer = answer;
-        const int status = row.call(wait);
-        KxConfig::KillProcess(0, kLoader, static_cast<const wchar_t*>(nullptr));
-        return std::to_string(status) + " " +
-               (wait ? kxtest::Stored(kRecord, L"LastCommandLine") : "?") + " " +
-               std::to_string(g_waitedMs) + ", ";
-    };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const Switch& row : rows) {
         SCOPED_TRACE(row.keyword);
-        const std::string line = std::string(" sz:") + row.keyword + "| 30000, ";
-        // One run per statement, so that they go in this order.
-        std::string seen = run(row, WAIT_OBJECT_0, 1);
-        seen += run(row, WAIT_TIMEOUT, 1);
-        seen += run(row, WAIT_TIMEOUT, 0);
-        seen += run(row, WAIT_OBJECT_0, 1, L"\\kxtest\\empty");
-        EXPECT_EQ(seen, "0" + line + std::to_string(row.timedOut) + line + "0 ? 0, " +
-                            std::to_string(row.missing) + " no key 0, ");
+        const std::string line = std::string("text \"") + row.keyword + "\"";
+        EXPECT_TRUE(WentAsExpected("ending in time", RunSwitch(row, WAIT_OBJECT_0, 1, kSystemDir),
+                                   {.status = KX_OK, .commandLine = line, .waitedMs = 30000}));
+        EXPECT_TRUE(
+            WentAsExpected("outlasting the wait", RunSwitch(row, WAIT_TIMEOUT, 1, kSystemDir),
+                           {.status = row.timedOut, .commandLine = line, .waitedMs = 30000}));
+        EXPECT_TRUE(WentAsExpected("not waited for", RunSwitch(row, WAIT_TIMEOUT, 0, kSystemDir),
+                                   {.status = KX_OK, .commandLine = "", .waitedMs = 0}));
+        EXPECT_TRUE(
+            WentAsExpected("no loader", RunSwitch(row, WAIT_OBJECT_0, 1, L"\\kxtest\\empty"),
+                           {.status = row.notStarted, .commandLine = "(no key)", .waitedMs = 0}));
     }
 }
 
@@ -101,9 +124,9 @@ TEST_F(HookLoaderTest, EachSwitchSendsItsKeywordAndReportsItsOwnTimeOut) {
 // recorded as rejected, switches nothing and ends with exit code 2.
 TEST_F(HookLoaderTest, AnythingButOneKeywordIsRejected) {
     const intptr_t code = ::_wspawnl(_P_WAIT, kLoader, L"ENABLE_REALTIME", L"1", nullptr);
-    EXPECT_EQ(std::to_string(code) + " " + kxtest::Stored(kRecord, L"Rejected") + " " +
-                  kxtest::Stored(kRecord, L"RealTime"),
-              "2 dw:1 none");
+    EXPECT_EQ(code, 2) << "the loader's exit code for \"ENABLE_REALTIME 1\"";
+    EXPECT_EQ(kxtest::Stored(kRecord, L"Rejected"), "number 0x1");
+    EXPECT_EQ(kxtest::Stored(kRecord, L"RealTime"), "(missing)") << "a rejected line switched";
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 namespace {
 
-using kxtest::Wn;
+using kxtest::UnterminatedTextBytes;
 
 constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
 // The application directory is read once per process, so every test uses the same one.
@@ -24,29 +24,48 @@ protected:
     }
 };
 
-void StoreFlag(DWORD n) { kxtest::RawSetValue(kAgentKey, L"IsMgiValid", REG_DWORD, &n, 4); }
-
-// GetMgiValid needs a nonzero flag and a host name; GetMgiValidSimple the flag alone.
+// GetMgiValid needs a nonzero flag and a host name; GetMgiValidSimple the flag alone; emptying
+// the parameters clears the host and the port and keeps the flag.
+struct ManagementRow {
+    const char* name;
+    long flag;            // IsMgiValid stored first; -1: nothing stored
+    const wchar_t* host;  // set first; null: none
+    bool emptied;         // EmptyMgiParam called then
+    int valid, validSimple;
+    std::wstring hostAfter;  // "untouched": GetMamoHostName left its buffer
+    unsigned short port;
+};
 TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
-    const struct Row {
-        const char* name;
-        std::function<void()> change;
-        const wchar_t* settings;  // what is read back: "GetMgiValid/GetMgiValidSimple host:port"
-    } rows[] = {
-        {"nothing stored", [] {}, L"0/0 #:8443"},
-        {"flag, empty host", [] { StoreFlag(7), KxConfig::SetMamoHostName(L""); }, L"0/1 :8443"},
-        {"flag 7, a host", [] { KxConfig::SetMamoHostName(L"m.example"); }, L"1/1 m.example:8443"},
-        {"emptied: flag kept", [] { KxConfig::EmptyMgiParam(); }, L"0/1 :0"},
-        {"flag 0", [] { StoreFlag(0); }, L"0/0 :0"},
+    // clang-format off
+    const ManagementRow rows[] = {
+        {.name = "nothing stored", .flag = -1, .host = nullptr, .emptied = false, .valid = 0,
+         .validSimple = 0, .hostAfter = L"untouched", .port = 8443},
+        {.name = "flag, empty host", .flag = 7, .host = L"", .emptied = false, .valid = 0,
+         .validSimple = 1, .hostAfter = L"", .port = 8443},
+        {.name = "flag 7, a host", .flag = 7, .host = L"m.example", .emptied = false, .valid = 1,
+         .validSimple = 1, .hostAfter = L"m.example", .port = 8443},
+        {.name = "emptied: flag kept", .flag = 7, .host = L"m.example", .emptied = true,
+         .valid = 0, .validSimple = 1, .hostAfter = L"", .port = 0},
+        {.name = "flag 0, a host", .flag = 0, .host = L"m.example", .emptied = false, .valid = 0,
+         .validSimple = 0, .hostAfter = L"m.example", .port = 8443},
     };
-    KxConfig::SetMamoHostPort(8443);
-    for (const Row& row : rows) {
-        row.change();
-        wchar_t host[32] = L"#", got[64];
+    // clang-format on
+    for (const ManagementRow& row : rows) {
+        kxtest::ResetDevice();
+        KxConfig::SetMamoHostPort(8443);
+        if (row.flag >= 0) kxtest::StoreNumber(kAgentKey, L"IsMgiValid", DWORD(row.flag));
+        if (row.host) KxConfig::SetMamoHostName(row.host);
+        if (row.emptied) KxConfig::EmptyMgiParam();
+        wchar_t host[32] = L"untouched";
         KxConfig::GetMamoHostName(host, 32);
-        std::swprintf(got, 64, L"%d/%d %ls:%u", KxConfig::GetMgiValid(),
-                      KxConfig::GetMgiValidSimple(), host, KxConfig::GetMamoHostPort());
-        EXPECT_STREQ(got, row.settings) << row.name;
+        const int valid = KxConfig::GetMgiValid(), validSimple = KxConfig::GetMgiValidSimple();
+        const unsigned short port = KxConfig::GetMamoHostPort();
+        EXPECT_TRUE(valid == row.valid && validSimple == row.validSimple && host == row.hostAfter &&
+                    port == row.port)
+            << row.name << ": GetMgiValid " << valid << ", GetMgiValidSimple " << validSimple
+            << ", host \"" << kxtest::Narrow(host) << "\", port " << port << "; expected "
+            << row.valid << ", " << row.validSimple << ", \"" << kxtest::Narrow(row.hostAfter)
+            << "\", " << row.port;
     }
 }
 
@@ -60,124 +79,187 @@ const wchar_t kServerDocument[] =
 
 // An applied document is deleted so that it is not applied again; one that cannot be read or
 // applied is kept for a later try and changes nothing.
+struct RecoveryRow {
+    const char* name;
+    std::string content;  // "-": no document
+    bool held;            // open in another program meanwhile
+    int status;
+    std::string document;  // afterwards
+    std::string agentKey;  // the management server's key afterwards
+};
 TEST_F(MgmtTest, RecoveredDocumentIsAppliedOnce) {
     std::wstring badPort = kServerDocument;
     badPort.replace(badPort.find(L"8443"), 4, L"lots");
-    const std::string server = Wn(kServerDocument), none = " no key";
-    const std::string applied = "HostName=sz:mgmt.example.net|;HostPort=dw:20fb;IsMgiValid=dw:1;";
-    const struct Row {
-        // content "-": no document; held: open in another program meanwhile; after: the
-        // document, then the agent's key
-        const char* name;
-        std::string content, after;
-        bool held;
-        int expected;
-    } rows[] = {
-        {"no document", "-", "<missing>" + none, false, 0},
-        {"zero bytes", "", none, false, -1},
-        // the platform's status
-        {"a port that is no integer", Wn(badPort), Wn(badPort) + none, false, -2},
-        {"byte-order mark", Wn(L"\xFEFF<wap-provisioningdoc/>"), "<missing>" + none, false, 0},
-        {"held open by another program", server, server + none, true, -1},
-        {"applied", server, "<missing> " + applied, false, 0},
+    const std::string server = UnterminatedTextBytes(kServerDocument);
+    const std::string unapplied = UnterminatedTextBytes(badPort);
+    const std::string applied =
+        "HostName = text \"mgmt.example.net\"\nHostPort = number 0x20fb\nIsMgiValid = number 0x1\n";
+    // clang-format off
+    const RecoveryRow rows[] = {
+        {.name = "no document", .content = "-", .held = false, .status = 0,
+         .document = "<missing>", .agentKey = "(no key)\n"},
+        {.name = "zero bytes", .content = "", .held = false, .status = -1, .document = "",
+         .agentKey = "(no key)\n"},
+        {.name = "a port that is no integer", .content = unapplied, .held = false, .status = -2,
+         .document = unapplied, .agentKey = "(no key)\n"},
+        {.name = "byte-order mark", .content = UnterminatedTextBytes(L"\xFEFF<wap-provisioningdoc/>"),
+         .held = false, .status = 0, .document = "<missing>", .agentKey = "(no key)\n"},
+        {.name = "held open by another program", .content = server, .held = true, .status = -1,
+         .document = server, .agentKey = "(no key)\n"},
+        {.name = "applied", .content = server, .held = false, .status = 0,
+         .document = "<missing>", .agentKey = applied},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    // clang-format on
+    for (const RecoveryRow& row : rows) {
         ::DeleteFileW(kDocument);
         if (row.content != "-") kxtest::MakeScratchFile(L"configmgi.xml", row.content);
-        HANDLE h = row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : 0;
-        EXPECT_EQ(KxConfig::RecoverMgiConfig(), row.expected);
-        if (h != nullptr) ::CloseHandle(h);
-        EXPECT_EQ(kxtest::ReadDeviceFile(kDocument) + " " + kxtest::Dump(kAgentKey), row.after);
+        HANDLE held =
+            row.held ? ::CreateFileW(kDocument, GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0) : nullptr;
+        const int status = KxConfig::RecoverMgiConfig();
+        if (held != nullptr) ::CloseHandle(held);
+        const std::string document = kxtest::ReadDeviceFile(kDocument);
+        const std::string agentKey = kxtest::Dump(kAgentKey);
+        EXPECT_TRUE(status == row.status && document == row.document && agentKey == row.agentKey)
+            << "RecoverMgiConfig, " << row.name << ": answered " << status << ", the document "
+            << (document == row.content   ? "kept"
+                : document == "<missing>" ? "deleted"
+                                          : "changed")
+            << ", the agent's key\n"
+            << agentKey << "expected " << row.status << ", the document "
+            << (row.document == "<missing>" ? "deleted" : "kept") << ", and\n"
+            << row.agentKey;
     }
 }
 
-unsigned char* Bytes(std::string& s) { return reinterpret_cast<unsigned char*>(&s[0]); }
+unsigned char* Bytes(std::string& text) { return reinterpret_cast<unsigned char*>(&text[0]); }
 
-// Reads the key into buffers one byte larger than the capacities given: "fail" or
-// "first|second|flag", with a '!' for a byte written past a capacity.
-std::string ReadKey(unsigned long c1, unsigned long c2) {
-    std::string a(c1 + 1, '#'), b(c2 + 1, '#');
+// What GetRsaKeyEx read into buffers one byte larger than the capacities it was given.
+struct KeyRead {
+    int result;
+    std::string first, second;  // up to the lengths it answered
+    int flag;
+    bool wrotePast;  // a byte past a capacity changed
+};
+KeyRead ReadKey(unsigned long firstCapacity, unsigned long secondCapacity) {
+    std::string first(firstCapacity + 1, '#'), second(secondCapacity + 1, '#');
     unsigned char flag = 9;
-    const bool read = KxConfig::GetRsaKeyEx(Bytes(a), c1, Bytes(b), c2, flag) == 1;
-    const std::string past(int(a.back() != '#') + int(b.back() != '#'), '!');
-    if (!read) return "fail" + past;
-    return a.substr(0, c1) + "|" + b.substr(0, c2) + "|" + std::to_string(flag) + past;
+    unsigned long firstLength = firstCapacity, secondLength = secondCapacity;
+    const int result =
+        KxConfig::GetRsaKeyEx(Bytes(first), firstLength, Bytes(second), secondLength, flag);
+    const bool wrotePast = first.back() != '#' || second.back() != '#';
+    if (result != 1) return {result, "", "", flag, wrotePast};
+    return {result, first.substr(0, firstLength), second.substr(0, secondLength), flag, wrotePast};
 }
 
+struct KeyFileRow {
+    const char* name;
+    std::string file;
+    unsigned long firstCapacity, secondCapacity;
+    int result;
+    int flag = 0;  // when read
+};
 TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
     std::string first(128, 0), second = "\xc8\xcf\xd6";
     for (int i = 0; i < 128; ++i) first[i] = char(1 + i * 7);
-    unsigned long l1 = 128, l2 = 3, zero = 0;
-    ASSERT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), l1, Bytes(second), l2), 1);
+    unsigned long firstLength = 128, secondLength = 3, zero = 0;
+    ASSERT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), firstLength, Bytes(second), secondLength), 1);
     // Bad components are refused and leave the key file as it was.
-    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), zero, Bytes(second), l2), 0);
-    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), l1, nullptr, l2), 0);
-    const std::string good = kxtest::ReadDeviceFile(kKeyFile), whole = first + "|" + second + "|";
+    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), zero, Bytes(second), secondLength), 0);
+    EXPECT_EQ(KxConfig::SetRsaKeyEx(Bytes(first), firstLength, nullptr, secondLength), 0);
+    const std::string good = kxtest::ReadDeviceFile(kKeyFile);
     EXPECT_EQ(good, std::string("\x80\0\0\0", 4) + first + std::string("\x03\0\0\0", 4) + second +
                         "\x01");
-    const struct Row {
-        const char* name;
-        std::string file, expected;
-        unsigned long c1, c2;
-    } rows[] = {
-        {"whole", good, whole + "1", 128, 3},
-        {"no flag byte", good.substr(0, 139), whole + "0", 128, 3},
-        {"cut in the second component", good.substr(0, 138), "fail", 128, 3},
-        {"cut in the first length", good.substr(0, 2), "fail", 128, 3},
-        {"second larger than its buffer", good, "fail", 128, 2},
-        {"zero first length", std::string(4, '\0') + good.substr(4), "fail", 128, 3},
-        {"a length far beyond the file", "\xff\xff\xff\x7f" + good.substr(4), "fail", 4096, 3},
+    // clang-format off
+    const KeyFileRow rows[] = {
+        {.name = "whole", .file = good, .firstCapacity = 128, .secondCapacity = 3, .result = 1,
+         .flag = 1},
+        {.name = "no flag byte", .file = good.substr(0, 139), .firstCapacity = 128,
+         .secondCapacity = 3, .result = 1, .flag = 0},
+        {.name = "cut in the second component", .file = good.substr(0, 138), .firstCapacity = 128,
+         .secondCapacity = 3, .result = 0},
+        {.name = "cut in the first length", .file = good.substr(0, 2), .firstCapacity = 128,
+         .secondCapacity = 3, .result = 0},
+        {.name = "second larger than its buffer", .file = good, .firstCapacity = 128,
+         .secondCapacity = 2, .result = 0},
+        {.name = "zero first length", .file = std::string(4, '\0') + good.substr(4),
+         .firstCapacity = 128, .secondCapacity = 3, .result = 0},
+        {.name = "a length far beyond the file", .file = "\xff\xff\xff\x7f" + good.substr(4),
+         .firstCapacity = 4096, .secondCapacity = 3, .result = 0},
+        {.name = "no key file", .file = "", .firstCapacity = 128, .secondCapacity = 3, .result = 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        kxtest::MakeScratchFile(L"mgi.key", row.file);
-        EXPECT_EQ(ReadKey(row.c1, row.c2), row.expected);
+    // clang-format on
+    for (const KeyFileRow& row : rows) {
+        ::DeleteFileW(kKeyFile);
+        if (!row.file.empty()) kxtest::MakeScratchFile(L"mgi.key", row.file);
+        const KeyRead got = ReadKey(row.firstCapacity, row.secondCapacity);
+        const bool read = got.result == 1;
+        EXPECT_TRUE(got.result == row.result && !got.wrotePast &&
+                    (!read || (got.first == first && got.second == second && got.flag == row.flag)))
+            << "GetRsaKeyEx, " << row.name << ": answered " << got.result
+            << (read ? (got.first == first && got.second == second ? " with both components"
+                                                                   : " with other components")
+                     : "")
+            << (read ? ", flag " + std::to_string(got.flag) : "")
+            << (got.wrotePast ? ", writing past a buffer" : "") << "; expected " << row.result
+            << (row.result == 1 ? ", flag " + std::to_string(row.flag) : "");
     }
-    ::DeleteFileW(kKeyFile);
-    EXPECT_EQ(ReadKey(128, 3), "fail") << "no key file";
 }
 
 // A provider element with the four attributes, as the platform saves it.
-std::string Provider(const char* s, const char* u, const char* sh, const char* uh) {
-    return std::string("<ServiceProvider SubscribeNumber=\"") + s + "\" UnsubscribeNumber=\"" + u +
-           "\" SubscribePatternHeader=\"" + sh + "\" UnsubscribePatternHeader=\"" + uh + "\"/>";
+std::string Provider(const char* subscribe, const char* unsubscribe, const char* subscribeHeader,
+                     const char* unsubscribeHeader) {
+    return std::string("<ServiceProvider SubscribeNumber=\"") + subscribe +
+           "\" UnsubscribeNumber=\"" + unsubscribe + "\" SubscribePatternHeader=\"" +
+           subscribeHeader + "\" UnsubscribePatternHeader=\"" + unsubscribeHeader + "\"/>";
 }
 // A document of an operator's provider with these attributes, then one below the document
 // element, as the platform saves it.
-std::string Doc(const char* s, const char* u, const char* sh, const char* uh) {
-    return "<Subscription version=\"2\"><Operator name=\"Telco\">" + Provider(s, u, sh, uh) +
+std::string Document(const char* subscribe, const char* unsubscribe, const char* subscribeHeader,
+                     const char* unsubscribeHeader) {
+    return "<Subscription version=\"2\"><Operator name=\"Telco\">" +
+           Provider(subscribe, unsubscribe, subscribeHeader, unsubscribeHeader) +
            "</Operator><ServiceProvider SubscribeNumber=\"9999\"/></Subscription>\n";
 }
 
 // Only the first provider changes; null or empty arguments keep their attribute; a missing file
 // is never created and a broken one is left as it was.
+struct SubscriptionRow {
+    const char* name;
+    std::string file;                   // "": none
+    std::vector<const wchar_t*> given;  // the four attributes
+    int result;
+    std::string saved;
+};
 TEST_F(MgmtTest, TheFirstProviderTakesTheGivenAttributes) {
-    const std::string two = Doc("1111", "2222", "SUB", "UNSUB");
-    const std::vector<const wchar_t*> k = {L"1", L"2", L"3", L"4"};
-    const std::vector<const wchar_t*> esc = {L"&", L"<", L"\"", L"'"};
-    const struct Row {
-        const char* name;
-        std::string file, saved;  // file "": none
-        std::vector<const wchar_t*> a;
-        int expected;
-    } rows[] = {
-        {"all four", two, Doc("1", "2", "3", "4"), k, 1},
-        {"null/empty kept", two, Doc("1111", "2222", "SUB", "5"), {nullptr, L"", nullptr, L"5"}, 1},
-        {"escaped, at any depth", "<a><b><ServiceProvider/></b></a>",
-         "<a><b>" + Provider("&amp;", "&lt;", "&quot;", "'") + "</b></a>\n", esc, 1},
-        {"the document element is none", "<ServiceProvider/>", "<ServiceProvider/>", k, 1},
-        {"no file", "", "<missing>", k, 0},
-        {"broken", "<a b=c/>", "<a b=c/>", k, 0},
+    const std::string original = Document("1111", "2222", "SUB", "UNSUB");
+    const std::vector<const wchar_t*> plain = {L"1", L"2", L"3", L"4"};
+    // clang-format off
+    const SubscriptionRow rows[] = {
+        {.name = "all four", .file = original, .given = plain, .result = 1,
+         .saved = Document("1", "2", "3", "4")},
+        {.name = "null or empty kept", .file = original, .given = {nullptr, L"", nullptr, L"5"},
+         .result = 1, .saved = Document("1111", "2222", "SUB", "5")},
+        {.name = "escaped, at any depth", .file = "<a><b><ServiceProvider/></b></a>",
+         .given = {L"&", L"<", L"\"", L"'"}, .result = 1,
+         .saved = "<a><b>" + Provider("&amp;", "&lt;", "&quot;", "'") + "</b></a>\n"},
+        {.name = "the document element is none", .file = "<ServiceProvider/>", .given = plain,
+         .result = 1, .saved = "<ServiceProvider/>"},
+        {.name = "no file", .file = "", .given = plain, .result = 0, .saved = "<missing>"},
+        {.name = "broken", .file = "<a b=c/>", .given = plain, .result = 0, .saved = "<a b=c/>"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    // clang-format on
+    for (const SubscriptionRow& row : rows) {
         ::DeleteFileW(kSubscription);
         if (!row.file.empty()) kxtest::MakeScratchFile(L"subscription.xml", row.file);
-        EXPECT_EQ(KxConfig::SetSpdXml(row.a[0], row.a[1], row.a[2], row.a[3]), row.expected);
-        EXPECT_EQ(kxtest::ReadDeviceFile(kSubscription), row.saved);
+        const int result =
+            KxConfig::SetSpdXml(row.given[0], row.given[1], row.given[2], row.given[3]);
+        const std::string saved = kxtest::ReadDeviceFile(kSubscription);
+        EXPECT_TRUE(result == row.result && saved == row.saved)
+            << "SetSpdXml, " << row.name << ": answered " << result << " leaving " << saved
+            << "; expected " << row.result << " leaving " << row.saved;
     }
-    EXPECT_EQ(KxConfig::SetSpdXmlEx(nullptr, L"1", L"2", L"3", L"4"), 0);
+    EXPECT_EQ(KxConfig::SetSpdXmlEx(nullptr, L"1", L"2", L"3", L"4"), 0)
+        << "SetSpdXmlEx(null path)";
 }
 
 }  // namespace

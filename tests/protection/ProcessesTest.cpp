@@ -26,31 +26,71 @@ TEST_F(ProcessesTest, KillProcessEndsEveryInstanceOfTheNamedPathsOnly) {
     EXPECT_EQ(KxConfig::KillUIProcess(), 0) << "nothing of the product's running";
 }
 
-// Registered as event 9 under the logger's full path; removed in both forms, in any case. Each
-// step: its status and which of the logger's, its bare name's and another program's
-// registrations are there. Run, the logger starts as the event would start it.
+// Registered as event 9 under the logger's full path; removed in both forms, in any case; a zero
+// guard does nothing. Run, the logger starts as the event would start it.
+struct SyncEventStep {
+    const char* name;
+    int (*call)();
+    int status;
+    bool logger, bareName, other;  // whose registrations are there afterwards
+};
 TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemovedAndRunStartsTheLogger) {
-    std::string steps;
-    const auto step = [&steps](int status) {
-        steps += std::to_string(status) + " ";
-        for (const wchar_t* name :
-             {L"9 \\Windows\\repllog.exe", L"5 REPLLOG.EXE", L"9 \\Windows\\other.exe"})
-            steps += "01"[kxtest::RawValueExists(L"SOFTWARE\\WinCE Platform\\Notifications", name)];
-        steps += ", ";
+    // The steps run in order, each on what the one above left.
+    const SyncEventStep steps[] = {
+        {.name = "registered with a zero guard",
+         .call = [] { return KxConfig::SetActiveSynEvent(0); },
+         .status = KX_E_INVALIDARG,
+         .logger = false,
+         .bareName = false,
+         .other = false},
+        {.name = "registered",
+         .call = [] { return KxConfig::SetActiveSynEvent(1); },
+         .status = KX_OK,
+         .logger = true,
+         .bareName = false,
+         .other = false},
+        {.name = "the bare name and another program registered by the platform",
+         .call =
+             [] {
+                 wchar_t bare[] = L"REPLLOG.EXE", other[] = L"\\Windows\\other.exe";
+                 return int(::CeRunAppAtEvent(bare, 5) && ::CeRunAppAtEvent(other, 9));
+             },
+         .status = 1,
+         .logger = true,
+         .bareName = true,
+         .other = true},
+        {.name = "removed with a zero guard",
+         .call = [] { return KxConfig::DelActiveSynEvent(0); },
+         .status = KX_E_INVALIDARG,
+         .logger = true,
+         .bareName = true,
+         .other = true},
+        {.name = "removed",
+         .call = [] { return KxConfig::DelActiveSynEvent(7); },
+         .status = KX_OK,
+         .logger = false,
+         .bareName = false,
+         .other = true},
     };
-    step(KxConfig::SetActiveSynEvent(0));  // the zero guard
-    step(KxConfig::SetActiveSynEvent(1));
-    wchar_t bare[] = L"REPLLOG.EXE", other[] = L"\\Windows\\other.exe";
-    step(::CeRunAppAtEvent(bare, 5) && ::CeRunAppAtEvent(other, 9));
-    step(KxConfig::DelActiveSynEvent(0));
-    step(KxConfig::DelActiveSynEvent(7));
-    const std::string refused = std::to_string(KX_E_INVALIDARG);
-    EXPECT_EQ(steps, refused + " 000, 0 100, 1 111, " + refused + " 111, 0 001, ");
+    constexpr wchar_t kEvents[] = L"SOFTWARE\\WinCE Platform\\Notifications";
+    for (const SyncEventStep& step : steps) {
+        const int status = step.call();
+        const bool logger = kxtest::RawValueExists(kEvents, L"9 \\Windows\\repllog.exe");
+        const bool bareName = kxtest::RawValueExists(kEvents, L"5 REPLLOG.EXE");
+        const bool other = kxtest::RawValueExists(kEvents, L"9 \\Windows\\other.exe");
+        EXPECT_TRUE(status == step.status && logger == step.logger && bareName == step.bareName &&
+                    other == step.other)
+            << step.name << ": answered " << status << "; registered afterwards: the logger "
+            << logger << ", its bare name " << bareName << ", another program " << other
+            << "; expected " << step.status << "; " << step.logger << ", " << step.bareName << ", "
+            << step.other;
+    }
     constexpr wchar_t kRecord[] = L"SOFTWARE\\KxStandIns\\repllog";
     EXPECT_EQ(KxConfig::RunActiveSynEvent(), 0);
     // It runs on alone, out of reach of a wait; its record is polled for up to 10 seconds.
     for (int i = 0; i < 200 && !kxtest::RawValueExists(kRecord, L"Priority"); ++i) ::Sleep(50);
     // Raised to the highest level (15).
     EXPECT_EQ(kxtest::Dump(kRecord),
-              "LastCommandLine=sz:AppRunAtRs232Detect|;Priority=dw:f;Runs=dw:1;");
+              "LastCommandLine = text \"AppRunAtRs232Detect\"\nPriority = number 0xf\n"
+              "Runs = number 0x1\n");
 }

@@ -1,7 +1,7 @@
 // The connection manager's proxy settings as the library reads them.
 
-#include "DeviceFixture.h"
 #include "Profile.h"
+#include "RegistryRows.h"
 
 namespace {
 
@@ -10,95 +10,153 @@ const std::wstring kWm5 = L"Comm\\ConnMgr\\Providers\\{EF097F4C-DC4B-4c98-8FF6-A
 const std::wstring kEarlier = L"SOFTWARE\\Microsoft" + kWm5.substr(4);
 
 // One proxy entry, a subkey of the providers' key.
-// type 0: no Type value; passwordType REG_NONE: no Password value; earlier: under the earlier
-// releases' key.
-struct Ent {
-    const wchar_t *sub, *proxy;
-    DWORD type, enable = 1, passwordType = REG_NONE;
+struct ProxyEntry {
+    const wchar_t* subkey;
+    const wchar_t* proxy;
+    DWORD type;  // 0: no Type value
+    DWORD enable = 1;
+    DWORD passwordType = REG_NONE;  // REG_NONE: no Password value
     const wchar_t* user = nullptr;
-    bool earlier = false;
+    bool earlier = false;  // under the earlier releases' key
 };
 
-void Stage(const Ent& e) {
-    const std::wstring key = (e.earlier ? kEarlier : kWm5) + L"\\" + e.sub;
-    const wchar_t* k = key.c_str();
-    kxtest::RawSetValue(k, L"Enable", REG_DWORD, &e.enable, 4);
-    if (e.type != 0) kxtest::RawSetValue(k, L"Type", REG_DWORD, &e.type, 4);
-    kxtest::RawSetValue(k, L"Proxy", REG_SZ, e.proxy, 2 * std::wcslen(e.proxy) + 2);
-    if (e.user) kxtest::RawSetValue(k, L"UserName", REG_SZ, e.user, 2 * std::wcslen(e.user) + 2);
-    if (e.passwordType != REG_NONE) kxtest::RawSetValue(k, L"Password", e.passwordType, "", 0);
+void Stage(const ProxyEntry& entry) {
+    const std::wstring key = (entry.earlier ? kEarlier : kWm5) + L"\\" + entry.subkey;
+    kxtest::RawSetValue(key.c_str(), L"Enable", REG_DWORD, &entry.enable, 4);
+    if (entry.type != 0) kxtest::RawSetValue(key.c_str(), L"Type", REG_DWORD, &entry.type, 4);
+    kxtest::StoreText(key.c_str(), L"Proxy", entry.proxy);
+    if (entry.user) kxtest::StoreText(key.c_str(), L"UserName", entry.user);
+    if (entry.passwordType != REG_NONE)
+        kxtest::RawSetValue(key.c_str(), L"Password", entry.passwordType, "", 0);
 }
 
-// The twelve outputs, preset so that untouched ones show, as one text:
-// "http host:port user password | socks host:port user password type", after "!" and the status
-// when the read fails.
-std::wstring Read() {
-    const unsigned long n = 32;
-    wchar_t hh[n] = L"-", sh[n] = L"-", hu[n] = L"-", su[n] = L"-";
-    su[n - 1] = L'#';
-    unsigned long hp = 7, sp = 7;
-    int hw = 7, sw = 7;
-    const KXSTATUS status = KxConfig::GetProxy(hh, n, hp, sh, n, sp, hu, n, hw, su, n, sw);
-    const auto num = [](unsigned long v) { return std::to_wstring(v); };
-    return (status ? L"!" + num(status) + L" " : L"") + hh + L":" + num(hp) + L" " + hu + L" " +
-           num(hw) + L" | " + sh + L":" + num(sp) + L" " + su + L" " + num(sw) + L" " +
-           num(su[n - 1]);
+// What GetProxy hands back of one kind of proxy; each output starts as "-" or 7, so that an
+// untouched one shows.
+struct Proxy {
+    std::wstring host = L"-";
+    unsigned long port = 7;
+    std::wstring user = L"-";
+    int hasPassword = 7;
+    bool operator==(const Proxy&) const = default;
+};
+std::string Describe(const Proxy& proxy) {
+    return kxtest::Narrow(proxy.host) + ":" + std::to_string(proxy.port) + ", user \"" +
+           kxtest::Narrow(proxy.user) + "\", password " + std::to_string(proxy.hasPassword);
 }
 
 class ProxyTest : public kxtest::DeviceTest {};
 
+struct ProxyRow {
+    const char* name;
+    DWORD release;
+    std::vector<ProxyEntry> entries;
+    KXSTATUS status;
+    Proxy http, socks;
+    wchar_t socksType;  // the last unit of the SOCKS user-name buffer, '#' before the call
+};
 TEST_F(ProxyTest, ProxyEntriesByTypeNameAndRelease) {
-    // After the HTTP host:port, and when nothing is found; the SOCKS type is cleared.
-    const std::wstring none = L" - 0 | -:7 - 7 0", nothing = L"-:7 - 7 | -:7 - 7 0";
-    const struct Row {
-        DWORD major;
-        std::vector<Ent> entries;
-        std::wstring outputs;
-    } rows[] = {
-        // Nothing configured: '#' is 35, no output touched.
-        {5, {}, L"!" + std::to_wstring(KX_E_REGISTRY) + L" -:7 - 7 | -:7 - 7 35"},
-        {5, {{L"HTTP-{436E}", L"p:8080", 1, 1, REG_NONE, L"ann"}}, L"p:8080 ann 0 | -:7 - 7 0"},
-        {5, {{L"HTTP-1", L"bare.example", 1}}, nothing},  // no colon: ignored
-        {5, {{L"HTTP-1", L"h.example:abc", 1}}, L"h.example:0" + none},
-        // The last enabled HTTP entry wins; disabled, WAP (2) and untyped entries are passed over.
-        {5, {{L"HTTP-a", L"a:1", 1}, {L"HTTP-b", L"b:2", 1}}, L"b:2" + none},
-        {5, {{L"HTTP-c", L"c:3", 1, 0}, {L"HTTP-d", L"d:4", 2}, {L"HTTP-f", L"f:6", 0}}, nothing},
-        {5, {{L"SOCKS-a", L"s:1080", 8, 1, REG_BINARY, L"bob"}}, L"-:7 - 7 | s:1080 bob 1 8"},
-        {4, {{L"HTTP-new", L"n:1", 1}, {L"HTTP-old", L"o:2", 1, 1, 0, 0, true}}, L"o:2" + none},
+    const Proxy none;  // untouched
+    // clang-format off
+    const ProxyRow rows[] = {
+        {.name = "nothing configured", .release = 5, .entries = {}, .status = KX_E_REGISTRY,
+         .http = none, .socks = none, .socksType = L'#'},
+        {.name = "an HTTP proxy", .release = 5,
+         .entries = {{.subkey = L"HTTP-{436E}", .proxy = L"p:8080", .type = 1, .user = L"ann"}},
+         .status = KX_OK, .http = {.host = L"p", .port = 8080, .user = L"ann", .hasPassword = 0},
+         .socks = none, .socksType = 0},
+        {.name = "no colon: ignored", .release = 5,
+         .entries = {{.subkey = L"HTTP-1", .proxy = L"bare.example", .type = 1}}, .status = KX_OK,
+         .http = none, .socks = none, .socksType = 0},
+        {.name = "no digits: port 0", .release = 5,
+         .entries = {{.subkey = L"HTTP-1", .proxy = L"h.example:abc", .type = 1}},
+         .status = KX_OK, .http = {.host = L"h.example", .port = 0, .user = L"-", .hasPassword = 0},
+         .socks = none, .socksType = 0},
+        {.name = "the last enabled HTTP entry wins", .release = 5,
+         .entries = {{.subkey = L"HTTP-a", .proxy = L"a:1", .type = 1},
+                     {.subkey = L"HTTP-b", .proxy = L"b:2", .type = 1}},
+         .status = KX_OK, .http = {.host = L"b", .port = 2, .user = L"-", .hasPassword = 0},
+         .socks = none, .socksType = 0},
+        {.name = "disabled, WAP (2) and untyped entries are passed over", .release = 5,
+         .entries = {{.subkey = L"HTTP-c", .proxy = L"c:3", .type = 1, .enable = 0},
+                     {.subkey = L"HTTP-d", .proxy = L"d:4", .type = 2},
+                     {.subkey = L"HTTP-f", .proxy = L"f:6", .type = 0}},
+         .status = KX_OK, .http = none, .socks = none, .socksType = 0},
+        {.name = "a SOCKS 5 proxy with a password", .release = 5,
+         .entries = {{.subkey = L"SOCKS-a", .proxy = L"s:1080", .type = 8,
+                      .passwordType = REG_BINARY, .user = L"bob"}},
+         .status = KX_OK, .http = none,
+         .socks = {.host = L"s", .port = 1080, .user = L"bob", .hasPassword = 1}, .socksType = 8},
+        {.name = "release 4 reads the earlier key only", .release = 4,
+         .entries = {{.subkey = L"HTTP-new", .proxy = L"n:1", .type = 1},
+                     {.subkey = L"HTTP-old", .proxy = L"o:2", .type = 1, .earlier = true}},
+         .status = KX_OK, .http = {.host = L"o", .port = 2, .user = L"-", .hasPassword = 0},
+         .socks = none, .socksType = 0},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.outputs));
+    // clang-format on
+    for (const ProxyRow& row : rows) {
         kxtest::ResetDevice();
-        kxtest::StageProfileNumber(wince::profile::kMajorVersion, row.major);
-        for (const Ent& e : row.entries) Stage(e);
-        EXPECT_EQ(Read(), row.outputs);
+        kxtest::StageProfileNumber(wince::profile::kMajorVersion, row.release);
+        for (const ProxyEntry& entry : row.entries) Stage(entry);
+        constexpr unsigned long kCapacity = 32;
+        wchar_t httpHost[kCapacity] = L"-", socksHost[kCapacity] = L"-";
+        wchar_t httpUser[kCapacity] = L"-", socksUser[kCapacity] = L"-";
+        socksUser[kCapacity - 1] = L'#';
+        Proxy http, socks;
+        const KXSTATUS status = KxConfig::GetProxy(
+            httpHost, kCapacity, http.port, socksHost, kCapacity, socks.port, httpUser, kCapacity,
+            http.hasPassword, socksUser, kCapacity, socks.hasPassword);
+        http.host = httpHost;
+        http.user = httpUser;
+        socks.host = socksHost;
+        socks.user = socksUser;
+        const wchar_t socksType = socksUser[kCapacity - 1];
+        EXPECT_TRUE(status == row.status && http == row.http && socks == row.socks &&
+                    socksType == row.socksType)
+            << row.name << ": answered 0x" << std::hex << status << std::dec << " with HTTP "
+            << Describe(http) << ", SOCKS " << Describe(socks) << ", SOCKS type " << int(socksType)
+            << "; expected HTTP " << Describe(row.http) << ", SOCKS " << Describe(row.socks)
+            << ", SOCKS type " << int(row.socksType);
     }
 }
 
+// Capacities of 8 in arrays of 10 whose first and last units are canaries: hosts are cut to the
+// capacity - 1; a missing buffer or a zero capacity is refused before anything is written.
 TEST_F(ProxyTest, BuffersCapacitiesAndTheEnableSwitch) {
     kxtest::StageProfileNumber(wince::profile::kMajorVersion, 5);
-    Stage({L"HTTP-long", L"hhhhhhhhhhhh:80", 1});
-    // Capacities of 8 in arrays of 10, whose first and last characters are canaries.
-    wchar_t h[10], s[10], u[10], su[10];
-    for (wchar_t* b : {h, s, u, su}) b[0] = b[9] = L'!';
-    unsigned long hp = 0, sp = 0;
-    int a = 0, b = 0;
-    ASSERT_EQ(KxConfig::GetProxy(h + 1, 8, hp, s + 1, 8, sp, u + 1, 8, a, su + 1, 8, b), 0);
-    EXPECT_EQ(std::wstring(h + 1) + L":" + std::to_wstring(hp) + h[9] + su[9] + su[0],
-              L"hhhhhhh:80!!!");
-    // A missing buffer or a zero capacity is refused before anything is written.
-    for (int zero = 0; zero < 5; ++zero) {
-        const auto cap = [zero](int i) { return i == zero ? 0ul : 8ul; };
-        const KXSTATUS status = KxConfig::GetProxy(zero == 4 ? nullptr : h + 1, cap(0), hp, s + 1,
-                                                   cap(1), sp, u + 1, cap(2), a, su + 1, cap(3), b);
-        EXPECT_EQ(std::to_wstring(status) + su[0], std::to_wstring(KX_E_INVALIDARG) + L'!') << zero;
+    Stage({.subkey = L"HTTP-long", .proxy = L"hhhhhhhhhhhh:80", .type = 1});
+    wchar_t httpHost[10], socksHost[10], httpUser[10], socksUser[10];
+    for (wchar_t* buffer : {httpHost, socksHost, httpUser, socksUser}) buffer[0] = buffer[9] = L'!';
+    unsigned long httpPort = 0, socksPort = 0;
+    int httpPassword = 0, socksPassword = 0;
+    ASSERT_EQ(KxConfig::GetProxy(httpHost + 1, 8, httpPort, socksHost + 1, 8, socksPort,
+                                 httpUser + 1, 8, httpPassword, socksUser + 1, 8, socksPassword),
+              KX_OK);
+    EXPECT_EQ(std::wstring(httpHost + 1), L"hhhhhhh") << "the host cut to 7 characters";
+    EXPECT_EQ(httpPort, 80u);
+    EXPECT_TRUE(httpHost[9] == L'!' && socksUser[9] == L'!' && socksUser[0] == L'!')
+        << "a canary around the buffers changed";
+    const char* const buffers[] = {"HTTP host", "SOCKS host", "HTTP user", "SOCKS user",
+                                   "a null HTTP host buffer"};
+    for (int refused = 0; refused < 5; ++refused) {
+        const auto capacity = [refused](int i) { return i == refused ? 0ul : 8ul; };
+        const KXSTATUS status =
+            KxConfig::GetProxy(refused == 4 ? nullptr : httpHost + 1, capacity(0), httpPort,
+                               socksHost + 1, capacity(1), socksPort, httpUser + 1, capacity(2),
+                               httpPassword, socksUser + 1, capacity(3), socksPassword);
+        EXPECT_TRUE(status == KX_E_INVALIDARG && socksUser[0] == L'!')
+            << "GetProxy with " << buffers[refused] << (refused < 4 ? " of capacity 0" : "")
+            << " answered 0x" << std::hex << status << (socksUser[0] == L'!' ? "" : ", writing")
+            << "; expected 0xf0000, writing nothing";
     }
     // Whether a proxy is used at all is read from the earlier releases' key on every release.
     int use = 9;
-    EXPECT_EQ(KxConfig::GetBeUseProxy(use) + use, KX_E_REGISTRY) << "not stored: 0";
+    EXPECT_EQ(KxConfig::GetBeUseProxy(use), KX_E_REGISTRY) << "GetBeUseProxy, nothing stored";
+    EXPECT_EQ(use, 0) << "GetBeUseProxy, nothing stored";
     for (DWORD on : {1u, 0u}) {
-        kxtest::RawSetValue(kEarlier.c_str(), L"Enable", REG_DWORD, &on, 4);
-        EXPECT_EQ(std::make_pair(KxConfig::GetBeUseProxy(use), use), std::make_pair(0, int(on)));
+        kxtest::StoreNumber(kEarlier.c_str(), L"Enable", on);
+        const KXSTATUS status = KxConfig::GetBeUseProxy(use);
+        EXPECT_TRUE(status == KX_OK && use == int(on))
+            << "GetBeUseProxy with Enable " << on << " answered " << status << " with " << use;
     }
 }
 

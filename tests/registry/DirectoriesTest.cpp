@@ -10,7 +10,7 @@ namespace {
 class DirectoriesTest : public DeviceTest {};
 
 void StoreText(const wchar_t* name, const std::wstring& text) {
-    RawSetValue(kProductKey, name, REG_SZ, text.c_str(), DWORD((text.size() + 1) * 2));
+    kxtest::StoreText(kProductKey, name, text);
 }
 void StoreStart(ULONGLONG units) {
     RawSetValue(kProductKey, L"StartupTime", REG_BINARY, &units, 8);
@@ -18,53 +18,76 @@ void StoreStart(ULONGLONG units) {
 KXSTATUS Startup(wchar_t* dir, unsigned long n) { return KxConfig::GetStartupDir(dir, int(n)); }
 KXSTATUS NullSys(wchar_t*, unsigned long n) { return KxConfig::GetSysDir(nullptr, n); }
 KXSTATUS NullApp(wchar_t*, unsigned long n) { return KxConfig::GetAppDir(nullptr, n); }
-// A status as a row writes it before the result: nothing for success, "E:" for the registry's.
-std::string Said(KXSTATUS s) {
-    return s == KX_OK ? "" : s == KX_E_REGISTRY ? "E:" : std::to_string(s) + ":";
-}
-// A read into `length` units: "E:" when refused, the buffer one unit past the length.
-std::string Read(KXSTATUS (*get)(wchar_t*, unsigned long), unsigned long length) {
+
+// What a directory getter left in a buffer of '#': the text up to its terminator, looking no
+// further than one unit past the capacity ("#" when the buffer was left alone).
+struct DirectoryRead {
+    KXSTATUS status;
+    std::wstring text;
+    bool wrotePast;  // the unit past the capacity changed
+};
+DirectoryRead Read(KXSTATUS (*get)(wchar_t*, unsigned long), unsigned long capacity) {
     wchar_t dir[32];
-    std::memset(dir, 0xBD, sizeof dir);
-    const std::string said = Said(get(dir, length));
-    return said + Image(dir, length + 1);
+    std::wmemset(dir, L'#', 32);
+    const KXSTATUS status = get(dir, capacity);
+    return {status, std::wstring(dir, wcsnlen(dir, capacity + 1)), dir[capacity] != L'#'};
 }
 
 // A directory ends in one backslash; one that does not fit with it is refused and the buffer
 // left empty; an empty setting names no directory and stays empty.
+struct DirectoryRow {
+    const char* name;
+    KXSTATUS (*get)(wchar_t*, unsigned long);
+    const wchar_t* value;   // the setting's name
+    const wchar_t* stored;  // its text; null: missing
+    unsigned long capacity;
+    KXSTATUS status;
+    std::wstring text;  // what the buffer holds up to its terminator
+};
 TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
-    const struct {
-        const char *name, *image;  // image: "E:" when refused, the buffer one unit past the length
-        KXSTATUS (*get)(wchar_t*, unsigned long);
-        const wchar_t *value, *stored;  // the value's name, its text (null: missing)
-        unsigned long length;
-    } rows[] = {
-        {"one backslash added", "\\Windows\\S\\|~~", Startup, L"StartupPath", L"\\Windows\\S", 13},
-        {"already ends in one", "\\Windows\\|~~", KxConfig::GetSysDir, L"WinPath", L"\\Windows\\",
-         11},
-        {"empty stays empty", "|~~~", Startup, L"StartupPath", L"", 3},
-        {"missing", "E:|~~~", KxConfig::GetSysDir, L"WinPath", nullptr, 3},
-        {"zero length", "E:~", KxConfig::GetSysDir, L"WinPath", L"\\Windows", 0},
-        // The text itself just fits, or lacks one unit (refused whole).
-        {"text does not fit", "E:|~~~~~~~~", KxConfig::GetSysDir, L"WinPath", L"\\Windows", 8},
-        {"no room for the backslash", "E:|Windows|~", KxConfig::GetSysDir, L"WinPath", L"\\Windows",
-         9},
-        {"just fits", "\\Windows\\|~", KxConfig::GetSysDir, L"WinPath", L"\\Windows", 10},
-        {"null system folder", "983040:~~~~~~~~~~", NullSys, L"WinPath", L"\\W", 9},
-        {"null application folder", "983040:~~~~~~~~~~", NullApp, L"AppPath", L"\\W", 9},
+    // clang-format off
+    const DirectoryRow rows[] = {
+        {.name = "one backslash added", .get = Startup, .value = L"StartupPath",
+         .stored = L"\\Windows\\S", .capacity = 13, .status = KX_OK, .text = L"\\Windows\\S\\"},
+        {.name = "already ends in one", .get = KxConfig::GetSysDir, .value = L"WinPath",
+         .stored = L"\\Windows\\", .capacity = 11, .status = KX_OK, .text = L"\\Windows\\"},
+        {.name = "empty stays empty", .get = Startup, .value = L"StartupPath", .stored = L"",
+         .capacity = 3, .status = KX_OK, .text = L""},
+        {.name = "missing", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = nullptr,
+         .capacity = 3, .status = KX_E_REGISTRY, .text = L""},
+        {.name = "zero capacity", .get = KxConfig::GetSysDir, .value = L"WinPath",
+         .stored = L"\\Windows", .capacity = 0, .status = KX_E_REGISTRY, .text = L"#"},
+        // The text itself lacks one unit (refused whole), or just fits.
+        {.name = "text does not fit", .get = KxConfig::GetSysDir, .value = L"WinPath",
+         .stored = L"\\Windows", .capacity = 8, .status = KX_E_REGISTRY, .text = L""},
+        {.name = "no room for the backslash", .get = KxConfig::GetSysDir, .value = L"WinPath",
+         .stored = L"\\Windows", .capacity = 9, .status = KX_E_REGISTRY, .text = L""},
+        {.name = "just fits", .get = KxConfig::GetSysDir, .value = L"WinPath",
+         .stored = L"\\Windows", .capacity = 10, .status = KX_OK, .text = L"\\Windows\\"},
+        {.name = "null system folder", .get = NullSys, .value = L"WinPath", .stored = L"\\W",
+         .capacity = 9, .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
+        {.name = "null application folder", .get = NullApp, .value = L"AppPath", .stored = L"\\W",
+         .capacity = 9, .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
     };
-    for (const auto& row : rows) {
+    // clang-format on
+    for (const DirectoryRow& row : rows) {
         ResetDevice();
         if (row.stored) StoreText(row.value, row.stored);
-        EXPECT_EQ(Read(row.get, row.length), row.image) << row.name;
+        const DirectoryRead got = Read(row.get, row.capacity);
+        EXPECT_TRUE(got.status == row.status && got.text == row.text && !got.wrotePast)
+            << row.name << ": the getter of " << Narrow(row.value) << " into " << row.capacity
+            << " characters answered 0x" << std::hex << got.status << " with \"" << Narrow(got.text)
+            << "\"" << (got.wrotePast ? " and wrote past it" : "") << "; expected 0x" << row.status
+            << " with \"" << Narrow(row.text) << "\"";
     }
 }
 
 // The application directory is kept once per process: the first successful read, also when
 // threads ask first together, serves the life of the process.
 TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
-    const auto read = [](unsigned long length) { return Read(KxConfig::GetAppDir, length); };
-    EXPECT_EQ(read(20), "E:|" + std::string(20, '~')) << "nothing stored yet; the next reads again";
+    const DirectoryRead before = Read(KxConfig::GetAppDir, 20);
+    EXPECT_TRUE(before.status == KX_E_REGISTRY && before.text.empty())
+        << "GetAppDir with nothing stored answered 0x" << std::hex << before.status;
     StoreText(L"AppPath", L"\\Program Files\\App");
     wchar_t seen[8][MAX_PATH] = {};
     std::vector<std::thread> threads;
@@ -73,7 +96,11 @@ TEST_F(DirectoriesTest, AppDirIsReadOnceAndKept) {
     for (auto& own : seen) EXPECT_STREQ(own, L"\\Program Files\\App\\");
     StoreText(L"AppPath", L"\\Elsewhere");
     // 19 characters and the terminator, then one unit less.
-    EXPECT_EQ(read(20) + " " + read(19), "\\Program Files\\App\\|~ E:|" + std::string(19, '~'));
+    const DirectoryRead fits = Read(KxConfig::GetAppDir, 20), tight = Read(KxConfig::GetAppDir, 19);
+    EXPECT_TRUE(fits.status == KX_OK && fits.text == L"\\Program Files\\App\\")
+        << "GetAppDir into 20 after AppPath changed: \"" << Narrow(fits.text) << "\"";
+    EXPECT_TRUE(tight.status == KX_E_REGISTRY && tight.text.empty())
+        << "GetAppDir into 19: \"" << Narrow(tight.text) << "\"";
 }
 
 // What a test leaves at the device root.
@@ -92,7 +119,7 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     const std::pair<const wchar_t*, std::string> files[] = {
         {L"\\subscription.xml",
          "<Subscription><Op><ServiceProvider SubscribeNumber=\"1\"/></Op></Subscription>"},
-        {L"\\configmgi.xml", Wn(doc)},
+        {L"\\configmgi.xml", UnterminatedTextBytes(doc)},
         {L"\\mgi.key", std::string("\1\0\0\0A\1\0\0\0B\1", 11)}};
     struct Cleanup {
         ~Cleanup() {
@@ -113,40 +140,53 @@ TEST_F(DirectoriesTest, AnEmptyAppPathIsNoDirectoryAndNotTheDeviceRoot) {
     EXPECT_FALSE(RawKeyExists(L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent"));
 }
 
-// The version "a.b.c.d" as numbers (high word a.b, low word c.d) and as text with at most four
-// characters after the last point; the build number c counts up, wrapping without carrying (the
-// incremented numbers written back as text).
+// The version "a.b.c.d" as numbers (high word a.b, low word c.d, and both as one 64-bit number)
+// and as text with at most four characters after the last point; the build number c counts up,
+// wrapping without carrying (the incremented numbers written back as text).
+struct VersionRow {
+    const wchar_t* stored;  // null: missing
+    KXSTATUS status;        // of each read
+    unsigned long high, low;
+    std::wstring text;
+    std::string incremented;  // the stored value after IncrementVer
+};
 TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
-    const struct {
-        const wchar_t* stored;  // null: missing
-        // Status numbers, status product ("=": the two numbers' 64 bits), status text, status
-        // incremented.
-        const char* result;
-    } rows[] = {
-        {L"2.0.1.1021", "0 131072.66557 0 = 0 2.0.1.1021|~~~~~~~~~~ 0 sz:2.0.2.1021|"},
-        {nullptr, "196608 0.0 196608 = 196608 ~~~~~~~~~~~~~~~~~~~~~ 0 sz:0.0.1.0|"},
-        {L"2.0.65535.7", "0 131072.4294901767 0 = 0 2.0.65535.7|~~~~~~~~~ 0 sz:2.0.0.7|"},
-        {L"2.0.0.123456", "0 131072.57920 0 = 0 2.0.0.1234|6|~~~~~~~~ 0 sz:2.0.1.57920|"},
+    // clang-format off
+    const VersionRow rows[] = {
+        {.stored = L"2.0.1.1021", .status = KX_OK, .high = 0x20000, .low = 0x103fd,
+         .text = L"2.0.1.1021", .incremented = "text \"2.0.2.1021\""},
+        {.stored = nullptr, .status = KX_E_REGISTRY, .high = 0, .low = 0, .text = L"untouched",
+         .incremented = "text \"0.0.1.0\""},
+        {.stored = L"2.0.65535.7", .status = KX_OK, .high = 0x20000, .low = 0xffff0007,
+         .text = L"2.0.65535.7", .incremented = "text \"2.0.0.7\""},
+        {.stored = L"2.0.0.123456", .status = KX_OK, .high = 0x20000, .low = 0xe240,
+         .text = L"2.0.0.1234", .incremented = "text \"2.0.1.57920\""},
         // No point: the text is left whole.
-        {L"20100", "0 1317273600.0 0 = 0 20100|~~~~~~~~~~~~~~~ 0 sz:20100.0.1.0|"},
+        {.stored = L"20100", .status = KX_OK, .high = 0x4e840000, .low = 0, .text = L"20100",
+         .incremented = "text \"20100.0.1.0\""},
     };
-    for (const auto& row : rows) {
+    // clang-format on
+    for (const VersionRow& row : rows) {
         ResetDevice();
         if (row.stored) StoreText(L"FullVersionNum", row.stored);
         unsigned long high = 7, low = 7;
         ULARGE_INTEGER product{{99, 0}};
-        wchar_t text[21];
-        std::memset(text, 0xBD, sizeof text);
+        wchar_t text[21] = L"untouched";
         const KXSTATUS numbers = KxConfig::GetFullVersion(high, low),
                        both = KxConfig::GetProductVersion(product),
                        got = KxConfig::GetFullVersion(text, 20), next = KxConfig::IncrementVer();
-        const char* joined = product.QuadPart == (ULONGLONG(high) << 32 | low) ? "=" : "!=";
-        const auto s = [](KXSTATUS status) { return std::to_string(status) + " "; };
-        EXPECT_EQ(s(numbers) + std::to_string(high) + "." + std::to_string(low) + " " + s(both) +
-                      joined + " " + s(got) + Image(text, 21) + " " + s(next) +
-                      Stored(kProductKey, L"FullVersionNum"),
-                  row.result)
-            << row.stored;
+        const std::string incremented = Stored(kProductKey, L"FullVersionNum");
+        EXPECT_TRUE(numbers == row.status && both == row.status && got == row.status &&
+                    high == row.high && low == row.low &&
+                    product.QuadPart == (ULONGLONG(row.high) << 32 | row.low) && text == row.text &&
+                    next == KX_OK && incremented == row.incremented)
+            << "with " << (row.stored ? Narrow(row.stored) : "nothing") << " stored: " << std::hex
+            << "GetFullVersion answered 0x" << numbers << " with 0x" << high << " and 0x" << low
+            << ", GetProductVersion 0x" << both << " with 0x" << product.QuadPart
+            << ", GetFullVersion(text) 0x" << got << " with \"" << Narrow(text)
+            << "\", IncrementVer 0x" << next << " leaving " << incremented << "; expected 0x"
+            << row.status << " with 0x" << row.high << " and 0x" << row.low << ", \""
+            << Narrow(row.text) << "\" and " << row.incremented;
     }
 }
 

@@ -10,179 +10,268 @@
 namespace kxtest {
 namespace {
 
-using R = KxRegUtil&;
-constexpr wchar_t K[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\Test", V[] = L"V";
+constexpr wchar_t kTestKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\Test", kValue[] = L"V";
 constexpr wchar_t kSub[] = L"SOFTWARE\\Quorlend\\Sub";
-constexpr KXSTATUS E = KX_E_REGISTRY;
 // In the image's read-only data: a write may come from there, a read never goes there.
 const unsigned char kRaw[] = {'a', 'b', 0, 'c'};
 
 class RegistryTest : public DeviceTest {};
 
-KXSTATUS St(bool ok) { return ok ? KX_OK : E; }
-// A status as a row writes it before the result: nothing for success, "E:" for the registry's.
-std::string Said(KXSTATUS s) { return s == KX_OK ? "" : s == E ? "E:" : std::to_string(s) + ":"; }
-std::string Fill(size_t units) { return std::string(units, '~'); }
-std::string Text(const wchar_t* text) { return Image(text, std::wcslen(text)); }
+KXSTATUS StatusOf(bool done) { return done ? KX_OK : KX_E_REGISTRY; }
+std::string Hex(unsigned long number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lx", number);
+    return text;
+}
 
 // Bytes are stored with their type and exact size (texts, numbers and time records as the
 // settings store them: SettingsTest); a refused write stores nothing and creates no key;
 // deletion takes one value.
+struct WriteRow {
+    const char* name;
+    KXSTATUS (*write)(KxRegUtil& registry);
+    KXSTATUS status;
+    std::string key;  // the test key's dump afterwards
+};
 TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
-    const struct Row {
-        const char *name, *dump;
-        KXSTATUS (*write)(R);
-    } rows[] = {
+    // clang-format off
+    const WriteRow rows[] = {
         // Readable memory is enough for a write.
-        {"bytes from read-only data", "V=bin:ab|c;", [](R r) { return r.SetValue(K, V, kRaw, 4); }},
-        {"null text", "E:no key", [](R r) { return r.SetValue(K, V, (const wchar_t*)nullptr); }},
-        {"null bytes", "E:no key", [](R r) { return r.SetValue(K, V, (const BYTE*)nullptr, 4); }},
-        {"null time", "E:no key", [](R) { return St(RegSetSystemTime(K, V, nullptr)); }},
-        {"one value deleted", "W=dw:2;",
-         [](R r) { return r.SetValue(K, V, 1ul), r.SetValue(K, L"W", 2ul), r.DelValue(K, V); }},
-        {"deleting a missing value", "E:W=dw:2;",
-         [](R r) { return r.SetValue(K, L"W", 2ul), r.DelValue(K, V); }},
-        {"deletion in a missing key", "E:no key", [](R r) { return r.DelValue(K, V); }},
+        {.name = "bytes from read-only data", .write = [](KxRegUtil& registry) {
+             return registry.SetValue(kTestKey, kValue, kRaw, 4); },
+         .status = KX_OK, .key = "V = bytes 61 62 00 63\n"},
+        {.name = "null text", .write = [](KxRegUtil& registry) {
+             return registry.SetValue(kTestKey, kValue, static_cast<const wchar_t*>(nullptr)); },
+         .status = KX_E_REGISTRY, .key = "(no key)\n"},
+        {.name = "null bytes", .write = [](KxRegUtil& registry) {
+             return registry.SetValue(kTestKey, kValue, static_cast<const BYTE*>(nullptr), 4); },
+         .status = KX_E_REGISTRY, .key = "(no key)\n"},
+        {.name = "null time", .write = [](KxRegUtil&) {
+             return StatusOf(RegSetSystemTime(kTestKey, kValue, nullptr)); },
+         .status = KX_E_REGISTRY, .key = "(no key)\n"},
+        {.name = "one value of two deleted", .write = [](KxRegUtil& registry) {
+             registry.SetValue(kTestKey, kValue, 1ul);
+             registry.SetValue(kTestKey, L"W", 2ul);
+             return registry.DelValue(kTestKey, kValue); },
+         .status = KX_OK, .key = "W = number 0x2\n"},
+        {.name = "deleting a missing value", .write = [](KxRegUtil& registry) {
+             registry.SetValue(kTestKey, L"W", 2ul);
+             return registry.DelValue(kTestKey, kValue); },
+         .status = KX_E_REGISTRY, .key = "W = number 0x2\n"},
+        {.name = "deletion in a missing key", .write = [](KxRegUtil& registry) {
+             return registry.DelValue(kTestKey, kValue); },
+         .status = KX_E_REGISTRY, .key = "(no key)\n"},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const WriteRow& row : rows) {
         ResetDevice();
-        KxRegUtil reg;
-        const std::string said = Said(row.write(reg));
-        EXPECT_EQ(said + Dump(K), row.dump) << row.name;
+        KxRegUtil registry;
+        const KXSTATUS status = row.write(registry);
+        const std::string key = Dump(kTestKey);
+        EXPECT_TRUE(status == row.status && key == row.key)
+            << row.name << ": answered " << Hex(status) << " leaving the key as\n"
+            << key << "expected " << Hex(row.status) << " and\n"
+            << row.key;
     }
 }
 
-// The kinds of read and where they go; kNoKey as the stored type: nothing stored.
-enum : DWORD { kText = 1, kBytes, kNumber, kTime, kNull = 8, kReadOnly = 16, kNoKey = 0x100 };
+enum class ReadKind { kText, kBytes, kNumber, kTime };
+enum class Buffer { kWritable, kNull, kReadOnly };
+constexpr DWORD kNothingStored = 0xFFFF;
 
-// A read hands back the whole value or fails with the output untouched: the image shows the
-// buffer one unit past the size given ('~': untouched), "/no key" when no key is left. (A text
-// that just fits or lacks one unit: DirectoriesTest; a missing number, numbers and time records
-// that are there: SettingsTest.)
+// A read hands back the whole value or fails with the output untouched. (A text that just fits
+// or lacks one unit: DirectoriesTest; a missing number, numbers and time records that are
+// there: SettingsTest.)
+struct ReadRow {
+    const char* name;
+    ReadKind kind;
+    Buffer buffer = Buffer::kWritable;
+    DWORD type;               // of the stored value, or kNothingStored
+    std::string stored = "";  // the stored bytes
+    unsigned long size;       // what the read is given: characters for a text, else bytes
+    KXSTATUS status;
+    std::string written = "";  // the output's bytes up to the last one the read changed
+    bool keyAfter = true;      // whether the test key exists afterwards
+};
 TEST_F(RegistryTest, ReadsGiveTheWholeValueOrLeaveTheOutput) {
-    const struct Row {
-        const char* name;
-        DWORD kind, type, size;
-        std::string stored, image;  // image: "E:" first when refused
-    } rows[] = {
-        {"longest text of 1024", kText, REG_SZ, 1024, Wz(std::wstring(1023, L'n')),
-         std::string(1023, 'n') + "|~"},
+    const std::wstring longest(1023, L'n');
+    // clang-format off
+    const ReadRow rows[] = {
+        {.name = "longest text of 1024", .kind = ReadKind::kText, .type = REG_SZ,
+         .stored = TextBytes(longest), .size = 1024, .status = KX_OK, .written = TextBytes(longest)},
         // Texts written by other tools may lack the terminator: it is added where it fits,
         // and three stored characters cannot be terminated within three.
-        {"unterminated text", kText, REG_SZ, 4, Wn(L"abc"), "abc|~"},
-        {"unterminated text filling the buffer", kText, REG_SZ, 3, Wn(L"abc"), "E:" + Fill(4)},
-        {"stored type not checked", kText, REG_DWORD, 4, Wn(L"BA"), "BA|~~"},
-        {"missing key, none created", kText, kNoKey, 4, "", "E:" + Fill(5) + "/no key"},
-        {"null text buffer", kText | kNull, REG_SZ, 32, Wz(L"a"), "E:"},
-        {"bytes as stored, no more", kBytes, REG_BINARY, 8, "abc", "abc~~~~~~"},
-        {"value larger than the buffer", kBytes, REG_SZ, 21, Wz(L"0123456789"), "E:" + Fill(22)},
-        {"read-only byte buffer", kBytes | kReadOnly, REG_BINARY, 8, "abc", "E:"},
-        {"two stored bytes fill the low bytes", kNumber, REG_BINARY, 4, "42", "42~~"},
+        {.name = "unterminated text", .kind = ReadKind::kText, .type = REG_SZ,
+         .stored = UnterminatedTextBytes(L"abc"), .size = 4, .status = KX_OK,
+         .written = TextBytes(L"abc")},
+        {.name = "unterminated text filling the buffer", .kind = ReadKind::kText, .type = REG_SZ,
+         .stored = UnterminatedTextBytes(L"abc"), .size = 3, .status = KX_E_REGISTRY,
+         .written = ""},
+        {.name = "stored type not checked", .kind = ReadKind::kText, .type = REG_DWORD,
+         .stored = UnterminatedTextBytes(L"BA"), .size = 4, .status = KX_OK,
+         .written = TextBytes(L"BA")},
+        {.name = "missing key, none created", .kind = ReadKind::kText, .type = kNothingStored,
+         .size = 4, .status = KX_E_REGISTRY, .written = "", .keyAfter = false},
+        {.name = "null text buffer", .kind = ReadKind::kText, .buffer = Buffer::kNull,
+         .type = REG_SZ, .stored = TextBytes(L"a"), .size = 32, .status = KX_E_REGISTRY},
+        {.name = "bytes as stored, no more", .kind = ReadKind::kBytes, .type = REG_BINARY,
+         .stored = "abc", .size = 8, .status = KX_OK, .written = "abc"},
+        {.name = "value larger than the buffer", .kind = ReadKind::kBytes, .type = REG_SZ,
+         .stored = TextBytes(L"0123456789"), .size = 21, .status = KX_E_REGISTRY, .written = ""},
+        {.name = "read-only byte buffer", .kind = ReadKind::kBytes, .buffer = Buffer::kReadOnly,
+         .type = REG_BINARY, .stored = "abc", .size = 8, .status = KX_E_REGISTRY},
+        {.name = "two stored bytes fill the low bytes", .kind = ReadKind::kNumber,
+         .type = REG_BINARY, .stored = "42", .size = 4, .status = KX_OK, .written = "42"},
         // A short record fails after filling its bytes.
-        {"short time record", kTime, REG_BINARY, 16, "12345678", "E:12345678" + Fill(8)},
-        {"missing time creates its key", kTime, kNoKey, 16, "", "E:" + Fill(16)},
-        {"null time", kTime | kNull, REG_BINARY, 16, "2026-12-05 14:30", "E:"},
+        {.name = "short time record", .kind = ReadKind::kTime, .type = REG_BINARY,
+         .stored = "12345678", .size = 16, .status = KX_E_REGISTRY, .written = "12345678"},
+        {.name = "missing time creates its key", .kind = ReadKind::kTime, .type = kNothingStored,
+         .size = 16, .status = KX_E_REGISTRY, .written = ""},
+        {.name = "null time", .kind = ReadKind::kTime, .buffer = Buffer::kNull,
+         .type = REG_BINARY, .stored = "2026-12-05 14:30", .size = 16, .status = KX_E_REGISTRY},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+    // clang-format on
+    for (const ReadRow& row : rows) {
         ResetDevice();
         const std::string data = row.stored + "XX";  // no NUL after the value: stored as given
-        if (row.type != kNoKey) RawSetValue(K, V, row.type, data.data(), DWORD(row.stored.size()));
+        if (row.type != kNothingStored)
+            RawSetValue(kTestKey, kValue, row.type, data.data(), DWORD(row.stored.size()));
         std::vector<unsigned char> out(2100, 0xBD);
-        unsigned char* p = row.kind & kNull       ? nullptr
-                           : row.kind & kReadOnly ? const_cast<unsigned char*>(kRaw)
-                                                  : out.data();
-        const DWORD kind = row.kind & 7;
-        KxRegUtil reg;
+        unsigned char* output = row.buffer == Buffer::kNull       ? nullptr
+                                : row.buffer == Buffer::kReadOnly ? const_cast<unsigned char*>(kRaw)
+                                                                  : out.data();
+        KxRegUtil registry;
         KXSTATUS status = KX_E_INVALIDARG;
-        if (kind == kText) status = reg.GetValue(K, V, reinterpret_cast<wchar_t*>(p), row.size);
-        if (kind == kBytes) status = reg.GetValue(K, V, p, row.size);
-        if (kind == kNumber) status = reg.GetValue(K, V, *reinterpret_cast<unsigned long*>(p));
-        if (kind == kTime) status = St(RegGetSystemTime(K, V, reinterpret_cast<SYSTEMTIME*>(p)));
-        std::string image = p != out.data() ? ""
-                            : kind == kText ? Image(reinterpret_cast<wchar_t*>(p), row.size + 1)
-                                            : Image(p, kind == kBytes ? row.size + 1 : row.size);
-        EXPECT_EQ(Said(status) + image + (RawKeyExists(K) ? "" : "/no key"), row.image);
+        if (row.kind == ReadKind::kText)
+            status =
+                registry.GetValue(kTestKey, kValue, reinterpret_cast<wchar_t*>(output), row.size);
+        if (row.kind == ReadKind::kBytes)
+            status = registry.GetValue(kTestKey, kValue, output, row.size);
+        if (row.kind == ReadKind::kNumber)
+            status = registry.GetValue(kTestKey, kValue, *reinterpret_cast<unsigned long*>(output));
+        if (row.kind == ReadKind::kTime)
+            status =
+                StatusOf(RegGetSystemTime(kTestKey, kValue, reinterpret_cast<SYSTEMTIME*>(output)));
+        // One unit past the size given, where nothing may be written either.
+        size_t looked = row.kind == ReadKind::kText ? (row.size + 1) * 2 : row.size + 1;
+        while (looked > 0 && out[looked - 1] == 0xBD) --looked;
+        const std::string written(reinterpret_cast<const char*>(out.data()), looked);
+        EXPECT_TRUE(status == row.status && written == row.written &&
+                    RawKeyExists(kTestKey) == row.keyAfter)
+            << row.name << ": answered " << Hex(status) << " having written "
+            << Describe(REG_BINARY, written) << (RawKeyExists(kTestKey) ? "" : ", with no key left")
+            << "; expected " << Hex(row.status) << " having written "
+            << Describe(REG_BINARY, row.written) << (row.keyAfter ? "" : ", with no key left");
     }
 }
 
 // A number is found by its exact name or by the last seven characters of a longer one.
+struct QueryRow {
+    const wchar_t* query;
+    KXSTATUS status;
+};
 TEST_F(RegistryTest, QueryKeyExistMatchesTheExactNameOrASevenCharacterTail) {
-    KxRegUtil reg;
-    EXPECT_TRUE(reg.QueryKeyExist(K, L"0912345678") == E && !RawKeyExists(K)) << "no key made";
+    KxRegUtil registry;
+    EXPECT_TRUE(registry.QueryKeyExist(kTestKey, L"0912345678") == KX_E_REGISTRY &&
+                !RawKeyExists(kTestKey))
+        << "QueryKeyExist in a missing key: no key made";
     const std::wstring longest = std::wstring(1016, L'9') + L"1234567";  // the longest name read
     for (const wchar_t* name : {L"+886912345678", L"12345", L"abcDEFG", longest.c_str()})
-        reg.SetValue(K, name, L"x");
-    const struct {
-        const wchar_t* query;
-        KXSTATUS status;
-    } rows[] = {
-        {L"+886912345678", KX_OK},       // exact
-        {L"0912345678", KX_OK},          // ten digits, same tail as the stored name
-        {L"2345678", KX_E_NO_MATCH},     // seven characters are matched exactly only
-        {L"0000012345", KX_E_NO_MATCH},  // a stored name shorter than seven never tail-matches
-        {L"xxxabcdefg", KX_E_NO_MATCH},  // tail matching compares code units ("abcDEFG")
-        {L"xxxabcDEFG", KX_OK},          // a stored name of exactly seven has a tail
-        {L"0912345670", KX_E_NO_MATCH},
-        {L"009991234567", KX_OK},  // the tail of the longest readable name
+        registry.SetValue(kTestKey, name, L"x");
+    const QueryRow rows[] = {
+        {.query = L"+886912345678", .status = KX_OK},    // exact
+        {.query = L"0912345678", .status = KX_OK},       // ten digits, same tail as the stored name
+        {.query = L"2345678", .status = KX_E_NO_MATCH},  // seven characters: exact only
+        {.query = L"0000012345", .status = KX_E_NO_MATCH},  // a stored name under seven has no tail
+        {.query = L"xxxabcdefg", .status = KX_E_NO_MATCH},  // tails compare code units ("abcDEFG")
+        {.query = L"xxxabcDEFG", .status = KX_OK},          // a stored name of exactly seven
+        {.query = L"0912345670", .status = KX_E_NO_MATCH},
+        {.query = L"009991234567", .status = KX_OK},  // the tail of the longest readable name
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(reg.QueryKeyExist(K, row.query), row.status) << row.query;
+    for (const QueryRow& row : rows) {
+        const KXSTATUS status = registry.QueryKeyExist(kTestKey, row.query);
+        EXPECT_EQ(status, row.status) << "QueryKeyExist(" << Narrow(row.query) << ")";
+    }
 }
 
 int Collect(const wchar_t* name, const wchar_t* data, void* seen) {
-    *static_cast<std::string*>(seen) += Text(name) + "=" + Text(data) + ";";
+    *static_cast<std::string*>(seen) += Narrow(name) + " = " + Narrow(data) + "\n";
     return 1;
 }
-int First(const wchar_t* n, const wchar_t* d, void* seen) { return Collect(n, d, seen) - 1; }
+int CollectFirst(const wchar_t* name, const wchar_t* data, void* seen) {
+    Collect(name, data, seen);
+    return 0;
+}
 
 // EnumKeys visits each text value that fits its 1024 characters, until the callback says stop;
 // EnumSubKey appends full paths after the caller's own entries, or nothing; a caller-list array
 // of exactly the entry count is enough, and a smaller one learns the count.
+struct WalkRow {
+    const char* name;
+    const wchar_t* key;
+    KxRegUtil::EnumKeysCallback callback;
+    KXSTATUS status;
+    std::string seen;  // what the callback was given, a line each
+};
+struct SubkeyRow {
+    const wchar_t* key;
+    KXSTATUS status;
+    std::string listed;  // the list afterwards, starting with the caller's own entry "own"
+};
 TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
-    KxRegUtil reg;
+    KxRegUtil registry;
     const std::wstring d1023(1023, L'd');
-    reg.SetValue(K, L"A", L"alpha");
-    reg.SetValue(K, L"Longest", d1023.c_str());
-    reg.SetValue(K, L"Overlong", (d1023 + L"o").c_str());
-    reg.SetValue(K, L"Z", L"zulu");
-    const struct {
-        const char* name;
-        const wchar_t* key;
-        KxRegUtil::EnumKeysCallback callback;
-        std::string seen;  // "E:" first when refused
-    } rows[] = {
-        {"texts that fit", K, Collect, "A=alpha;Longest=" + std::string(1023, 'd') + ";Z=zulu;"},
-        {"stopped by the callback", K, First, "A=alpha;"},
-        {"no callback", K, nullptr, std::to_string(KX_E_INVALIDARG) + ":"},
-        {"missing key", L"SOFTWARE\\Quorlend\\Nowhere", Collect, "E:"},
+    registry.SetValue(kTestKey, L"A", L"alpha");
+    registry.SetValue(kTestKey, L"Longest", d1023.c_str());
+    registry.SetValue(kTestKey, L"Overlong", (d1023 + L"o").c_str());
+    registry.SetValue(kTestKey, L"Z", L"zulu");
+    // clang-format off
+    const WalkRow rows[] = {
+        {.name = "texts that fit", .key = kTestKey, .callback = Collect, .status = KX_OK,
+         .seen = "A = alpha\nLongest = " + std::string(1023, 'd') + "\nZ = zulu\n"},
+        {.name = "stopped by the callback", .key = kTestKey, .callback = CollectFirst,
+         .status = KX_OK, .seen = "A = alpha\n"},
+        {.name = "no callback", .key = kTestKey, .callback = nullptr, .status = KX_E_INVALIDARG,
+         .seen = ""},
+        {.name = "missing key", .key = L"SOFTWARE\\Quorlend\\Nowhere", .callback = Collect,
+         .status = KX_E_REGISTRY, .seen = ""},
     };
-    for (const auto& row : rows) {
+    // clang-format on
+    for (const WalkRow& row : rows) {
         std::string seen;
-        const KXSTATUS status = reg.EnumKeys(row.key, row.callback, &seen);
-        EXPECT_EQ(Said(status) + seen, row.seen) << row.name;
+        const KXSTATUS status = registry.EnumKeys(row.key, row.callback, &seen);
+        EXPECT_TRUE(status == row.status && seen == row.seen)
+            << "EnumKeys, " << row.name << ": answered " << Hex(status) << " having seen\n"
+            << seen << "expected " << Hex(row.status) << " having seen\n"
+            << row.seen;
     }
 
-    reg.SetValue(kSub, V, 1ul);
-    const struct {
-        const wchar_t* key;
-        std::string listed;  // "E:" first when refused
-    } lists[] = {
-        {kProductKey, "own;SOFTWARE\\Quorlend\\Scutara\\2.0\\Test;"},
-        {L"SOFTWARE\\Quorlend\\", "own;SOFTWARE\\Quorlend\\Scutara;SOFTWARE\\Quorlend\\Sub;"},
-        {L"SOFTWARE\\Quorlend\\Nowhere", "E:own;"},
+    registry.SetValue(kSub, kValue, 1ul);
+    const SubkeyRow lists[] = {
+        {.key = kProductKey,
+         .status = KX_OK,
+         .listed = "own; SOFTWARE\\Quorlend\\Scutara\\2.0\\Test; "},
+        {.key = L"SOFTWARE\\Quorlend\\",
+         .status = KX_OK,
+         .listed = "own; SOFTWARE\\Quorlend\\Scutara; SOFTWARE\\Quorlend\\Sub; "},
+        {.key = L"SOFTWARE\\Quorlend\\Nowhere", .status = KX_E_REGISTRY, .listed = "own; "},
     };
-    for (const auto& row : lists) {
+    for (const SubkeyRow& row : lists) {
         std::vector<wchar_t*> keys{new wchar_t[4]{L'o', L'w', L'n', 0}};
-        std::string listed = Said(reg.EnumSubKey(row.key, keys));
-        for (wchar_t* key : keys) listed += Text(key) + ";";
-        EXPECT_EQ(listed, row.listed) << row.key;
-        EXPECT_TRUE(reg.ReleaseKeyList(keys) == KX_OK && keys.empty());
+        const KXSTATUS status = registry.EnumSubKey(row.key, keys);
+        std::string listed;
+        for (wchar_t* key : keys) listed += Narrow(key) + "; ";
+        EXPECT_TRUE(status == row.status && listed == row.listed)
+            << "EnumSubKey(" << Narrow(row.key) << ") answered " << Hex(status) << " listing "
+            << listed << "; expected " << Hex(row.status) << " listing " << row.listed;
+        EXPECT_TRUE(registry.ReleaseKeyList(keys) == KX_OK && keys.empty());
     }
     CallerInfo_tag entry;
     unsigned long exact = 1, none = 0;
-    EXPECT_TRUE(reg.EnumVaule(kSub, &entry, exact) == KX_OK && exact == 1 &&
-                reg.EnumVaule(kSub, &entry, none) == KX_E_ARRAY_TOO_SMALL && none == 1);
+    EXPECT_TRUE(registry.EnumVaule(kSub, &entry, exact) == KX_OK && exact == 1)
+        << "EnumVaule into an array of exactly its one entry";
+    EXPECT_TRUE(registry.EnumVaule(kSub, &entry, none) == KX_E_ARRAY_TOO_SMALL && none == 1)
+        << "EnumVaule into no room learns the count";
 }
 
 // A read that races a rewrite of its value sees the old value or the new one, never a failure:
@@ -197,7 +286,8 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
         // Reads the value once: true with what was read, false when the read failed.
         bool (*read)(std::string& got);
     };
-    static const std::string kShortText = Wz(L"short"), kLongText = Wz(std::wstring(900, L'L'));
+    static const std::string kShortText = TextBytes(L"short"),
+                             kLongText = TextBytes(std::wstring(900, L'L'));
     static const std::string kShortBytes(16, 's'), kLongBytes(5000, 'B');
     const RacingRead reads[] = {
         {.reader = "KxRegUtil::GetValue of a text (1024 characters)",
@@ -207,8 +297,8 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
          .read =
              [](std::string& got) {
                  wchar_t text[1024];
-                 if (KxRegUtil().GetValue(K, V, text, 1024) != KX_OK) return false;
-                 got = Wz(text);
+                 if (KxRegUtil().GetValue(kTestKey, kValue, text, 1024) != KX_OK) return false;
+                 got = TextBytes(text);
                  return true;
              }},
         {.reader = "KxRegUtil::GetValue of bytes (8192 bytes)",
@@ -218,7 +308,8 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
          .read =
              [](std::string& got) {
                  std::vector<unsigned char> bytes(8192, 0);
-                 if (KxRegUtil().GetValue(K, V, bytes.data(), 8192) != KX_OK) return false;
+                 if (KxRegUtil().GetValue(kTestKey, kValue, bytes.data(), 8192) != KX_OK)
+                     return false;
                  // Bytes past the value stay zero; both contents are free of zeros.
                  got.assign(reinterpret_cast<const char*>(bytes.data()));
                  return true;
@@ -229,10 +320,10 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
          .longValue = kLongBytes,
          .read =
              [](std::string& got) {
-                 RegKey key(K);
+                 RegKey key(kTestKey);
                  RegQV query(key);
                  RegValueData record;
-                 if (!query(V, record)) return false;
+                 if (!query(kValue, record)) return false;
                  got.assign(reinterpret_cast<const char*>(record.data), record.size);
                  return true;
              }},
@@ -240,12 +331,13 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
     constexpr int kReads = 1500;
     for (const RacingRead& race : reads) {
         SCOPED_TRACE(race.reader);
-        RawSetValue(K, V, race.type, race.shortValue.data(), DWORD(race.shortValue.size()));
+        RawSetValue(kTestKey, kValue, race.type, race.shortValue.data(),
+                    DWORD(race.shortValue.size()));
         std::atomic<bool> reading{true};
         std::thread writer([&] {
             for (bool longer = true; reading; longer = !longer) {
                 const std::string& value = longer ? race.longValue : race.shortValue;
-                RawSetValue(K, V, race.type, value.data(), DWORD(value.size()));
+                RawSetValue(kTestKey, kValue, race.type, value.data(), DWORD(value.size()));
             }
         });
         int failed = 0, neither = 0;
@@ -267,10 +359,11 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
 // copies hold other handles, a move hands the handle over, and the handle is closed at the end.
 TEST_F(RegistryTest, RegKeyOwnsOneHandleOfItsOwn) {
     DWORD flags = 0;
-    EXPECT_TRUE(!RegKey(K) && !RawKeyExists(K)) << "opening never creates";
+    EXPECT_TRUE(!RegKey(kTestKey) && !RawKeyExists(kTestKey)) << "opening never creates";
     HKEY closed = nullptr;
     {
-        RegKey created(K, true), again(K, true), opened(K), empty(L"SOFTWARE\\Quorlend\\None");
+        RegKey created(kTestKey, true), again(kTestKey, true), opened(kTestKey),
+            empty(L"SOFTWARE\\Quorlend\\None");
         closed = created;
         // Whether each existed before, and whether a copy of the empty one holds a handle.
         EXPECT_TRUE(!created.AlreadyExists() && again.AlreadyExists() && opened.AlreadyExists() &&
@@ -287,26 +380,29 @@ TEST_F(RegistryTest, RegKeyOwnsOneHandleOfItsOwn) {
     EXPECT_FALSE(::GetHandleInformation(closed, &flags)) << "the key was left open";
 }
 
-// A record as "name:type:bytes".
-std::string Record(const RegValueData& r) {
-    return Text(r.name) + ":" + std::to_string(r.type) + ":" + Image(r.data, r.size);
+// A record as "Name = value".
+std::string Record(const RegValueData& record) {
+    return Narrow(record.name) + " = " +
+           Describe(record.type,
+                    std::string(reinterpret_cast<const char*>(record.data), record.size));
 }
 
 // RegQV fills the record from one buffer of its own, grown when needed; a missing value leaves
 // the record as it was, and a copy reads into a buffer of its own.
 TEST_F(RegistryTest, RegQVReadsIntoItsOwnBuffer) {
-    RawSetValue(K, L"Long", REG_SZ, L"a longer text", 28);
-    RawSetValue(K, L"Num", REG_DWORD, "\x05\0\0\0", 4);
-    RegKey key(K);
+    StoreText(kTestKey, L"Long", L"a longer text");
+    StoreNumber(kTestKey, L"Num", 5);
+    RegKey key(kTestKey);
     RegQV query(key);
-    RegValueData record, kept(L"Before", 77, kRaw, 1);
+    RegValueData record, kept(L"Before", REG_BINARY, kRaw, 1);
     ASSERT_TRUE(query(L"Long", record));
     const unsigned char* buffer = record.data;
-    const std::string first = Record(record);
+    EXPECT_EQ(Record(record), "Long = text \"a longer text\"");
     ASSERT_TRUE(query(L"Num", record));
-    EXPECT_EQ(first + " " + Record(record) + (record.data == buffer ? "" : " (new buffer)"),
-              "Long:1:a| |l|o|n|g|e|r| |t|e|x|t||| Num:4:{5}|||");
-    EXPECT_TRUE(!query(L"Absent", kept) && Record(kept) == "Before:77:a" && kept.data == kRaw);
+    EXPECT_EQ(Record(record), "Num = number 0x5");
+    EXPECT_EQ(record.data, buffer) << "the shorter value reuses the record's buffer";
+    EXPECT_TRUE(!query(L"Absent", kept) && Record(kept) == "Before = bytes 61" && kept.data == kRaw)
+        << "a missing value changed the record to " << Record(kept);
     EXPECT_TRUE(RegQV(query)(L"Long", kept) && kept.data != record.data);
     EXPECT_EQ(record.data[0], 5) << "the copy's buffer went, not the original's";
 }

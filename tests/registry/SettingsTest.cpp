@@ -1,203 +1,516 @@
 // KxConfig's settings catalogue: every accessor reaches its own value under its own key, with the
 // defaults, clamps and yes/no rules the product relies on, and the values of the first run.
+// (Elsewhere, because reaching them needs more than the registry: the directories, the version
+// and the start time in DirectoriesTest; RepMD5, ZRAPIEngineVer and ZRAPIPatternVer in
+// UpdateBookkeepingTest.)
 #include "RegistryRows.h"
-
-#include <type_traits>
 
 namespace kxtest {
 namespace {
 
-constexpr wchar_t A[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
-constexpr unsigned long kFillNumber = 0xBDBDBDBD;
-wchar_t kText[] = L"mgmt.example";  // what text setters write: fits 16 characters, not 8
-alignas(8) const char kRecord[] = "2026-12-05 14:30";  // what time setters write: any 16 bytes
-const SYSTEMTIME& kTime = *reinterpret_cast<const SYSTEMTIME*>(kRecord);
+using Config = KxConfig;
+constexpr wchar_t kAgentKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\ServerAgent";
+constexpr wchar_t kWapPushKey[] = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\WapPush";
+constexpr wchar_t kPreviousKey[] = L"Software\\Quorlend\\Scutara";
+// What a number output holds before a getter runs, and so after a getter that left it alone.
+constexpr unsigned long kUntouched = 0xBDBDBDBD;
+constexpr long kNone = -1;  // as a number stored first: nothing stored
 
 class SettingsTest : public DeviceTest {};
 
-// An output as text: a number in hex, a wide text up to its terminator, bytes as their image;
-// "~" for an output left as it was.
-std::string Out(unsigned long v) {
-    char text[12];
-    std::snprintf(text, sizeof text, "%lx", v);
-    return v == kFillNumber ? "~" : text;
-}
-template <typename T, size_t N>
-std::string Out(const T (&units)[N]) {
-    const std::string image = Image(units, N);
-    if (sizeof(T) == 1) return image;
-    return image[0] == '~' ? "~" : image.substr(0, image.find('|'));
-}
-template <typename T>
-std::string Said(unsigned long status, const T& out) {
-    return Out(status) + " " + Out(out);
+std::string Hex(unsigned long number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%lx", number);
+    return text;
 }
 
-// What a getter answers, starting from outputs filled with 0xBD: "status output"; texts are read
-// into 32 characters and into 8, the narrow host name also into a null and an empty buffer.
-template <auto F>
-std::string G() {
-    using Fn = decltype(F);
-    unsigned long n = kFillNumber;
-    int i = int(kFillNumber);
-    wchar_t t[32], small[8];
-    alignas(8) char bytes[17], host[16], tight[8];
-    std::memset(t, 0xBD, sizeof t), std::memset(small, 0xBD, 16), std::memset(bytes, 0xBD, 17);
-    if constexpr (std::is_invocable_v<Fn>) return Out(F());
-    if constexpr (std::is_invocable_v<Fn, unsigned long&>) return Said(F(n), n);
-    if constexpr (std::is_invocable_v<Fn, int&>) return Said(F(i), i);
-    if constexpr (std::is_invocable_v<Fn, wchar_t*, int>)
-        return Said(F(t, 32), t) + " " + Said(F(small, 8), small);
-    if constexpr (std::is_invocable_v<Fn, char*>) return Said(F(bytes), bytes);
-    if constexpr (std::is_invocable_v<Fn, SYSTEMTIME&>)
-        return Said(F(*reinterpret_cast<SYSTEMTIME*>(bytes)), bytes);
-    if constexpr (std::is_invocable_v<Fn, char*, int>)
-        return Out(F(nullptr, 16)) + " " + Out(F(host, 0)) + " " + Said(F(host, 16), host) + " " +
-               Said(F(tight, 8), tight);
-    return "";
+// Every getter and setter as one of numbers: flags widened, returned values as the output.
+template <KXSTATUS (*get)(int&)>
+KXSTATUS FlagGetter(unsigned long& number) {
+    int flag = static_cast<int>(number);
+    const KXSTATUS status = get(flag);
+    number = static_cast<unsigned long>(flag);
+    return status;
 }
-KXSTATUS NarrowHost(char* text, int n) { return KxConfig::GetMamoHostName(text, n); }
-KXSTATUS Days(unsigned long& days) { return KxConfig::GetAutomaticUpdateFrequency(days); }
-KXSTATUS SetDays(unsigned long days) { return KxConfig::SetAutomaticUpdateFrequency(days); }
-KXSTATUS Backup(wchar_t* text, int n) { return KxConfig::GetOfficalServer(text, n, 2); }
-KXSTATUS Scheduled(SYSTEMTIME& time) { return KxConfig::GetScheduleUpdateTime(&time); }
-
-// A setter given the row's number; text setters write kText, or null for 0.
-template <auto F>
-KXSTATUS S(unsigned long v) {
-    if constexpr (std::is_invocable_v<decltype(F), wchar_t*>) return F(v ? kText : nullptr);
-    if constexpr (!std::is_invocable_v<decltype(F), wchar_t*>) return F(v);
+template <auto get>
+KXSTATUS ReturnGetter(unsigned long& number) {
+    number = static_cast<unsigned long>(get());
+    return KX_OK;
 }
-KXSTATUS SetBackup(unsigned long) { return KxConfig::SetOfficalServer(kText, 1); }
-KXSTATUS SetScanned(unsigned long) { return KxConfig::SetLastMSTime(kTime); }
-KXSTATUS SetSchedule(unsigned long) { return KxConfig::SetScheduleUpdateTime(&kTime); }
-KXSTATUS StoreDigest(unsigned long) {
-    return RawSetValue(kProductKey, L"RepMD5", REG_BINARY, "0123456789abcdef", 16), KX_OK;
+KXSTATUS LanguageGetter(unsigned long& language) {
+    language = Config::GetProductLanguage(language);
+    return KX_OK;
+}
+template <auto set>
+KXSTATUS NumberSetter(unsigned long number) {
+    return set(number);
+}
+KXSTATUS RunOnceOfMiscOpt(unsigned long& flag) { return Config::GetRunOnce(flag); }
+
+// The catalogue's numbers and flags: a setter given 1 stores number 0x1 under the row's key and
+// name, and a getter reads 1 stored there, each on a clean device.
+struct NumberSetting {
+    const wchar_t* name;
+    KXSTATUS (*get)(unsigned long&);
+    KXSTATUS (*set)(unsigned long);
+    const wchar_t* key = kProductKey;
+};
+::testing::AssertionResult ReachesItsValue(const NumberSetting& row) {
+    ResetDevice();
+    const KXSTATUS setStatus = row.set ? row.set(1) : KX_OK;
+    const std::string stored = row.set ? Stored(row.key, row.name) : "number 0x1";
+    ResetDevice();
+    StoreNumber(row.key, row.name, 1);
+    unsigned long number = row.get ? kUntouched : 1;
+    const KXSTATUS getStatus = row.get ? row.get(number) : KX_OK;
+    if (setStatus == KX_OK && stored == "number 0x1" && getStatus == KX_OK && number == 1)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << Narrow(row.name) << ": its setter given 1 answered " << Hex(setStatus) << " and left "
+           << stored << "; its getter answered " << Hex(getStatus) << " with " << Hex(number)
+           << " for number 0x1 stored; expected 0 and number 0x1, 0 and 0x1";
 }
 
-constexpr unsigned long N = 0x8000000B;  // what a number setter is given
-// A missing number and text: refused, outputs untouched; N and kText stored and read back. (No:
-// a missing yes/no; Q: the spam folder's missing or refused text.)
-const char *X = "30000 ~|-", *T = "30000 ~ 30000 ~|-", *No = "30000 0|-", *Q = "0 ~ 0 ~|-";
-const char *B = "0|0 8000000b|dw:8000000b", *U = "0|0 mgmt.example 30000 ~|sz:mgmt.example|";
-// Missing 16 bytes; kTime stored and read back.
-const char *M = "30000 ~~~~~~~~~~~~~~~~~|-", *W = "0|0 2026-12-05 14:30~|bin:2026-12-05 14:30";
-
-// Each row: what a clean device answers ("getter|stored value"); then the row's number given to
-// the setter (or, without one, stored as a number) and "setter status|getter|stored value".
-TEST_F(SettingsTest, EverySettingUnderItsOwnNameWithItsDefaultsAndRules) {
-    const struct Row {
-        const wchar_t* name;
-        std::string (*get)();
-        KXSTATUS (*set)(unsigned long);
-        unsigned long given = N;
-        const char *missing = X, *after = B;
-        const wchar_t* key = kProductKey;
-        long before = -1;  // a number stored first
-    } rows[] = {
-        // A number: a missing one is refused and the output left alone.
-        {L"FileScanType", G<KxConfig::GetScanFileType>, S<KxConfig::SetScanFileType>},
-        // Defaults: written back by the getter, or answered without being written.
-        {L"MaxMessageNumber", G<KxConfig::GetMessageMaxNumber>, S<KxConfig::SetMessageMaxNumber>, N,
-         "0 a|dw:a"},
-        {L"MgiUploadIdleTime", G<KxConfig::GetMgiUploadIdleTime>, nullptr, 5, "30000 927c0|-",
-         "-|0 5|dw:5", A},
-        // The port is answered, not a status, and only its low 16 bits.
-        {L"HostPort", G<KxConfig::GetMamoHostPort>, nullptr, 0x12345, "0|-", "-|2345|dw:12345", A},
-        // Read only: what is stored comes back; the language answers the value as its status.
-        {L"DebugLogOption", G<KxConfig::GetDebugLogOption>, nullptr, 42, X, "-|0 2a|dw:2a"},
-        {L"ProductLanguage", G<KxConfig::GetProductLanguage>, nullptr, 1033, "~ ~|-",
-         "-|409 409|dw:409"},
-        // Yes/no: a missing value reads as no; any other number reads and writes as 1.
-        {L"IsAccept", G<KxConfig::GetEnableAcceptList>, S<KxConfig::SetEnableAcceptList>, 5, No,
-         "0|0 1|dw:1"},
-        {L"RealTimeScan", G<KxConfig::GetBeRealTimeScan>, nullptr, 7, No, "-|0 1|dw:7"},
-        // Exactly 1 means yes; a missing value answers the default (1 or 0); some setters store
-        // what they are given.
-        {L"VirusLogUpload", G<KxConfig::GetMamoSendVirusLog>, S<KxConfig::SetMamoSendVirusLog>, 9,
-         "1|-", "0|1|dw:1", A},
-        {L"VirusLogUpload", G<KxConfig::GetMamoSendVirusLog>, nullptr, 2, "1|-", "-|0|dw:2", A},
-        {L"PromptSendLog", G<KxConfig::GetMamoPromptSendLog>, S<KxConfig::SetMamoPromptSendLog>, 2,
-         "1|-", "0|0|dw:2", A},
-        {L"LockAllOption", G<KxConfig::GetMamoLockAll>, nullptr, 2, "0|-", "-|0|dw:2"},
-        // Clamps: the scan layer to 1..3, the update frequency to 7, 14 or 30 days, else 1.
-        {L"CompressedFileScanLayer", G<KxConfig::GetScanLayer>, S<KxConfig::SetScanLayer>, 0, X,
-         "0|0 1|dw:1"},
-        {L"CompressedFileScanLayer", G<KxConfig::GetScanLayer>, S<KxConfig::SetScanLayer>, 3, X,
-         "0|0 3|dw:3"},
-        {L"CompressedFileScanLayer", G<KxConfig::GetScanLayer>, S<KxConfig::SetScanLayer>, 4, X,
-         "0|0 3|dw:3"},
-        {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 7, X, "0|0 7|dw:7"},
-        {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 14, X, "0|0 e|dw:e"},
-        {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 30, X, "0|0 1e|dw:1e"},
-        {L"ScheduleUpdateFrequency", G<Days>, S<SetDays>, 10, X, "0|0 1|dw:1"},
-        // Run-once is bit 0 of MiscOpt, which it never creates.
-        {L"MiscOpt", G<KxConfig::GetRunOnce>, S<KxConfig::SetRunOnce>, 1, X, "30000|30000 ~|-"},
-        {L"MiscOpt", G<KxConfig::GetRunOnce>, S<KxConfig::SetRunOnce>, 1, "0 0|dw:6", "0|0 1|dw:7",
-         kProductKey, 6},
-        {L"MiscOpt", G<KxConfig::GetRunOnce>, S<KxConfig::SetRunOnce>, 0, "0 1|dw:7", "0|0 0|dw:6",
-         kProductKey, 7},
-        // Texts: refused when missing or when they do not fit; the backup server is index 1 to
-        // the setter and 2 to the getter.
-        {L"TaskLogFilename", G<KxConfig::GetTaskLogFileName>, S<KxConfig::SetTaskLogFileName>, N, T,
-         U},
-        {L"BackupUpdateServer", G<Backup>, SetBackup, N, T, U},
-        // The spam folder answers 0 whatever happens, even to a refused write.
-        {L"SMSSpamFolderName", G<KxConfig::GetSpamFolder>, S<KxConfig::SetSpamFolder>, N, Q,
-         "0|0 mgmt.example 0 ~|sz:mgmt.example|"},
-        {L"SMSSpamFolderName", G<KxConfig::GetSpamFolder>, S<KxConfig::SetSpamFolder>, 0, Q,
-         "0|0 ~ 0 ~|-"},
-        {L"HostName", G<NarrowHost>, S<KxConfig::SetMamoHostName>, N,
-         "ffffffff ffffffff 30000 |||||||||||||||| 30000 |||||||||-",
-         "0|ffffffff ffffffff 0 mgmt.example|||| 30000 |||||||||sz:mgmt.example|", A},
-        {L"RepMD5", G<KxConfig::GetMD5>, StoreDigest, N, M,
-         "0|0 0123456789abcdef~|bin:0123456789abcdef"},
-        // Time stamps: a 16-byte record each. (The last update's: DirectoriesTest and the first
-        // run.)
-        {L"LastScanTime", G<KxConfig::GetLastMSTime>, SetScanned, N, M, W},
-        {L"ScheduleUpdateTime", G<Scheduled>, SetSchedule, N, M, W},
+TEST_F(SettingsTest, EveryNumberSettingUnderItsOwnKeyAndName) {
+    // clang-format off
+    const NumberSetting rows[] = {
+        {.name = L"ProductLanguage", .get = LanguageGetter, .set = nullptr},
+        {.name = L"IsAccept", .get = FlagGetter<Config::GetEnableAcceptList>,
+         .set = NumberSetter<Config::SetEnableAcceptList>},
+        {.name = L"RealTimeScan", .get = FlagGetter<Config::GetBeRealTimeScan>,
+         .set = NumberSetter<Config::SetBeRealTimeScan>},
+        {.name = L"SafeMode", .get = FlagGetter<Config::GetBeSafeMode>,
+         .set = NumberSetter<Config::SetBeSafeMode>},
+        {.name = L"InstantCardScanOption", .get = FlagGetter<Config::GetBeInsCardScan>,
+         .set = NumberSetter<Config::SetBeInsCardScan>},
+        {.name = L"FileScanType", .get = Config::GetScanFileType, .set = Config::SetScanFileType},
+        {.name = L"FileDecompressLimitSize", .get = Config::GetUncompressSize,
+         .set = Config::SetUncompressSize},
+        {.name = L"CompressedFileScanLayer", .get = Config::GetScanLayer,
+         .set = Config::SetScanLayer},
+        {.name = L"LogFileSize", .get = Config::GetLogFileSize, .set = Config::SetLogFileSize},
+        {.name = L"DebugLogFileSize", .get = Config::GetDebugLogFileSize,
+         .set = Config::SetDebugLogFileSize},
+        {.name = L"SMSSpamOption", .get = Config::GetSpamPreventionLevel,
+         .set = Config::SetSpamPreventionLevel},
+        {.name = L"BlockSMSwoIDOption", .get = Config::GetBeBlockSMSWithoutCallerId,
+         .set = Config::SetBeBlockSMSWithoutCallerId},
+        {.name = L"ImportFromContactOption", .get = Config::GetImportOption,
+         .set = Config::SetImportOption},
+        {.name = L"ROMFileSleep", .get = Config::GetRomFileSleepTime,
+         .set = Config::SetRomFileSleepTime},
+        {.name = L"DebugLog", .get = Config::GetDebugLogFlag, .set = Config::SetDebugLogFlag},
+        {.name = L"DebugLogOption", .get = Config::GetDebugLogOption, .set = nullptr},
+        {.name = L"UpdateTempFactor", .get = Config::GetSpaceFactor, .set = Config::SetSpaceFactor},
+        {.name = L"SuperLab", .get = Config::GetSuperLab, .set = nullptr},
+        {.name = L"DeviceType", .get = nullptr, .set = Config::SetDeviceType},
+        {.name = L"SystemStartupFlag", .get = Config::GetStartupFlag,
+         .set = Config::SetStartupFlag},
+        {.name = L"RealTimeScanOption", .get = ReturnGetter<Config::GetRTScanOption>,
+         .set = Config::SetRTScanOption},
+        {.name = L"ScheduleUpdateOption", .get = Config::GetAutomaticUpdate,
+         .set = Config::SetAutomaticUpdate},
+        {.name = L"ScheduleUpdateFrequency", .get = Config::GetAutomaticUpdateFrequency,
+         .set = Config::SetAutomaticUpdateFrequency},
+        {.name = L"MiscOpt", .get = Config::GetMiscOpt, .set = Config::SetMiscOpt},
+        {.name = L"PromptWhenConnectByWireless", .get = Config::GetPromptWhenConnectByWireless,
+         .set = Config::SetPromptWhenConnectByWireless},
+        {.name = L"LockAllOption", .get = ReturnGetter<Config::GetMamoLockAll>,
+         .set = NumberSetter<Config::SetMamoLockAll>},
+        {.name = L"MaxMessageNumber", .get = Config::GetMessageMaxNumber,
+         .set = Config::SetMessageMaxNumber},
+        {.name = L"IncludeMGI", .get = Config::GetIncludeMGI, .set = nullptr},
+        {.name = L"WAPPushProtectOption", .get = Config::GetWapPushLevel,
+         .set = Config::SetWapPushLevel, .key = kWapPushKey},
+        {.name = L"IsMgiValid", .get = ReturnGetter<Config::GetMgiValidSimple>,
+         .set = Config::SetMgiValid, .key = kAgentKey},
+        {.name = L"MgiUploadIdleTime", .get = Config::GetMgiUploadIdleTime,
+         .set = Config::SetMgiUploadIdleTime, .key = kAgentKey},
+        {.name = L"UpdateReceivePrompt", .get = Config::GetUpdateRecievePrompt,
+         .set = Config::SetUpdateRecievePrompt, .key = kAgentKey},
+        {.name = L"HostPort", .get = ReturnGetter<Config::GetMamoHostPort>,
+         .set = NumberSetter<Config::SetMamoHostPort>, .key = kAgentKey},
+        // Their getters answer 1 also when nothing is stored: the next test reads them.
+        {.name = L"VirusLogUpload", .get = nullptr,
+         .set = NumberSetter<Config::SetMamoSendVirusLog>, .key = kAgentKey},
+        {.name = L"PromptSendLog", .get = nullptr, .set = Config::SetMamoPromptSendLog,
+         .key = kAgentKey},
+        {.name = L"UpdateLogUpload", .get = nullptr,
+         .set = NumberSetter<Config::SetMamoSendUpdateLog>, .key = kAgentKey},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const NumberSetting& row : rows) EXPECT_TRUE(ReachesItsValue(row));
+}
+
+// What a getter answers, on a device holding the row's number or nothing, and what it leaves.
+struct ReadRule {
+    const wchar_t* name;
+    KXSTATUS (*get)(unsigned long&);
+    long stored = kNone;
+    unsigned long output;  // kUntouched: left as it was
+    std::string leaves;    // the value afterwards
+    KXSTATUS status = KX_OK;
+    const wchar_t* key = kProductKey;
+};
+::testing::AssertionResult ReadsAsTheRuleSays(const ReadRule& row) {
+    ResetDevice();
+    if (row.stored != kNone) StoreNumber(row.key, row.name, DWORD(row.stored));
+    const std::string before = Stored(row.key, row.name);
+    unsigned long output = kUntouched;
+    const KXSTATUS status = row.get(output);
+    const std::string leaves = Stored(row.key, row.name);
+    if (status == row.status && output == row.output && leaves == row.leaves)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the getter of " << Narrow(row.name) << ", with " << before << " stored, answered "
+           << Hex(status) << " with " << Hex(output) << " and left " << leaves << "; expected "
+           << Hex(row.status) << " with " << Hex(row.output) << " and " << row.leaves;
+}
+
+TEST_F(SettingsTest, GettersAnswerTheirDefaultsAndYesNoRules) {
+    // clang-format off
+    const ReadRule rows[] = {
+        // A missing number is refused and the output left; the language is answered, not a status.
+        {.name = L"FileScanType", .get = Config::GetScanFileType, .output = kUntouched,
+         .leaves = "(no key)", .status = KX_E_REGISTRY},
+        {.name = L"ProductLanguage", .get = LanguageGetter, .output = kUntouched, .leaves = "(no key)"},
+        // Defaults: written back by the getter, or answered without being written.
+        {.name = L"MaxMessageNumber", .get = Config::GetMessageMaxNumber, .output = 10,
+         .leaves = "number 0xa"},
+        {.name = L"RealTimeScanOption", .get = ReturnGetter<Config::GetRTScanOption>, .output = 1,
+         .leaves = "number 0x1"},
+        {.name = L"MgiUploadIdleTime", .get = Config::GetMgiUploadIdleTime, .output = 600000,
+         .leaves = "(no key)", .status = KX_E_REGISTRY, .key = kAgentKey},
+        {.name = L"UpdateReceivePrompt", .get = Config::GetUpdateRecievePrompt, .output = 1,
+         .leaves = "(no key)", .status = KX_E_REGISTRY, .key = kAgentKey},
+        // The port: 0 when none is stored, else its low 16 bits.
+        {.name = L"HostPort", .get = ReturnGetter<Config::GetMamoHostPort>, .output = 0,
+         .leaves = "(no key)", .key = kAgentKey},
+        {.name = L"HostPort", .get = ReturnGetter<Config::GetMamoHostPort>, .stored = 0x12345,
+         .output = 0x2345, .leaves = "number 0x12345", .key = kAgentKey},
+        // Yes/no: missing reads as no, any nonzero number as yes; the safe mode reads as stored.
+        {.name = L"IsAccept", .get = FlagGetter<Config::GetEnableAcceptList>, .output = 0,
+         .leaves = "(no key)", .status = KX_E_REGISTRY},
+        {.name = L"RealTimeScan", .get = FlagGetter<Config::GetBeRealTimeScan>, .stored = 7,
+         .output = 1, .leaves = "number 0x7"},
+        {.name = L"SafeMode", .get = FlagGetter<Config::GetBeSafeMode>, .stored = 7, .output = 7,
+         .leaves = "number 0x7"},
+        // Exactly 1 means yes; missing answers the default, 1 (send, prompt) or 0 (lock all).
+        {.name = L"VirusLogUpload", .get = ReturnGetter<Config::GetMamoSendVirusLog>, .output = 1,
+         .leaves = "(no key)", .key = kAgentKey},
+        {.name = L"VirusLogUpload", .get = ReturnGetter<Config::GetMamoSendVirusLog>, .stored = 2,
+         .output = 0, .leaves = "number 0x2", .key = kAgentKey},
+        {.name = L"PromptSendLog", .get = ReturnGetter<Config::GetMamoPromptSendLog>, .stored = 2,
+         .output = 0, .leaves = "number 0x2", .key = kAgentKey},
+        {.name = L"UpdateLogUpload", .get = ReturnGetter<Config::GetMamoSendUpdateLog>,
+         .stored = 2, .output = 0, .leaves = "number 0x2", .key = kAgentKey},
+        {.name = L"LockAllOption", .get = ReturnGetter<Config::GetMamoLockAll>, .output = 0,
+         .leaves = "(no key)"},
+        // Run-once is bit 0 of MiscOpt.
+        {.name = L"MiscOpt", .get = RunOnceOfMiscOpt, .stored = 6, .output = 0,
+         .leaves = "number 0x6"},
+    };
+    // clang-format on
+    for (const ReadRule& row : rows) EXPECT_TRUE(ReadsAsTheRuleSays(row));
+}
+
+// What a setter stores for the number it is given, on a device holding the row's number or
+// nothing.
+struct WriteRule {
+    const wchar_t* name;
+    KXSTATUS (*set)(unsigned long);
+    long stored = kNone;
+    unsigned long given;
+    std::string leaves;  // the value afterwards
+    KXSTATUS status = KX_OK;
+    const wchar_t* key = kProductKey;
+};
+::testing::AssertionResult StoresAsTheRuleSays(const WriteRule& row) {
+    ResetDevice();
+    if (row.stored != kNone) StoreNumber(row.key, row.name, DWORD(row.stored));
+    const std::string before = Stored(row.key, row.name);
+    const KXSTATUS status = row.set(row.given);
+    const std::string leaves = Stored(row.key, row.name);
+    if (status == row.status && leaves == row.leaves) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the setter of " << Narrow(row.name) << ", with " << before << " stored, given "
+           << Hex(row.given) << " answered " << Hex(status) << " and left " << leaves
+           << "; expected " << Hex(row.status) << " and " << row.leaves;
+}
+
+TEST_F(SettingsTest, SettersClampAndFlagWhatTheyAreGiven) {
+    // clang-format off
+    const WriteRule rows[] = {
+        // The scan layer clamped to 1..3; the update frequency 1, 7, 14 or 30 days, else 1.
+        {.name = L"CompressedFileScanLayer", .set = Config::SetScanLayer, .given = 0,
+         .leaves = "number 0x1"},
+        {.name = L"CompressedFileScanLayer", .set = Config::SetScanLayer, .given = 4,
+         .leaves = "number 0x3"},
+        {.name = L"ScheduleUpdateFrequency", .set = Config::SetAutomaticUpdateFrequency,
+         .given = 30, .leaves = "number 0x1e"},
+        {.name = L"ScheduleUpdateFrequency", .set = Config::SetAutomaticUpdateFrequency,
+         .given = 10, .leaves = "number 0x1"},
+        // Yes/no setters store 1 for any nonzero number; the prompt is stored unchanged.
+        {.name = L"IsAccept", .set = NumberSetter<Config::SetEnableAcceptList>, .given = 5,
+         .leaves = "number 0x1"},
+        {.name = L"VirusLogUpload", .set = NumberSetter<Config::SetMamoSendVirusLog>, .given = 9,
+         .leaves = "number 0x1", .key = kAgentKey},
+        {.name = L"PromptSendLog", .set = Config::SetMamoPromptSendLog, .given = 2,
+         .leaves = "number 0x2", .key = kAgentKey},
+        // Run-once sets or clears bit 0 of an existing MiscOpt, keeping the other bits.
+        {.name = L"MiscOpt", .set = Config::SetRunOnce, .given = 1, .leaves = "(no key)",
+         .status = KX_E_REGISTRY},
+        {.name = L"MiscOpt", .set = Config::SetRunOnce, .stored = 6, .given = 1,
+         .leaves = "number 0x7"},
+        {.name = L"MiscOpt", .set = Config::SetRunOnce, .stored = 7, .given = 0,
+         .leaves = "number 0x6"},
+    };
+    // clang-format on
+    for (const WriteRule& row : rows) EXPECT_TRUE(StoresAsTheRuleSays(row));
+}
+
+// Text getters, whichever type their capacity has; setters of a text they may not change.
+template <KXSTATUS (*get)(wchar_t*, int)>
+KXSTATUS IntCapacity(wchar_t* text, unsigned long length) {
+    return get(text, static_cast<int>(length));
+}
+template <KXSTATUS (*set)(wchar_t*)>
+KXSTATUS CopyGiven(const wchar_t* text) {
+    std::wstring copy = text;
+    return set(&copy[0]);
+}
+KXSTATUS GetPrimary(wchar_t* text, unsigned long length) {
+    return Config::GetOfficalServer(text, int(length), 0);
+}
+KXSTATUS SetPrimary(const wchar_t* text) { return Config::SetOfficalServer(text, 0); }
+// The backup server is index 2 to the getter and 1 to the setter: any but 0.
+KXSTATUS GetBackup(wchar_t* text, unsigned long length) {
+    return Config::GetOfficalServer(text, int(length), 2);
+}
+KXSTATUS SetBackup(const wchar_t* text) { return Config::SetOfficalServer(text, 1); }
+KXSTATUS GetUrl(wchar_t* text, unsigned long length) { return Config::GetConfigURL(text, length); }
+
+// The catalogue's texts: a setter's text is stored under the row's key and name, a text stored
+// there comes back through the getter, each on a clean device. (LastPatternFilename is read
+// lower-cased: both texts are.)
+struct TextSetting {
+    const wchar_t* name;
+    KXSTATUS (*get)(wchar_t*, unsigned long);
+    KXSTATUS (*set)(const wchar_t*);
+    const wchar_t* key = kProductKey;
+};
+::testing::AssertionResult ReachesItsText(const TextSetting& row) {
+    ResetDevice();
+    const KXSTATUS setStatus = row.set ? row.set(L"given.text") : KX_OK;
+    const std::string stored = row.set ? Stored(row.key, row.name) : "text \"given.text\"";
+    ResetDevice();
+    StoreText(row.key, row.name, L"stored.text");
+    wchar_t text[32] = L"untouched";
+    const KXSTATUS getStatus = row.get ? row.get(text, 32) : KX_OK;
+    const std::wstring got = row.get ? text : L"stored.text";
+    if (setStatus == KX_OK && stored == "text \"given.text\"" && getStatus == KX_OK &&
+        got == L"stored.text")
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << Narrow(row.name) << ": its setter given \"given.text\" answered " << Hex(setStatus)
+           << " and left " << stored << "; its getter answered " << Hex(getStatus) << " with \""
+           << Narrow(got) << "\" for text \"stored.text\" stored; expected 0 twice and the texts";
+}
+
+TEST_F(SettingsTest, EveryTextSettingUnderItsOwnKeyAndName) {
+    // clang-format off
+    const TextSetting rows[] = {
+        {.name = L"SMSSpamFolderName", .get = IntCapacity<Config::GetSpamFolder>,
+         .set = Config::SetSpamFolder},
+        {.name = L"PrimaryUpdateServer", .get = GetPrimary, .set = SetPrimary},
+        {.name = L"BackupUpdateServer", .get = GetBackup, .set = SetBackup},
+        {.name = L"TaskLogFilename", .get = Config::GetTaskLogFileName,
+         .set = Config::SetTaskLogFileName},
+        {.name = L"VirusLogFilename", .get = Config::GetVirusLogFileName,
+         .set = Config::SetVirusLogFileName},
+        {.name = L"SMSLogFilename", .get = Config::GetSMSLogFileName,
+         .set = Config::SetSMSLogFileName},
+        {.name = L"WAPLogFilename", .get = Config::GetMsgLogFileName,
+         .set = Config::SetMsgLogFileName},
+        {.name = L"LastPatternFilename", .get = Config::GetLastPattern,
+         .set = CopyGiven<Config::SetLastPattern>},
+        {.name = L"ProxyPassword", .get = Config::GetPxyPwd, .set = CopyGiven<Config::SetPxyPwd>},
+        {.name = L"StartupTemp", .get = IntCapacity<Config::GetStartupTemp>,
+         .set = Config::SetStartupTemp},
+        {.name = L"KillWindowTitle", .get = IntCapacity<Config::GetInsertCardTitle>,
+         .set = Config::SetInsertCardTitle},
+        {.name = L"ConfigURL", .get = GetUrl, .set = nullptr},
+        {.name = L"HostName", .get = IntCapacity<Config::GetMamoHostName>,
+         .set = Config::SetMamoHostName, .key = kAgentKey},
+        {.name = L"Version", .get = Config::GetOldProductVersion, .set = nullptr,
+         .key = kPreviousKey},
+    };
+    // clang-format on
+    for (const TextSetting& row : rows) EXPECT_TRUE(ReachesItsText(row));
+}
+
+// The spam folder's getter and setter answer 0 whatever happened: a missing folder, one that
+// does not fit (the buffer left as it was), a null folder (nothing stored). Other texts answer
+// as KxRegUtil reads them: RegistryTest.
+struct SpamFolderRow {
+    const wchar_t* stored;  // null: nothing stored
+    int capacity;
+};
+TEST_F(SettingsTest, TheSpamFolderAnswersZeroWhateverHappened) {
+    const SpamFolderRow rows[] = {
+        {.stored = nullptr, .capacity = 32},
+        {.stored = L"Spam folder", .capacity = 8},
+    };
+    for (const SpamFolderRow& row : rows) {
         ResetDevice();
-        if (row.before >= 0) RawSetValue(row.key, row.name, REG_DWORD, &row.before, 4);
-        // The getter answers first: defaults are written back by it.
-        const auto seen = [&] {
-            const std::string got = row.get ? row.get() : "", s = Stored(row.key, row.name);
-            return got + "|" + (s == "none" || s == "no key" ? std::string("-") : s);
-        };
-        EXPECT_EQ(seen(), row.missing) << row.name;
-        std::string status = "-";
-        if (row.set) status = Out(row.set(row.given));
-        if (!row.set) RawSetValue(row.key, row.name, REG_DWORD, &row.given, 4);
-        EXPECT_EQ(status + "|" + seen(), row.after) << row.name;
+        if (row.stored) StoreText(kProductKey, L"SMSSpamFolderName", row.stored);
+        wchar_t text[32] = L"untouched";
+        const KXSTATUS status = Config::GetSpamFolder(text, row.capacity);
+        EXPECT_TRUE(status == KX_OK && std::wstring(text) == L"untouched")
+            << "GetSpamFolder into " << row.capacity << " characters, with "
+            << Stored(kProductKey, L"SMSSpamFolderName") << " stored, answered " << Hex(status)
+            << " with \"" << Narrow(text) << "\"; expected 0 with the buffer left as filled";
+    }
+    ResetDevice();
+    EXPECT_EQ(Config::SetSpamFolder(nullptr), KX_OK) << "SetSpamFolder(null)";
+    EXPECT_EQ(Stored(kProductKey, L"SMSSpamFolderName"), "(no key)") << "SetSpamFolder(null)";
+}
+
+// The host name in the device's code page: -1 for a null or empty buffer; the buffer zero-filled
+// first, and left so when the name is missing or does not fit.
+struct NarrowHostRow {
+    const wchar_t* stored;  // null: nothing stored
+    bool nullBuffer;
+    int capacity;
+    KXSTATUS status;
+    std::string output;  // the buffer's bytes up to the capacity
+};
+TEST_F(SettingsTest, TheNarrowHostNameFillsItsBufferWithZerosFirst) {
+    // clang-format off
+    const NarrowHostRow rows[] = {
+        {.stored = L"mgmt.example", .nullBuffer = true, .capacity = 16, .status = -1,
+         .output = "################"},
+        {.stored = L"mgmt.example", .nullBuffer = false, .capacity = 0, .status = -1, .output = ""},
+        {.stored = nullptr, .nullBuffer = false, .capacity = 16, .status = KX_E_REGISTRY,
+         .output = std::string(16, '\0')},
+        {.stored = L"mgmt.example", .nullBuffer = false, .capacity = 16, .status = KX_OK,
+         .output = std::string("mgmt.example\0\0\0\0", 16)},
+        {.stored = L"mgmt.example", .nullBuffer = false, .capacity = 8, .status = KX_E_REGISTRY,
+         .output = std::string(8, '\0')},
+    };
+    // clang-format on
+    for (const NarrowHostRow& row : rows) {
+        ResetDevice();
+        if (row.stored) StoreText(kAgentKey, L"HostName", row.stored);
+        std::string buffer(16, '#');
+        const KXSTATUS status =
+            Config::GetMamoHostName(row.nullBuffer ? nullptr : &buffer[0], row.capacity);
+        const std::string output = buffer.substr(0, row.nullBuffer ? 16 : size_t(row.capacity));
+        EXPECT_TRUE(status == row.status && output == row.output)
+            << "GetMamoHostName(char*) into " << (row.nullBuffer ? "a null buffer" : "a buffer")
+            << " of " << row.capacity << " bytes, with " << Stored(kAgentKey, L"HostName")
+            << " stored, answered " << status << " leaving " << testing::PrintToString(output)
+            << "; expected " << row.status << " leaving " << testing::PrintToString(row.output);
     }
 }
 
-// A deleter takes its own value only, and fails when it is gone; the first run writes its twenty
-// values, both time stamps ("T") from one reading of the clock, in UTC.
-TEST_F(SettingsTest, DeletersAndTheFirstRun) {
-    KxConfig::SetStartupTemp(L"s"), KxConfig::SetStartupFlag(1);
-    EXPECT_TRUE(KxConfig::DelStartupTemp() == KX_OK &&
-                Dump(kProductKey) == "SystemStartupFlag=dw:1;" &&
-                KxConfig::DelStartupTemp() == KX_E_REGISTRY);
-    ResetDevice();
-    ASSERT_EQ(KxConfig::InitOtherReg(), KX_OK);
+// The time records: a 16-byte SYSTEMTIME each, stored as given and read back whole.
+struct TimeSetting {
+    const wchar_t* name;
+    KXSTATUS (*get)(SYSTEMTIME&);
+    KXSTATUS (*set)(const SYSTEMTIME&);
+};
+KXSTATUS GetSchedule(SYSTEMTIME& time) { return Config::GetScheduleUpdateTime(&time); }
+KXSTATUS SetSchedule(const SYSTEMTIME& time) { return Config::SetScheduleUpdateTime(&time); }
+std::string Bytes(const SYSTEMTIME& time) {
+    return Describe(REG_BINARY, std::string(reinterpret_cast<const char*>(&time), sizeof time));
+}
+TEST_F(SettingsTest, EveryTimeRecordUnderItsOwnName) {
+    // clang-format off
+    const TimeSetting rows[] = {
+        {.name = L"LastScanTime", .get = Config::GetLastMSTime, .set = Config::SetLastMSTime},
+        {.name = L"LastUpdateTime", .get = Config::GetLastUpdateTime, .set = Config::SetLastUpdateTime},
+        {.name = L"ScheduleUpdateTime", .get = GetSchedule, .set = SetSchedule},
+    };
+    // clang-format on
+    const SYSTEMTIME given{2026, 12, 6, 5, 14, 30, 15, 250}, stored{2027, 1, 5, 1, 8, 0, 0, 0};
+    for (const TimeSetting& row : rows) {
+        ResetDevice();
+        const KXSTATUS setStatus = row.set(given);
+        const std::string afterSet = Stored(kProductKey, row.name);
+        RawSetValue(kProductKey, row.name, REG_BINARY, &stored, sizeof stored);
+        SYSTEMTIME got{};
+        const KXSTATUS getStatus = row.get(got);
+        EXPECT_TRUE(setStatus == KX_OK && afterSet == Bytes(given) && getStatus == KX_OK &&
+                    Bytes(got) == Bytes(stored))
+            << Narrow(row.name) << ": its setter answered " << Hex(setStatus) << " and left "
+            << afterSet << ", expected 0 and " << Bytes(given) << "; its getter answered "
+            << Hex(getStatus) << " and read " << Bytes(got) << ", expected 0 and " << Bytes(stored);
+    }
+}
+
+// A deleter takes its own value only, and answers the registry status when it is gone.
+struct Deleter {
+    const wchar_t* name;
+    KXSTATUS (*del)();
+};
+TEST_F(SettingsTest, DeletersTakeTheirOwnValueOnly) {
+    const Deleter rows[] = {
+        {.name = L"StartupTemp", .del = Config::DelStartupTemp},
+        {.name = L"KillWindowTitle", .del = Config::DelInsertCardTitle},
+        {.name = L"SystemStartupFlag", .del = Config::DelStartupFlag},
+    };
+    for (const Deleter& row : rows) {
+        ResetDevice();
+        std::string expected;
+        for (const Deleter& each : rows) {
+            StoreNumber(kProductKey, each.name, 1);
+            expected += Narrow(each.name) + (each.name == row.name ? " gone; " : " kept; ");
+        }
+        const KXSTATUS first = row.del(), second = row.del();
+        std::string left;
+        for (const Deleter& each : rows)
+            left += Narrow(each.name) +
+                    (RawValueExists(kProductKey, each.name) ? " kept; " : " gone; ");
+        EXPECT_TRUE(first == KX_OK && second == KX_E_REGISTRY && left == expected)
+            << "the deleter of " << Narrow(row.name) << " answered " << Hex(first) << " then "
+            << Hex(second) << " with " << left << "expected 0 then 0x30000 with " << expected;
+    }
+}
+
+// The first run writes its twenty values; both time stamps from one reading of the clock, in UTC.
+TEST_F(SettingsTest, TheFirstRunWritesItsValues) {
+    ASSERT_EQ(Config::InitOtherReg(), KX_OK);
     const std::string time = Stored(kProductKey, L"LastScanTime");
     SYSTEMTIME utc;
     ::GetSystemTime(&utc);
-    EXPECT_EQ(time.find("bin:" + Image(reinterpret_cast<char*>(&utc.wYear), 2)), 0u)
-        << "this year, in UTC";
-    std::string all = Dump(kProductKey);
-    for (size_t at; (at = all.find(time)) != std::string::npos;) all.replace(at, time.size(), "T");
-    EXPECT_EQ(
-        all,
-        "BlockSMSwoIDOption=dw:1;CompressedFileScanLayer=dw:1;FileDecompressLimitSize=dw:100000;"
-        "FileScanType=dw:7fffffff;ImportFromContactOption=dw:10004;InstantCardScanOption=dw:1;"
-        "LastPatternFilename=sz:|;LastScanTime=T;LastUpdateTime=T;LogFileSize=dw:8000;"
-        "PrimaryUpdateServer=sz:\\Renovix|;ProxyPassword=sz:|;RealTimeScan=dw:1;"
-        "ROMFileSleep=dw:1;SMSLogFilename=sz:spam11.log|;SMSSpamFolderName=sz:Spam|;"
-        "SMSSpamOption=dw:2;TaskLogFilename=sz:task11.log|;UpdateTempFactor=dw:9;"
-        "VirusLogFilename=sz:virus11.log|;");
+    char year[16];
+    std::snprintf(year, sizeof year, "bytes %02x %02x", utc.wYear & 0xFF, utc.wYear >> 8);
+    EXPECT_EQ(time.substr(0, 11), year) << "LastScanTime holds this year, in UTC: " << time;
+    std::string dump = Dump(kProductKey);
+    for (size_t at; (at = dump.find(time)) != std::string::npos;)
+        dump.replace(at, time.size(), "the time of the first run");
+    EXPECT_EQ(dump,
+              "BlockSMSwoIDOption = number 0x1\n"
+              "CompressedFileScanLayer = number 0x1\n"
+              "FileDecompressLimitSize = number 0x100000\n"
+              "FileScanType = number 0x7fffffff\n"
+              "ImportFromContactOption = number 0x10004\n"
+              "InstantCardScanOption = number 0x1\n"
+              "LastPatternFilename = text \"\"\n"
+              "LastScanTime = the time of the first run\n"
+              "LastUpdateTime = the time of the first run\n"
+              "LogFileSize = number 0x8000\n"
+              "PrimaryUpdateServer = text \"\\Renovix\"\n"
+              "ProxyPassword = text \"\"\n"
+              "RealTimeScan = number 0x1\n"
+              "ROMFileSleep = number 0x1\n"
+              "SMSLogFilename = text \"spam11.log\"\n"
+              "SMSSpamFolderName = text \"Spam\"\n"
+              "SMSSpamOption = number 0x2\n"
+              "TaskLogFilename = text \"task11.log\"\n"
+              "UpdateTempFactor = number 0x9\n"
+              "VirusLogFilename = text \"virus11.log\"\n");
 }
 
 }  // namespace

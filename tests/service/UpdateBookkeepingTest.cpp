@@ -1,6 +1,7 @@
 // The update bookkeeping of KxConfig against the running reference scan service: the schedule
 // it receives, the versions copied from it, the last pattern's name and the message server's
 // digest.
+#include "RegistryRows.h"
 #include "ServiceFixture.h"
 
 namespace {
@@ -10,20 +11,10 @@ using namespace kxtest;
 class UpdateBookkeepingTest : public ServiceTest {};
 
 void StoreNumber(const wchar_t* name, DWORD number) {
-    RawSetValue(kProductKey, name, REG_DWORD, &number, sizeof number);
+    kxtest::StoreNumber(kProductKey, name, number);
 }
 void StoreText(const wchar_t* name, const std::wstring& text) {
-    RawSetValue(kProductKey, name, REG_SZ, text.c_str(), DWORD(text.size() + 1) * 2);
-}
-// The stored value's type and bytes, as one text.
-std::string Stored(const wchar_t* name) {
-    DWORD type = 0;
-    std::string bytes;
-    if (!RawGetValue(kProductKey, name, &type, &bytes)) return "(missing)";
-    return std::to_string(type) + ":" + bytes;
-}
-std::string Utf16(const wchar_t* text) {
-    return std::string(reinterpret_cast<const char*>(text), (std::wcslen(text) + 1) * 2);
+    kxtest::StoreText(kProductKey, name, text);
 }
 
 // The service's schedule as "y-m-d h:m", or "off".
@@ -68,14 +59,14 @@ TEST_F(UpdateBookkeepingTest, VersionsAreCopiedFromTheServiceWhenItAnswers) {
     StoreText(L"ZRAPIEngineVer", L"1.9.9");
     const auto copy = [](int expected) {
         EXPECT_EQ(KxConfig::SetZRApiVersionReg(), expected);
-        return Stored(L"ZRAPIEngineVer") + Stored(L"ZRAPIPatternVer");
+        return Stored(kProductKey, L"ZRAPIEngineVer") + ", " +
+               Stored(kProductKey, L"ZRAPIPatternVer");
     };
     // The blocking lasts until the end of the statement.
-    EXPECT_EQ((BlockServiceLoading(), copy(KX_E_SERVICE_NOT_FOUND)),
-              "1:" + Utf16(L"1.9.9") + "(missing)");
+    EXPECT_EQ((BlockServiceLoading(), copy(KX_E_SERVICE_NOT_FOUND)), "text \"1.9.9\", (missing)");
     WritePattern("version 312345\nengine 2.1.7\n");
-    // 312345 as a little-endian number.
-    EXPECT_EQ(copy(0), "1:" + Utf16(L"2.1.7") + "4:" + std::string("\x19\xC4\x04\x00", 4));
+    // 312345 is 0x4c419.
+    EXPECT_EQ(copy(0), "text \"2.1.7\", number 0x4c419");
 }
 
 // Lower case, and a pattern file's extension cut to its three-digit number. The buffer is
@@ -108,12 +99,14 @@ TEST_F(UpdateBookkeepingTest, DigestOfTheMessageServer) {
     StoreText(L"WinPath", L"\\kxtest");
     std::string digest(17, '\x5A');
     EXPECT_EQ(KxConfig::SetMD5() + KxConfig::GetMD5(&digest[0]), 2 * KX_E_REGISTRY);
-    EXPECT_EQ(Stored(L"RepMD5"), "(missing)");
+    EXPECT_EQ(Stored(kProductKey, L"RepMD5"), "(missing)");
     MakeScratchFile(L"KxMsgSvr.exe", "abc");
     const std::string abc = "\x90\x01\x50\x98\x3c\xd2\x4f\xb0\xd6\x96\x3f\x7d\x28\xe1\x7f\x72";
     EXPECT_EQ(KxConfig::SetMD5() || KxConfig::GetMD5(&digest[0]) ? "failed" : digest, abc + "\x5A");
     ASSERT_TRUE(::DeleteFileW(L"\\kxtest\\KxMsgSvr.exe"));
-    EXPECT_EQ(KxConfig::SetMD5() == KX_E_REGISTRY ? Stored(L"RepMD5") : "answered", "3:" + abc);
+    EXPECT_EQ(KxConfig::SetMD5(), KX_E_REGISTRY) << "SetMD5 with the message server gone";
+    EXPECT_EQ(Stored(kProductKey, L"RepMD5"),
+              "bytes 90 01 50 98 3c d2 4f b0 d6 96 3f 7d 28 e1 7f 72");
 }
 
 }  // namespace

@@ -26,26 +26,31 @@ std::wstring Parm(const std::wstring& name, const std::wstring& value, const wch
     return L"<parm name=\"" + name + L"\" value=\"" + value + L"\" datatype=\"" + type + L"\"/>";
 }
 
-// The stored type, then the key as the registry dump shows it.
+// What each parm datatype stores, as the registry holds it.
+struct DatatypeRow {
+    const wchar_t* value;
+    const wchar_t* datatype;
+    std::string stored;
+};
 TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
-    const struct Row {
-        const wchar_t *value, *datatype;
-        const char* stored;
-    } rows[] = {
-        {L"2147483647", L"integer", "4 V=dw:7fffffff;"},
-        {L"-2147483648", L"integer", "4 V=dw:80000000;"},
-        {L"TRUE", L"boolean", "4 V=dw:1;"},
-        {L"&amp;&lt;", L"string", "1 V=sz:&<|;"},
-        {L"AAEC/w==", L"binary", "3 V=bin:|{1}{2}{ff};"},
-        {L"a\uF000bc", L"multiplestring", "7 V=bin:a|||b|c|||||;"},
+    const DatatypeRow rows[] = {
+        {.value = L"2147483647", .datatype = L"integer", .stored = "number 0x7fffffff"},
+        {.value = L"-2147483648", .datatype = L"integer", .stored = "number 0x80000000"},
+        {.value = L"TRUE", .datatype = L"boolean", .stored = "number 0x1"},
+        {.value = L"&amp;&lt;", .datatype = L"string", .stored = "text \"&<\""},
+        {.value = L"AAEC/w==", .datatype = L"binary", .stored = "bytes 00 01 02 ff"},
+        {.value = L"a\uF000bc",
+         .datatype = L"multiplestring",
+         .stored = "type 7 bytes 61 00 00 00 62 00 63 00 00 00 00 00"},
     };
-    for (const Row& row : rows) {
+    for (const DatatypeRow& row : rows) {
         ResetDevice();
-        EXPECT_EQ(Process(Key(kProv, Parm(L"V", row.value, row.datatype))), S_OK);
-        DWORD type = 0;
-        std::string bytes;
-        RawGetValue(kBase, L"V", &type, &bytes);
-        EXPECT_EQ(std::to_string(type) + " " + Dump(kBase), row.stored) << row.datatype;
+        const HRESULT hr = Process(Key(kProv, Parm(L"V", row.value, row.datatype)));
+        const std::string stored = Stored(kBase, L"V");
+        EXPECT_TRUE(hr == S_OK && stored == row.stored)
+            << "a " << Narrow(row.datatype) << " parm of \"" << Narrow(row.value)
+            << "\" answered 0x" << std::hex << hr << " and stored " << stored << "; expected 0 and "
+            << row.stored;
     }
 }
 
@@ -76,8 +81,10 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
         RawSetValue(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub", L"Leaf", REG_DWORD, "\x07\0\0\0", 4);
         EXPECT_EQ(Process(changes + row.fault), row.hr) << row.name;
         EXPECT_EQ(Dump(kBase, true) + Dump(L"SOFTWARE\\Quorlend\\Fresh", true),
-                  row.hr == S_OK ? "Existing=sz:again|;New=dw:1;Key\\F=sz:f|;"
-                                 : "Existing=sz:before|;Gone=sz:g|;Tree\\Sub\\Leaf=dw:7;no key")
+                  row.hr == S_OK
+                      ? "Existing = text \"again\"\nNew = number 0x1\nKey\\F = text \"f\"\n"
+                      : "Existing = text \"before\"\nGone = text \"g\"\n"
+                        "Tree\\Sub\\Leaf = number 0x7\n(no key)\n")
             << row.name;
     }
 }
