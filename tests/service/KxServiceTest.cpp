@@ -238,6 +238,12 @@ TEST_F(KxServiceTest, SettingsQueueAndLogReachTheService) {
          {"cut", pop(), 10230},
          {"none left", pop(), kBad + 10},
          {"clean", s.MsgSvcPush(L"x") || s.MsgSvcClean() ? -1 : int(s.MsgSvcSize()), 0},
+         // A log line the service has no memory for is refused and leaves the log free for the
+         // lines after it. Six characters are held without memory, so the log is open by then.
+         {"a log line without memory",
+          ArmFault(KXSVC_WRITE_DEBUG_LOG, KXSVC_FAULT_NO_MEMORY, 1) ? s.WriteDebugLog(L"failed")
+                                                                    : 1,
+          kBad},
          {"log", s.WriteDebugLog(L"scan started") || s.WriteDebugLog(L"ended"), 0},
          {"the queue holds 1000", fill(), kBad}});
     EXPECT_EQ(s.MsgSvcClean() + message[1024], 0xBDBD) << "nothing written past 2048 bytes";
