@@ -3,6 +3,7 @@
 #include "QuarantineRecord.h"
 #include "ServiceFiles.h"
 #include "Utf8.h"
+#include "internal/ScopedHandle.h"
 
 #include <tlhelp32.h>
 
@@ -38,27 +39,27 @@ bool WriteRecord(const std::wstring& file, const Entry& entry) {
     fields.virus = ToUtf8(entry.virus);
     fields.time = entry.time;
     const std::string text = FormatRecord(fields);
-    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    kx::UniqueFile h(::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
+    if (!h) return false;
     DWORD written = 0;
     const bool ok =
-        ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-        written == text.size() && ::FlushFileBuffers(h);
-    ::CloseHandle(h);
+        ::WriteFile(h.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+        written == text.size() && ::FlushFileBuffers(h.Get());
+    h.Reset();  // closed first: a record that failed is deleted
     if (!ok) ::DeleteFileW(file.c_str());
     return ok;
 }
 
 bool ReadRecord(const std::wstring& file, Entry* entry) {
-    HANDLE h = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    const kx::UniqueFile h(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     std::string text;
     char chunk[1024];
     DWORD got = 0;
-    while (::ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
-    ::CloseHandle(h);
+    while (::ReadFile(h.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
+        text.append(chunk, got);
     RecordFields fields;
     if (!ParseRecord(text, &fields)) return false;
     entry->path = FromUtf8(fields.path);
@@ -72,14 +73,13 @@ std::vector<unsigned long> IdsWith(const wchar_t* suffix) {
     std::vector<unsigned long> ids;
     WIN32_FIND_DATAW found;
     const std::wstring pattern = std::wstring(kQuarantineDir) + L"\\*" + suffix;
-    HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return ids;
+    const kx::UniqueFind find(::FindFirstFileW(pattern.c_str(), &found));
+    if (!find) return ids;
     do {
         wchar_t* end = nullptr;
         const unsigned long id = std::wcstoul(found.cFileName, &end, 10);
         if (end != found.cFileName && std::wcscmp(end, suffix) == 0) ids.push_back(id);
-    } while (::FindNextFileW(find, &found));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.Get(), &found));
     return ids;
 }
 
@@ -113,22 +113,21 @@ void EnsureStore() {
 
 bool IsRunningImage(const std::wstring& path) {
     const std::wstring target = FullPath(path);
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    const kx::UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
     bool running = false;
     PROCESSENTRY32W process{};
     process.dwSize = sizeof process;
-    for (BOOL more = ::Process32FirstW(snapshot, &process); more && !running;
-         more = ::Process32NextW(snapshot, &process)) {
-        HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.th32ProcessID);
-        if (h == nullptr) continue;
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &process); more && !running;
+         more = ::Process32NextW(snapshot.Get(), &process)) {
+        const kx::UniqueHandle h(
+            ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process.th32ProcessID));
+        if (!h) continue;
         wchar_t image[MAX_PATH * 2];
         DWORD size = MAX_PATH * 2;
-        if (::QueryFullProcessImageNameW(h, 0, image, &size))
+        if (::QueryFullProcessImageNameW(h.Get(), 0, image, &size))
             running = ::CompareStringOrdinal(image, -1, target.c_str(), -1, TRUE) == CSTR_EQUAL;
-        ::CloseHandle(h);
     }
-    ::CloseHandle(snapshot);
     return running;
 }
 

@@ -10,6 +10,7 @@
 #include "ServiceFiles.h"
 #include "ServiceTestHooks.h"
 #include "Utf8.h"
+#include "internal/ScopedHandle.h"
 
 #include <kxcommon/ScanRecords.h>
 
@@ -69,13 +70,12 @@ void CopyText(wchar_t* field, size_t units, const std::wstring& text) {
 
 void AppendToLog(const std::wstring& line) {
     ::CreateDirectoryW(kServiceDir, nullptr);
-    HANDLE log = ::CreateFileW(kServiceLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE) return;
+    const kx::UniqueFile log(::CreateFileW(kServiceLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log) return;
     const std::string utf8 = ToUtf8(line + L"\r\n");
     DWORD written = 0;
-    ::WriteFile(log, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-    ::CloseHandle(log);
+    ::WriteFile(log.Get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
 // ---- Handlers, one per control code ---------------------------------------------------

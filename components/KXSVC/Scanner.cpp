@@ -2,6 +2,7 @@
 
 #include "ServiceFiles.h"
 #include "Utf8.h"
+#include "internal/ScopedHandle.h"
 
 #include <wincrypt.h>
 
@@ -19,23 +20,11 @@ constexpr DWORD kEicarMaxFile = 128;
 constexpr size_t kEngineChars = 11;
 constexpr DWORD kReadChunk = 64 * 1024;
 
-class File {
-public:
-    explicit File(const std::wstring& path)
-        : h_(::CreateFileW(path.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~File() {
-        if (h_ != INVALID_HANDLE_VALUE) ::CloseHandle(h_);
-    }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    HANDLE Get() const { return h_; }
-    bool IsOpen() const { return h_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE h_;
-};
+kx::UniqueFile OpenForReading(const std::wstring& path) {
+    return kx::UniqueFile(::CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
 
 bool IsEicar(const char* data, size_t size) {
     if (size < kEicarLength || size > kEicarMaxFile) return false;
@@ -98,8 +87,8 @@ void Scanner::Refresh() {
     }
     if (loaded_ && ::CompareFileTime(&info.ftLastWriteTime, &loadedWrite_) == 0) return;
 
-    File file(kPatternFile);
-    if (!file.IsOpen()) return;
+    const kx::UniqueFile file = OpenForReading(kPatternFile);
+    if (!file) return;
     std::string content;
     char chunk[4096];
     DWORD got = 0;
@@ -136,8 +125,8 @@ void Scanner::Refresh() {
 Verdict Scanner::ScanFile(const std::wstring& path) {
     Refresh();
     Verdict verdict;
-    File file(path);
-    if (!file.IsOpen()) {
+    const kx::UniqueFile file = OpenForReading(path);
+    if (!file) {
         verdict.error = ::GetLastError();
         return verdict;
     }

@@ -90,6 +90,8 @@ using UniqueKey = ScopedHandle<RegKeyTraits>;
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFile = ScopedHandle<FileHandleTraits>;
 using UniqueFind = ScopedHandle<FindHandleTraits>;
+// Toolhelp snapshots are kernel handles whose "none" is INVALID_HANDLE_VALUE, as files are.
+using UniqueSnapshot = ScopedHandle<FileHandleTraits>;
 using UniqueModule = ScopedHandle<ModuleTraits>;
 
 }  // namespace kx

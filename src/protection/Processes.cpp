@@ -24,13 +24,6 @@ constexpr wchar_t kSyncLogger[] = L"\\Windows\\repllog.exe";
 constexpr wchar_t kSyncLoggerName[] = L"repllog.exe";
 constexpr int kHighestDevicePriorityGap = 6;  // levels 0..6 become 0, the idle level 7 becomes 1
 
-struct SnapshotTraits {
-    using Handle = HANDLE;
-    static Handle None() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-using UniqueSnapshot = kx::ScopedHandle<SnapshotTraits>;
-
 // The named programs, each in the selected directory, compared with a process's image path.
 // The names are walked again for every process, so ending programs needs no memory of its own.
 bool IsNamed(const wchar_t* image, const wchar_t* directory, va_list names) {
@@ -48,7 +41,7 @@ bool IsNamed(const wchar_t* image, const wchar_t* directory, va_list names) {
 }
 
 void KillNamed(const wchar_t* directory, va_list names) {
-    UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    kx::UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;

@@ -3,6 +3,7 @@
 #include "kxcommon/KxConfig.h"
 #include "kxcommon/KxRegUtil.h"
 
+#include "../internal/ScopedHandle.h"
 #include "../internal/kxplatform.h"
 #include "../platform/DeviceRelease.h"
 #include "../registry/Settings.h"
@@ -19,15 +20,13 @@ typedef HRESULT(STDAPICALLTYPE* SelfRegistration)();
 constexpr int kProtocolKeyChars = 128;
 
 KXSTATUS CallListener(const char* entry) {
-    HMODULE module = ::LoadLibraryW(kListenerModule);
-    if (module == nullptr) return KX_E_SMSLSN_NOT_LOADED;
+    // Nothing in the library uses the listener afterwards: it is unloaded on the way out.
+    const kx::UniqueModule module(::LoadLibraryW(kListenerModule));
+    if (!module) return KX_E_SMSLSN_NOT_LOADED;
     const SelfRegistration call = reinterpret_cast<SelfRegistration>(
-        reinterpret_cast<void*>(::GetProcAddress(module, entry)));
-    KXSTATUS status = KX_E_SMSLSN_NO_ENTRY;
-    if (call != nullptr) status = call() == 0 ? KX_OK : KX_E_SMSLSN_FAILED;
-    // Nothing in the library uses the listener afterwards.
-    ::FreeLibrary(module);
-    return status;
+        reinterpret_cast<void*>(::GetProcAddress(module.Get(), entry)));
+    if (call == nullptr) return KX_E_SMSLSN_NO_ENTRY;
+    return call() == 0 ? KX_OK : KX_E_SMSLSN_FAILED;
 }
 
 KXSTATUS ReadProviderDll(const wchar_t* protocol, wchar_t* path, int length) {

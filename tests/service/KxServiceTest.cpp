@@ -383,6 +383,10 @@ TEST_F(KxServiceTest, SettingsReachTheService) {
     EXPECT_EQ(std::memcmp(&held, &when, sizeof when), 0) << "another time arrived";
     ASSERT_EQ(client.SetUpdateSchedule(nullptr), KX_OK);
     EXPECT_EQ(State().hasSchedule, 0u) << "no schedule left scheduling on";
+    // A log line the service has no memory for is refused and leaves the log free for the lines
+    // after it. Six characters are held without memory, so the log is open by then.
+    ASSERT_TRUE(ArmFault(KXSVC_WRITE_DEBUG_LOG, KXSVC_FAULT_NO_MEMORY, 1));
+    EXPECT_EQ(client.WriteDebugLog(L"failed"), KX_E_SERVICE_REQUEST) << "a log line without memory";
     ASSERT_EQ(client.WriteDebugLog(L"scan started"), KX_OK);
     ASSERT_EQ(client.WriteDebugLog(L"ended"), KX_OK);
     EXPECT_EQ(ReadDeviceFile(kServiceLog), "scan started\r\nended\r\n");

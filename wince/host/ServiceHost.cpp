@@ -8,6 +8,7 @@
 
 #include "../src/PipeIo.h"
 #include "../src/ServiceWire.h"
+#include "internal/ScopedHandle.h"
 
 #include <shellapi.h>
 
@@ -110,11 +111,12 @@ bool ServeOne(const Peer& peer) {
     return SendReply(peer, reply, out.data());
 }
 
+// Serves a connected pipe instance, which it owns from here on.
 DWORD WINAPI ServeConnection(LPVOID parameter) {
-    HANDLE pipe = static_cast<HANDLE>(parameter);
-    OwnedHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const kx::UniqueFile pipe(static_cast<HANDLE>(parameter));
+    const kx::UniqueHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (done) {
-        const Peer peer{pipe, done.Get()};
+        const Peer peer{pipe.Get(), done.Get()};
         // Without memory for a request (its buffers, its answer) this caller's connection ends,
         // and the caller sees its request fail; the host goes on serving every other caller.
         try {
@@ -123,13 +125,12 @@ DWORD WINAPI ServeConnection(LPVOID parameter) {
         } catch (...) {
         }
     }
-    ::DisconnectNamedPipe(pipe);
-    ::CloseHandle(pipe);
+    ::DisconnectNamedPipe(pipe.Get());
     return 0;
 }
 
 bool WaitForCaller(HANDLE pipe) {
-    OwnedHandle connected(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const kx::UniqueHandle connected(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     OVERLAPPED overlapped{};
     overlapped.hEvent = connected.Get();
     if (::ConnectNamedPipe(pipe, &overlapped)) return true;
@@ -191,22 +192,24 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     if (argv == nullptr) return ERROR_INVALID_PARAMETER;
     ::InitializeCriticalSection(&g_service.lock);
 
-    HANDLE pipe = INVALID_HANDLE_VALUE;
-    const DWORD loaded = Load(argc, argv, &pipe);
+    kx::UniqueFile pipe;
+    const DWORD loaded = Load(argc, argv, pipe.Receive());
     if (loaded != ERROR_SUCCESS) return static_cast<int>(loaded);
-    OwnedHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[4]));
+    const kx::UniqueHandle ready(::OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[4]));
     if (ready) ::SetEvent(ready.Get());
 
     for (;;) {
-        if (WaitForCaller(pipe)) {
-            HANDLE worker = ::CreateThread(nullptr, 0, ServeConnection, pipe, 0, nullptr);
-            if (worker != nullptr)
-                ::CloseHandle(worker);
-            else
-                ServeConnection(pipe);
-        } else {
-            ::CloseHandle(pipe);
+        if (WaitForCaller(pipe.Get())) {
+            // The caller's connection is served, on a thread of its own when one can be had.
+            const HANDLE connection = pipe.Release();
+            const kx::UniqueHandle worker(
+                ::CreateThread(nullptr, 0, ServeConnection, connection, 0, nullptr));
+            if (!worker) ServeConnection(connection);
         }
-        while ((pipe = CreateInstance(false)) == INVALID_HANDLE_VALUE) ::Sleep(100);
+        pipe.Reset();  // an instance no caller reached
+        while (!pipe) {
+            pipe.Reset(CreateInstance(false));
+            if (!pipe) ::Sleep(100);
+        }
     }
 }

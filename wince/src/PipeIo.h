@@ -13,20 +13,4 @@ constexpr DWORD kWaitForever = INFINITE;
 bool ReadExactly(HANDLE pipe, HANDLE done, void* buffer, DWORD bytes, DWORD timeoutMs);
 bool WriteExactly(HANDLE pipe, HANDLE done, const void* buffer, DWORD bytes, DWORD timeoutMs);
 
-// Owns a kernel handle that is null when empty (events, processes, mutexes).
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE h = nullptr) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
-    ~OwnedHandle() {
-        if (h_ != nullptr) ::CloseHandle(h_);
-    }
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    HANDLE Get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-
-private:
-    HANDLE h_;
-};
-
 }  // namespace wince

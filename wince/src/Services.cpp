@@ -6,6 +6,7 @@
 #include "OutOfMemory.h"
 #include "PipeIo.h"
 #include "ServiceWire.h"
+#include "internal/ScopedHandle.h"
 
 #include <cstring>
 #include <map>
@@ -32,52 +33,36 @@ struct Answer {
 // owner goes, unless handed back to the pool.
 class Connection {
 public:
-    Connection() = default;
-    ~Connection() { Close(); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    Connection(Connection&& other) noexcept { *this = std::move(other); }
-    Connection& operator=(Connection&& other) noexcept {
-        if (this != &other) {
-            Close();
-            pipe_ = std::exchange(other.pipe_, INVALID_HANDLE_VALUE);
-            done_ = std::exchange(other.done_, nullptr);
-        }
-        return *this;
-    }
-
-    HANDLE pipe() const { return pipe_; }
-    HANDLE done() const { return done_; }
+    HANDLE pipe() const { return pipe_.Get(); }
+    HANDLE done() const { return done_.Get(); }
 
     bool Open(const std::wstring& pipeName) {
         Close();
         const DWORD start = ::GetTickCount();
         for (;;) {
-            pipe_ = ::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-            if (pipe_ != INVALID_HANDLE_VALUE) break;
+            pipe_.Reset(::CreateFileW(pipeName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+            if (pipe_) break;
             // Busy means the host is there but between two callers; anything else means no host.
             if (::GetLastError() != ERROR_PIPE_BUSY ||
                 ::GetTickCount() - start > wire::kConnectTimeoutMs)
                 return false;
             ::WaitNamedPipeW(pipeName.c_str(), kPipeBusyRetryMs);
         }
-        done_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (done_ != nullptr) return true;
+        done_.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (done_) return true;
         Close();
         return false;
     }
 
+private:
     void Close() {
-        if (pipe_ != INVALID_HANDLE_VALUE) ::CloseHandle(pipe_);
-        if (done_ != nullptr) ::CloseHandle(done_);
-        pipe_ = INVALID_HANDLE_VALUE;
-        done_ = nullptr;
+        pipe_.Reset();
+        done_.Reset();
     }
 
-private:
-    HANDLE pipe_ = INVALID_HANDLE_VALUE;
-    HANDLE done_ = nullptr;
+    kx::UniqueFile pipe_;
+    kx::UniqueHandle done_;
 };
 
 // Connections to hosts are kept open between requests and shared by the threads of the
@@ -247,7 +232,7 @@ HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD d
         if (Ping(instance, &running)) return Fail(ERROR_DEVICE_IN_USE, nullptr);
 
         const std::wstring readyName = ReadyEventName();
-        OwnedHandle ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
+        kx::UniqueHandle ready(::CreateEventW(nullptr, TRUE, FALSE, readyName.c_str()));
         if (!ready) return Fail(::GetLastError(), nullptr);
 
         const std::wstring host = HostPath();
@@ -264,8 +249,8 @@ HANDLE RegisterService(LPCWSTR lpszType, DWORD dwIndex, LPCWSTR lpszLib, DWORD d
                               DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, kDeviceRoot,
                               &startup, &process))
             return Fail(ERROR_FILE_NOT_FOUND, nullptr);
-        OwnedHandle thread(process.hThread);
-        OwnedHandle hostProcess(process.hProcess);
+        kx::UniqueHandle thread(process.hThread);
+        kx::UniqueHandle hostProcess(process.hProcess);
 
         const HANDLE waits[] = {ready.Get(), hostProcess.Get()};
         switch (::WaitForMultipleObjects(2, waits, FALSE, kHostStartTimeoutMs)) {
@@ -299,7 +284,7 @@ BOOL DeregisterService(HANDLE hDevice) {
             ::SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        OwnedHandle host(::OpenProcess(SYNCHRONIZE, FALSE, hostPid));
+        kx::UniqueHandle host(::OpenProcess(SYNCHRONIZE, FALSE, hostPid));
         const wire::Request deinit{wire::kMagic, wire::kDeinit, hostPid, 0, 0, 0, 0};
         Answer answer;
         if (!Transact(instance, deinit, nullptr, nullptr, &answer) || answer.reply.ok == 0) {

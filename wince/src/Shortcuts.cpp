@@ -3,6 +3,7 @@
 
 #include "OutOfMemory.h"
 #include "ShortcutText.h"
+#include "internal/ScopedHandle.h"
 
 #include <cwchar>
 #include <string>
@@ -30,13 +31,13 @@ std::wstring FromUtf8(const std::string& text) {
 }
 
 bool ReadSmallFile(const wchar_t* path, std::string* content) {
-    HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const kx::UniqueFile file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr));
+    if (!file) return false;
     char buffer[kMaxShortcutBytes];
     DWORD got = 0;
-    const bool ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE;
-    ::CloseHandle(file);
+    const bool ok = ::ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) != FALSE;
     content->assign(buffer, got);
     return ok;
 }
@@ -68,15 +69,13 @@ DWORD WINAPI SHCreateShortcut(LPWSTR szShortcut, LPWSTR szTarget) {
             target = L"\"" + target + L"\"";
         const std::string commandLine = ToUtf8(target);
         const std::string content = std::to_string(target.size()) + "#" + commandLine;
-        HANDLE file = ::CreateFileW(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return FALSE;
+        const kx::UniqueFile file(::CreateFileW(szShortcut, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return FALSE;
         DWORD written = 0;
-        const BOOL ok = ::WriteFile(file, content.data(), static_cast<DWORD>(content.size()),
-                                    &written, nullptr) &&
-                        written == content.size();
-        ::CloseHandle(file);
-        return ok;
+        return ::WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                           nullptr) &&
+               written == content.size();
     });
 }
 

@@ -6,6 +6,7 @@
 
 #include "OutOfMemory.h"
 #include "Profile.h"
+#include "internal/ScopedHandle.h"
 
 #include <cstddef>
 #include <cstring>
@@ -46,7 +47,7 @@ struct LineApp {
     std::vector<std::wstring> lines;        // what the device had when the application started
     std::vector<std::wstring> capsAnswers;  // how each line answers for its capabilities
     std::vector<Line*> open;
-    HANDLE event = nullptr;
+    kx::UniqueHandle event;  // closed with the application
 };
 
 struct Line {
@@ -196,9 +197,9 @@ LONG WINAPI lineInitializeEx(LPHLINEAPP lineApp, HINSTANCE, LINECALLBACK, LPCWST
         if (params != nullptr) {
             params->dwNeededSize = params->dwUsedSize = sizeof(LINEINITIALIZEEXPARAMS);
             if (params->dwOptions == LINEINITIALIZEEXOPTION_USEEVENT) {
-                app->event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-                if (app->event == nullptr) return LINEERR_RESOURCEUNAVAIL;
-                params->Handles.hEvent = app->event;
+                app->event.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+                if (!app->event) return LINEERR_RESOURCEUNAVAIL;
+                params->Handles.hEvent = app->event.Get();
             }
         }
         *lineApp = reinterpret_cast<HLINEAPP>(app.release());
@@ -213,7 +214,6 @@ LONG WINAPI lineShutdown(HLINEAPP handle) {
     return ServeApp(handle, [&](LineApp* app) -> LONG {
         for (Line* line : app->open) Forget(line);
         CountHandles(-1 - static_cast<long>(app->open.size()));
-        if (app->event != nullptr) ::CloseHandle(app->event);
         app->mark = 0;
         delete app;
         return 0;
