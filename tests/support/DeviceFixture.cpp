@@ -10,27 +10,25 @@ constexpr DWORD kExitWaitMs = 10000;  // a guard only: an ended process goes at 
 // The process ids of the running service hosts.
 std::vector<DWORD> ServiceHosts() {
     std::vector<DWORD> hosts;
-    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const kx::UniqueSnapshot snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry{sizeof entry};
-    for (BOOL more = ::Process32FirstW(snapshot, &entry); more;
-         more = ::Process32NextW(snapshot, &entry))
+    for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
+         more = ::Process32NextW(snapshot.Get(), &entry))
         if (::lstrcmpiW(entry.szExeFile, L"kxsvchost.exe") == 0)
             hosts.push_back(entry.th32ProcessID);
-    ::CloseHandle(snapshot);
     return hosts;
 }
 
 void DeleteTree(const std::wstring& path) {
     WIN32_FIND_DATAW entry;
-    HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
-    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &entry)) {
+    const kx::UniqueFind find(::FindFirstFileW((path + L"\\*").c_str(), &entry));
+    for (BOOL more = find.IsValid(); more; more = ::FindNextFileW(find.Get(), &entry)) {
         const std::wstring name = entry.cFileName, child = path + L"\\" + name;
         if (name == L"." || name == L"..") continue;
         ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteTree(child);
         ::DeleteFileW(child.c_str());
     }
-    ::FindClose(find);
     ::RemoveDirectoryW(path.c_str());
 }
 
@@ -44,10 +42,9 @@ int CountServiceHosts() { return static_cast<int>(ServiceHosts().size()); }
 
 void KillServiceHosts() {
     for (DWORD pid : ServiceHosts()) {
-        HANDLE host = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-        ::TerminateProcess(host, 1);
-        ::WaitForSingleObject(host, kExitWaitMs);
-        ::CloseHandle(host);
+        const kx::UniqueHandle host(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        ::TerminateProcess(host.Get(), 1);
+        ::WaitForSingleObject(host.Get(), kExitWaitMs);
     }
 }
 
@@ -151,22 +148,22 @@ DWORD RunningProgram::ExitCode(DWORD waitMs) const {
 }
 
 void WriteDeviceFile(const std::wstring& path, const std::string& content) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    const kx::UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    EXPECT_TRUE(::WriteFile(file, content.data(), DWORD(content.size()), &written, nullptr))
-        << "write";
-    ::CloseHandle(file);
+    EXPECT_TRUE(::WriteFile(file.Get(), content.data(), DWORD(content.size()), &written, nullptr))
+        << "the test could not write " << testing::PrintToString(path);
 }
 
 std::string ReadDeviceFile(const std::wstring& path) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
+    const kx::UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return "<missing>";
     std::string content;
     char chunk[4096];
-    for (DWORD got = 0; ::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0;)
+    for (DWORD got = 0; ::ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0;)
         content.append(chunk, got);
-    ::CloseHandle(file);
     return content;
 }
 
