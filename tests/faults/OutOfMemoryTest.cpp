@@ -348,247 +348,181 @@ CopyOutcome Copy(bool holdsSource, bool holdsEarlier) {
     return holdsSource ? kCopied : holdsEarlier ? kKept : kNeither;
 }
 
+// A table of calls: each row laid out by hand, its fields in their order, wrapped at a field.
+// clang-format off
 const Site kSites[] = {
     // ---- Registry access ----
     // Bytes longer than a read's stack scratch.
-    {.drives = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned "
-                "long, HKEY__*)",
-                "KxRegUtil::InternalGetValue"},
-     .stage = LongSettings,
-     .call =
-         [] { return long(KxRegUtil().GetValue(kProductKey, L"Bytes", g_outputs.bytes, 4096)); },
+    {.drives = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned long, HKEY__*)",
+                "KxRegUtil::InternalGetValue"}, .stage = LongSettings,
+     .call = [] { return long(KxRegUtil().GetValue(kProductKey, L"Bytes", g_outputs.bytes, 4096)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return g_outputs.bytes[2999] == 'b' && g_outputs.bytes[3000] == 0xBD; }},
     // The subkeys listed, all or none.
-    {.drives = {"KxRegUtil::EnumSubKey"},
-     .stage = LongSettings,
+    {.drives = {"KxRegUtil::EnumSubKey"}, .stage = LongSettings,
      .call = [] { return long(KxRegUtil().EnumSubKey(kProductKey, g_subKeys)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
-     .shows = [] { return g_subKeys.size() == 2; },
-     .leftAlone = [](long) { return g_subKeys.empty(); }},
+     .shows = [] { return g_subKeys.size() == 2; }, .leftAlone = [](long) { return g_subKeys.empty(); }},
     // A value queried into a buffer grown for it.
-    {.drives = {"RegQV::operator()"},
-     .stage = LongSettings,
+    {.drives = {"RegQV::operator()"}, .stage = LongSettings,
      .call = [] { return long(RegQV(RegKey(kProductKey))(L"Large", g_record)); },
      .answers = {.whenDone = true, .whenRefused = {false}},
-     .shows = [] { return g_record.size == 3002; },
-     .leftAlone = [](long) { return g_record.data == nullptr; }},
+     .shows = [] { return g_record.size == 3002; }, .leftAlone = [](long) { return g_record.data == nullptr; }},
     // A query copied with the value it holds.
     // A copy without memory holds no buffer; its next query reads the value all the same.
-    {.drives = {"RegQV::RegQV(RegQV const&)", "RegQV::operator=(RegQV const&)"},
-     .stage = LongSettings,
-     .call =
-         [] {
-             RegKey key(kProductKey);
-             RegQV query(key), assigned(key);
-             query(L"Large", g_record);
-             assigned = query;
-             return long(RegQV(query)(L"Large", g_record));
-         },
-     .answers = {.whenDone = true},
-     .shows = [] { return g_record.size == 3002; }},
+    {.drives = {"RegQV::RegQV(RegQV const&)", "RegQV::operator=(RegQV const&)"}, .stage = LongSettings,
+     .call = [] {
+         RegKey key(kProductKey);
+         RegQV query(key), assigned(key);
+         query(L"Large", g_record);
+         assigned = query;
+         return long(RegQV(query)(L"Large", g_record));
+     },
+     .answers = {.whenDone = true}, .shows = [] { return g_record.size == 3002; }},
 
     // ---- Settings that are more than a stored value ----
     // The host name in the device's ANSI code page.
-    {.drives = {"KxConfig::GetMamoHostName(char*, int)"},
-     .stage = LongSettings,
+    {.drives = {"KxConfig::GetMamoHostName(char*, int)"}, .stage = LongSettings,
      .call = [] { return long(KxConfig::GetMamoHostName(g_outputs.narrow, 64)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return std::string(g_outputs.narrow) == "mgmt.example"; }},
     // The proxies of a Windows Mobile 5 handset.
-    {.drives = {"KxConfig::GetProxy"},
-     .stage = HandsetWithServicePack,
-     .call =
-         [] {
-             Outputs& proxy = g_outputs;
-             return long(KxConfig::GetProxy(proxy.host, 64, proxy.port, proxy.socksHost, 64,
-                                            proxy.socksPort, proxy.userName, 64, proxy.hasPassword,
-                                            proxy.socksUserName, 64, proxy.socksHasPassword));
-         },
+    {.drives = {"KxConfig::GetProxy"}, .stage = HandsetWithServicePack,
+     .call = [] {
+         Outputs& proxy = g_outputs;
+         return long(KxConfig::GetProxy(proxy.host, 64, proxy.port, proxy.socksHost, 64, proxy.socksPort,
+                                        proxy.userName, 64, proxy.hasPassword, proxy.socksUserName, 64,
+                                        proxy.socksHasPassword));
+     },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
-     .shows =
-         [] {
-             return g_outputs.port == 8080 && std::wstring(g_outputs.userName) == L"wap" &&
-                    g_outputs.hasPassword == 1;
-         }},
+     .shows = [] {
+         return g_outputs.port == 8080 && std::wstring(g_outputs.userName) == L"wap" && g_outputs.hasPassword == 1;
+     }},
     // The management server's provisioning document applied.
-    {.drives = {"KxConfig::RecoverMgiConfig"},
-     .stage = Installed,
-     .call = [] { return long(KxConfig::RecoverMgiConfig()); },
-     .answers = {.whenDone = 0, .whenRefused = {-1, -2}},
-     .shows =
-         [] { return ScratchFileGone(L"configmgi.xml") && KxConfig::GetMamoHostPort() == 8443; }},
+    {.drives = {"KxConfig::RecoverMgiConfig"}, .stage = Installed,
+     .call = [] { return long(KxConfig::RecoverMgiConfig()); }, .answers = {.whenDone = 0, .whenRefused = {-1, -2}},
+     .shows = [] { return ScratchFileGone(L"configmgi.xml") && KxConfig::GetMamoHostPort() == 8443; }},
     // The management server's key file read.
-    {.drives = {"KxConfig::GetRsaKeyEx"},
-     .stage = Installed,
-     .call =
-         [] {
-             g_firstKeyLength = g_secondKeyLength = 8;
-             return long(KxConfig::GetRsaKeyEx(g_outputs.firstKey, g_firstKeyLength,
-                                               g_outputs.secondKey, g_secondKeyLength,
-                                               g_outputs.flag));
-         },
+    {.drives = {"KxConfig::GetRsaKeyEx"}, .stage = Installed,
+     .call = [] {
+         g_firstKeyLength = g_secondKeyLength = 8;
+         return long(KxConfig::GetRsaKeyEx(g_outputs.firstKey, g_firstKeyLength, g_outputs.secondKey,
+                                           g_secondKeyLength, g_outputs.flag));
+     },
      .answers = {.whenDone = 1, .whenRefused = {0}},
-     .shows =
-         [] { return g_firstKeyLength == 3 && g_secondKeyLength == 2 && g_outputs.flag == 1; }},
+     .shows = [] { return g_firstKeyLength == 3 && g_secondKeyLength == 2 && g_outputs.flag == 1; }},
     // The message server's digest stored.
-    {.drives = {"KxConfig::SetMD5", "MD5File"},
-     .stage = Installed,
-     .call = [] { return long(KxConfig::SetMD5()); },
+    {.drives = {"KxConfig::SetMD5", "MD5File"}, .stage = Installed, .call = [] { return long(KxConfig::SetMD5()); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return RawValueExists(kProductKey, L"RepMD5"); }},
     // The operator's subscription file edited.
     // SetSpdXml edits the file in the application directory through SetSpdXmlEx.
-    {.drives = {"KxConfig::SetSpdXml", "KxConfig::SetSpdXmlEx"},
-     .stage = Installed,
-     .call =
-         [] {
-             return long(KxConfig::SetSpdXml(L"5550199", L"5550198", L"SUBSCRIBE", L"UNSUBSCRIBE"));
-         },
-     .answers = {.whenDone = 1, .whenRefused = {0}},
-     .shows = SubscriptionEdited},
+    {.drives = {"KxConfig::SetSpdXml", "KxConfig::SetSpdXmlEx"}, .stage = Installed,
+     .call = [] { return long(KxConfig::SetSpdXml(L"5550199", L"5550198", L"SUBSCRIBE", L"UNSUBSCRIBE")); },
+     .answers = {.whenDone = 1, .whenRefused = {0}}, .shows = SubscriptionEdited},
     // The synchronisation logger registered.
-    {.drives = {"KxConfig::SetActiveSynEvent"},
-     .stage = NoRegistrations,
+    {.drives = {"KxConfig::SetActiveSynEvent"}, .stage = NoRegistrations,
      .call = [] { return long(KxConfig::SetActiveSynEvent(1)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
      .shows = [] { return LoggerRegistered(L"\\Windows\\repllog.exe"); }},
     // The synchronisation logger's registrations removed.
     // Both names are tried; when one removal runs out of memory the other may be made.
-    {.drives = {"KxConfig::DelActiveSynEvent"},
-     .stage = Registrations,
+    {.drives = {"KxConfig::DelActiveSynEvent"}, .stage = Registrations,
      .call = [] { return long(KxConfig::DelActiveSynEvent(1)); },
      .answers = {.whenDone = KX_OK, .whenRefused = kRegistryRefusal},
-     .shows =
-         [] {
-             return !LoggerRegistered(L"\\Windows\\repllog.exe") &&
-                    !LoggerRegistered(L"repllog.exe");
-         },
-     .leftAlone =
-         [](long) {
-             return LoggerRegistered(L"\\Windows\\repllog.exe") || LoggerRegistered(L"repllog.exe");
-         },
+     .shows = [] { return !LoggerRegistered(L"\\Windows\\repllog.exe") && !LoggerRegistered(L"repllog.exe"); },
+     .leftAlone = [](long) { return LoggerRegistered(L"\\Windows\\repllog.exe") || LoggerRegistered(L"repllog.exe"); },
      .mayBePartlyDone = true},
     // A program started with a command line.
-    {.drives = {"RunApp"},
-     .stage = Installed,
-     .call =
-         [] {
-             return long(RunApp(Units(kLoaderPath.c_str()), Units(L"ENABLE_REALTIME"), INFINITE,
-                                KX_DIR_NONE) != 0);
-         },
+    {.drives = {"RunApp"}, .stage = Installed,
+     .call = [] {
+         return long(RunApp(Units(kLoaderPath.c_str()), Units(L"ENABLE_REALTIME"), INFINITE, KX_DIR_NONE) != 0);
+     },
      .answers = {.whenDone = true, .whenRefused = {false}},
      .shows = [] { return HookLoaderRuns() == g_loaderRunsBefore + 1; }},
 
     // ---- The scan service ----
     // The service loaded by a first request.
     // Not loaded, or loaded and then the request refused.
-    {.drives = {"KxService::GetVirusInPatCount", "KxService::Open"},
-     .stage = ServiceNotLoaded,
+    {.drives = {"KxService::GetVirusInPatCount", "KxService::Open"}, .stage = ServiceNotLoaded,
      .call = [] { return long(KxService().GetVirusInPatCount(g_count)); },
-     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
-     .shows = [] { return CountServiceHosts() == 1; },
-     .leftAlone =
-         [](long refusal) {
-             return CountServiceHosts() == (refusal == KX_E_SERVICE_NOT_FOUND ? 0 : 1);
-         }},
+     .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals}, .shows = [] { return CountServiceHosts() == 1; },
+     .leftAlone = [](long refusal) { return CountServiceHosts() == (refusal == KX_E_SERVICE_NOT_FOUND ? 0 : 1); }},
     // The service unloaded.
     // Its result is always 0; only the device shows whether it was done. Release finds the running
     // service through GetHandle, which has no allocation of its own.
-    {.drives = {"KxService::Release", "KxService::GetHandle"},
-     .stage = ServiceLoaded,
-     .call = [] { return long(KxService().Release()); },
-     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
-     .shows = [] { return CountServiceHosts() == 0; },
-     .leftAlone = [](long) { return CountServiceHosts() == 1; }},
+    {.drives = {"KxService::Release", "KxService::GetHandle"}, .stage = ServiceLoaded,
+     .call = [] { return long(KxService().Release()); }, .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
+     .shows = [] { return CountServiceHosts() == 0; }, .leftAlone = [](long) { return CountServiceHosts() == 1; }},
     // The service's requests that touch no file.
     // All are asked, in this order, and none touches the device's files; the first that fails
     // gives the answer.
-    {.drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag",
-                "KxService::SetNotification", "KxService::SetUpdateSchedule",
-                "KxService::MsgSvcClean", "KxService::MgiClean", "KxService::ScanSMS",
-                "KxService::ScanSCProtect", "KxService::GetZRAPIVersion",
-                "KxService::GetVirusInPat"},
+    {.drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag", "KxService::SetNotification",
+                "KxService::SetUpdateSchedule", "KxService::MsgSvcClean", "KxService::MgiClean", "KxService::ScanSMS",
+                "KxService::ScanSCProtect", "KxService::GetZRAPIVersion", "KxService::GetVirusInPat"},
      .stage = ServiceLoaded,
-     .call =
-         [] {
-             KxService service;
-             return FirstFailure(
-                 {service.Stop(), service.Start(), service.SetArchiveFlag(5, 0),
-                  service.SetNotification(2), service.SetUpdateSchedule(&kNextUpdate),
-                  service.MsgSvcClean(), service.MgiClean(), service.ScanSMS(&g_sms),
-                  service.ScanSCProtect(&g_protect), service.GetZRAPIVersion(&g_version),
-                  service.GetVirusInPat(1, &g_virus)});
-         },
+     .call = [] {
+         KxService service;
+         return FirstFailure({service.Stop(), service.Start(), service.SetArchiveFlag(5, 0), service.SetNotification(2),
+                              service.SetUpdateSchedule(&kNextUpdate), service.MsgSvcClean(), service.MgiClean(),
+                              service.ScanSMS(&g_sms), service.ScanSCProtect(&g_protect),
+                              service.GetZRAPIVersion(&g_version), service.GetVirusInPat(1, &g_virus)});
+     },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
-     .shows =
-         [] {
-             const ServiceSnapshot state = ServiceState();
-             return state.running == 1 && state.archiveFlag == 5 && state.notification == 2 &&
-                    state.hasSchedule == 1 && KxService().MsgSvcSize() == 0 &&
-                    std::wstring(g_sms.answer) == L"clean" &&
-                    state.lastProtectLength == sizeof g_protect &&
-                    g_version.engineVersion[0] != 0 && std::wstring(g_virus.name) == L"Trojan.Abc";
-         }},
+     .shows = [] {
+         const ServiceSnapshot state = ServiceState();
+         return state.running == 1 && state.archiveFlag == 5 && state.notification == 2 && state.hasSchedule == 1 &&
+                KxService().MsgSvcSize() == 0 && std::wstring(g_sms.answer) == L"clean" &&
+                state.lastProtectLength == sizeof g_protect && g_version.engineVersion[0] != 0 &&
+                std::wstring(g_virus.name) == L"Trojan.Abc";
+     }},
     // A line for the service's log.
-    {.drives = {"KxService::WriteDebugLog"},
-     .stage = ServiceLoaded,
+    {.drives = {"KxService::WriteDebugLog"}, .stage = ServiceLoaded,
      .call = [] { return long(KxService().WriteDebugLog(L"a line written by the walk")); },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return FileContains(kServiceLog, "walk"); }},
     // A file scanned.
-    {.drives = {"KxService::ScanFile"},
-     .stage = ServiceLoaded,
+    {.drives = {"KxService::ScanFile"}, .stage = ServiceLoaded,
      .call = [] { return long(KxService().ScanFile(&g_scan)); },
      .answers = {.whenDone = KX_OK, .whenRefused = {KX_E_SERVICE_REQUEST}},
-     .shows = [] { return g_scan.scanResult == 1; },
-     .leftAlone = [](long) { return g_scan.scanResult == 0; }},
+     .shows = [] { return g_scan.scanResult == 1; }, .leftAlone = [](long) { return g_scan.scanResult == 0; }},
     // A file quarantined.
     // The service's own answer word: 0 is done.
-    {.drives = {"KxService::QuarantineFile"},
-     .stage = ServiceLoaded,
+    {.drives = {"KxService::QuarantineFile"}, .stage = ServiceLoaded,
      .call = [] { return long(KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc")); },
-     .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
-     .shows = [] { return ScratchFileGone(L"f"); }},
+     .answers = {.whenDone = 0, .whenRefused = kServiceRefusals}, .shows = [] { return ScratchFileGone(L"f"); }},
     // A quarantined file restored.
     {.drives = {"KxService::RestoreFile"},
-     .stage =
-         [] {
-             ServiceLoaded();
-             KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc");
-         },
+     .stage = [] {
+         ServiceLoaded();
+         KxService().QuarantineFile(L"\\kxtest\\f", L"Trojan.Abc");
+     },
      .call = [] { return long(KxService().RestoreFile(L"\\kxtest\\f", L"", 0, &kNewestEntry)); },
-     .answers = {.whenDone = 0, .whenRefused = kServiceRefusals},
-     .shows = [] { return !ScratchFileGone(L"f"); }},
+     .answers = {.whenDone = 0, .whenRefused = kServiceRefusals}, .shows = [] { return !ScratchFileGone(L"f"); }},
     // A message queued, counted and taken back.
-    {.drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"},
-     .stage = ServiceLoaded,
-     .call =
-         [] {
-             KxService service;
-             const int pushed = service.MsgSvcPush(L"Virus found in a file");
-             if (pushed != KX_OK) return long(pushed);
-             if (service.MsgSvcSize() != 2) return long(KX_E_SERVICE_REQUEST);
-             return long(service.MsgSvcPop(g_outputs.text));
-         },
+    {.drives = {"KxService::MsgSvcPush", "KxService::MsgSvcSize", "KxService::MsgSvcPop"}, .stage = ServiceLoaded,
+     .call = [] {
+         KxService service;
+         const int pushed = service.MsgSvcPush(L"Virus found in a file");
+         if (pushed != KX_OK) return long(pushed);
+         if (service.MsgSvcSize() != 2) return long(KX_E_SERVICE_REQUEST);
+         return long(service.MsgSvcPop(g_outputs.text));
+     },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return std::wstring(g_outputs.text) == L"a queued message"; }},
     // The next update scheduled with the service.
     // Its result is always 0; only the service shows whether it was done.
     {.drives = {"KxConfig::SetUpdateSchedule"},
-     .stage =
-         [] {
-             ServiceLoaded();
-             KxService().SetUpdateSchedule(nullptr);
-             KxConfig::SetAutomaticUpdate(1);
-         },
+     .stage = [] {
+         ServiceLoaded();
+         KxService().SetUpdateSchedule(nullptr);
+         KxConfig::SetAutomaticUpdate(1);
+     },
      .call = [] { return long(KxConfig::SetUpdateSchedule(&kNextUpdate)); },
-     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
-     .shows = [] { return ServiceState().hasSchedule == 1; },
+     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}}, .shows = [] { return ServiceState().hasSchedule == 1; },
      .leftAlone = [](long) { return ServiceState().hasSchedule == 0; }},
     // The service's versions recorded.
-    {.drives = {"KxConfig::SetZRApiVersionReg"},
-     .stage = ServiceLoaded,
+    {.drives = {"KxConfig::SetZRApiVersionReg"}, .stage = ServiceLoaded,
      .call = [] { return long(KxConfig::SetZRApiVersionReg()); },
      .answers = {.whenDone = KX_OK, .whenRefused = kServiceRefusals},
      .shows = [] { return RawValueExists(kProductKey, L"ZRAPIEngineVer"); }},
@@ -596,192 +530,153 @@ const Site kSites[] = {
     // Always 0; what was done shows on the device. The Startup folder holds a shortcut, so that
     // ScanIt judges a shortcut by the program it starts: the shortcut goes, the program to
     // quarantine.
-    {.drives = {"KxConfig::ScanStartup", "KxConfig::ScanIt"},
-     .stage = ServiceLoaded,
-     .call = [] { return long(KxConfig::ScanStartup()); },
-     .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
+    {.drives = {"KxConfig::ScanStartup", "KxConfig::ScanIt"}, .stage = ServiceLoaded,
+     .call = [] { return long(KxConfig::ScanStartup()); }, .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
      .shows = [] { return ScratchFileGone(L"game.exe") && ScratchFileGone(L"StartUp\\game.lnk"); }},
 
     // ---- The device ----
     // The device type and release.
     // The device-type word has its lowest bit clear: it carries IsWM5's answer.
-    {.drives = {"HelpAPI::GetDeviceType", "HelpAPI::IsWM5"},
-     .stage = HandsetWithServicePack,
+    {.drives = {"HelpAPI::GetDeviceType", "HelpAPI::IsWM5"}, .stage = HandsetWithServicePack,
      .call = [] { return long(HelpAPI::GetDeviceType() | HelpAPI::IsWM5()); },
-     .answers = {.whenDone = KX_DEVICE_POCKETPC_5 | 1,
-                 .whenRefused = {KX_DEVICE_UNKNOWN | 1, KX_DEVICE_POCKETPC_5}}},
+     .answers = {.whenDone = KX_DEVICE_POCKETPC_5 | 1, .whenRefused = {KX_DEVICE_UNKNOWN | 1, KX_DEVICE_POCKETPC_5}}},
     // The device identifier.
-    {.drives = {"HelpAPI::GetDeviceID"},
-     .stage = Handset,
+    {.drives = {"HelpAPI::GetDeviceID"}, .stage = Handset,
      .call = [] { return long(HelpAPI::GetDeviceID(&g_deviceId)); },
      .answers = {.whenDone = true, .whenRefused = {false}},
-     .shows = [] { return g_deviceId != GUID{}; },
-     .leftAlone = [](long) { return g_deviceId == GUID{}; }},
+     .shows = [] { return g_deviceId != GUID{}; }, .leftAlone = [](long) { return g_deviceId == GUID{}; }},
     // The cellular line among the device's lines.
     // A line whose capabilities cannot be read for want of memory is passed over.
-    {.drives = {"HelpAPI::GetTSPLineDeviceID"},
-     .stage = LineApplication,
-     .call =
-         [] {
-             return long(HelpAPI::GetTSPLineDeviceID(
-                 g_lineApp, 2, 0x00020000, CELLTSP_LINENAME_STRING, g_mediaModes, g_extension));
-         },
+    {.drives = {"HelpAPI::GetTSPLineDeviceID"}, .stage = LineApplication,
+     .call = [] {
+         return long(HelpAPI::GetTSPLineDeviceID(g_lineApp, 2, 0x00020000, CELLTSP_LINENAME_STRING, g_mediaModes,
+                                                 g_extension));
+     },
      .answers = {.whenDone = 1, .whenRefused = {long(0xFFFFFFFF)}}},
     // The phone radio.
     // A field that could not be read keeps its value. A cellular line whose capabilities the
     // telephony service has no memory to tell is passed over, as any line that cannot tell
     // them: then the device has no phone that could be found.
-    {.drives = {"HelpAPI::RadioVersionInfoCollect"},
-     .stage = Handset,
-     .call =
-         [] {
-             HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), g_radio);
-             return long(g_radio.hasPhone);
-         },
+    {.drives = {"HelpAPI::RadioVersionInfoCollect"}, .stage = Handset,
+     .call = [] {
+         HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), g_radio);
+         return long(g_radio.hasPhone);
+     },
      .answers = {.whenDone = 1, .whenRefused = {1, 0}},
-     .shows =
-         [] {
-             return !g_radio.manufacturer.empty() && !g_radio.operatorLongName.empty() &&
-                    !g_radio.serialNumber.empty();
-         },
+     .shows = [] {
+         return !g_radio.manufacturer.empty() && !g_radio.operatorLongName.empty() && !g_radio.serialNumber.empty();
+     },
      .leftAlone = [](long hasPhone) { return hasPhone == 1 || g_radio.manufacturer.empty(); }},
     // Whether a PDA has a phone.
     // Has phone, then IsPDA. Unanswered, the radio counts as there: a phone, and so no PDA.
-    {.drives = {"HelpAPI::HasPhone", "IsPDA"},
-     .stage = PdaWithServicePack,
+    {.drives = {"HelpAPI::HasPhone", "IsPDA"}, .stage = PdaWithServicePack,
      .call = [] { return long(HelpAPI::HasPhone() * 10 + IsPDA()); },
      .answers = {.whenDone = 1, .whenRefused = {10, 11, 0}}},
     // The adapters' link.
-    {.drives = {"ConnMgr::GetConnectionType()"},
-     .stage = Handset,
+    {.drives = {"ConnMgr::GetConnectionType()"}, .stage = Handset,
      .call = [] { return long(ConnMgr::GetConnectionType()); },
      .answers = {.whenDone = KX_CONNECTION_LOCAL_LINK, .whenRefused = {KX_CONNECTION_UNKNOWN}}},
     // A data connection.
-    {.drives = {"ConnMgr::ConnectGPRS"},
-     .stage = Handset,
-     .call = [] { return long(g_connection.ConnectGPRS()); },
+    {.drives = {"ConnMgr::ConnectGPRS"}, .stage = Handset, .call = [] { return long(g_connection.ConnectGPRS()); },
      .answers = {.whenDone = S_OK, .whenRefused = {E_OUTOFMEMORY}},
-     .shows = [] { return bool(g_connection); },
-     .leftAlone = [](long) { return !g_connection; }},
+     .shows = [] { return bool(g_connection); }, .leftAlone = [](long) { return !g_connection; }},
 
     // ---- Paths, files, resources and the log ----
     // A path shortened for display.
-    {.drives = {"GetShortPathFile"},
-     .stage = NothingNeeded,
-     .call =
-         [] { return long((g_text = GetShortPathFile(std::wstring(150, L'p').c_str())).size()); },
+    {.drives = {"GetShortPathFile"}, .stage = NothingNeeded,
+     .call = [] { return long((g_text = GetShortPathFile(std::wstring(150, L'p').c_str())).size()); },
      .answers = {.whenDone = 103, .whenRefused = {0}},
      .shows = [] { return g_text == L"..." + std::wstring(100, L'p'); }},
     // A special folder.
-    {.drives = {"GetSpecialPath"},
-     .stage = NothingNeeded,
-     .call =
-         [] {
-             GetSpecialPath(CSIDL_PERSONAL, Units(g_outputs.text));
-             return long(std::wcslen(g_outputs.text));
-         },
+    {.drives = {"GetSpecialPath"}, .stage = NothingNeeded,
+     .call = [] {
+         GetSpecialPath(CSIDL_PERSONAL, Units(g_outputs.text));
+         return long(std::wcslen(g_outputs.text));
+     },
      .answers = {.whenDone = 14, .whenRefused = {0}},
-     .shows = [] { return std::wstring(g_outputs.text) == L"\\My Documents\\"; },
-     .text = kTextEmptied},
+     .shows = [] { return std::wstring(g_outputs.text) == L"\\My Documents\\"; }, .text = kTextEmptied},
     // A module's version.
-    {.drives = {"GetAFileVersion"},
-     .stage = NothingNeeded,
-     .call =
-         [] {
-             const auto version = GetAFileVersion(Units(L"kernel32.dll"));
-             return long(version.first != 0 || version.second != 0);
-         },
+    {.drives = {"GetAFileVersion"}, .stage = NothingNeeded,
+     .call = [] {
+         const auto version = GetAFileVersion(Units(L"kernel32.dll"));
+         return long(version.first != 0 || version.second != 0);
+     },
      .answers = {.whenDone = true, .whenRefused = {false}}},
     // A text from a module's resource.
     // The resource's text starts with a byte-order mark, which CreateStringFromByteBuf drops.
-    {.drives = {"CreateStringFromRes", "CreateStringFromByteBuf"},
-     .stage = NothingNeeded,
-     .call =
-         [] {
-             g_text = CreateStringFromRes(::GetModuleHandleW(nullptr), 1, Units(RT_RCDATA), true);
-             return long(g_text.size());
-         },
+    {.drives = {"CreateStringFromRes", "CreateStringFromByteBuf"}, .stage = NothingNeeded,
+     .call = [] {
+         g_text = CreateStringFromRes(::GetModuleHandleW(nullptr), 1, Units(RT_RCDATA), true);
+         return long(g_text.size());
+     },
      .answers = {.whenDone = 33, .whenRefused = {0}},
      .shows = [] { return g_text == L"a resource text longer than seven"; }},
     // A line of the debug log.
     // Its failures are silent: the log shows what was done.
-    {.drives = {"WriteDbgLog"},
-     .stage = Installed,
-     .call =
-         [] {
-             WriteDbgLog(Units(L"scan %d started"), 7);
-             return long(ReadDeviceFile(kDebugLog) != "<missing>");
-         },
+    {.drives = {"WriteDbgLog"}, .stage = Installed,
+     .call = [] {
+         WriteDbgLog(Units(L"scan %d started"), 7);
+         return long(ReadDeviceFile(kDebugLog) != "<missing>");
+     },
      .answers = {.whenDone = true, .whenRefused = {false}},
      .shows = [] { return ReadDeviceFile(kDebugLog).size() == 30; }},
 
     // ---- Values the caller copies ----
     // A separated-values record and a trimmed field.
-    {.drives = {"CSV::CSV(unsigned short const*, unsigned short)", "CSV::get"},
-     .stage = NothingNeeded,
-     .call =
-         [] {
-             const CSV record(Units(L"first field,  second field  ,third field"), L',');
-             g_text = record.get(1, 1);
-             return long(record.size());
-         },
+    {.drives = {"CSV::CSV(unsigned short const*, unsigned short)", "CSV::get"}, .stage = NothingNeeded,
+     .call = [] {
+         const CSV record(Units(L"first field,  second field  ,third field"), L',');
+         g_text = record.get(1, 1);
+         return long(record.size());
+     },
      .answers = {.whenDone = 3, .whenRefused = {0, 3}},
-     .shows = [] { return g_text == L"second field"; },
-     .leftAlone = [](long) { return g_text.empty(); }},
+     .shows = [] { return g_text == L"second field"; }, .leftAlone = [](long) { return g_text.empty(); }},
     // Records and radio answers copied and assigned.
     // Each copy is made and examined within the call, so that what it holds is released there;
     // the answer is the worst of the four. A radio copy without memory is one as constructed.
-    {.drives = {"CSV::CSV(CSV const&)", "CSV::operator=(CSV const&)",
-                "RadioInfo::RadioInfo(RadioInfo const&)", "RadioInfo::operator=(RadioInfo const&)"},
+    {.drives = {"CSV::CSV(CSV const&)", "CSV::operator=(CSV const&)", "RadioInfo::RadioInfo(RadioInfo const&)",
+                "RadioInfo::operator=(RadioInfo const&)"},
      .stage = ValuesToCopy,
-     .call =
-         [] {
-             CSV recordCopy(g_fields);
-             CSV record(Units(L"an earlier record"), L',');
-             const std::vector<std::wstring> earlierFields = record.Vector();
-             record = g_fields;
-             const RadioInfo radioCopy(g_radioSource);
-             RadioInfo radio;
-             radio.hasPhone = 7;
-             radio = g_radioSource;
-             return long(std::max(
-                 {Copy(recordCopy.Vector() == g_fields.Vector(), recordCopy.size() == 0),
-                  Copy(record.Vector() == g_fields.Vector(), record.Vector() == earlierFields),
-                  Copy(radioCopy.model == g_radioSource.model,
-                       radioCopy.model.empty() && radioCopy.hasPhone == 1),
-                  Copy(radio.model == g_radioSource.model,
-                       radio.model.empty() && radio.hasPhone == 7)}));
-         },
+     .call = [] {
+         CSV recordCopy(g_fields);
+         CSV record(Units(L"an earlier record"), L',');
+         const std::vector<std::wstring> earlierFields = record.Vector();
+         record = g_fields;
+         const RadioInfo radioCopy(g_radioSource);
+         RadioInfo radio;
+         radio.hasPhone = 7;
+         radio = g_radioSource;
+         return long(std::max({Copy(recordCopy.Vector() == g_fields.Vector(), recordCopy.size() == 0),
+                               Copy(record.Vector() == g_fields.Vector(), record.Vector() == earlierFields),
+                               Copy(radioCopy.model == g_radioSource.model,
+                                    radioCopy.model.empty() && radioCopy.hasPhone == 1),
+                               Copy(radio.model == g_radioSource.model, radio.model.empty() && radio.hasPhone == 7)}));
+     },
      .answers = {.whenDone = kCopied, .whenRefused = {kKept}},
      .shows = [] { return !g_radioSource.model.empty() && g_fields.size() == 3; }},
 
     // ---- XML and the dialogs ----
     // An XML document loaded, an element found by its tag and its attribute read.
-    {.drives = {"KxXmlDocument::LoadFile", "KxXmlDocument::FindElementByTag",
-                "KxXmlElement::Attribute"},
+    {.drives = {"KxXmlDocument::LoadFile", "KxXmlDocument::FindElementByTag", "KxXmlElement::Attribute"},
      .stage = Installed,
-     .call =
-         [] {
-             KxXmlDocument document;
-             unsigned short tag[] = {'b', 0}, attribute[] = {'v', 0};
-             if (document.LoadFile(Units(L"\\kxtest\\doc.xml")) == 0) return 0L;
-             g_text = document.FindElementByTag(tag)[0].Attribute(attribute);
-             return long(g_text.size());
-         },
-     .answers = {.whenDone = 40, .whenRefused = {0}},
-     .shows = [] { return g_text == std::wstring(40, L'4'); }},
+     .call = [] {
+         KxXmlDocument document;
+         unsigned short tag[] = {'b', 0}, attribute[] = {'v', 0};
+         if (document.LoadFile(Units(L"\\kxtest\\doc.xml")) == 0) return 0L;
+         g_text = document.FindElementByTag(tag)[0].Attribute(attribute);
+         return long(g_text.size());
+     },
+     .answers = {.whenDone = 40, .whenRefused = {0}}, .shows = [] { return g_text == std::wstring(40, L'4'); }},
     // A later instance hands its command line to the first.
     // A later instance is activated either way; without memory it gets no command line.
-    {.drives = {"ActivatePreviousInstance"},
-     .stage = RunningInstance,
-     .call =
-         [] {
-             ActivatePreviousInstance(IDS_PRODUCT_NAME, 0, L"/scan \\My Documents", 0);
-             return long(g_copied.size());
-         },
-     .answers = {.whenDone = 19, .whenRefused = {0}},
-     .shows = [] { return g_copied == L"/scan \\My Documents"; }},
+    {.drives = {"ActivatePreviousInstance"}, .stage = RunningInstance,
+     .call = [] {
+         ActivatePreviousInstance(IDS_PRODUCT_NAME, 0, L"/scan \\My Documents", 0);
+         return long(g_copied.size());
+     },
+     .answers = {.whenDone = 19, .whenRefused = {0}}, .shows = [] { return g_copied == L"/scan \\My Documents"; }},
 };
+// clang-format on
 
 // Every text setting below holds the 1500-character text.
 void LongTextSettings() {
@@ -814,25 +709,22 @@ KXSTATUS Read(wchar_t* buffer) {
     return getter(buffer, kTextChars);
 }
 
+// clang-format off
 const TextGetter kTextGetters[] = {
-    {.name =
-         "KxRegUtil::GetValue(wchar_t const*, wchar_t const*, wchar_t*, unsigned long, HKEY__*)",
-     .read =
-         [](wchar_t* buffer) {
-             return KxRegUtil().GetValue(kProductKey, L"Large", buffer, kTextChars);
-         }},
+    {.name = "KxRegUtil::GetValue(wchar_t const*, wchar_t const*, wchar_t*, unsigned long, HKEY__*)",
+     .read = [](wchar_t* buffer) { return KxRegUtil().GetValue(kProductKey, L"Large", buffer, kTextChars); }},
     // It always answers KX_OK: only its buffer shows whether it read the text.
-    {.name = "KxConfig::GetSpamFolder", .read = Read<KxConfig::GetSpamFolder>, .refusal = KX_OK},
+    {.name = "KxConfig::GetSpamFolder",          .read = Read<KxConfig::GetSpamFolder>, .refusal = KX_OK},
     {.name = "KxConfig::GetOfficalServer",
      .read = [](wchar_t* buffer) { return KxConfig::GetOfficalServer(buffer, kTextChars, 1); }},
-    {.name = "KxConfig::GetTaskLogFileName", .read = Read<KxConfig::GetTaskLogFileName>},
-    {.name = "KxConfig::GetVirusLogFileName", .read = Read<KxConfig::GetVirusLogFileName>},
-    {.name = "KxConfig::GetSMSLogFileName", .read = Read<KxConfig::GetSMSLogFileName>},
-    {.name = "KxConfig::GetMsgLogFileName", .read = Read<KxConfig::GetMsgLogFileName>},
-    {.name = "KxConfig::GetPxyPwd", .read = Read<KxConfig::GetPxyPwd>},
-    {.name = "KxConfig::GetOldProductVersion", .read = Read<KxConfig::GetOldProductVersion>},
-    {.name = "KxConfig::GetStartupTemp", .read = Read<KxConfig::GetStartupTemp>},
-    {.name = "KxConfig::GetInsertCardTitle", .read = Read<KxConfig::GetInsertCardTitle>},
+    {.name = "KxConfig::GetTaskLogFileName",     .read = Read<KxConfig::GetTaskLogFileName>},
+    {.name = "KxConfig::GetVirusLogFileName",    .read = Read<KxConfig::GetVirusLogFileName>},
+    {.name = "KxConfig::GetSMSLogFileName",      .read = Read<KxConfig::GetSMSLogFileName>},
+    {.name = "KxConfig::GetMsgLogFileName",      .read = Read<KxConfig::GetMsgLogFileName>},
+    {.name = "KxConfig::GetPxyPwd",              .read = Read<KxConfig::GetPxyPwd>},
+    {.name = "KxConfig::GetOldProductVersion",   .read = Read<KxConfig::GetOldProductVersion>},
+    {.name = "KxConfig::GetStartupTemp",         .read = Read<KxConfig::GetStartupTemp>},
+    {.name = "KxConfig::GetInsertCardTitle",     .read = Read<KxConfig::GetInsertCardTitle>},
     {.name = "KxConfig::GetMamoHostName(wchar_t*, int)",
      .read = [](wchar_t* buffer) { return KxConfig::GetMamoHostName(buffer, kTextChars); }},
     {.name = "KxConfig::GetFullVersion(wchar_t*, unsigned long)",
@@ -840,30 +732,18 @@ const TextGetter kTextGetters[] = {
     {.name = "KxConfig::GetConfigURL",
      .read = [](wchar_t* buffer) { return KxConfig::GetConfigURL(buffer, kTextChars); }},
     // The directories end in a backslash.
-    {.name = "KxConfig::GetSysDir",
-     .read = Read<KxConfig::GetSysDir>,
-     .appended = L"\\",
-     .text = kTextEmptied},
-    {.name = "KxConfig::GetStartupDir",
-     .read = Read<KxConfig::GetStartupDir>,
-     .appended = L"\\",
-     .text = kTextEmptied},
-    {.name = "KxConfig::GetLastPattern",
-     .read = Read<KxConfig::GetLastPattern>,
-     .text = kTextTerminatedLast},
-    {.name = "KxConfig::Get_ProviderDLLPath_WDP", .read = Read<KxConfig::Get_ProviderDLLPath_WDP>},
-    {.name = "KxConfig::Get_ProviderDLLPath_Notify",
-     .read = Read<KxConfig::Get_ProviderDLLPath_Notify>},
-    {.name = "KxConfig::Get_ProviderDLLPath_Text",
-     .read = Read<KxConfig::Get_ProviderDLLPath_Text>},
-    {.name = "KxConfig::Get_ProviderDLLPath_WCMP",
-     .read = Read<KxConfig::Get_ProviderDLLPath_WCMP>},
-    {.name = "KxConfig::Get_ProviderDLLPath_Broadcast",
-     .read = Read<KxConfig::Get_ProviderDLLPath_Broadcast>},
-    {.name = "KxConfig::Get_ProviderDLLPath_Status",
-     .read = Read<KxConfig::Get_ProviderDLLPath_Status>},
-    {.name = "KxConfig::Get_ProviderDLLPath_Raw", .read = Read<KxConfig::Get_ProviderDLLPath_Raw>},
+    {.name = "KxConfig::GetSysDir", .read = Read<KxConfig::GetSysDir>, .appended = L"\\", .text = kTextEmptied},
+    {.name = "KxConfig::GetStartupDir", .read = Read<KxConfig::GetStartupDir>, .appended = L"\\", .text = kTextEmptied},
+    {.name = "KxConfig::GetLastPattern", .read = Read<KxConfig::GetLastPattern>, .text = kTextTerminatedLast},
+    {.name = "KxConfig::Get_ProviderDLLPath_WDP",       .read = Read<KxConfig::Get_ProviderDLLPath_WDP>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Notify",    .read = Read<KxConfig::Get_ProviderDLLPath_Notify>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Text",      .read = Read<KxConfig::Get_ProviderDLLPath_Text>},
+    {.name = "KxConfig::Get_ProviderDLLPath_WCMP",      .read = Read<KxConfig::Get_ProviderDLLPath_WCMP>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Broadcast", .read = Read<KxConfig::Get_ProviderDLLPath_Broadcast>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Status",    .read = Read<KxConfig::Get_ProviderDLLPath_Status>},
+    {.name = "KxConfig::Get_ProviderDLLPath_Raw",       .read = Read<KxConfig::Get_ProviderDLLPath_Raw>},
 };
+// clang-format on
 
 // Every site: those above and one for each text getter.
 std::vector<Site> AllSites() {
@@ -1020,97 +900,82 @@ const CannotAllocate kCannotAllocate[] = {
     {"the counters of this walk, in the test build only", "",
      {"KxFaultArm", "KxFaultRead", "KxFaultRouteImports", "KxFaultAllocate", "KxFaultRelease"}},
     {"data, not functions", "",
-     {"B64::m_base64Key", "FmtVer::s_fmt", "typeinfo for KxXmlDocument",
-      "vtable for KxXmlDocument"}},
+     {"B64::m_base64Key", "FmtVer::s_fmt", "typeinfo for KxXmlDocument", "vtable for KxXmlDocument"}},
     {"bit arithmetic on one word, byte swaps, look-ups in constant tables", "",
      {"Bit32::*", "BLLong", "BLShort", "AVOpt::*", "SUOpt::*"}},
     {"codecs that read and write only the caller's buffers", "",
-     {"FmtVer::*", "B64::*", "UTF16BEToUTF8", "UTF16LEToUTF8", "UTF8ToUTF16BE", "UTF8ToUTF16LE",
-      "md5_calc"}},
+     {"FmtVer::*", "B64::*", "UTF16BEToUTF8", "UTF16LEToUTF8", "UTF8ToUTF16BE", "UTF8ToUTF16LE", "md5_calc"}},
     {"plain values, moves, releases and accessors of what an object holds", "",
-     {"RegValueData::*", "RegKeyData::*", "RadioInfo::RadioInfo()",
-      "RadioInfo::RadioInfo(RadioInfo&&)", "RadioInfo::operator=(RadioInfo&&)",
-      "RadioInfo::~RadioInfo", "CSV::size", "CSV::Vector", "CSV::CSV(CSV&&)",
-      "CSV::operator=(CSV&&)", "CSV::~CSV", "ConnMgr::ConnMgr", "ConnMgr::operator void*",
-      "KxService::KxService", "KxService::~KxService", "KxService::CloseSrvHandle",
-      "DynamicLoadLibrary::IsOK", "DynamicLoadLibrary::GetHandle", "MutexLock::GetLockStatus",
-      "KxXmlElementList::GetCount", "RegQV::RegQV(HKEY__*)", "RegQV::~RegQV"}},
+     {"RegValueData::*", "RegKeyData::*", "RadioInfo::RadioInfo()", "RadioInfo::RadioInfo(RadioInfo&&)",
+      "RadioInfo::operator=(RadioInfo&&)", "RadioInfo::~RadioInfo", "CSV::size", "CSV::Vector", "CSV::CSV(CSV&&)",
+      "CSV::operator=(CSV&&)", "CSV::~CSV", "ConnMgr::ConnMgr", "ConnMgr::operator void*", "KxService::KxService",
+      "KxService::~KxService", "KxService::CloseSrvHandle", "DynamicLoadLibrary::IsOK",
+      "DynamicLoadLibrary::GetHandle", "MutexLock::GetLockStatus", "KxXmlElementList::GetCount",
+      "RegQV::RegQV(HKEY__*)", "RegQV::~RegQV"}},
     {"text and path helpers that work in place or in fixed buffers", "",
-     {"HelpAPI::AppendASeparator", "HelpAPI::GetFileExt", "HelpAPI::GetFileName",
-      "HelpAPI::CatPathWithFile", "HelpAPI::GetSMSCallId", "HelpAPI::Str_TrimAll",
-      "HelpAPI::StrTrimInerStr", "HelpAPI::StrTrimAll", "ParseSC", "IsInMainModule",
-      "ConnMgr::GetConnectionType(char const*)"}},
+     {"HelpAPI::AppendASeparator", "HelpAPI::GetFileExt", "HelpAPI::GetFileName", "HelpAPI::CatPathWithFile",
+      "HelpAPI::GetSMSCallId", "HelpAPI::Str_TrimAll", "HelpAPI::StrTrimInerStr", "HelpAPI::StrTrimAll", "ParseSC",
+      "IsInMainModule", "ConnMgr::GetConnectionType(char const*)"}},
     {"files and product paths in MAX_PATH buffers; resources the module holds", "",
-     {"HelpAPI::IsDir", "HelpAPI::Access", "HelpAPI::ForceDeleteFile", "HelpAPI::ForceMoveFile",
-      "HelpAPI::UnlinkDir", "HelpAPI::MoveDir", "HelpAPI::isRomFile", "HelpAPI::isIgnoreFile",
-      "HelpAPI::isIgnoreDllFile", "HelpAPI::IsOurFile", "HelpAPI::SkipScanFile",
-      "InternalCreateFile", "CreateFileFromRes", "GetResource", "GetOurPath",
-      "KxConfig::GetMatchFile", "KxConfig::IsInStartup", "KxConfig::SetRsaKeyEx"}},
+     {"HelpAPI::IsDir", "HelpAPI::Access", "HelpAPI::ForceDeleteFile", "HelpAPI::ForceMoveFile", "HelpAPI::UnlinkDir",
+      "HelpAPI::MoveDir", "HelpAPI::isRomFile", "HelpAPI::isIgnoreFile", "HelpAPI::isIgnoreDllFile",
+      "HelpAPI::IsOurFile", "HelpAPI::SkipScanFile", "InternalCreateFile", "CreateFileFromRes", "GetResource",
+      "GetOurPath", "KxConfig::GetMatchFile", "KxConfig::IsInStartup", "KxConfig::SetRsaKeyEx"}},
     {"registry access through fixed buffers: numbers, writes of the caller's bytes, "
      "deletions, name walks, handles", "",
-     {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned long&, HKEY__*)",
-      "KxRegUtil::SetValue", "KxRegUtil::InternalSetValue", "KxRegUtil::DelValue",
-      "KxRegUtil::QueryKeyExist", "KxRegUtil::EnumKeys", "KxRegUtil::EnumVaule",
-      "KxRegUtil::ReleaseKeyList", "RegKey::*", "RegGetSystemTime", "RegSetSystemTime"}},
-    {"settings of numbers, time records, texts written from the caller's buffer and texts "
-     "read into the library's own buffers of 1024 characters", "KxConfig::",
-     {"GetAFlagInMiscOpt", "GetAutomaticUpdate", "GetAutomaticUpdateFrequency",
-      "GetBeBlockSMSWithoutCallerId", "GetBeInsCardScan", "GetBeRealTimeScan", "GetBeSafeMode",
-      "GetBeUseProxy", "GetDebugLogFileSize", "GetDebugLogFlag", "GetDebugLogOption",
-      "GetEnableAcceptList", "GetImportOption", "GetIncludeMGI", "GetLogFileSize",
-      "GetMamoHostPort", "GetMamoLockAll", "GetMamoPromptSendLog", "GetMamoSendUpdateLog",
-      "GetMamoSendVirusLog", "GetMessageMaxNumber", "GetMgiUploadIdleTime", "GetMgiValidSimple",
-      "GetMiscOpt", "GetProductLanguage", "GetPromptWhenConnectByWireless", "GetRTScanOption",
-      "GetRomFileSleepTime", "GetRunOnce", "GetScanFileType", "GetScanLayer", "GetSpaceFactor",
-      "GetSpamPreventionLevel", "GetStartupFlag", "GetSuperLab", "GetUncompressSize",
-      "GetUpdateRecievePrompt", "GetWapPushLevel", "SetAFlagInMiscOpt", "SetAutomaticUpdate",
-      "SetAutomaticUpdateFrequency", "SetBeBlockSMSWithoutCallerId", "SetBeInsCardScan",
-      "SetBeRealTimeScan", "SetBeSafeMode", "SetDebugLogFileSize", "SetDebugLogFlag",
-      "SetDeviceType", "SetEnableAcceptList", "SetImportOption", "SetLogFileSize",
-      "SetMamoHostPort", "SetMamoLockAll", "SetMamoPromptSendLog", "SetMamoSendUpdateLog",
-      "SetMamoSendVirusLog", "SetMessageMaxNumber", "SetMgiUploadIdleTime", "SetMgiValid",
-      "SetMiscOpt", "SetPromptWhenConnectByWireless", "SetRTScanOption", "SetRomFileSleepTime",
-      "SetRunOnce", "SetScanFileType", "SetScanLayer", "SetSpaceFactor", "SetSpamPreventionLevel",
-      "SetStartupFlag", "SetUncompressSize", "SetUpdateRecievePrompt", "SetWapPushLevel",
-      "GetLastMSTime", "GetLastUpdateTime", "GetScheduleUpdateTime", "GetStartUpTillNow",
-      "SetLastMSTime", "SetLastUpdateTime", "SetScheduleUpdateTime", "SetStartUpTime",
-      "SetStartUpTime_Setup", "SetFullVersion", "SetInsertCardTitle", "SetLastPattern",
-      "SetMamoHostName", "SetMsgLogFileName", "SetOfficalServer", "SetPxyPwd", "SetSMSLogFileName",
-      "SetSpamFolder", "SetStartupTemp", "SetTaskLogFileName", "SetVirusLogFileName",
-      "DelInsertCardTitle", "DelStartupFlag", "DelStartupTemp", "GetAppDir",
-      "GetFullVersion(unsigned long&, unsigned long&)", "GetProductVersion", "IncrementVer",
-      "GetMgiValid", "GetMD5", "InitOtherReg", "EmptyMgiParam", "ShowFExplore"}},
-    {"caller lists: entries written from the caller's record, read through fixed buffers",
-     "KxConfig::",
-     {"AddAccepter", "DelAccepter", "GetAcceptr", "GetAcceptList", "InAccepterFuzzy", "AddRejecter",
-      "DelRejecter", "GetRejecter", "GetRejectList", "InRejecterFuzzy", "AddWapPushAccepter",
-      "DelWapPushAccepter", "GetWapPushAcceptr", "GetWapPushAcceptList", "AddForceListAccepter",
-      "DelForceListAccepter", "GetForceListAcceptr", "GetForceAcceptList"}},
+     {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned long&, HKEY__*)", "KxRegUtil::SetValue",
+      "KxRegUtil::InternalSetValue", "KxRegUtil::DelValue", "KxRegUtil::QueryKeyExist", "KxRegUtil::EnumKeys",
+      "KxRegUtil::EnumVaule", "KxRegUtil::ReleaseKeyList", "RegKey::*", "RegGetSystemTime", "RegSetSystemTime"}},
+    {"settings of numbers, time records, texts written from the caller's buffer and texts read into the library's "
+     "own buffers of 1024 characters", "KxConfig::",
+     {"GetAFlagInMiscOpt", "GetAutomaticUpdate", "GetAutomaticUpdateFrequency", "GetBeBlockSMSWithoutCallerId",
+      "GetBeInsCardScan", "GetBeRealTimeScan", "GetBeSafeMode", "GetBeUseProxy", "GetDebugLogFileSize",
+      "GetDebugLogFlag", "GetDebugLogOption", "GetEnableAcceptList", "GetImportOption", "GetIncludeMGI",
+      "GetLogFileSize", "GetMamoHostPort", "GetMamoLockAll", "GetMamoPromptSendLog", "GetMamoSendUpdateLog",
+      "GetMamoSendVirusLog", "GetMessageMaxNumber", "GetMgiUploadIdleTime", "GetMgiValidSimple", "GetMiscOpt",
+      "GetProductLanguage", "GetPromptWhenConnectByWireless", "GetRTScanOption", "GetRomFileSleepTime", "GetRunOnce",
+      "GetScanFileType", "GetScanLayer", "GetSpaceFactor", "GetSpamPreventionLevel", "GetStartupFlag", "GetSuperLab",
+      "GetUncompressSize", "GetUpdateRecievePrompt", "GetWapPushLevel", "SetAFlagInMiscOpt", "SetAutomaticUpdate",
+      "SetAutomaticUpdateFrequency", "SetBeBlockSMSWithoutCallerId", "SetBeInsCardScan", "SetBeRealTimeScan",
+      "SetBeSafeMode", "SetDebugLogFileSize", "SetDebugLogFlag", "SetDeviceType", "SetEnableAcceptList",
+      "SetImportOption", "SetLogFileSize", "SetMamoHostPort", "SetMamoLockAll", "SetMamoPromptSendLog",
+      "SetMamoSendUpdateLog", "SetMamoSendVirusLog", "SetMessageMaxNumber", "SetMgiUploadIdleTime", "SetMgiValid",
+      "SetMiscOpt", "SetPromptWhenConnectByWireless", "SetRTScanOption", "SetRomFileSleepTime", "SetRunOnce",
+      "SetScanFileType", "SetScanLayer", "SetSpaceFactor", "SetSpamPreventionLevel", "SetStartupFlag",
+      "SetUncompressSize", "SetUpdateRecievePrompt", "SetWapPushLevel", "GetLastMSTime", "GetLastUpdateTime",
+      "GetScheduleUpdateTime", "GetStartUpTillNow", "SetLastMSTime", "SetLastUpdateTime", "SetScheduleUpdateTime",
+      "SetStartUpTime", "SetStartUpTime_Setup", "SetFullVersion", "SetInsertCardTitle", "SetLastPattern",
+      "SetMamoHostName", "SetMsgLogFileName", "SetOfficalServer", "SetPxyPwd", "SetSMSLogFileName", "SetSpamFolder",
+      "SetStartupTemp", "SetTaskLogFileName", "SetVirusLogFileName", "DelInsertCardTitle", "DelStartupFlag",
+      "DelStartupTemp", "GetAppDir", "GetFullVersion(unsigned long&, unsigned long&)", "GetProductVersion",
+      "IncrementVer", "GetMgiValid", "GetMD5", "InitOtherReg", "EmptyMgiParam", "ShowFExplore"}},
+    {"caller lists: entries written from the caller's record, read through fixed buffers", "KxConfig::",
+     {"AddAccepter", "DelAccepter", "GetAcceptr", "GetAcceptList", "InAccepterFuzzy", "AddRejecter", "DelRejecter",
+      "GetRejecter", "GetRejectList", "InRejecterFuzzy", "AddWapPushAccepter", "DelWapPushAccepter",
+      "GetWapPushAcceptr", "GetWapPushAcceptList", "AddForceListAccepter", "DelForceListAccepter",
+      "GetForceListAcceptr", "GetForceAcceptList"}},
     {"programs, processes, modules and kernel objects named in fixed buffers", "",
      {"KxConfig::StartRealTimeScan", "KxConfig::StopRealTimeScan", "KxConfig::StartWapPushFilter",
-      "KxConfig::StopWapPushFilter", "KxConfig::StartStopRealtimeScan",
-      "KxConfig::StartStopWapPushFilter", "KxConfig::DisableAllFeature", "KxConfig::KillProcess",
-      "KxConfig::KillUIProcess", "KxConfig::RunActiveSynEvent", "KxConfig::RegisterSMSListern",
-      "KxConfig::UnregisterSMSListern", "HelpAPI::GetNotificationType", "MutexLock::*",
-      "DynamicLoadLibrary::*", "WaitTime", "ConnMgr::Disconnect"}},
+      "KxConfig::StopWapPushFilter", "KxConfig::StartStopRealtimeScan", "KxConfig::StartStopWapPushFilter",
+      "KxConfig::DisableAllFeature", "KxConfig::KillProcess", "KxConfig::KillUIProcess",
+      "KxConfig::RunActiveSynEvent", "KxConfig::RegisterSMSListern", "KxConfig::UnregisterSMSListern",
+      "HelpAPI::GetNotificationType", "MutexLock::*", "DynamicLoadLibrary::*", "WaitTime", "ConnMgr::Disconnect"}},
     {"XML wrappers that only take and release references", "",
      {"KxXmlElement::KxXmlElement", "KxXmlElement::operator=", "KxXmlElement::~KxXmlElement",
-      "KxXmlElementList::KxXmlElementList", "KxXmlElementList::operator=",
-      "KxXmlElementList::operator[]", "KxXmlElementList::~KxXmlElementList",
-      "KxXmlDocument::KxXmlDocument", "KxXmlDocument::operator=", "KxXmlDocument::~KxXmlDocument",
-      "KxXmlDocument::Drop"}},
-    {"window, dialog, list-view and menu messages, GDI calls and layout arithmetic on "
-     "stack records; texts loaded into fixed buffers", "",
-     {"UI_ShowWindow", "UI_HideWindow", "UI_SetForegroundWindow", "UI_ActiveWindow",
-      "UI_DestroyWindow", "UI_MoveWindow", "UI_SetDlgTitle", "UI_GetTextSize", "EnablePair",
-      "EnableSPLB", "EnableSPLBAndStatic", "BmpBlt", "UI_TraceFont", "WaitCursor::*", "SDC::*",
-      "UI_LoadString", "UI_FindWindow", "UI_SetWindowText", "UI_SetDlgItemText", "UI_AddStringToLB",
-      "InsertListColumn", "UI_MsgBox", "UI_Trim_MsgBox", "ResFmtMessage", "GetListItemLPARAM",
-      "GetListColumnWidth", "SetListColumnWidth", "GetListSelectedItem", "SetListSelectedItem",
-      "DelListItem", "AddListStyle", "EnableMBButton", "EnableMBMenuItem", "RemoveMBMenuItem",
-      "InsertMBMenuItem", "SwitchSoftKey", "AvoidScrollBar::*", "ChangeSpinWidth",
-      "GeneralAdjustCtlLayout::*", "GeneralAdjustCtlLayoutByPos::*", "GetRelativeRect", "LayoutCtl",
-      "LayoutCtlByPos", "LayoutSpin", "RelayoutChildCtrls::*", "IsWideMode", "ChangeToPortrait"}},
+      "KxXmlElementList::KxXmlElementList", "KxXmlElementList::operator=", "KxXmlElementList::operator[]",
+      "KxXmlElementList::~KxXmlElementList", "KxXmlDocument::KxXmlDocument", "KxXmlDocument::operator=",
+      "KxXmlDocument::~KxXmlDocument", "KxXmlDocument::Drop"}},
+    {"window, dialog, list-view and menu messages, GDI calls and layout arithmetic on stack records; texts loaded "
+     "into fixed buffers", "",
+     {"UI_ShowWindow", "UI_HideWindow", "UI_SetForegroundWindow", "UI_ActiveWindow", "UI_DestroyWindow",
+      "UI_MoveWindow", "UI_SetDlgTitle", "UI_GetTextSize", "EnablePair", "EnableSPLB", "EnableSPLBAndStatic",
+      "BmpBlt", "UI_TraceFont", "WaitCursor::*", "SDC::*", "UI_LoadString", "UI_FindWindow", "UI_SetWindowText",
+      "UI_SetDlgItemText", "UI_AddStringToLB", "InsertListColumn", "UI_MsgBox", "UI_Trim_MsgBox", "ResFmtMessage",
+      "GetListItemLPARAM", "GetListColumnWidth", "SetListColumnWidth", "GetListSelectedItem", "SetListSelectedItem",
+      "DelListItem", "AddListStyle", "EnableMBButton", "EnableMBMenuItem", "RemoveMBMenuItem", "InsertMBMenuItem",
+      "SwitchSoftKey", "AvoidScrollBar::*", "ChangeSpinWidth", "GeneralAdjustCtlLayout::*",
+      "GeneralAdjustCtlLayoutByPos::*", "GetRelativeRect", "LayoutCtl", "LayoutCtlByPos", "LayoutSpin",
+      "RelayoutChildCtrls::*", "IsWideMode", "ChangeToPortrait"}},
 };
 // clang-format on
 
