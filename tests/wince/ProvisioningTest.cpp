@@ -33,16 +33,17 @@ struct DatatypeRow {
     std::string stored;
 };
 TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
+    // clang-format off
     const DatatypeRow rows[] = {
         {.value = L"2147483647", .datatype = L"integer", .stored = "number 0x7fffffff"},
         {.value = L"-2147483648", .datatype = L"integer", .stored = "number 0x80000000"},
         {.value = L"TRUE", .datatype = L"boolean", .stored = "number 0x1"},
         {.value = L"&amp;&lt;", .datatype = L"string", .stored = "text \"&<\""},
         {.value = L"AAEC/w==", .datatype = L"binary", .stored = "bytes 00 01 02 ff"},
-        {.value = L"a\uF000bc",
-         .datatype = L"multiplestring",
+        {.value = L"a\uF000bc", .datatype = L"multiplestring",
          .stored = "type 7 bytes 61 00 00 00 62 00 63 00 00 00 00 00"},
     };
+    // clang-format on
     for (const DatatypeRow& row : rows) {
         ResetDevice();
         const HRESULT hr = Process(Key(kProv, Parm(L"V", row.value, row.datatype)));
