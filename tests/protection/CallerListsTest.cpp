@@ -66,20 +66,15 @@ TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
     const std::vector<std::string> two = {"+44 20-7946 = text \"\"", "0912345678 = text \"Bob\""};
     // clang-format off
     const ListChange rows[] = {
-        {.name = "delete, never written", .before = {}, .add = false, .entry = Entry(L"0912345678"), .status = kReg,
-         .entries = {}},
-        {.name = "unterminated number", .before = {}, .add = true, .entry = Entry(nullptr), .status = kArg,
-         .entries = {}},
-        {.name = "unterminated name", .before = {}, .add = true, .entry = Entry(L"5551234", L"(full)"), .status = kArg,
-         .entries = {}},
-        {.name = "add", .before = {}, .add = true, .entry = alice, .status = kOk,
-         .entries = {"0912345678 = text \"Alice\""}},
+        {.name = "delete, never written", .add = false, .entry = Entry(L"0912345678"), .status = kReg, .entries = {}},
+        {.name = "unterminated number", .add = true, .entry = Entry(nullptr), .status = kArg, .entries = {}},
+        {.name = "unterminated name", .add = true, .entry = Entry(L"5551234", L"(full)"), .status = kArg, .entries = {}},
+        {.name = "add", .add = true, .entry = alice, .status = kOk, .entries = {"0912345678 = text \"Alice\""}},
         {.name = "as given", .before = {alice}, .add = true, .entry = london, .status = kOk,
          .entries = {"+44 20-7946 = text \"\"", "0912345678 = text \"Alice\""}},
-        {.name = "again replaces the name", .before = {alice, london}, .add = true, .entry = bob, .status = kOk,
-         .entries = two},
-        {.name = "deletes the exact number only", .before = {bob, london}, .add = false,
-         .entry = Entry(L"+886912345678"), .status = kReg, .entries = two},
+        {.name = "again replaces the name", .before = {alice, london}, .add = true, .entry = bob, .status = kOk, .entries = two},
+        {.name = "deletes the exact number only", .before = {bob, london}, .add = false, .entry = Entry(L"+886912345678"),
+         .status = kReg, .entries = two},
         {.name = "delete", .before = {bob, london}, .add = false, .entry = Entry(L"0912345678"), .status = kOk,
          .entries = {"+44 20-7946 = text \"\""}},
     };
@@ -139,10 +134,11 @@ TEST_F(CallerListsTest, LookUpAndContainment) {
 // more entries than the room answers the count needed; a refused call writes nothing, nor does
 // any call past the entries; an emptied list needs no array.
 enum class ListState { kNeverWritten, kThreeEntries, kEmptied };
+// Unless a row says otherwise, the list holds the three entries and the array is there.
 struct EnumerationRow {
     const char* name;
-    ListState list;
-    bool nullArray;
+    ListState list = ListState::kThreeEntries;
+    bool nullArray = false;
     unsigned long room;
     KXSTATUS status;
     unsigned long count;  // what the call leaves in its count
@@ -153,20 +149,14 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
     const Info three[] = {Entry(number.c_str(), name.c_str()), Entry(L"555", L"Bob"), Entry(L"+8")};
     // clang-format off
     const EnumerationRow rows[] = {
-        {.name = "never written", .list = ListState::kNeverWritten, .nullArray = false, .room = 5, .status = kReg,
-         .count = 5, .untouched = 5},
-        {.name = "no room", .list = ListState::kThreeEntries, .nullArray = false, .room = 0,
-         .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
-        {.name = "room for two", .list = ListState::kThreeEntries, .nullArray = false, .room = 2,
-         .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
-        {.name = "room for exactly three", .list = ListState::kThreeEntries, .nullArray = false, .room = 3,
-         .status = kOk, .count = 3, .untouched = 2},
-        {.name = "room for five", .list = ListState::kThreeEntries, .nullArray = false, .room = 5, .status = kOk,
-         .count = 3, .untouched = 2},
-        {.name = "null array", .list = ListState::kThreeEntries, .nullArray = true, .room = 4, .status = kArg,
-         .count = 4, .untouched = 5},
-        {.name = "emptied, null array", .list = ListState::kEmptied, .nullArray = true, .room = 4, .status = kOk,
-         .count = 0, .untouched = 5},
+        {.name = "never written", .list = ListState::kNeverWritten, .room = 5, .status = kReg, .count = 5, .untouched = 5},
+        {.name = "no room",                                 .room = 0, .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
+        {.name = "room for two",                            .room = 2, .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
+        {.name = "room for exactly three",                  .room = 3, .status = kOk,                  .count = 3, .untouched = 2},
+        {.name = "room for five",                           .room = 5, .status = kOk,                  .count = 3, .untouched = 2},
+        {.name = "null array", .nullArray = true,           .room = 4, .status = kArg,                 .count = 4, .untouched = 5},
+        {.name = "emptied, null array", .list = ListState::kEmptied, .nullArray = true, .room = 4, .status = kOk, .count = 0,
+         .untouched = 5},
     };
     // clang-format on
     for (const List& list : kLists) {

@@ -35,11 +35,12 @@ DirectoryRead Read(KXSTATUS (*get)(wchar_t*, unsigned long), unsigned long capac
 
 // A directory ends in one backslash; one that does not fit with it is refused and the buffer
 // left empty; an empty setting names no directory and stays empty.
+// Unless a row says otherwise, it reads "WinPath" holding "\Windows" through GetSysDir.
 struct DirectoryRow {
     const char* name;
-    KXSTATUS (*get)(wchar_t*, unsigned long);
-    const wchar_t* value;   // the setting's name
-    const wchar_t* stored;  // its text; null: missing
+    KXSTATUS (*get)(wchar_t*, unsigned long) = KxConfig::GetSysDir;
+    const wchar_t* value = L"WinPath";     // the setting's name
+    const wchar_t* stored = L"\\Windows";  // its text; null: missing
     unsigned long capacity;
     KXSTATUS status;
     std::wstring text;  // what the buffer holds up to its terminator
@@ -47,25 +48,19 @@ struct DirectoryRow {
 TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
     // clang-format off
     const DirectoryRow rows[] = {
-        {.name = "one backslash added", .get = Startup, .value = L"StartupPath", .stored = L"\\Windows\\S",
-         .capacity = 13, .status = KX_OK, .text = L"\\Windows\\S\\"},
-        {.name = "already ends in one", .get = KxConfig::GetSysDir, .value = L"WinPath",
-         .stored = L"\\Windows\\",  .capacity = 11, .status = KX_OK,         .text = L"\\Windows\\"},
+        {.name = "one backslash added", .get = Startup, .value = L"StartupPath", .stored = L"\\Windows\\S", .capacity = 13,
+         .status = KX_OK, .text = L"\\Windows\\S\\"},
+        {.name = "already ends in one", .stored = L"\\Windows\\", .capacity = 11, .status = KX_OK, .text = L"\\Windows\\"},
         {.name = "empty stays empty", .get = Startup, .value = L"StartupPath", .stored = L"", .capacity = 3,
          .status = KX_OK, .text = L""},
-        {.name = "missing", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = nullptr, .capacity = 3,
-         .status = KX_E_REGISTRY, .text = L""},
-        {.name = "zero capacity", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = L"\\Windows",
-         .capacity = 0, .status = KX_E_REGISTRY, .text = L"#"},
+        {.name = "missing",             .stored = nullptr, .capacity = 3,  .status = KX_E_REGISTRY, .text = L""},
+        {.name = "zero capacity",                          .capacity = 0,  .status = KX_E_REGISTRY, .text = L"#"},
         // The text itself lacks one unit (refused whole), or just fits.
-        {.name = "text does not fit", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = L"\\Windows",
-         .capacity = 8, .status = KX_E_REGISTRY, .text = L""},
-        {.name = "no room for the backslash", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = L"\\Windows",
-         .capacity = 9, .status = KX_E_REGISTRY, .text = L""},
-        {.name = "just fits", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = L"\\Windows", .capacity = 10,
-         .status = KX_OK, .text = L"\\Windows\\"},
-        {.name = "null system folder", .get = NullSys, .value = L"WinPath", .stored = L"\\W", .capacity = 9,
-         .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
+        {.name = "text does not fit",                      .capacity = 8,  .status = KX_E_REGISTRY, .text = L""},
+        {.name = "no room for the backslash",              .capacity = 9,  .status = KX_E_REGISTRY, .text = L""},
+        {.name = "just fits",                              .capacity = 10, .status = KX_OK,         .text = L"\\Windows\\"},
+        {.name = "null system folder", .get = NullSys, .stored = L"\\W", .capacity = 9, .status = KX_E_INVALIDARG,
+         .text = std::wstring(10, L'#')},
         {.name = "null application folder", .get = NullApp, .value = L"AppPath", .stored = L"\\W", .capacity = 9,
          .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
     };
