@@ -100,33 +100,43 @@ TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
 // Look-up: the exact number, else the last seven characters of a caller longer than seven
 // against a stored number of at least seven. Containment (accept and reject lists): either
 // number within the other, case-sensitively; the stored name is not looked at.
+struct LookUpRow {
+    const wchar_t* stored;  // null: the list was never written
+    const wchar_t* caller;  // null: a number that fills its field unterminated
+    KXSTATUS lookUp;
+    KXSTATUS fuzzy;  // the containment test's status
+    int found;       // and its found flag
+};
 TEST_F(CallerListsTest, LookUpAndContainment) {
-    const struct Row {
-        // stored null: the list was never written; caller null: a number that fills its field
-        // unterminated
-        const wchar_t *stored, *caller;
-        KXSTATUS lookup;
-        std::pair<KXSTATUS, int> fuzzy;  // and the found flag
-    } rows[] = {
-        {nullptr, L"0912345678", kReg, {kReg, 0}},
-        {L"0912345678", L"0912345678", kOk, {kOk, 1}},
-        {L"0912345678", L"+886912345678", kOk, {kOk, 0}},  // the last seven
-        {L"0912345678", L"2345678", kNo, {kOk, 1}},  // caller within stored; seven: no tail rule
-        {L"0912345678", L"00912345678", kOk, {kOk, 1}},  // stored within caller
-        {L"sender-ABCDEFG", L"abcdefg", kNo, {kOk, 0}},  // case counts
-        {L"12345", L"4499999", kNo, {kOk, 0}},           // the stored name
-        {L"12345", nullptr, kArg, {kArg, 0}},
+    // clang-format off
+    const LookUpRow rows[] = {
+        {.stored = nullptr,           .caller = L"0912345678",    .lookUp = kReg, .fuzzy = kReg, .found = 0},
+        {.stored = L"0912345678",     .caller = L"0912345678",    .lookUp = kOk,  .fuzzy = kOk,  .found = 1},
+        {.stored = L"0912345678",     .caller = L"+886912345678", .lookUp = kOk,  .fuzzy = kOk,  .found = 0},  // the last seven
+        // The caller within the stored number; seven characters have no tail rule.
+        {.stored = L"0912345678",     .caller = L"2345678",       .lookUp = kNo,  .fuzzy = kOk,  .found = 1},
+        {.stored = L"0912345678",     .caller = L"00912345678",   .lookUp = kOk,  .fuzzy = kOk,  .found = 1},  // stored within
+        {.stored = L"sender-ABCDEFG", .caller = L"abcdefg",       .lookUp = kNo,  .fuzzy = kOk,  .found = 0},  // case counts
+        {.stored = L"12345",          .caller = L"4499999",       .lookUp = kNo,  .fuzzy = kOk,  .found = 0},  // the stored name
+        {.stored = L"12345",          .caller = nullptr,          .lookUp = kArg, .fuzzy = kArg, .found = 0},
     };
+    // clang-format on
     for (const List& list : kLists)
-        for (const Row& row : rows) {
-            SCOPED_TRACE(std::string(list.key) + " " + testing::PrintToString(row.caller));
+        for (const LookUpRow& row : rows) {
             kxtest::ResetDevice();
             Info stored = Entry(row.stored ? row.stored : L"", L"4499999");
             if (row.stored != nullptr) list.add(stored);
             Info caller = Entry(row.caller);
-            int found = -1;
-            if (list.fuzzy) EXPECT_EQ(std::make_pair(list.fuzzy(caller, found), found), row.fuzzy);
-            EXPECT_EQ(list.lookUp ? list.lookUp(caller) : list.byNumber(row.caller), row.lookup);
+            int found = -1;  // the containment test sets it in every case
+            const KXSTATUS fuzzy = list.fuzzy ? list.fuzzy(caller, found) : row.fuzzy;
+            if (!list.fuzzy) found = row.found;
+            const KXSTATUS lookUp = list.lookUp ? list.lookUp(caller) : list.byNumber(row.caller);
+            EXPECT_TRUE(lookUp == row.lookUp && fuzzy == row.fuzzy && found == row.found)
+                << list.key << ", caller "
+                << (row.caller ? kxtest::Narrow(row.caller) : "unterminated") << " against "
+                << (row.stored ? kxtest::Narrow(row.stored) : "no list") << ": look-up answered "
+                << lookUp << ", containment " << fuzzy << " with found " << found << "; expected "
+                << row.lookUp << ", " << row.fuzzy << " with " << row.found;
         }
 }
 

@@ -1,6 +1,7 @@
 // The product's typical road: a program in the Startup folder, running, found infected, ended
 // and put into quarantine; the same behind a shortcut. With the file-type filter and the
 // Startup-folder rule around it.
+#include "RegistryRows.h"
 #include "ServiceFixture.h"
 
 #include <kxcommon/MD5.h>
@@ -72,24 +73,30 @@ TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
 
 // A path below the stored Startup folder, compared case-sensitively; ScanStartup then takes every
 // file of that folder.
+struct StartupRow {
+    const wchar_t* folder;  // the stored StartupPath; null: not stored
+    const wchar_t* path;
+    int status;
+};
 TEST_F(StartupScanTest, IsInStartupComparesThePrefixAndScanStartupTakesTheFolder) {
     EXPECT_EQ(KxConfig::ScanStartup(), KX_E_NO_STARTUP_DIR);
-    const struct Row {
-        const wchar_t *folder, *path;  // folder null: not stored, else kStartup
-        int expected;
-    } rows[] = {
-        {nullptr, L"\\Windows\\StartUp\\x.lnk", KX_E_NO_STARTUP_DIR},
-        {kStartup, L"\\Windows\\StartUp\\x.lnk", 0},
-        {kStartup, L"\\Windows\\StartUp\\", KX_E_NOT_IN_STARTUP},  // the folder itself
-        {kStartup, L"\\windows\\startup\\x.lnk", KX_E_NOT_IN_STARTUP},
-        {kStartup, L"\\Windows\\StartUpX\\x.lnk", KX_E_NOT_IN_STARTUP},
-        {kStartup, L"", KX_E_PATH_TOO_SHORT},
+    // clang-format off
+    const StartupRow rows[] = {
+        {.folder = nullptr,  .path = L"\\Windows\\StartUp\\x.lnk",  .status = KX_E_NO_STARTUP_DIR},
+        {.folder = kStartup, .path = L"\\Windows\\StartUp\\x.lnk",  .status = 0},
+        {.folder = kStartup, .path = L"\\Windows\\StartUp\\",       .status = KX_E_NOT_IN_STARTUP},  // the folder itself
+        {.folder = kStartup, .path = L"\\windows\\startup\\x.lnk",  .status = KX_E_NOT_IN_STARTUP},
+        {.folder = kStartup, .path = L"\\Windows\\StartUpX\\x.lnk", .status = KX_E_NOT_IN_STARTUP},
+        {.folder = kStartup, .path = L"",                           .status = KX_E_PATH_TOO_SHORT},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const StartupRow& row : rows) {
         if (row.folder != nullptr)
-            kxtest::RawSetValue(kxtest::kProductKey, L"StartupPath", REG_SZ, kStartup,
-                                sizeof kStartup);
-        EXPECT_EQ(KxConfig::IsInStartup(row.path), row.expected) << row.path;
+            kxtest::StoreText(kxtest::kProductKey, L"StartupPath", row.folder);
+        const int status = KxConfig::IsInStartup(row.path);
+        EXPECT_EQ(status, row.status)
+            << "IsInStartup(\"" << kxtest::Narrow(row.path) << "\") with "
+            << (row.folder ? "the Startup folder" : "no folder") << " stored";
     }
     const std::wstring program = InStartup(L"evil.exe"), note = InStartup(L"note.txt");
     PlaceKnownProgram(program);
@@ -99,30 +106,37 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefixAndScanStartupTakesTheFolder
 }
 
 // FileScanType: 1 programs, 2 libraries, 4 archives; 0x7FFFFFFF every file.
+constexpr DWORD kUnset = 0;  // as FileScanType: nothing stored
+struct FileTypeRow {
+    DWORD types;  // the stored FileScanType
+    const wchar_t* path;
+    int status;
+    int match;  // 7: left as it was
+};
 TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
-    const DWORD kAll = 0x7FFFFFFF, kUnset = 0;
-    const struct Row {
-        DWORD types;
-        const wchar_t* path;
-        std::pair<int, int> expected;  // status, match
-    } rows[] = {
-        {kUnset, L"a.exe", {KX_E_REGISTRY, 0}},
-        {kUnset, L"noextension", {0, 0}},  // no read needed
-        {kUnset, nullptr, {KX_E_INVALIDARG, 7}},
-        {1, L"\\Windows\\a.EXE", {0, 1}},
-        {2, L"b.Dll", {0, 1}},
-        {4, L"d.ZIP", {0, 1}},
-        {kAll, L"noextension", {0, 1}},
-        {1, L"x.e x e", {0, 1}},  // blanks in the extension are skipped
-        {3, L".exe", {0, 0}},
-        {4, L"\\dir.zip\\file", {0, 0}},
+    // clang-format off
+    const FileTypeRow rows[] = {
+        {.types = kUnset,     .path = L"a.exe",              .status = KX_E_REGISTRY,   .match = 0},
+        {.types = kUnset,     .path = L"noextension",        .status = 0,               .match = 0},  // no read needed
+        {.types = kUnset,     .path = nullptr,               .status = KX_E_INVALIDARG, .match = 7},
+        {.types = 1,          .path = L"\\Windows\\a.EXE",   .status = 0,               .match = 1},
+        {.types = 2,          .path = L"b.Dll",              .status = 0,               .match = 1},
+        {.types = 4,          .path = L"d.ZIP",              .status = 0,               .match = 1},
+        {.types = 0x7FFFFFFF, .path = L"noextension",        .status = 0,               .match = 1},
+        {.types = 1,          .path = L"x.e x e",            .status = 0,               .match = 1},  // blanks skipped
+        {.types = 3,          .path = L".exe",               .status = 0,               .match = 0},
+        {.types = 4,          .path = L"\\dir.zip\\file",    .status = 0,               .match = 0},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const FileTypeRow& row : rows) {
         if (row.types != kUnset)
-            kxtest::RawSetValue(kxtest::kProductKey, L"FileScanType", REG_DWORD, &row.types, 4);
+            kxtest::StoreNumber(kxtest::kProductKey, L"FileScanType", row.types);
         int match = 7;
         const int status = KxConfig::GetMatchFile(row.path, match);
-        EXPECT_EQ(std::make_pair(status, match), row.expected) << row.types << " " << row.path;
+        EXPECT_TRUE(status == row.status && match == row.match)
+            << "GetMatchFile(" << testing::PrintToString(row.path) << ") with FileScanType 0x"
+            << std::hex << row.types << " answered 0x" << status << " with " << match
+            << "; expected 0x" << row.status << " with " << row.match;
     }
 }
 
