@@ -38,36 +38,49 @@ void PlaceKnownProgram(const std::wstring& path) {
 // An infected program, running, is ended and quarantined, also behind a shortcut (which is
 // deleted; its target has a space); clean files and shortcuts stay; short paths never reach the
 // service.
+struct ScanRow {
+    const wchar_t* path;
+    int status;
+    bool scannedLeft, programLeft;  // whether the path scanned and the infected program remain
+    bool programRuns;               // else it was ended
+};
 TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
     std::wstring evil = L"\\kxtest\\an evil.exe", clean = kxtest::MakeScratchFile(L"clean.txt");
     std::wstring toEvil = InStartup(L"evil.lnk"), toClean = InStartup(L"tool.lnk");
     ASSERT_TRUE(::SHCreateShortcut(&toEvil[0], &evil[0]) &&
                 ::SHCreateShortcut(&toClean[0], &clean[0]));
-    const DWORD kEnded = 0xFFFFFFFF, kRuns = STILL_ACTIVE;
-    const struct Row {
-        const wchar_t* path;
-        int status;
-        std::pair<int, int> exist;  // the path scanned and the infected program, afterwards
-        DWORD exit;                 // the infected program's
-    } rows[] = {
-        {evil.c_str(), 0, {0, 0}, kEnded},
-        {toEvil.c_str(), 0, {0, 0}, kEnded},
-        {clean.c_str(), 0, {1, 1}, kRuns},
-        {toClean.c_str(), 0, {1, 1}, kRuns},
-        {L"\\kxtest\\broken.LnK", 0, {0, 1}, kRuns},  // a shortcut that resolves to nothing
-        {L"a.b", KX_E_PATH_TOO_SHORT, {0, 1}, kRuns},
-        {nullptr, KX_E_PATH_TOO_SHORT, {0, 1}, kRuns},
+    // clang-format off
+    const ScanRow rows[] = {
+        {.path = evil.c_str(),    .status = 0, .scannedLeft = false, .programLeft = false, .programRuns = false},
+        {.path = toEvil.c_str(),  .status = 0, .scannedLeft = false, .programLeft = false, .programRuns = false},
+        {.path = clean.c_str(),   .status = 0, .scannedLeft = true,  .programLeft = true,  .programRuns = true},
+        {.path = toClean.c_str(), .status = 0, .scannedLeft = true,  .programLeft = true,  .programRuns = true},
+        // A shortcut that resolves to nothing.
+        {.path = L"\\kxtest\\broken.LnK", .status = 0, .scannedLeft = false, .programLeft = true, .programRuns = true},
+        {.path = L"a.b", .status = KX_E_PATH_TOO_SHORT, .scannedLeft = false, .programLeft = true, .programRuns = true},
+        {.path = nullptr, .status = KX_E_PATH_TOO_SHORT, .scannedLeft = false, .programLeft = true, .programRuns = true},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.path));
+    // clang-format on
+    for (const ScanRow& row : rows) {
         PlaceKnownProgram(evil);
         kxtest::RunningProgram running(evil);
         ASSERT_TRUE(running.Started());
         if (row.status != 0) kxtest::KillServiceHosts();
-        EXPECT_EQ(KxConfig::ScanIt(row.path), row.status);
-        EXPECT_EQ(std::make_pair(Exists(row.path), Exists(evil.c_str())), row.exist);
-        EXPECT_EQ(running.ExitCode(row.exit == kEnded ? 5000 : 100), row.exit);
-        if (row.status != 0) EXPECT_EQ(kxtest::CountServiceHosts(), 0);
+        const int status = KxConfig::ScanIt(row.path);
+        const bool scannedLeft = Exists(row.path), programLeft = Exists(evil.c_str());
+        const DWORD exit = running.ExitCode(row.programRuns ? 100 : 5000);
+        const DWORD expectedExit = row.programRuns ? STILL_ACTIVE : 0xFFFFFFFF;
+        EXPECT_TRUE(status == row.status && scannedLeft == row.scannedLeft &&
+                    programLeft == row.programLeft && exit == expectedExit)
+            << "ScanIt(" << testing::PrintToString(row.path) << ") answered " << status
+            << (scannedLeft ? ", the path left" : ", the path gone")
+            << (programLeft ? ", the program left" : ", the program gone") << ", its exit code 0x"
+            << std::hex << exit << "; expected " << std::dec << row.status << ", the path "
+            << (row.scannedLeft ? "left" : "gone") << ", the program "
+            << (row.programLeft ? "left" : "gone") << ", exit code 0x" << std::hex << expectedExit;
+        if (row.status != 0)
+            EXPECT_EQ(kxtest::CountServiceHosts(), 0)
+                << "ScanIt refused a path yet a service started";
     }
 }
 
