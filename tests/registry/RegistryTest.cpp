@@ -54,8 +54,7 @@ TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
              registry.SetValue(kTestKey, L"W", 2ul);
              return registry.DelValue(kTestKey, kValue); },
          .status = KX_E_REGISTRY, .key = "W = number 0x2\n"},
-        {.name = "deletion in a missing key",
-         .write = [](KxRegUtil& registry) { return registry.DelValue(kTestKey, kValue); },
+        {.name = "deletion in a missing key", .write = [](KxRegUtil& registry) { return registry.DelValue(kTestKey, kValue); },
          .status = KX_E_REGISTRY, .key = "(no key)\n"},
     };
     // clang-format on
@@ -118,8 +117,7 @@ TEST_F(RegistryTest, ReadsGiveTheWholeValueOrLeaveTheOutput) {
         // A short record fails after filling its bytes.
         {.name = "short time record", .kind = kTime, .type = REG_BINARY, .stored = "12345678", .size = 16,
          .status = KX_E_REGISTRY, .written = "12345678"},
-        {.name = "missing time creates its key", .kind = kTime, .type = kNothingStored, .size = 16,
-         .status = KX_E_REGISTRY},
+        {.name = "missing time creates its key", .kind = kTime, .type = kNothingStored, .size = 16, .status = KX_E_REGISTRY},
         {.name = "null time", .kind = kTime, .buffer = kNullBuffer, .type = REG_BINARY, .stored = "2026-12-05 14:30",
          .size = 16, .status = KX_E_REGISTRY},
     };
@@ -221,8 +219,7 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
     const WalkRow rows[] = {
         {.name = "texts that fit", .key = kTestKey, .callback = Collect, .status = KX_OK,
          .seen = "A = alpha\nLongest = " + std::string(1023, 'd') + "\nZ = zulu\n"},
-        {.name = "stopped by the callback", .key = kTestKey, .callback = CollectFirst, .status = KX_OK,
-         .seen = "A = alpha\n"},
+        {.name = "stopped by the callback", .key = kTestKey, .callback = CollectFirst, .status = KX_OK, .seen = "A = alpha\n"},
         {.name = "no callback", .key = kTestKey, .callback = nullptr, .status = KX_E_INVALIDARG, .seen = ""},
         {.name = "missing key", .key = L"SOFTWARE\\Quorlend\\Nowhere", .callback = Collect, .status = KX_E_REGISTRY,
          .seen = ""},

@@ -69,10 +69,8 @@ TEST_F(SettingsTest, EveryNumberSettingUnderItsOwnKeyAndName) {
     // clang-format off
     const NumberSetting rows[] = {
         {.name = L"ProductLanguage", .get = LanguageGetter, .set = nullptr},
-        {.name = L"IsAccept", .get = FlagGetter<Config::GetEnableAcceptList>,
-         .set = NumberSetter<Config::SetEnableAcceptList>},
-        {.name = L"RealTimeScan", .get = FlagGetter<Config::GetBeRealTimeScan>,
-         .set = NumberSetter<Config::SetBeRealTimeScan>},
+        {.name = L"IsAccept", .get = FlagGetter<Config::GetEnableAcceptList>, .set = NumberSetter<Config::SetEnableAcceptList>},
+        {.name = L"RealTimeScan", .get = FlagGetter<Config::GetBeRealTimeScan>, .set = NumberSetter<Config::SetBeRealTimeScan>},
         {.name = L"SafeMode", .get = FlagGetter<Config::GetBeSafeMode>, .set = NumberSetter<Config::SetBeSafeMode>},
         {.name = L"InstantCardScanOption", .get = FlagGetter<Config::GetBeInsCardScan>,
          .set = NumberSetter<Config::SetBeInsCardScan>},
@@ -99,14 +97,11 @@ TEST_F(SettingsTest, EveryNumberSettingUnderItsOwnKeyAndName) {
         {.name = L"MiscOpt", .get = Config::GetMiscOpt, .set = Config::SetMiscOpt},
         {.name = L"PromptWhenConnectByWireless", .get = Config::GetPromptWhenConnectByWireless,
          .set = Config::SetPromptWhenConnectByWireless},
-        {.name = L"LockAllOption", .get = ReturnGetter<Config::GetMamoLockAll>,
-         .set = NumberSetter<Config::SetMamoLockAll>},
+        {.name = L"LockAllOption", .get = ReturnGetter<Config::GetMamoLockAll>, .set = NumberSetter<Config::SetMamoLockAll>},
         {.name = L"MaxMessageNumber", .get = Config::GetMessageMaxNumber, .set = Config::SetMessageMaxNumber},
         {.name = L"IncludeMGI", .get = Config::GetIncludeMGI, .set = nullptr},
-        {.name = L"WAPPushProtectOption", .get = Config::GetWapPushLevel, .set = Config::SetWapPushLevel,
-         .key = kWapPushKey},
-        {.name = L"IsMgiValid", .get = ReturnGetter<Config::GetMgiValidSimple>, .set = Config::SetMgiValid,
-         .key = kAgentKey},
+        {.name = L"WAPPushProtectOption", .get = Config::GetWapPushLevel, .set = Config::SetWapPushLevel, .key = kWapPushKey},
+        {.name = L"IsMgiValid", .get = ReturnGetter<Config::GetMgiValidSimple>, .set = Config::SetMgiValid, .key = kAgentKey},
         {.name = L"MgiUploadIdleTime", .get = Config::GetMgiUploadIdleTime, .set = Config::SetMgiUploadIdleTime,
          .key = kAgentKey},
         {.name = L"UpdateReceivePrompt", .get = Config::GetUpdateRecievePrompt, .set = Config::SetUpdateRecievePrompt,
@@ -116,8 +111,7 @@ TEST_F(SettingsTest, EveryNumberSettingUnderItsOwnKeyAndName) {
         // Their getters answer 1 also when nothing is stored: the next test reads them.
         {.name = L"VirusLogUpload", .get = nullptr, .set = NumberSetter<Config::SetMamoSendVirusLog>, .key = kAgentKey},
         {.name = L"PromptSendLog", .get = nullptr, .set = Config::SetMamoPromptSendLog, .key = kAgentKey},
-        {.name = L"UpdateLogUpload", .get = nullptr, .set = NumberSetter<Config::SetMamoSendUpdateLog>,
-         .key = kAgentKey},
+        {.name = L"UpdateLogUpload", .get = nullptr, .set = NumberSetter<Config::SetMamoSendUpdateLog>, .key = kAgentKey},
     };
     // clang-format on
     for (const NumberSetting& row : rows) EXPECT_TRUE(ReachesItsValue(row));
@@ -157,8 +151,7 @@ TEST_F(SettingsTest, GettersAnswerTheirDefaultsAndYesNoRules) {
         {.name = L"ProductLanguage", .get = LanguageGetter, .output = kUntouched, .leaves = "(no key)"},
         // Defaults: written back by the getter, or answered without being written.
         {.name = L"MaxMessageNumber", .get = Config::GetMessageMaxNumber, .output = 10, .leaves = "number 0xa"},
-        {.name = L"RealTimeScanOption", .get = ReturnGetter<Config::GetRTScanOption>, .output = 1,
-         .leaves = "number 0x1"},
+        {.name = L"RealTimeScanOption", .get = ReturnGetter<Config::GetRTScanOption>, .output = 1, .leaves = "number 0x1"},
         {.name = L"MgiUploadIdleTime", .get = Config::GetMgiUploadIdleTime, .output = 600000, .leaves = "(no key)",
          .status = KX_E_REGISTRY, .key = kAgentKey},
         {.name = L"UpdateReceivePrompt", .get = Config::GetUpdateRecievePrompt, .output = 1, .leaves = "(no key)",
@@ -173,8 +166,7 @@ TEST_F(SettingsTest, GettersAnswerTheirDefaultsAndYesNoRules) {
          .status = KX_E_REGISTRY},
         {.name = L"RealTimeScan", .get = FlagGetter<Config::GetBeRealTimeScan>, .stored = 7, .output = 1,
          .leaves = "number 0x7"},
-        {.name = L"SafeMode", .get = FlagGetter<Config::GetBeSafeMode>, .stored = 7, .output = 7,
-         .leaves = "number 0x7"},
+        {.name = L"SafeMode", .get = FlagGetter<Config::GetBeSafeMode>, .stored = 7, .output = 7, .leaves = "number 0x7"},
         // Exactly 1 means yes; missing answers the default, 1 (send, prompt) or 0 (lock all).
         {.name = L"VirusLogUpload", .get = ReturnGetter<Config::GetMamoSendVirusLog>, .output = 1, .leaves = "(no key)",
          .key = kAgentKey},
@@ -222,16 +214,13 @@ TEST_F(SettingsTest, SettersClampAndFlagWhatTheyAreGiven) {
         // The scan layer clamped to 1..3; the update frequency 1, 7, 14 or 30 days, else 1.
         {.name = L"CompressedFileScanLayer", .set = Config::SetScanLayer, .given = 0, .leaves = "number 0x1"},
         {.name = L"CompressedFileScanLayer", .set = Config::SetScanLayer, .given = 4, .leaves = "number 0x3"},
-        {.name = L"ScheduleUpdateFrequency", .set = Config::SetAutomaticUpdateFrequency, .given = 30,
-         .leaves = "number 0x1e"},
-        {.name = L"ScheduleUpdateFrequency", .set = Config::SetAutomaticUpdateFrequency, .given = 10,
-         .leaves = "number 0x1"},
+        {.name = L"ScheduleUpdateFrequency", .set = Config::SetAutomaticUpdateFrequency, .given = 30, .leaves = "number 0x1e"},
+        {.name = L"ScheduleUpdateFrequency", .set = Config::SetAutomaticUpdateFrequency, .given = 10, .leaves = "number 0x1"},
         // Yes/no setters store 1 for any nonzero number; the prompt is stored unchanged.
         {.name = L"IsAccept", .set = NumberSetter<Config::SetEnableAcceptList>, .given = 5, .leaves = "number 0x1"},
         {.name = L"VirusLogUpload", .set = NumberSetter<Config::SetMamoSendVirusLog>, .given = 9,
          .leaves = "number 0x1", .key = kAgentKey},
-        {.name = L"PromptSendLog", .set = Config::SetMamoPromptSendLog, .given = 2, .leaves = "number 0x2",
-         .key = kAgentKey},
+        {.name = L"PromptSendLog", .set = Config::SetMamoPromptSendLog, .given = 2, .leaves = "number 0x2", .key = kAgentKey},
         // Run-once sets or clears bit 0 of an existing MiscOpt, keeping the other bits.
         {.name = L"MiscOpt", .set = Config::SetRunOnce, .given = 1, .leaves = "(no key)", .status = KX_E_REGISTRY},
         {.name = L"MiscOpt", .set = Config::SetRunOnce, .stored = 6, .given = 1, .leaves = "number 0x7"},
@@ -304,8 +293,7 @@ TEST_F(SettingsTest, EveryTextSettingUnderItsOwnKeyAndName) {
         {.name = L"StartupTemp", .get = IntCapacity<Config::GetStartupTemp>, .set = Config::SetStartupTemp},
         {.name = L"KillWindowTitle", .get = IntCapacity<Config::GetInsertCardTitle>, .set = Config::SetInsertCardTitle},
         {.name = L"ConfigURL", .get = GetUrl, .set = nullptr},
-        {.name = L"HostName", .get = IntCapacity<Config::GetMamoHostName>, .set = Config::SetMamoHostName,
-         .key = kAgentKey},
+        {.name = L"HostName", .get = IntCapacity<Config::GetMamoHostName>, .set = Config::SetMamoHostName, .key = kAgentKey},
         {.name = L"Version", .get = Config::GetOldProductVersion, .set = nullptr, .key = kPreviousKey},
     };
     // clang-format on
@@ -353,8 +341,7 @@ TEST_F(SettingsTest, TheNarrowHostNameFillsItsBufferWithZerosFirst) {
     const NarrowHostRow rows[] = {
         {.stored = L"mgmt.example", .nullBuffer = true, .capacity = 16, .status = -1, .output = "################"},
         {.stored = L"mgmt.example", .nullBuffer = false, .capacity = 0, .status = -1, .output = ""},
-        {.stored = nullptr, .nullBuffer = false, .capacity = 16, .status = KX_E_REGISTRY,
-         .output = std::string(16, '\0')},
+        {.stored = nullptr, .nullBuffer = false, .capacity = 16, .status = KX_E_REGISTRY, .output = std::string(16, '\0')},
         {.stored = L"mgmt.example", .nullBuffer = false, .capacity = 16, .status = KX_OK,
          .output = std::string("mgmt.example\0\0\0\0", 16)},
         {.stored = L"mgmt.example", .nullBuffer = false, .capacity = 8, .status = KX_E_REGISTRY,

@@ -40,8 +40,7 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
         {.value = L"TRUE", .datatype = L"boolean", .stored = "number 0x1"},
         {.value = L"&amp;&lt;", .datatype = L"string", .stored = "text \"&<\""},
         {.value = L"AAEC/w==", .datatype = L"binary", .stored = "bytes 00 01 02 ff"},
-        {.value = L"a\uF000bc", .datatype = L"multiplestring",
-         .stored = "type 7 bytes 61 00 00 00 62 00 63 00 00 00 00 00"},
+        {.value = L"a\uF000bc", .datatype = L"multiplestring", .stored = "type 7 bytes 61 00 00 00 62 00 63 00 00 00 00 00"},
     };
     // clang-format on
     for (const DatatypeRow& row : rows) {
