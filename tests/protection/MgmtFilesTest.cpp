@@ -28,26 +28,21 @@ protected:
 // the parameters clears the host and the port and keeps the flag.
 struct ManagementRow {
     const char* name;
-    long flag;            // IsMgiValid stored first; -1: nothing stored
-    const wchar_t* host;  // set first; null: none
-    bool emptied;         // EmptyMgiParam called then
+    long flag;                           // IsMgiValid stored first; -1: nothing stored
+    const wchar_t* host = L"m.example";  // set first; null: none
+    bool emptied = false;                // EmptyMgiParam called then
     int valid, validSimple;
     std::wstring hostAfter;  // "untouched": GetMamoHostName left its buffer
-    unsigned short port;
+    unsigned short port = 8443;
 };
 TEST_F(MgmtTest, ManagementInEffectNeedsTheFlagAndAHost) {
     // clang-format off
     const ManagementRow rows[] = {
-        {.name = "nothing stored", .flag = -1, .host = nullptr, .emptied = false, .valid = 0,
-         .validSimple = 0, .hostAfter = L"untouched", .port = 8443},
-        {.name = "flag, empty host", .flag = 7, .host = L"", .emptied = false, .valid = 0,
-         .validSimple = 1, .hostAfter = L"", .port = 8443},
-        {.name = "flag 7, a host", .flag = 7, .host = L"m.example", .emptied = false, .valid = 1,
-         .validSimple = 1, .hostAfter = L"m.example", .port = 8443},
-        {.name = "emptied: flag kept", .flag = 7, .host = L"m.example", .emptied = true,
-         .valid = 0, .validSimple = 1, .hostAfter = L"", .port = 0},
-        {.name = "flag 0, a host", .flag = 0, .host = L"m.example", .emptied = false, .valid = 0,
-         .validSimple = 0, .hostAfter = L"m.example", .port = 8443},
+        {.name = "nothing stored",     .flag = -1, .host = nullptr,      .valid = 0, .validSimple = 0, .hostAfter = L"untouched"},
+        {.name = "flag, empty host",   .flag = 7,  .host = L"",          .valid = 0, .validSimple = 1, .hostAfter = L""},
+        {.name = "flag 7, a host",     .flag = 7,                        .valid = 1, .validSimple = 1, .hostAfter = L"m.example"},
+        {.name = "emptied: flag kept", .flag = 7,  .emptied = true,      .valid = 0, .validSimple = 1, .hostAfter = L"", .port = 0},
+        {.name = "flag 0, a host",     .flag = 0,                        .valid = 0, .validSimple = 0, .hostAfter = L"m.example"},
     };
     // clang-format on
     for (const ManagementRow& row : rows) {
@@ -92,22 +87,20 @@ TEST_F(MgmtTest, RecoveredDocumentIsAppliedOnce) {
     badPort.replace(badPort.find(L"8443"), 4, L"lots");
     const std::string server = UnterminatedTextBytes(kServerDocument);
     const std::string unapplied = UnterminatedTextBytes(badPort);
+    const std::string none = "(no key)\n";  // the agent's key never written
     const std::string applied =
         "HostName = text \"mgmt.example.net\"\nHostPort = number 0x20fb\nIsMgiValid = number 0x1\n";
     // clang-format off
     const RecoveryRow rows[] = {
-        {.name = "no document", .content = "-", .held = false, .status = 0,
-         .document = "<missing>", .agentKey = "(no key)\n"},
-        {.name = "zero bytes", .content = "", .held = false, .status = -1, .document = "",
-         .agentKey = "(no key)\n"},
-        {.name = "a port that is no integer", .content = unapplied, .held = false, .status = -2,
-         .document = unapplied, .agentKey = "(no key)\n"},
+        {.name = "no document",     .content = "-",       .held = false, .status = 0,  .document = "<missing>", .agentKey = none},
+        {.name = "zero bytes",      .content = "",        .held = false, .status = -1, .document = "",          .agentKey = none},
+        {.name = "a port that is no integer",
+                                    .content = unapplied, .held = false, .status = -2, .document = unapplied,   .agentKey = none},
         {.name = "byte-order mark", .content = UnterminatedTextBytes(L"\xFEFF<wap-provisioningdoc/>"),
-         .held = false, .status = 0, .document = "<missing>", .agentKey = "(no key)\n"},
-        {.name = "held open by another program", .content = server, .held = true, .status = -1,
-         .document = server, .agentKey = "(no key)\n"},
-        {.name = "applied", .content = server, .held = false, .status = 0,
-         .document = "<missing>", .agentKey = applied},
+                                                          .held = false, .status = 0,  .document = "<missing>", .agentKey = none},
+        {.name = "held open by another program",
+                                    .content = server,    .held = true,  .status = -1, .document = server,      .agentKey = none},
+        {.name = "applied",         .content = server,    .held = false, .status = 0,  .document = "<missing>", .agentKey = applied},
     };
     // clang-format on
     for (const RecoveryRow& row : rows) {
@@ -154,7 +147,7 @@ KeyRead ReadKey(unsigned long firstCapacity, unsigned long secondCapacity) {
 struct KeyFileRow {
     const char* name;
     std::string file;
-    unsigned long firstCapacity, secondCapacity;
+    unsigned long firstCapacity = 128, secondCapacity = 3;  // the key's own sizes unless a row says
     int result;
     int flag = 0;  // when read
 };
@@ -171,21 +164,14 @@ TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
                         "\x01");
     // clang-format off
     const KeyFileRow rows[] = {
-        {.name = "whole", .file = good, .firstCapacity = 128, .secondCapacity = 3, .result = 1,
-         .flag = 1},
-        {.name = "no flag byte", .file = good.substr(0, 139), .firstCapacity = 128,
-         .secondCapacity = 3, .result = 1, .flag = 0},
-        {.name = "cut in the second component", .file = good.substr(0, 138), .firstCapacity = 128,
-         .secondCapacity = 3, .result = 0},
-        {.name = "cut in the first length", .file = good.substr(0, 2), .firstCapacity = 128,
-         .secondCapacity = 3, .result = 0},
-        {.name = "second larger than its buffer", .file = good, .firstCapacity = 128,
-         .secondCapacity = 2, .result = 0},
-        {.name = "zero first length", .file = std::string(4, '\0') + good.substr(4),
-         .firstCapacity = 128, .secondCapacity = 3, .result = 0},
-        {.name = "a length far beyond the file", .file = "\xff\xff\xff\x7f" + good.substr(4),
-         .firstCapacity = 4096, .secondCapacity = 3, .result = 0},
-        {.name = "no key file", .file = "", .firstCapacity = 128, .secondCapacity = 3, .result = 0},
+        {.name = "whole",                         .file = good,                                  .result = 1, .flag = 1},
+        {.name = "no flag byte",                  .file = good.substr(0, 139),                   .result = 1, .flag = 0},
+        {.name = "cut in the second component",   .file = good.substr(0, 138),                   .result = 0},
+        {.name = "cut in the first length",       .file = good.substr(0, 2),                     .result = 0},
+        {.name = "second larger than its buffer", .file = good, .secondCapacity = 2,             .result = 0},
+        {.name = "zero first length",             .file = std::string(4, '\0') + good.substr(4), .result = 0},
+        {.name = "a length far beyond the file",  .file = "\xff\xff\xff\x7f" + good.substr(4), .firstCapacity = 4096, .result = 0},
+        {.name = "no key file",                   .file = "",                                    .result = 0},
     };
     // clang-format on
     for (const KeyFileRow& row : rows) {
@@ -235,15 +221,14 @@ TEST_F(MgmtTest, TheFirstProviderTakesTheGivenAttributes) {
     const std::vector<const wchar_t*> plain = {L"1", L"2", L"3", L"4"};
     // clang-format off
     const SubscriptionRow rows[] = {
-        {.name = "all four", .file = original, .given = plain, .result = 1,
-         .saved = Document("1", "2", "3", "4")},
-        {.name = "null or empty kept", .file = original, .given = {nullptr, L"", nullptr, L"5"},
-         .result = 1, .saved = Document("1111", "2222", "SUB", "5")},
+        {.name = "all four", .file = original, .given = plain, .result = 1, .saved = Document("1", "2", "3", "4")},
+        {.name = "null or empty kept", .file = original, .given = {nullptr, L"", nullptr, L"5"}, .result = 1,
+         .saved = Document("1111", "2222", "SUB", "5")},
         {.name = "escaped, at any depth", .file = "<a><b><ServiceProvider/></b></a>",
          .given = {L"&", L"<", L"\"", L"'"}, .result = 1,
          .saved = "<a><b>" + Provider("&amp;", "&lt;", "&quot;", "'") + "</b></a>\n"},
-        {.name = "the document element is none", .file = "<ServiceProvider/>", .given = plain,
-         .result = 1, .saved = "<ServiceProvider/>"},
+        {.name = "the document element is none", .file = "<ServiceProvider/>", .given = plain, .result = 1,
+         .saved = "<ServiceProvider/>"},
         {.name = "no file", .file = "", .given = plain, .result = 0, .saved = "<missing>"},
         {.name = "broken", .file = "<a b=c/>", .given = plain, .result = 0, .saved = "<a b=c/>"},
     };

@@ -36,42 +36,22 @@ struct SyncEventStep {
 };
 TEST_F(ProcessesTest, SyncEventRegistrationIsKeptAndRemovedAndRunStartsTheLogger) {
     // The steps run in order, each on what the one above left.
+    // clang-format off
     const SyncEventStep steps[] = {
-        {.name = "registered with a zero guard",
-         .call = [] { return KxConfig::SetActiveSynEvent(0); },
-         .status = KX_E_INVALIDARG,
-         .logger = false,
-         .bareName = false,
-         .other = false},
-        {.name = "registered",
-         .call = [] { return KxConfig::SetActiveSynEvent(1); },
-         .status = KX_OK,
-         .logger = true,
-         .bareName = false,
-         .other = false},
-        {.name = "the bare name and another program registered by the platform",
-         .call =
-             [] {
-                 wchar_t bare[] = L"REPLLOG.EXE", other[] = L"\\Windows\\other.exe";
-                 return int(::CeRunAppAtEvent(bare, 5) && ::CeRunAppAtEvent(other, 9));
-             },
-         .status = 1,
-         .logger = true,
-         .bareName = true,
-         .other = true},
-        {.name = "removed with a zero guard",
-         .call = [] { return KxConfig::DelActiveSynEvent(0); },
-         .status = KX_E_INVALIDARG,
-         .logger = true,
-         .bareName = true,
-         .other = true},
-        {.name = "removed",
-         .call = [] { return KxConfig::DelActiveSynEvent(7); },
-         .status = KX_OK,
-         .logger = false,
-         .bareName = false,
-         .other = true},
+        {.name = "registered with a zero guard", .call = [] { return KxConfig::SetActiveSynEvent(0); },
+         .status = KX_E_INVALIDARG, .logger = false, .bareName = false, .other = false},
+        {.name = "registered", .call = [] { return KxConfig::SetActiveSynEvent(1); },
+         .status = KX_OK, .logger = true, .bareName = false, .other = false},
+        {.name = "the bare name and another program registered by the platform", .call = [] {
+             wchar_t bare[] = L"REPLLOG.EXE", other[] = L"\\Windows\\other.exe";
+             return int(::CeRunAppAtEvent(bare, 5) && ::CeRunAppAtEvent(other, 9)); },
+         .status = 1, .logger = true, .bareName = true, .other = true},
+        {.name = "removed with a zero guard", .call = [] { return KxConfig::DelActiveSynEvent(0); },
+         .status = KX_E_INVALIDARG, .logger = true, .bareName = true, .other = true},
+        {.name = "removed", .call = [] { return KxConfig::DelActiveSynEvent(7); },
+         .status = KX_OK, .logger = false, .bareName = false, .other = true},
     };
+    // clang-format on
     constexpr wchar_t kEvents[] = L"SOFTWARE\\WinCE Platform\\Notifications";
     for (const SyncEventStep& step : steps) {
         const int status = step.call();

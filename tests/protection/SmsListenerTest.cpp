@@ -23,14 +23,14 @@ struct RegistrationRow {
 TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
     // clang-format off
     const RegistrationRow rows[] = {
-        {.module = L"KXSMSLsn2.dll.aside", .refuse = 0, .status = KX_OK,
-         .afterRegister = "number 0x1", .afterUnregister = "number 0x0"},
-        {.module = L"KXSMSLsn2.dll.aside", .refuse = 1, .status = KX_E_SMSLSN_FAILED,
-         .afterRegister = "(missing)", .afterUnregister = "(missing)"},
-        {.module = L"kxtest_noentry.dll", .refuse = 0, .status = KX_E_SMSLSN_NO_ENTRY,
-         .afterRegister = "(no key)", .afterUnregister = "(no key)"},
-        {.module = nullptr, .refuse = 0, .status = KX_E_SMSLSN_NOT_LOADED,
-         .afterRegister = "(no key)", .afterUnregister = "(no key)"},
+        {.module = L"KXSMSLsn2.dll.aside", .refuse = 0, .status = KX_OK, .afterRegister = "number 0x1",
+         .afterUnregister = "number 0x0"},
+        {.module = L"KXSMSLsn2.dll.aside", .refuse = 1, .status = KX_E_SMSLSN_FAILED, .afterRegister = "(missing)",
+         .afterUnregister = "(missing)"},
+        {.module = L"kxtest_noentry.dll", .refuse = 0, .status = KX_E_SMSLSN_NO_ENTRY, .afterRegister = "(no key)",
+         .afterUnregister = "(no key)"},
+        {.module = nullptr, .refuse = 0, .status = KX_E_SMSLSN_NOT_LOADED, .afterRegister = "(no key)",
+         .afterUnregister = "(no key)"},
     };
     // clang-format on
     for (const RegistrationRow& row : rows) {

@@ -1,6 +1,7 @@
 // The product's typical road: a program in the Startup folder, running, found infected, ended
 // and put into quarantine; the same behind a shortcut. With the file-type filter and the
 // Startup-folder rule around it.
+#include "RegistryRows.h"
 #include "ServiceFixture.h"
 
 #include <kxcommon/MD5.h>
@@ -37,59 +38,78 @@ void PlaceKnownProgram(const std::wstring& path) {
 // An infected program, running, is ended and quarantined, also behind a shortcut (which is
 // deleted; its target has a space); clean files and shortcuts stay; short paths never reach the
 // service.
+struct ScanRow {
+    const wchar_t* path;
+    int status;
+    bool scannedLeft, programLeft;  // whether the path scanned and the infected program remain
+    bool programRuns;               // else it was ended
+};
 TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
     std::wstring evil = L"\\kxtest\\an evil.exe", clean = kxtest::MakeScratchFile(L"clean.txt");
     std::wstring toEvil = InStartup(L"evil.lnk"), toClean = InStartup(L"tool.lnk");
     ASSERT_TRUE(::SHCreateShortcut(&toEvil[0], &evil[0]) &&
                 ::SHCreateShortcut(&toClean[0], &clean[0]));
-    const DWORD kEnded = 0xFFFFFFFF, kRuns = STILL_ACTIVE;
-    const struct Row {
-        const wchar_t* path;
-        int status;
-        std::pair<int, int> exist;  // the path scanned and the infected program, afterwards
-        DWORD exit;                 // the infected program's
-    } rows[] = {
-        {evil.c_str(), 0, {0, 0}, kEnded},
-        {toEvil.c_str(), 0, {0, 0}, kEnded},
-        {clean.c_str(), 0, {1, 1}, kRuns},
-        {toClean.c_str(), 0, {1, 1}, kRuns},
-        {L"\\kxtest\\broken.LnK", 0, {0, 1}, kRuns},  // a shortcut that resolves to nothing
-        {L"a.b", KX_E_PATH_TOO_SHORT, {0, 1}, kRuns},
-        {nullptr, KX_E_PATH_TOO_SHORT, {0, 1}, kRuns},
+    // clang-format off
+    const ScanRow rows[] = {
+        {.path = evil.c_str(),    .status = 0, .scannedLeft = false, .programLeft = false, .programRuns = false},
+        {.path = toEvil.c_str(),  .status = 0, .scannedLeft = false, .programLeft = false, .programRuns = false},
+        {.path = clean.c_str(),   .status = 0, .scannedLeft = true,  .programLeft = true,  .programRuns = true},
+        {.path = toClean.c_str(), .status = 0, .scannedLeft = true,  .programLeft = true,  .programRuns = true},
+        // A shortcut that resolves to nothing.
+        {.path = L"\\kxtest\\broken.LnK", .status = 0, .scannedLeft = false, .programLeft = true, .programRuns = true},
+        {.path = L"a.b", .status = KX_E_PATH_TOO_SHORT, .scannedLeft = false, .programLeft = true, .programRuns = true},
+        {.path = nullptr, .status = KX_E_PATH_TOO_SHORT, .scannedLeft = false, .programLeft = true, .programRuns = true},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(testing::PrintToString(row.path));
+    // clang-format on
+    for (const ScanRow& row : rows) {
         PlaceKnownProgram(evil);
         kxtest::RunningProgram running(evil);
         ASSERT_TRUE(running.Started());
         if (row.status != 0) kxtest::KillServiceHosts();
-        EXPECT_EQ(KxConfig::ScanIt(row.path), row.status);
-        EXPECT_EQ(std::make_pair(Exists(row.path), Exists(evil.c_str())), row.exist);
-        EXPECT_EQ(running.ExitCode(row.exit == kEnded ? 5000 : 100), row.exit);
-        if (row.status != 0) EXPECT_EQ(kxtest::CountServiceHosts(), 0);
+        const int status = KxConfig::ScanIt(row.path);
+        const bool scannedLeft = Exists(row.path), programLeft = Exists(evil.c_str());
+        const DWORD exit = running.ExitCode(row.programRuns ? 100 : 5000);
+        const DWORD expectedExit = row.programRuns ? STILL_ACTIVE : 0xFFFFFFFF;
+        EXPECT_TRUE(status == row.status && scannedLeft == row.scannedLeft &&
+                    programLeft == row.programLeft && exit == expectedExit)
+            << "ScanIt(" << testing::PrintToString(row.path) << ") answered " << status
+            << (scannedLeft ? ", the path left" : ", the path gone")
+            << (programLeft ? ", the program left" : ", the program gone") << ", its exit code 0x"
+            << std::hex << exit << "; expected " << std::dec << row.status << ", the path "
+            << (row.scannedLeft ? "left" : "gone") << ", the program "
+            << (row.programLeft ? "left" : "gone") << ", exit code 0x" << std::hex << expectedExit;
+        if (row.status != 0)
+            EXPECT_EQ(kxtest::CountServiceHosts(), 0)
+                << "ScanIt refused a path yet a service started";
     }
 }
 
 // A path below the stored Startup folder, compared case-sensitively; ScanStartup then takes every
 // file of that folder.
+struct StartupRow {
+    const wchar_t* folder;  // the stored StartupPath; null: not stored
+    const wchar_t* path;
+    int status;
+};
 TEST_F(StartupScanTest, IsInStartupComparesThePrefixAndScanStartupTakesTheFolder) {
     EXPECT_EQ(KxConfig::ScanStartup(), KX_E_NO_STARTUP_DIR);
-    const struct Row {
-        const wchar_t *folder, *path;  // folder null: not stored, else kStartup
-        int expected;
-    } rows[] = {
-        {nullptr, L"\\Windows\\StartUp\\x.lnk", KX_E_NO_STARTUP_DIR},
-        {kStartup, L"\\Windows\\StartUp\\x.lnk", 0},
-        {kStartup, L"\\Windows\\StartUp\\", KX_E_NOT_IN_STARTUP},  // the folder itself
-        {kStartup, L"\\windows\\startup\\x.lnk", KX_E_NOT_IN_STARTUP},
-        {kStartup, L"\\Windows\\StartUpX\\x.lnk", KX_E_NOT_IN_STARTUP},
-        {kStartup, L"", KX_E_PATH_TOO_SHORT},
+    // clang-format off
+    const StartupRow rows[] = {
+        {.folder = nullptr,  .path = L"\\Windows\\StartUp\\x.lnk",  .status = KX_E_NO_STARTUP_DIR},
+        {.folder = kStartup, .path = L"\\Windows\\StartUp\\x.lnk",  .status = 0},
+        {.folder = kStartup, .path = L"\\Windows\\StartUp\\",       .status = KX_E_NOT_IN_STARTUP},  // the folder itself
+        {.folder = kStartup, .path = L"\\windows\\startup\\x.lnk",  .status = KX_E_NOT_IN_STARTUP},
+        {.folder = kStartup, .path = L"\\Windows\\StartUpX\\x.lnk", .status = KX_E_NOT_IN_STARTUP},
+        {.folder = kStartup, .path = L"",                           .status = KX_E_PATH_TOO_SHORT},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const StartupRow& row : rows) {
         if (row.folder != nullptr)
-            kxtest::RawSetValue(kxtest::kProductKey, L"StartupPath", REG_SZ, kStartup,
-                                sizeof kStartup);
-        EXPECT_EQ(KxConfig::IsInStartup(row.path), row.expected) << row.path;
+            kxtest::StoreText(kxtest::kProductKey, L"StartupPath", row.folder);
+        const int status = KxConfig::IsInStartup(row.path);
+        EXPECT_EQ(status, row.status)
+            << "IsInStartup(\"" << kxtest::Narrow(row.path) << "\") with "
+            << (row.folder ? "the Startup folder" : "no folder") << " stored";
     }
     const std::wstring program = InStartup(L"evil.exe"), note = InStartup(L"note.txt");
     PlaceKnownProgram(program);
@@ -99,30 +119,37 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefixAndScanStartupTakesTheFolder
 }
 
 // FileScanType: 1 programs, 2 libraries, 4 archives; 0x7FFFFFFF every file.
+constexpr DWORD kUnset = 0;  // as FileScanType: nothing stored
+struct FileTypeRow {
+    DWORD types;  // the stored FileScanType
+    const wchar_t* path;
+    int status;
+    int match;  // 7: left as it was
+};
 TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
-    const DWORD kAll = 0x7FFFFFFF, kUnset = 0;
-    const struct Row {
-        DWORD types;
-        const wchar_t* path;
-        std::pair<int, int> expected;  // status, match
-    } rows[] = {
-        {kUnset, L"a.exe", {KX_E_REGISTRY, 0}},
-        {kUnset, L"noextension", {0, 0}},  // no read needed
-        {kUnset, nullptr, {KX_E_INVALIDARG, 7}},
-        {1, L"\\Windows\\a.EXE", {0, 1}},
-        {2, L"b.Dll", {0, 1}},
-        {4, L"d.ZIP", {0, 1}},
-        {kAll, L"noextension", {0, 1}},
-        {1, L"x.e x e", {0, 1}},  // blanks in the extension are skipped
-        {3, L".exe", {0, 0}},
-        {4, L"\\dir.zip\\file", {0, 0}},
+    // clang-format off
+    const FileTypeRow rows[] = {
+        {.types = kUnset,     .path = L"a.exe",              .status = KX_E_REGISTRY,   .match = 0},
+        {.types = kUnset,     .path = L"noextension",        .status = 0,               .match = 0},  // no read needed
+        {.types = kUnset,     .path = nullptr,               .status = KX_E_INVALIDARG, .match = 7},
+        {.types = 1,          .path = L"\\Windows\\a.EXE",   .status = 0,               .match = 1},
+        {.types = 2,          .path = L"b.Dll",              .status = 0,               .match = 1},
+        {.types = 4,          .path = L"d.ZIP",              .status = 0,               .match = 1},
+        {.types = 0x7FFFFFFF, .path = L"noextension",        .status = 0,               .match = 1},
+        {.types = 1,          .path = L"x.e x e",            .status = 0,               .match = 1},  // blanks skipped
+        {.types = 3,          .path = L".exe",               .status = 0,               .match = 0},
+        {.types = 4,          .path = L"\\dir.zip\\file",    .status = 0,               .match = 0},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const FileTypeRow& row : rows) {
         if (row.types != kUnset)
-            kxtest::RawSetValue(kxtest::kProductKey, L"FileScanType", REG_DWORD, &row.types, 4);
+            kxtest::StoreNumber(kxtest::kProductKey, L"FileScanType", row.types);
         int match = 7;
         const int status = KxConfig::GetMatchFile(row.path, match);
-        EXPECT_EQ(std::make_pair(status, match), row.expected) << row.types << " " << row.path;
+        EXPECT_TRUE(status == row.status && match == row.match)
+            << "GetMatchFile(" << testing::PrintToString(row.path) << ") with FileScanType 0x"
+            << std::hex << row.types << " answered 0x" << status << " with " << match
+            << "; expected 0x" << row.status << " with " << row.match;
     }
 }
 

@@ -35,11 +35,12 @@ DirectoryRead Read(KXSTATUS (*get)(wchar_t*, unsigned long), unsigned long capac
 
 // A directory ends in one backslash; one that does not fit with it is refused and the buffer
 // left empty; an empty setting names no directory and stays empty.
+// Unless a row says otherwise, it reads "WinPath" holding "\Windows" through GetSysDir.
 struct DirectoryRow {
     const char* name;
-    KXSTATUS (*get)(wchar_t*, unsigned long);
-    const wchar_t* value;   // the setting's name
-    const wchar_t* stored;  // its text; null: missing
+    KXSTATUS (*get)(wchar_t*, unsigned long) = KxConfig::GetSysDir;
+    const wchar_t* value = L"WinPath";     // the setting's name
+    const wchar_t* stored = L"\\Windows";  // its text; null: missing
     unsigned long capacity;
     KXSTATUS status;
     std::wstring text;  // what the buffer holds up to its terminator
@@ -47,27 +48,21 @@ struct DirectoryRow {
 TEST_F(DirectoriesTest, DirectoriesEndInOneBackslash) {
     // clang-format off
     const DirectoryRow rows[] = {
-        {.name = "one backslash added", .get = Startup, .value = L"StartupPath",
-         .stored = L"\\Windows\\S", .capacity = 13, .status = KX_OK, .text = L"\\Windows\\S\\"},
-        {.name = "already ends in one", .get = KxConfig::GetSysDir, .value = L"WinPath",
-         .stored = L"\\Windows\\", .capacity = 11, .status = KX_OK, .text = L"\\Windows\\"},
-        {.name = "empty stays empty", .get = Startup, .value = L"StartupPath", .stored = L"",
-         .capacity = 3, .status = KX_OK, .text = L""},
-        {.name = "missing", .get = KxConfig::GetSysDir, .value = L"WinPath", .stored = nullptr,
-         .capacity = 3, .status = KX_E_REGISTRY, .text = L""},
-        {.name = "zero capacity", .get = KxConfig::GetSysDir, .value = L"WinPath",
-         .stored = L"\\Windows", .capacity = 0, .status = KX_E_REGISTRY, .text = L"#"},
+        {.name = "one backslash added", .get = Startup, .value = L"StartupPath", .stored = L"\\Windows\\S", .capacity = 13,
+         .status = KX_OK, .text = L"\\Windows\\S\\"},
+        {.name = "already ends in one", .stored = L"\\Windows\\", .capacity = 11, .status = KX_OK, .text = L"\\Windows\\"},
+        {.name = "empty stays empty", .get = Startup, .value = L"StartupPath", .stored = L"", .capacity = 3,
+         .status = KX_OK, .text = L""},
+        {.name = "missing",             .stored = nullptr, .capacity = 3,  .status = KX_E_REGISTRY, .text = L""},
+        {.name = "zero capacity",                          .capacity = 0,  .status = KX_E_REGISTRY, .text = L"#"},
         // The text itself lacks one unit (refused whole), or just fits.
-        {.name = "text does not fit", .get = KxConfig::GetSysDir, .value = L"WinPath",
-         .stored = L"\\Windows", .capacity = 8, .status = KX_E_REGISTRY, .text = L""},
-        {.name = "no room for the backslash", .get = KxConfig::GetSysDir, .value = L"WinPath",
-         .stored = L"\\Windows", .capacity = 9, .status = KX_E_REGISTRY, .text = L""},
-        {.name = "just fits", .get = KxConfig::GetSysDir, .value = L"WinPath",
-         .stored = L"\\Windows", .capacity = 10, .status = KX_OK, .text = L"\\Windows\\"},
-        {.name = "null system folder", .get = NullSys, .value = L"WinPath", .stored = L"\\W",
-         .capacity = 9, .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
-        {.name = "null application folder", .get = NullApp, .value = L"AppPath", .stored = L"\\W",
-         .capacity = 9, .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
+        {.name = "text does not fit",                      .capacity = 8,  .status = KX_E_REGISTRY, .text = L""},
+        {.name = "no room for the backslash",              .capacity = 9,  .status = KX_E_REGISTRY, .text = L""},
+        {.name = "just fits",                              .capacity = 10, .status = KX_OK,         .text = L"\\Windows\\"},
+        {.name = "null system folder", .get = NullSys, .stored = L"\\W", .capacity = 9, .status = KX_E_INVALIDARG,
+         .text = std::wstring(10, L'#')},
+        {.name = "null application folder", .get = NullApp, .value = L"AppPath", .stored = L"\\W", .capacity = 9,
+         .status = KX_E_INVALIDARG, .text = std::wstring(10, L'#')},
     };
     // clang-format on
     for (const DirectoryRow& row : rows) {
@@ -153,14 +148,14 @@ struct VersionRow {
 TEST_F(DirectoriesTest, VersionAsNumbersAndText) {
     // clang-format off
     const VersionRow rows[] = {
-        {.stored = L"2.0.1.1021", .status = KX_OK, .high = 0x20000, .low = 0x103fd,
-         .text = L"2.0.1.1021", .incremented = "text \"2.0.2.1021\""},
+        {.stored = L"2.0.1.1021", .status = KX_OK, .high = 0x20000, .low = 0x103fd, .text = L"2.0.1.1021",
+         .incremented = "text \"2.0.2.1021\""},
         {.stored = nullptr, .status = KX_E_REGISTRY, .high = 0, .low = 0, .text = L"untouched",
          .incremented = "text \"0.0.1.0\""},
-        {.stored = L"2.0.65535.7", .status = KX_OK, .high = 0x20000, .low = 0xffff0007,
-         .text = L"2.0.65535.7", .incremented = "text \"2.0.0.7\""},
-        {.stored = L"2.0.0.123456", .status = KX_OK, .high = 0x20000, .low = 0xe240,
-         .text = L"2.0.0.1234", .incremented = "text \"2.0.1.57920\""},
+        {.stored = L"2.0.65535.7", .status = KX_OK, .high = 0x20000, .low = 0xffff0007, .text = L"2.0.65535.7",
+         .incremented = "text \"2.0.0.7\""},
+        {.stored = L"2.0.0.123456", .status = KX_OK, .high = 0x20000, .low = 0xe240, .text = L"2.0.0.1234",
+         .incremented = "text \"2.0.1.57920\""},
         // No point: the text is left whole.
         {.stored = L"20100", .status = KX_OK, .high = 0x4e840000, .low = 0, .text = L"20100",
          .incremented = "text \"20100.0.1.0\""},

@@ -33,45 +33,27 @@ struct RefusalRow {
 
 TEST_F(PlatformErrorTest, ARefusedCallLeavesThePlatformsCode) {
     RawSetValue(kProductKey, L"Present", REG_SZ, L"twelve chars", sizeof L"twelve chars");
+    // clang-format off
     const RefusalRow rows[] = {
-        {.call = "reading a number from a key that is not there",
-         .refused =
-             [] {
-                 unsigned long number = 0;
-                 return KxRegUtil().GetValue(L"SOFTWARE\\Quorlend\\Missing", L"Present", number,
-                                             HKEY_LOCAL_MACHINE);
-             },
-         .status = KX_E_REGISTRY,
-         .platformCode = ERROR_FILE_NOT_FOUND},
-        {.call = "reading a setting that was never stored",
-         .refused =
-             [] {
-                 unsigned long type = 0;
-                 return KxConfig::GetScanFileType(type);
-             },
-         .status = KX_E_REGISTRY,
-         .platformCode = ERROR_FILE_NOT_FOUND},
-        {.call = "deleting a setting that was never stored",
-         .refused = [] { return KxConfig::DelStartupTemp(); },
-         .status = KX_E_REGISTRY,
-         .platformCode = ERROR_FILE_NOT_FOUND},
-        {.call = "reading a text into a buffer of 4 characters",
-         .refused =
-             [] {
-                 wchar_t small[4] = {};
-                 return KxRegUtil().GetValue(kProductKey, L"Present", small, 4, HKEY_LOCAL_MACHINE);
-             },
-         .status = KX_E_REGISTRY,
-         .platformCode = ERROR_MORE_DATA},
+        {.call = "reading a number from a key that is not there", .refused = [] {
+             unsigned long number = 0;
+             return KxRegUtil().GetValue(L"SOFTWARE\\Quorlend\\Missing", L"Present", number, HKEY_LOCAL_MACHINE); },
+         .status = KX_E_REGISTRY, .platformCode = ERROR_FILE_NOT_FOUND},
+        {.call = "reading a setting that was never stored", .refused = [] {
+             unsigned long type = 0;
+             return KxConfig::GetScanFileType(type); },
+         .status = KX_E_REGISTRY, .platformCode = ERROR_FILE_NOT_FOUND},
+        {.call = "deleting a setting that was never stored", .refused = [] { return KxConfig::DelStartupTemp(); },
+         .status = KX_E_REGISTRY, .platformCode = ERROR_FILE_NOT_FOUND},
+        {.call = "reading a text into a buffer of 4 characters", .refused = [] {
+             wchar_t small[4] = {};
+             return KxRegUtil().GetValue(kProductKey, L"Present", small, 4, HKEY_LOCAL_MACHINE); },
+         .status = KX_E_REGISTRY, .platformCode = ERROR_MORE_DATA},
         {.call = "storing a null text",
-         .refused =
-             [] {
-                 return KxRegUtil().SetValue(kProductKey, L"Present",
-                                             static_cast<const wchar_t*>(nullptr));
-             },
-         .status = KX_E_REGISTRY,
-         .platformCode = ERROR_INVALID_PARAMETER},
+         .refused = [] { return KxRegUtil().SetValue(kProductKey, L"Present", static_cast<const wchar_t*>(nullptr)); },
+         .status = KX_E_REGISTRY, .platformCode = ERROR_INVALID_PARAMETER},
     };
+    // clang-format on
     for (const RefusalRow& row : rows) EXPECT_TRUE(LeavesPlatformCode(row));
 }
 

@@ -18,11 +18,6 @@ const unsigned char kRaw[] = {'a', 'b', 0, 'c'};
 class RegistryTest : public DeviceTest {};
 
 KXSTATUS StatusOf(bool done) { return done ? KX_OK : KX_E_REGISTRY; }
-std::string Hex(unsigned long number) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%lx", number);
-    return text;
-}
 
 // Bytes are stored with their type and exact size (texts, numbers and time records as the
 // settings store them: SettingsTest); a refused write stores nothing and creates no key;
@@ -37,17 +32,18 @@ TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
     // clang-format off
     const WriteRow rows[] = {
         // Readable memory is enough for a write.
-        {.name = "bytes from read-only data", .write = [](KxRegUtil& registry) {
-             return registry.SetValue(kTestKey, kValue, kRaw, 4); },
+        {.name = "bytes from read-only data",
+         .write = [](KxRegUtil& registry) { return registry.SetValue(kTestKey, kValue, kRaw, 4); },
          .status = KX_OK, .key = "V = bytes 61 62 00 63\n"},
-        {.name = "null text", .write = [](KxRegUtil& registry) {
+        {.name = "null text",
+         .write = [](KxRegUtil& registry) {
              return registry.SetValue(kTestKey, kValue, static_cast<const wchar_t*>(nullptr)); },
          .status = KX_E_REGISTRY, .key = "(no key)\n"},
-        {.name = "null bytes", .write = [](KxRegUtil& registry) {
+        {.name = "null bytes",
+         .write = [](KxRegUtil& registry) {
              return registry.SetValue(kTestKey, kValue, static_cast<const BYTE*>(nullptr), 4); },
          .status = KX_E_REGISTRY, .key = "(no key)\n"},
-        {.name = "null time", .write = [](KxRegUtil&) {
-             return StatusOf(RegSetSystemTime(kTestKey, kValue, nullptr)); },
+        {.name = "null time", .write = [](KxRegUtil&) { return StatusOf(RegSetSystemTime(kTestKey, kValue, nullptr)); },
          .status = KX_E_REGISTRY, .key = "(no key)\n"},
         {.name = "one value of two deleted", .write = [](KxRegUtil& registry) {
              registry.SetValue(kTestKey, kValue, 1ul);
@@ -58,8 +54,7 @@ TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
              registry.SetValue(kTestKey, L"W", 2ul);
              return registry.DelValue(kTestKey, kValue); },
          .status = KX_E_REGISTRY, .key = "W = number 0x2\n"},
-        {.name = "deletion in a missing key", .write = [](KxRegUtil& registry) {
-             return registry.DelValue(kTestKey, kValue); },
+        {.name = "deletion in a missing key", .write = [](KxRegUtil& registry) { return registry.DelValue(kTestKey, kValue); },
          .status = KX_E_REGISTRY, .key = "(no key)\n"},
     };
     // clang-format on
@@ -75,8 +70,8 @@ TEST_F(RegistryTest, WritesStoreTheirTypeAndExactBytes) {
     }
 }
 
-enum class ReadKind { kText, kBytes, kNumber, kTime };
-enum class Buffer { kWritable, kNull, kReadOnly };
+enum ReadKind { kText, kBytes, kNumber, kTime };
+enum Buffer { kWritable, kNullBuffer, kReadOnly };
 constexpr DWORD kNothingStored = 0xFFFF;
 
 // A read hands back the whole value or fails with the output untouched. (A text that just fits
@@ -85,7 +80,7 @@ constexpr DWORD kNothingStored = 0xFFFF;
 struct ReadRow {
     const char* name;
     ReadKind kind;
-    Buffer buffer = Buffer::kWritable;
+    Buffer buffer = kWritable;
     DWORD type;               // of the stored value, or kNothingStored
     std::string stored = "";  // the stored bytes
     unsigned long size;       // what the read is given: characters for a text, else bytes
@@ -97,38 +92,34 @@ TEST_F(RegistryTest, ReadsGiveTheWholeValueOrLeaveTheOutput) {
     const std::wstring longest(1023, L'n');
     // clang-format off
     const ReadRow rows[] = {
-        {.name = "longest text of 1024", .kind = ReadKind::kText, .type = REG_SZ,
-         .stored = TextBytes(longest), .size = 1024, .status = KX_OK, .written = TextBytes(longest)},
+        {.name = "longest text of 1024", .kind = kText, .type = REG_SZ, .stored = TextBytes(longest), .size = 1024,
+         .status = KX_OK, .written = TextBytes(longest)},
         // Texts written by other tools may lack the terminator: it is added where it fits,
         // and three stored characters cannot be terminated within three.
-        {.name = "unterminated text", .kind = ReadKind::kText, .type = REG_SZ,
-         .stored = UnterminatedTextBytes(L"abc"), .size = 4, .status = KX_OK,
-         .written = TextBytes(L"abc")},
-        {.name = "unterminated text filling the buffer", .kind = ReadKind::kText, .type = REG_SZ,
-         .stored = UnterminatedTextBytes(L"abc"), .size = 3, .status = KX_E_REGISTRY,
-         .written = ""},
-        {.name = "stored type not checked", .kind = ReadKind::kText, .type = REG_DWORD,
-         .stored = UnterminatedTextBytes(L"BA"), .size = 4, .status = KX_OK,
-         .written = TextBytes(L"BA")},
-        {.name = "missing key, none created", .kind = ReadKind::kText, .type = kNothingStored,
-         .size = 4, .status = KX_E_REGISTRY, .written = "", .keyAfter = false},
-        {.name = "null text buffer", .kind = ReadKind::kText, .buffer = Buffer::kNull,
-         .type = REG_SZ, .stored = TextBytes(L"a"), .size = 32, .status = KX_E_REGISTRY},
-        {.name = "bytes as stored, no more", .kind = ReadKind::kBytes, .type = REG_BINARY,
-         .stored = "abc", .size = 8, .status = KX_OK, .written = "abc"},
-        {.name = "value larger than the buffer", .kind = ReadKind::kBytes, .type = REG_SZ,
-         .stored = TextBytes(L"0123456789"), .size = 21, .status = KX_E_REGISTRY, .written = ""},
-        {.name = "read-only byte buffer", .kind = ReadKind::kBytes, .buffer = Buffer::kReadOnly,
-         .type = REG_BINARY, .stored = "abc", .size = 8, .status = KX_E_REGISTRY},
-        {.name = "two stored bytes fill the low bytes", .kind = ReadKind::kNumber,
-         .type = REG_BINARY, .stored = "42", .size = 4, .status = KX_OK, .written = "42"},
+        {.name = "unterminated text", .kind = kText, .type = REG_SZ, .stored = UnterminatedTextBytes(L"abc"), .size = 4,
+         .status = KX_OK, .written = TextBytes(L"abc")},
+        {.name = "unterminated text filling the buffer", .kind = kText, .type = REG_SZ,
+         .stored = UnterminatedTextBytes(L"abc"), .size = 3, .status = KX_E_REGISTRY},
+        {.name = "stored type not checked", .kind = kText, .type = REG_DWORD, .stored = UnterminatedTextBytes(L"BA"),
+         .size = 4, .status = KX_OK, .written = TextBytes(L"BA")},
+        {.name = "missing key, none created", .kind = kText, .type = kNothingStored, .size = 4, .status = KX_E_REGISTRY,
+         .keyAfter = false},
+        {.name = "null text buffer", .kind = kText, .buffer = kNullBuffer, .type = REG_SZ, .stored = TextBytes(L"a"),
+         .size = 32, .status = KX_E_REGISTRY},
+        {.name = "bytes as stored, no more", .kind = kBytes, .type = REG_BINARY, .stored = "abc", .size = 8,
+         .status = KX_OK, .written = "abc"},
+        {.name = "value larger than the buffer", .kind = kBytes, .type = REG_SZ, .stored = TextBytes(L"0123456789"),
+         .size = 21, .status = KX_E_REGISTRY},
+        {.name = "read-only byte buffer", .kind = kBytes, .buffer = kReadOnly, .type = REG_BINARY, .stored = "abc",
+         .size = 8, .status = KX_E_REGISTRY},
+        {.name = "two stored bytes fill the low bytes", .kind = kNumber, .type = REG_BINARY, .stored = "42", .size = 4,
+         .status = KX_OK, .written = "42"},
         // A short record fails after filling its bytes.
-        {.name = "short time record", .kind = ReadKind::kTime, .type = REG_BINARY,
-         .stored = "12345678", .size = 16, .status = KX_E_REGISTRY, .written = "12345678"},
-        {.name = "missing time creates its key", .kind = ReadKind::kTime, .type = kNothingStored,
-         .size = 16, .status = KX_E_REGISTRY, .written = ""},
-        {.name = "null time", .kind = ReadKind::kTime, .buffer = Buffer::kNull,
-         .type = REG_BINARY, .stored = "2026-12-05 14:30", .size = 16, .status = KX_E_REGISTRY},
+        {.name = "short time record", .kind = kTime, .type = REG_BINARY, .stored = "12345678", .size = 16,
+         .status = KX_E_REGISTRY, .written = "12345678"},
+        {.name = "missing time creates its key", .kind = kTime, .type = kNothingStored, .size = 16, .status = KX_E_REGISTRY},
+        {.name = "null time", .kind = kTime, .buffer = kNullBuffer, .type = REG_BINARY, .stored = "2026-12-05 14:30",
+         .size = 16, .status = KX_E_REGISTRY},
     };
     // clang-format on
     for (const ReadRow& row : rows) {
@@ -137,23 +128,22 @@ TEST_F(RegistryTest, ReadsGiveTheWholeValueOrLeaveTheOutput) {
         if (row.type != kNothingStored)
             RawSetValue(kTestKey, kValue, row.type, data.data(), DWORD(row.stored.size()));
         std::vector<unsigned char> out(2100, 0xBD);
-        unsigned char* output = row.buffer == Buffer::kNull       ? nullptr
-                                : row.buffer == Buffer::kReadOnly ? const_cast<unsigned char*>(kRaw)
-                                                                  : out.data();
+        unsigned char* output = row.buffer == kNullBuffer ? nullptr
+                                : row.buffer == kReadOnly ? const_cast<unsigned char*>(kRaw)
+                                                          : out.data();
         KxRegUtil registry;
         KXSTATUS status = KX_E_INVALIDARG;
-        if (row.kind == ReadKind::kText)
+        if (row.kind == kText)
             status =
                 registry.GetValue(kTestKey, kValue, reinterpret_cast<wchar_t*>(output), row.size);
-        if (row.kind == ReadKind::kBytes)
-            status = registry.GetValue(kTestKey, kValue, output, row.size);
-        if (row.kind == ReadKind::kNumber)
+        if (row.kind == kBytes) status = registry.GetValue(kTestKey, kValue, output, row.size);
+        if (row.kind == kNumber)
             status = registry.GetValue(kTestKey, kValue, *reinterpret_cast<unsigned long*>(output));
-        if (row.kind == ReadKind::kTime)
+        if (row.kind == kTime)
             status =
                 StatusOf(RegGetSystemTime(kTestKey, kValue, reinterpret_cast<SYSTEMTIME*>(output)));
         // One unit past the size given, where nothing may be written either.
-        size_t looked = row.kind == ReadKind::kText ? (row.size + 1) * 2 : row.size + 1;
+        size_t looked = row.kind == kText ? (row.size + 1) * 2 : row.size + 1;
         while (looked > 0 && out[looked - 1] == 0xBD) --looked;
         const std::string written(reinterpret_cast<const char*>(out.data()), looked);
         EXPECT_TRUE(status == row.status && written == row.written &&
@@ -229,12 +219,10 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
     const WalkRow rows[] = {
         {.name = "texts that fit", .key = kTestKey, .callback = Collect, .status = KX_OK,
          .seen = "A = alpha\nLongest = " + std::string(1023, 'd') + "\nZ = zulu\n"},
-        {.name = "stopped by the callback", .key = kTestKey, .callback = CollectFirst,
-         .status = KX_OK, .seen = "A = alpha\n"},
-        {.name = "no callback", .key = kTestKey, .callback = nullptr, .status = KX_E_INVALIDARG,
+        {.name = "stopped by the callback", .key = kTestKey, .callback = CollectFirst, .status = KX_OK, .seen = "A = alpha\n"},
+        {.name = "no callback", .key = kTestKey, .callback = nullptr, .status = KX_E_INVALIDARG, .seen = ""},
+        {.name = "missing key", .key = L"SOFTWARE\\Quorlend\\Nowhere", .callback = Collect, .status = KX_E_REGISTRY,
          .seen = ""},
-        {.name = "missing key", .key = L"SOFTWARE\\Quorlend\\Nowhere", .callback = Collect,
-         .status = KX_E_REGISTRY, .seen = ""},
     };
     // clang-format on
     for (const WalkRow& row : rows) {
@@ -247,15 +235,14 @@ TEST_F(RegistryTest, WalksVisitValuesAndListSubkeys) {
     }
 
     registry.SetValue(kSub, kValue, 1ul);
+    // clang-format off
     const SubkeyRow lists[] = {
-        {.key = kProductKey,
-         .status = KX_OK,
-         .listed = "own; SOFTWARE\\Quorlend\\Scutara\\2.0\\Test; "},
-        {.key = L"SOFTWARE\\Quorlend\\",
-         .status = KX_OK,
+        {.key = kProductKey, .status = KX_OK, .listed = "own; SOFTWARE\\Quorlend\\Scutara\\2.0\\Test; "},
+        {.key = L"SOFTWARE\\Quorlend\\", .status = KX_OK,
          .listed = "own; SOFTWARE\\Quorlend\\Scutara; SOFTWARE\\Quorlend\\Sub; "},
         {.key = L"SOFTWARE\\Quorlend\\Nowhere", .status = KX_E_REGISTRY, .listed = "own; "},
     };
+    // clang-format on
     for (const SubkeyRow& row : lists) {
         std::vector<wchar_t*> keys{new wchar_t[4]{L'o', L'w', L'n', 0}};
         const KXSTATUS status = registry.EnumSubKey(row.key, keys);
@@ -289,45 +276,33 @@ TEST_F(RegistryTest, AReadRacingARewriteSeesTheOldOrTheNewValue) {
     static const std::string kShortText = TextBytes(L"short"),
                              kLongText = TextBytes(std::wstring(900, L'L'));
     static const std::string kShortBytes(16, 's'), kLongBytes(5000, 'B');
+    // clang-format off
     const RacingRead reads[] = {
-        {.reader = "KxRegUtil::GetValue of a text (1024 characters)",
-         .type = REG_SZ,
-         .shortValue = kShortText,
+        {.reader = "KxRegUtil::GetValue of a text (1024 characters)", .type = REG_SZ, .shortValue = kShortText,
          .longValue = kLongText,
-         .read =
-             [](std::string& got) {
-                 wchar_t text[1024];
-                 if (KxRegUtil().GetValue(kTestKey, kValue, text, 1024) != KX_OK) return false;
-                 got = TextBytes(text);
-                 return true;
-             }},
-        {.reader = "KxRegUtil::GetValue of bytes (8192 bytes)",
-         .type = REG_BINARY,
-         .shortValue = kShortBytes,
+         .read = [](std::string& got) {
+             wchar_t text[1024];
+             if (KxRegUtil().GetValue(kTestKey, kValue, text, 1024) != KX_OK) return false;
+             got = TextBytes(text);
+             return true; }},
+        {.reader = "KxRegUtil::GetValue of bytes (8192 bytes)", .type = REG_BINARY, .shortValue = kShortBytes,
          .longValue = kLongBytes,
-         .read =
-             [](std::string& got) {
-                 std::vector<unsigned char> bytes(8192, 0);
-                 if (KxRegUtil().GetValue(kTestKey, kValue, bytes.data(), 8192) != KX_OK)
-                     return false;
-                 // Bytes past the value stay zero; both contents are free of zeros.
-                 got.assign(reinterpret_cast<const char*>(bytes.data()));
-                 return true;
-             }},
-        {.reader = "RegQV",
-         .type = REG_BINARY,
-         .shortValue = kShortBytes,
-         .longValue = kLongBytes,
-         .read =
-             [](std::string& got) {
-                 RegKey key(kTestKey);
-                 RegQV query(key);
-                 RegValueData record;
-                 if (!query(kValue, record)) return false;
-                 got.assign(reinterpret_cast<const char*>(record.data), record.size);
-                 return true;
-             }},
+         .read = [](std::string& got) {
+             std::vector<unsigned char> bytes(8192, 0);
+             if (KxRegUtil().GetValue(kTestKey, kValue, bytes.data(), 8192) != KX_OK) return false;
+             // Bytes past the value stay zero; both contents are free of zeros.
+             got.assign(reinterpret_cast<const char*>(bytes.data()));
+             return true; }},
+        {.reader = "RegQV", .type = REG_BINARY, .shortValue = kShortBytes, .longValue = kLongBytes,
+         .read = [](std::string& got) {
+             RegKey key(kTestKey);
+             RegQV query(key);
+             RegValueData record;
+             if (!query(kValue, record)) return false;
+             got.assign(reinterpret_cast<const char*>(record.data), record.size);
+             return true; }},
     };
+    // clang-format on
     constexpr int kReads = 1500;
     for (const RacingRead& race : reads) {
         SCOPED_TRACE(race.reader);

@@ -19,30 +19,34 @@ void StoreText(const wchar_t* name, const std::wstring& text) {
 
 // The service's schedule as "y-m-d h:m", or "off".
 std::string Schedule() {
-    ServiceSnapshot s{};
-    EXPECT_TRUE(ReadServiceState(&s));
+    ServiceSnapshot state{};
+    EXPECT_TRUE(ReadServiceState(&state));
+    const SYSTEMTIME& when = state.schedule;
     char text[32];
-    std::snprintf(text, sizeof text, "%d-%d-%d %d:%02d", s.schedule.wYear, s.schedule.wMonth,
-                  s.schedule.wDay, s.schedule.wHour, s.schedule.wMinute);
-    return s.hasSchedule != 0 ? text : "off";
+    std::snprintf(text, sizeof text, "%d-%d-%d %d:%02d", when.wYear, when.wMonth, when.wDay,
+                  when.wHour, when.wMinute);
+    return state.hasSchedule != 0 ? text : "off";
 }
 
 // ScheduleUpdateOption 1 schedules the start plus ScheduleUpdateFrequency days (30 when not
 // stored) by the calendar; 0 or a missing option turns scheduling off.
+constexpr DWORD kUnset = 99;  // as an option or frequency: nothing stored
+struct ScheduleRow {
+    DWORD option, days;
+    SYSTEMTIME start;
+    const char* expected;  // the service's schedule afterwards
+};
 TEST_F(UpdateBookkeepingTest, ScheduleAddsTheFrequencyByTheCalendar) {
-    const DWORD kUnset = 99;
-    const struct Row {
-        DWORD option, days;
-        SYSTEMTIME start;
-        const char* expected;
-    } rows[] = {
-        {1, kUnset, {2006, 1, 0, 30, 10}, "2006-3-1 10:00"},
-        {1, 1, {2006, 12, 0, 31, 23, 59}, "2007-1-1 23:59"},
-        {1, 14, {2008, 2, 0, 20, 8, 30}, "2008-3-5 8:30"},  // leap year
-        {0, 7, {2006, 1, 0, 30, 10}, "off"},
-        {kUnset, 7, {2006, 1, 0, 30, 10}, "off"},
+    // clang-format off
+    const ScheduleRow rows[] = {
+        {.option = 1,      .days = kUnset, .start = {2006, 1, 0, 30, 10},      .expected = "2006-3-1 10:00"},
+        {.option = 1,      .days = 1,      .start = {2006, 12, 0, 31, 23, 59}, .expected = "2007-1-1 23:59"},
+        {.option = 1,      .days = 14,     .start = {2008, 2, 0, 20, 8, 30},   .expected = "2008-3-5 8:30"},  // leap year
+        {.option = 0,      .days = 7,      .start = {2006, 1, 0, 30, 10},      .expected = "off"},
+        {.option = kUnset, .days = 7,      .start = {2006, 1, 0, 30, 10},      .expected = "off"},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const ScheduleRow& row : rows) {
         ResetDevice();
         StoreNumber(L"ScheduleUpdateOption", 1);
         KxConfig::SetUpdateSchedule(&row.start);  // a schedule that an "off" row must clear
@@ -50,7 +54,8 @@ TEST_F(UpdateBookkeepingTest, ScheduleAddsTheFrequencyByTheCalendar) {
         if (row.option != kUnset) StoreNumber(L"ScheduleUpdateOption", row.option);
         if (row.days != kUnset) StoreNumber(L"ScheduleUpdateFrequency", row.days);
         EXPECT_EQ(KxConfig::SetUpdateSchedule(&row.start) ? "failed" : Schedule(), row.expected)
-            << row.option << " " << row.days;
+            << "SetUpdateSchedule with ScheduleUpdateOption " << row.option
+            << " and ScheduleUpdateFrequency " << row.days << " (99: not stored)";
     }
 }
 
@@ -71,25 +76,33 @@ TEST_F(UpdateBookkeepingTest, VersionsAreCopiedFromTheServiceWhenItAnswers) {
 
 // Lower case, and a pattern file's extension cut to its three-digit number. The buffer is
 // normalised whatever the read said, terminated within its size: nothing is written past it.
+struct LastPatternRow {
+    const wchar_t* stored;  // null: none
+    unsigned long room;
+    KXSTATUS status;
+    std::wstring text;  // the buffer up to its terminator
+};
 TEST_F(UpdateBookkeepingTest, LastPatternIsNormalised) {
-    const std::wstring kReg = std::to_wstring(KX_E_REGISTRY);
-    const struct Row {
-        const wchar_t* stored;  // null: none
-        unsigned long room;
-        std::wstring expected;  // status and buffer
-    } rows[] = {
-        {L"\\Temp\\SCVPNWCE.456.BAK", 64, L"0 \\temp\\scvpnwce.456"},
-        {L"scvpnwce.12", 64, L"0 scvpnwce.12"},  // a shorter extension is kept whole
-        {nullptr, 8, kReg + L" aaaaaaa"},        // normalised whatever the read said
+    // clang-format off
+    const LastPatternRow rows[] = {
+        {.stored = L"\\Temp\\SCVPNWCE.456.BAK", .room = 64, .status = KX_OK, .text = L"\\temp\\scvpnwce.456"},
+        {.stored = L"scvpnwce.12", .room = 64, .status = KX_OK, .text = L"scvpnwce.12"},  // a shorter extension kept whole
+        {.stored = nullptr, .room = 8, .status = KX_E_REGISTRY, .text = L"aaaaaaa"},  // normalised whatever the read said
         // Longer than the buffer: the buffer holds no terminator, one goes in its last unit.
-        {L"\\Temp\\scvpnwce.456", 5, kReg + L" aaaa"},
+        {.stored = L"\\Temp\\scvpnwce.456", .room = 5, .status = KX_E_REGISTRY, .text = L"aaaa"},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const LastPatternRow& row : rows) {
         ResetDevice();
         if (row.stored != nullptr) StoreText(L"LastPatternFilename", row.stored);
-        std::wstring buf(65, L'A');
-        const int got = KxConfig::GetLastPattern(&buf[0], row.room);
-        EXPECT_EQ(std::to_wstring(got) + L" " + buf.c_str() + buf[row.room], row.expected + L"A");
+        std::wstring buffer(65, L'A');
+        const KXSTATUS status = KxConfig::GetLastPattern(&buffer[0], row.room);
+        const std::wstring text = buffer.c_str();
+        EXPECT_TRUE(status == row.status && text == row.text && buffer[row.room] == L'A')
+            << "GetLastPattern into " << row.room << " characters, with "
+            << Stored(kProductKey, L"LastPatternFilename") << " stored, answered " << Hex(status)
+            << " with \"" << Narrow(text) << "\"" << (buffer[row.room] == L'A' ? "" : ", past it")
+            << "; expected " << Hex(row.status) << " with \"" << Narrow(row.text) << "\"";
     }
     EXPECT_EQ(KxConfig::GetLastPattern(nullptr, 8), KX_E_INVALIDARG);
 }

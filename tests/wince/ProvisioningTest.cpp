@@ -33,16 +33,16 @@ struct DatatypeRow {
     std::string stored;
 };
 TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
+    // clang-format off
     const DatatypeRow rows[] = {
         {.value = L"2147483647", .datatype = L"integer", .stored = "number 0x7fffffff"},
         {.value = L"-2147483648", .datatype = L"integer", .stored = "number 0x80000000"},
         {.value = L"TRUE", .datatype = L"boolean", .stored = "number 0x1"},
         {.value = L"&amp;&lt;", .datatype = L"string", .stored = "text \"&<\""},
         {.value = L"AAEC/w==", .datatype = L"binary", .stored = "bytes 00 01 02 ff"},
-        {.value = L"a\uF000bc",
-         .datatype = L"multiplestring",
-         .stored = "type 7 bytes 61 00 00 00 62 00 63 00 00 00 00 00"},
+        {.value = L"a\uF000bc", .datatype = L"multiplestring", .stored = "type 7 bytes 61 00 00 00 62 00 63 00 00 00 00 00"},
     };
+    // clang-format on
     for (const DatatypeRow& row : rows) {
         ResetDevice();
         const HRESULT hr = Process(Key(kProv, Parm(L"V", row.value, row.datatype)));
@@ -54,6 +54,11 @@ TEST_F(ProvisioningTest, EachDatatypeWritesItsRegistryType) {
     }
 }
 
+struct RefusalRow {
+    const char* name;
+    std::wstring fault;  // the part of the document after the changes
+    HRESULT result;
+};
 // Changes the arranged values (one twice) first, then carries one fault: the changes are undone,
 // the newest first, and nothing of the document stays.
 TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
@@ -62,26 +67,24 @@ TEST_F(ProvisioningTest, RefusedDocumentsChangeNothing) {
                        Parm(L"New", L"1", L"integer") +
                        L"<noparm name=\"Gone\"/><nocharacteristic type=\"Tree\"/>") +
         Key(L"HKLM\\SOFTWARE\\Quorlend\\Fresh\\Key", Parm(L"F", L"f", L"string"));
-    const struct Row {
-        const char* name;
-        std::wstring fault;
-        HRESULT hr;
-    } rows[] = {
-        {"no fault", L"", S_OK},
-        {"out of range", Key(L"HKLM\\X", Parm(L"I", L"2147483648", L"integer")), CONFIG_E_BAD_XML},
-        {"unknown root", Key(L"HKXX\\SOFTWARE\\X", L""), CONFIG_E_ENTRYNOTFOUND},
+    // clang-format off
+    const RefusalRow rows[] = {
+        {.name = "no fault", .fault = L"", .result = S_OK},
+        {.name = "out of range", .fault = Key(L"HKLM\\X", Parm(L"I", L"2147483648", L"integer")), .result = CONFIG_E_BAD_XML},
+        {.name = "unknown root", .fault = Key(L"HKXX\\SOFTWARE\\X", L""), .result = CONFIG_E_ENTRYNOTFOUND},
         // Passes every check and fails while applied: a key name longer than the registry takes.
-        {"key too long", Key(kProv, Key(std::wstring(300, L'k'), Parm(L"L", L"1", L"integer"))),
-         CONFIG_E_CSPEXCEPTION},
+        {.name = "key too long", .fault = Key(kProv, Key(std::wstring(300, L'k'), Parm(L"L", L"1", L"integer"))),
+         .result = CONFIG_E_CSPEXCEPTION},
     };
-    for (const Row& row : rows) {
+    // clang-format on
+    for (const RefusalRow& row : rows) {
         ResetDevice();
         RawSetValue(kBase, L"Existing", REG_SZ, L"before", 14);
         RawSetValue(kBase, L"Gone", REG_SZ, L"g", 4);
         RawSetValue(L"SOFTWARE\\Quorlend\\Prov\\Tree\\Sub", L"Leaf", REG_DWORD, "\x07\0\0\0", 4);
-        EXPECT_EQ(Process(changes + row.fault), row.hr) << row.name;
+        EXPECT_EQ(Process(changes + row.fault), row.result) << row.name;
         EXPECT_EQ(Dump(kBase, true) + Dump(L"SOFTWARE\\Quorlend\\Fresh", true),
-                  row.hr == S_OK
+                  row.result == S_OK
                       ? "Existing = text \"again\"\nNew = number 0x1\nKey\\F = text \"f\"\n"
                       : "Existing = text \"before\"\nGone = text \"g\"\n"
                         "Tree\\Sub\\Leaf = number 0x7\n(no key)\n")
