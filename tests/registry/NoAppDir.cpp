@@ -9,6 +9,8 @@
 
 #include "Strings.h"
 
+#include <string>
+
 int wmain() {
     int wrong = 0;
     wchar_t directory[MAX_PATH] = L"junk";
@@ -25,6 +27,11 @@ int wmain() {
     wchar_t text[64] = L"";
     if (UI_LoadString(IDS_PRODUCT_NAME, text, 64) == 0 || ::lstrcmpW(text, L"Scutara") != 0)
         wrong |= 32;
+    // A directory whose backslash would not fit the 260 characters kept is refused, not cut short.
+    KxRegUtil().SetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0", L"AppPath",
+                         std::wstring(259, L'a').c_str());
+    if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_E_REGISTRY || directory[0] != L'\0')
+        wrong |= 128;
     // The installer records the directory after all that: the next call finds it.
     KxRegUtil().SetValue(L"SOFTWARE\\Quorlend\\Scutara\\2.0", L"AppPath", L"\\Scutara");
     if (KxConfig::GetAppDir(directory, MAX_PATH) != KX_OK || ::lstrcmpW(directory, L"\\Scutara\\"))
