@@ -117,10 +117,16 @@ TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
     const struct {
         unsigned width, height, length, style, limit;  // limit 0: shown whole
     } rows[] = {
-        {240, 320, 255, MB_OK, 0},         {240, 320, 256, MB_OK, 256},
-        {240, 320, 199, MB_YESNO, 0},      {240, 320, 200, MB_YESNO, 200},
-        {240, 320, 300, MB_OKCANCEL, 200}, {320, 240, 235, MB_OK, 0},       // landscape: 20 less
-        {320, 240, 236, MB_OK, 236},       {480, 319, 180, MB_YESNO, 180},  // by its height
+        // clang-format off
+        {.width = 240, .height = 320, .length = 255, .style = MB_OK,       .limit = 0},
+        {.width = 240, .height = 320, .length = 256, .style = MB_OK,       .limit = 256},
+        {.width = 240, .height = 320, .length = 199, .style = MB_YESNO,    .limit = 0},
+        {.width = 240, .height = 320, .length = 200, .style = MB_YESNO,    .limit = 200},
+        {.width = 240, .height = 320, .length = 300, .style = MB_OKCANCEL, .limit = 200},
+        {.width = 320, .height = 240, .length = 235, .style = MB_OK,       .limit = 0},  // landscape: 20 less
+        {.width = 320, .height = 240, .length = 236, .style = MB_OK,       .limit = 236},
+        {.width = 480, .height = 319, .length = 180, .style = MB_YESNO,    .limit = 180},  // by its height
+        // clang-format on
     };
     for (const auto& row : rows) {
         kxtest::StageProfileNumber(L"ScreenWidth", row.width);
@@ -397,8 +403,9 @@ struct Enabled {
     bool operator==(const Enabled&) const = default;
 };
 std::ostream& operator<<(std::ostream& out, const Enabled& enabled) {
-    return out << "label " << enabled.label << ", list " << enabled.list << ", spin control "
-               << enabled.spin << ", other " << enabled.other;
+    const auto state = [](bool on) { return on ? "enabled" : "disabled"; };
+    return out << "label " << state(enabled.label) << ", list " << state(enabled.list)
+               << ", spin control " << state(enabled.spin) << ", other " << state(enabled.other);
 }
 
 struct NeighboursRow {
@@ -410,10 +417,10 @@ struct NeighboursRow {
 
 // The spin control and the list before it; the last child, which has no next sibling.
 TEST_F(UiTest, NeighboursEnabledTogether) {
-    const HWND children[] = {Add(L"STATIC", 0, 30, 0, 0, 50, 20),
-                             Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 31, 0, 20, 100, 60),
-                             Add(UPDOWN_CLASSW, 0, 32, 100, 20, 16, 60),
-                             Add(L"BUTTON", 0, 33, 0, 90, 50, 20)};
+    HWND label = Add(L"STATIC", 0, 30, 0, 0, 50, 20);
+    HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 31, 0, 20, 100, 60);
+    HWND spin = Add(UPDOWN_CLASSW, 0, 32, 100, 20, 16, 60);
+    HWND other = Add(L"BUTTON", 0, 33, 0, 90, 50, 20);
     // clang-format off
     const NeighboursRow rows[] = {
         {.call = "EnableSPLB off",          .startEnabled = true,  .enable = [] { EnableSPLB(g_dialog, 31, FALSE); },
@@ -429,12 +436,12 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
     };
     // clang-format on
     for (const NeighboursRow& row : rows) {
-        for (HWND child : children) ::EnableWindow(child, row.startEnabled);
+        for (HWND child : {label, list, spin, other}) ::EnableWindow(child, row.startEnabled);
         row.enable();
-        const Enabled got{.label = ::IsWindowEnabled(children[0]) != FALSE,
-                          .list = ::IsWindowEnabled(children[1]) != FALSE,
-                          .spin = ::IsWindowEnabled(children[2]) != FALSE,
-                          .other = ::IsWindowEnabled(children[3]) != FALSE};
+        const Enabled got{.label = ::IsWindowEnabled(label) != FALSE,
+                          .list = ::IsWindowEnabled(list) != FALSE,
+                          .spin = ::IsWindowEnabled(spin) != FALSE,
+                          .other = ::IsWindowEnabled(other) != FALSE};
         EXPECT_EQ(got, row.after) << row.call << " left these enabled";
     }
 }
