@@ -61,17 +61,16 @@ struct AdapterListRow {
 }
 
 TEST_F(ConnMgrTest, TheFirstAdapterWithAVerdictDecides) {
+    // clang-format off
     const AdapterListRow rows[] = {
-        {.adapters = {L"USB Cable", L"Cellular Line"}, .link = KX_CONNECTION_LOCAL_LINK},
-        {.adapters = {L"Cellular Line", L"USB Cable"}, .link = KX_CONNECTION_CELLULAR},
-        {.adapters = {L"Wireless LAN", L"Ethernet 2"}, .link = KX_CONNECTION_CELLULAR},
-        {.adapters = {L"WLAN", L"Bluetooth PAN", L"Cellular Line"},
-         .link = KX_CONNECTION_LOCAL_LINK},
-        {.adapters = {}, .link = KX_CONNECTION_UNKNOWN},
-        {.adapters = {L"USB Cable"},
-         .listError = ERROR_NOT_SUPPORTED,
-         .link = KX_CONNECTION_UNKNOWN},
+        {.adapters = {L"USB Cable", L"Cellular Line"},              .link = KX_CONNECTION_LOCAL_LINK},
+        {.adapters = {L"Cellular Line", L"USB Cable"},              .link = KX_CONNECTION_CELLULAR},
+        {.adapters = {L"Wireless LAN", L"Ethernet 2"},              .link = KX_CONNECTION_CELLULAR},
+        {.adapters = {L"WLAN", L"Bluetooth PAN", L"Cellular Line"}, .link = KX_CONNECTION_LOCAL_LINK},
+        {.adapters = {},                                            .link = KX_CONNECTION_UNKNOWN},
+        {.adapters = {L"USB Cable"}, .listError = ERROR_NOT_SUPPORTED, .link = KX_CONNECTION_UNKNOWN},
     };
+    // clang-format on
     for (const AdapterListRow& row : rows) EXPECT_TRUE(DeviceLink(row));
 }
 
@@ -114,14 +113,12 @@ struct ConnectRow {
 // A connection is released once and at once (cache time 0: one kept cached would hold the link
 // open after Disconnect). A failed one passes its result on and leaves nothing to release.
 TEST_F(ConnMgrTest, ConnectAndDisconnect) {
+    // clang-format off
     const ConnectRow rows[] = {
-        {.handset = L"wm2003-pda",
-         .result = E_FAIL,
-         .released = kNever,
-         .held = kNever,
-         .cacheTime = kNever},
-        {.handset = L"wm5-gsm", .result = S_OK, .connected = true, .released = 1},
+        {.handset = L"wm2003-pda", .result = E_FAIL, .released = kNever, .held = kNever, .cacheTime = kNever},
+        {.handset = L"wm5-gsm",    .result = S_OK, .connected = true, .released = 1},
     };
+    // clang-format on
     for (const ConnectRow& row : rows) EXPECT_TRUE(ConnectsAndReleasesOnce(row));
 }
 
@@ -130,12 +127,12 @@ TEST_F(ConnMgrTest, ConnectAndDisconnect) {
 TEST_F(ConnMgrTest, AsksForTheInternetThroughAProxy) {
     static constexpr GUID kInternet{
         0x436EF144, 0xB4FB, 0x4863, {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
+    // clang-format off
     static constexpr CONNMGR_CONNECTIONINFO kRequest{
-        .cbSize = sizeof kRequest,
-        .dwParams = CONNMGR_PARAM_GUIDDESTNET,
+        .cbSize = sizeof kRequest, .dwParams = CONNMGR_PARAM_GUIDDESTNET,
         .dwFlags = CONNMGR_FLAG_PROXY_HTTP | CONNMGR_FLAG_PROXY_SOCKS4 | CONNMGR_FLAG_PROXY_SOCKS5,
-        .dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE,
-        .guidDestNet = kInternet};
+        .dwPriority = CONNMGR_PRIORITY_USERINTERACTIVE, .guidDestNet = kInternet};
+    // clang-format on
     kxtest::StageHandset(L"wm5-gsm");
     ConnMgr connection;
     ASSERT_EQ(connection.ConnectGPRS(), S_OK);

@@ -41,28 +41,22 @@ struct DeviceTypeRow {
 // give the family only; no collation that skips a soft hyphen matches the type.
 TEST_F(DeviceTest, DeviceTypeTable) {
     const std::wstring longest(259, L'x');
+    // clang-format off
     const DeviceTypeRow rows[] = {
         {.platform = VER_PLATFORM_WIN32_NT, .major = 6, .minor = 1, .expected = KX_DEVICE_NOT_CE},
-        {.major = 3, .minor = 0, .expected = KX_DEVICE_POCKETPC_3_0},
-        {.major = 3, .minor = 2, .expected = KX_DEVICE_POCKETPC_OTHER},
-        {.major = 6, .minor = 0, .expected = KX_DEVICE_POCKETPC_OTHER},
-        {.major = 4, .minor = 20, .expected = KX_DEVICE_POCKETPC_4},
-        {.major = 5, .minor = 1, .type = L"pocketpc", .expected = KX_DEVICE_POCKETPC_5},
-        {.major = 4, .minor = 21, .type = L"SmartPhone", .expected = KX_DEVICE_SMARTPHONE_4},
-        {.major = 7, .minor = 0, .type = L"Smartphone", .expected = KX_DEVICE_SMARTPHONE_OTHER},
-        {.major = 5,
-         .minor = 1,
-         .type = nullptr,
-         .refusal = ERROR_ACCESS_DENIED,
-         .expected = KX_DEVICE_SMARTPHONE_5},
-        {.major = 5,
-         .minor = 1,
-         .type = nullptr,
-         .refusal = ERROR_INVALID_PARAMETER,
-         .expected = KX_DEVICE_UNKNOWN},
-        {.major = 5, .minor = 0, .type = longest.c_str(), .expected = KX_DEVICE_OTHER_CE},
-        {.major = 5, .minor = 1, .type = L"Pocket\u00ADPC", .expected = KX_DEVICE_OTHER_CE},
+        {.major = 3, .minor = 0,                          .expected = KX_DEVICE_POCKETPC_3_0},
+        {.major = 3, .minor = 2,                          .expected = KX_DEVICE_POCKETPC_OTHER},
+        {.major = 6, .minor = 0,                          .expected = KX_DEVICE_POCKETPC_OTHER},
+        {.major = 4, .minor = 20,                         .expected = KX_DEVICE_POCKETPC_4},
+        {.major = 5, .minor = 1,  .type = L"pocketpc",    .expected = KX_DEVICE_POCKETPC_5},
+        {.major = 4, .minor = 21, .type = L"SmartPhone",  .expected = KX_DEVICE_SMARTPHONE_4},
+        {.major = 7, .minor = 0,  .type = L"Smartphone",  .expected = KX_DEVICE_SMARTPHONE_OTHER},
+        {.major = 5, .minor = 1,  .type = nullptr, .refusal = ERROR_ACCESS_DENIED,     .expected = KX_DEVICE_SMARTPHONE_5},
+        {.major = 5, .minor = 1,  .type = nullptr, .refusal = ERROR_INVALID_PARAMETER, .expected = KX_DEVICE_UNKNOWN},
+        {.major = 5, .minor = 0,  .type = longest.c_str(),      .expected = KX_DEVICE_OTHER_CE},
+        {.major = 5, .minor = 1,  .type = L"Pocket\u00ADPC",    .expected = KX_DEVICE_OTHER_CE},
     };
+    // clang-format on
     for (const DeviceTypeRow& row : rows) EXPECT_TRUE(Identifies(row));
 }
 
@@ -92,11 +86,13 @@ struct DeviceIdRow {
 TEST_F(DeviceTest, DeviceIdJoinsPresetAndPlatformParts) {
     const std::string five = "\x01\x02\x03\x04\x05", three = "\xA1\xA2\xA3";
     const std::string ten(10, '\x11'), other(10, '\x22');
+    // clang-format off
     const DeviceIdRow rows[] = {
         {.answer = false, .id = std::string(16, '\0')},  // the desktop
         {.preset = five, .platform = three, .answer = true, .id = five + three + std::string(8, 0)},
-        {.preset = ten, .platform = other, .answer = true, .id = ten + other.substr(0, 6)},
+        {.preset = ten,  .platform = other, .answer = true, .id = ten + other.substr(0, 6)},
     };
+    // clang-format on
     for (const DeviceIdRow& row : rows) EXPECT_TRUE(ReadsId(row));
     EXPECT_FALSE(HelpAPI::GetDeviceID(nullptr)) << "GetDeviceID with no output";
 }
@@ -139,17 +135,14 @@ struct RadioRow {
     RadioInfo info;
     info.manufacturer = L"kept";
     HelpAPI::RadioVersionInfoCollect(::GetModuleHandleW(nullptr), info);
-    const RadioAnswer got{info.hasPhone,
-                          info.radioOff,
-                          info.systemType,
-                          info.registrationStatus,
-                          info.equipmentState,
-                          info.radioSupport,
+    // clang-format off
+    const RadioAnswer got{info.hasPhone, info.radioOff, info.systemType, info.registrationStatus,
+                          info.equipmentState, info.radioSupport,
                           {info.manufacturer, info.model, info.revision, info.reportedSerialNumber,
                            info.serialNumber, info.subscriberNumber, info.operatorLongName,
                            info.operatorShortName, info.operatorNumericName},
-                          HelpAPI::HasPhone(),
-                          IsPDA()};
+                          HelpAPI::HasPhone(), IsPDA()};
+    // clang-format on
     const DWORD open = kxtest::ProfileNumber(profile::kTelephonyHandles, 0);
     if (got == row.answer && open == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
@@ -162,38 +155,31 @@ struct RadioRow {
 // that cannot tell its capabilities is passed over, and the search goes on to the next (the
 // cellular line is the second one of wm5-gsm). An ESN is shown in decimal.
 TEST_F(DeviceTest, RadioAnswers) {
-    const RadioAnswer gsm{
-        .hasPhone = 1,
-        .systemType = LINESYSTEMTYPE_GSM,
-        .registration = LINEREGSTATUS_HOME,
-        .equipment = LINEEQUIPSTATE_FULL,
-        .support = LINERADIOSUPPORT_ON,
-        .texts = {L"Norvik", L"NV-5100", L"02.47.90", L"IMEI 35-491600-214571-3",
-                  L"354916002145713", L"+447700900123", L"Tellmark UK", L"Tellmark", L"23455"},
-        .phone = 1};
-    const RadioAnswer cdma{.hasPhone = 1,
-                           .systemType = LINESYSTEMTYPE_1XRTTPACKET,
-                           .equipment = LINEEQUIPSTATE_FULL,
-                           .support = LINERADIOSUPPORT_ON,
-                           .texts = {L"Kestrel", L"KS-620", L"1.12.003", L"ESN:9F2A3C1B",
-                                     L"000002670345243", L"5550142", L"", L"", L""},
-                           .phone = 1};
-    const RadioAnswer off{.hasPhone = 1,
-                          .radioOff = 1,
-                          .equipment = LINEEQUIPSTATE_MINIMUM,
-                          .support = LINERADIOSUPPORT_OFF,
+    // clang-format off
+    const RadioAnswer gsm{.hasPhone = 1, .systemType = LINESYSTEMTYPE_GSM, .registration = LINEREGSTATUS_HOME,
+                          .equipment = LINEEQUIPSTATE_FULL, .support = LINERADIOSUPPORT_ON,
+                          .texts = {L"Norvik", L"NV-5100", L"02.47.90", L"IMEI 35-491600-214571-3", L"354916002145713",
+                                    L"+447700900123", L"Tellmark UK", L"Tellmark", L"23455"},
                           .phone = 1};
+    const RadioAnswer cdma{.hasPhone = 1, .systemType = LINESYSTEMTYPE_1XRTTPACKET,
+                           .equipment = LINEEQUIPSTATE_FULL, .support = LINERADIOSUPPORT_ON,
+                           .texts = {L"Kestrel", L"KS-620", L"1.12.003", L"ESN:9F2A3C1B", L"000002670345243",
+                                     L"5550142", L"", L"", L""},
+                           .phone = 1};
+    const RadioAnswer off{.hasPhone = 1, .radioOff = 1, .equipment = LINEEQUIPSTATE_MINIMUM,
+                          .support = LINERADIOSUPPORT_OFF, .phone = 1};
     const RadioRow rows[] = {
-        {.handset = L"wm5-gsm", .answer = gsm},
-        {.handset = L"wm5-gsm", .firstLineCaps = profile::kCapsNoMemory, .answer = gsm},
-        {.handset = L"wm5-gsm", .firstLineCaps = profile::kCapsHuge, .answer = gsm},
-        {.handset = L"wm6-cdma", .answer = cdma},
-        {.handset = L"sp2003-off", .answer = off},
-        {.handset = L"wm2003-pda", .answer = {.pda = true}},                // no cellular line
-        {.handset = L"wm5-notapi", .answer = {.hasPhone = 1, .phone = 1}},  // no telephony
-        {.handset = L"wm6-cdma", .onlyLine = L"IrDA Modem", .answer = {}},
-        {.handset = nullptr, .answer = {.pda = true}},
+        {.handset = L"wm5-gsm",                                              .answer = gsm},
+        {.handset = L"wm5-gsm",    .firstLineCaps = profile::kCapsNoMemory, .answer = gsm},
+        {.handset = L"wm5-gsm",    .firstLineCaps = profile::kCapsHuge,     .answer = gsm},
+        {.handset = L"wm6-cdma",                                             .answer = cdma},
+        {.handset = L"sp2003-off",                                           .answer = off},
+        {.handset = L"wm2003-pda",                                           .answer = {.pda = true}},  // no cellular line
+        {.handset = L"wm5-notapi",                                           .answer = {.hasPhone = 1, .phone = 1}},  // no telephony
+        {.handset = L"wm6-cdma",   .onlyLine = L"IrDA Modem",               .answer = {}},
+        {.handset = nullptr,                                                 .answer = {.pda = true}},
     };
+    // clang-format on
     for (const RadioRow& row : rows) EXPECT_TRUE(Answers(row));
 }
 
@@ -219,16 +205,16 @@ struct SerialRow {
 // GSM and GPRS keep the first 15 digits; the others read hexadecimal, shown in decimal.
 TEST_F(DeviceTest, SerialNumberNormalisation) {
     const DWORD gsm = LINESYSTEMTYPE_GSM, cdma = LINESYSTEMTYPE_1XRTTPACKET;
+    // clang-format off
     const SerialRow rows[] = {
-        {.system = gsm, .reported = L"IMEI: 35-209900-176148-1", .serial = L"352099001761481"},
-        {.system = LINESYSTEMTYPE_GPRS,
-         .reported = L"SN 0123456789ABCDEFGH",
-         .serial = L"0123456789ABCDE"},
-        {.system = gsm, .reported = L"no digits here", .serial = L""},
-        {.system = cdma, .reported = L"ESN: 0FF", .serial = L"000000000000255"},
-        {.system = LINESYSTEMTYPE_NONE, .reported = L"x 1-0", .serial = L"000000000000016"},
-        {.system = cdma, .reported = L"A1 2345 6789 ABCDEF0", .serial = L"81985529216486895"},
+        {.system = gsm,                 .reported = L"IMEI: 35-209900-176148-1", .serial = L"352099001761481"},
+        {.system = LINESYSTEMTYPE_GPRS, .reported = L"SN 0123456789ABCDEFGH",    .serial = L"0123456789ABCDE"},
+        {.system = gsm,                 .reported = L"no digits here",           .serial = L""},
+        {.system = cdma,                .reported = L"ESN: 0FF",                 .serial = L"000000000000255"},
+        {.system = LINESYSTEMTYPE_NONE, .reported = L"x 1-0",                    .serial = L"000000000000016"},
+        {.system = cdma,                .reported = L"A1 2345 6789 ABCDEF0",     .serial = L"81985529216486895"},
     };
+    // clang-format on
     kxtest::StageHandset(L"wm5-gsm");  // every row sets the system type and the serial it reads
     for (const SerialRow& row : rows) EXPECT_TRUE(Normalises(row));
 }
@@ -266,24 +252,21 @@ TEST_F(DeviceTest, LastLineOfTheNameWins) {
     DWORD count = 0, version = 0x00020000;
     ASSERT_EQ(lineInitializeEx(&app, nullptr, nullptr, L"test", &count, &version, nullptr), 0);
     const unsigned long voiceAndData = LINEMEDIAMODE_INTERACTIVEVOICE | LINEMEDIAMODE_DATAMODEM;
+    // clang-format off
     const LineRow rows[] = {
-        {.name = "the last of two",
-         .line = cellular,
-         .id = 2,
-         .modes = voiceAndData,
-         .extension = true},
-        {.name = "a part of the name", .line = L"Cellular", .id = kNoLine},
+        {.name = "the last of two",      .line = cellular, .id = 2, .modes = voiceAndData, .extension = true},
+        {.name = "a part of the name",   .line = L"Cellular", .id = kNoLine},
         {.name = "a version not spoken", .version = 0x00030000, .line = cellular, .id = kNoLine},
-        {.name = "no lines", .count = 0, .line = cellular, .id = kNoLine},
+        {.name = "no lines",             .count = 0, .line = cellular, .id = kNoLine},
     };
+    // clang-format on
     for (const LineRow& row : rows) EXPECT_TRUE(FindsLine(app, row));
     EXPECT_EQ(lineShutdown(app), 0);
 }
 
 TEST_F(DeviceTest, NotificationTypeFollowsRealTimeScanning) {
     const struct {
-        int realTimeScan;
-        int notificationType;
+        int realTimeScan, notificationType;
     } rows[] = {{.realTimeScan = 1, .notificationType = 1},
                 {.realTimeScan = 0, .notificationType = 2}};
     for (const auto& row : rows) {

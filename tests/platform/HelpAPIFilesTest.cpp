@@ -59,14 +59,17 @@ struct FileOperationRow {
     const int answer = row.operation.call(row.source ? source.c_str() : nullptr,
                                           row.destination ? destination.c_str() : nullptr);
     std::ostringstream wrong;
+    const auto attributes = [](const std::wstring& entry) {
+        return ::GetFileAttributesW(Scratch(entry).c_str());
+    };
     for (const std::wstring& entry : row.gone)
-        if (::GetFileAttributesW(Scratch(entry).c_str()) != INVALID_FILE_ATTRIBUTES)
+        if (attributes(entry) != INVALID_FILE_ATTRIBUTES)
             wrong << "; " << testing::PrintToString(entry) << " is still there";
     for (const std::wstring& entry : row.present)
-        if (::GetFileAttributesW(Scratch(entry).c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (attributes(entry) == INVALID_FILE_ATTRIBUTES)
             wrong << "; " << testing::PrintToString(entry) << " is missing";
     for (const std::wstring& entry : row.readOnly)
-        if (!(::GetFileAttributesW(Scratch(entry).c_str()) & FILE_ATTRIBUTE_READONLY))
+        if (!(attributes(entry) & FILE_ATTRIBUTE_READONLY))
             wrong << "; " << testing::PrintToString(entry) << " is not read-only";
     if (answer == row.answer && wrong.str().empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
@@ -81,88 +84,36 @@ struct FileOperationRow {
 // folder too long to walk is removed by UnlinkDir when empty; MoveDir makes the destination and
 // has nothing to move.
 TEST_F(HelpAPIFilesTest, ForcedOperationsAndTreeWalks) {
+    // clang-format off
     const FileOperationRow rows[] = {
-        {.name = "a read-only file",
-         .operation = kForceDelete,
-         .source = L"ro.txt",
-         .answer = 1,
-         .gone = {L"ro.txt"}},
-        {.name = "a missing file", .operation = kForceDelete, .source = L"absent", .answer = 0},
-        {.name = "no path", .operation = kForceDelete, .answer = 0},
-        {.name = "a file over a read-only one",
-         .operation = kForceMove,
-         .source = L"new.txt",
-         .destination = L"old.txt",
-         .answer = 1,
-         .gone = {L"new.txt"},
-         .readOnly = {L"old.txt"}},
-        {.name = "a missing folder",
-         .operation = kForceMove,
-         .source = L"keep.txt",
-         .destination = L"no\\such\\keep.txt",
-         .answer = 0,
-         .readOnly = {L"keep.txt"}},
-        {.name = "a missing source",
-         .operation = kForceMove,
-         .source = L"absent",
-         .destination = L"x",
-         .answer = 0},
-        {.name = "a tree with read-only files",
-         .operation = kUnlink,
-         .source = L"tree\\",
-         .answer = 1,
-         .gone = {L"tree"}},
-        {.name = "a folder with a dot entry",
-         .operation = kUnlink,
-         .source = L"dots",
-         .answer = 0,
-         .gone = {L"dots\\plain.txt"},
-         .present = {L"dots\\.hidden"}},
-        {.name = "a file",
-         .operation = kUnlink,
-         .source = L"single.txt",
-         .answer = 1,
-         .gone = {L"single.txt"}},
-        {.name = "a missing path", .operation = kUnlink, .source = L"absent", .answer = 0},
-        {.name = "no path", .operation = kUnlink, .answer = 0},
-        {.name = "a tree",
-         .operation = kMoveDir,
-         .source = L"from",
-         .destination = L"to",
-         .answer = 1,
-         .gone = {L"from\\a.txt", L"from\\sub\\b.txt"},
-         .present = {L"from\\.keep", L"to\\a.txt"},
-         .readOnly = {L"to\\sub\\b.txt"}},
-        {.name = "a missing source",
-         .operation = kMoveDir,
-         .source = L"nothing",
-         .destination = L"made",
-         .answer = 1,
+        {.name = "a read-only file",            .operation = kForceDelete, .source = L"ro.txt", .answer = 1, .gone = {L"ro.txt"}},
+        {.name = "a missing file",              .operation = kForceDelete, .source = L"absent", .answer = 0},
+        {.name = "no path",                     .operation = kForceDelete, .answer = 0},
+        {.name = "a file over a read-only one", .operation = kForceMove, .source = L"new.txt", .destination = L"old.txt",
+         .answer = 1, .gone = {L"new.txt"}, .readOnly = {L"old.txt"}},
+        {.name = "a missing folder",            .operation = kForceMove, .source = L"keep.txt", .destination = L"no\\such\\keep.txt",
+         .answer = 0, .readOnly = {L"keep.txt"}},
+        {.name = "a missing source",            .operation = kForceMove, .source = L"absent", .destination = L"x", .answer = 0},
+        {.name = "a tree with read-only files", .operation = kUnlink, .source = L"tree\\", .answer = 1, .gone = {L"tree"}},
+        {.name = "a folder with a dot entry",   .operation = kUnlink, .source = L"dots", .answer = 0,
+         .gone = {L"dots\\plain.txt"}, .present = {L"dots\\.hidden"}},
+        {.name = "a file",                      .operation = kUnlink, .source = L"single.txt", .answer = 1, .gone = {L"single.txt"}},
+        {.name = "a missing path",              .operation = kUnlink, .source = L"absent", .answer = 0},
+        {.name = "no path",                     .operation = kUnlink, .answer = 0},
+        {.name = "a tree",                      .operation = kMoveDir, .source = L"from", .destination = L"to", .answer = 1,
+         .gone = {L"from\\a.txt", L"from\\sub\\b.txt"}, .present = {L"from\\.keep", L"to\\a.txt"}, .readOnly = {L"to\\sub\\b.txt"}},
+        {.name = "a missing source",            .operation = kMoveDir, .source = L"nothing", .destination = L"made", .answer = 1,
          .present = {L"made"}},
-        {.name = "a file",
-         .operation = kMoveDir,
-         .source = L"single.txt",
-         .destination = L"g.txt",
-         .answer = 1,
-         .gone = {L"single.txt"},
-         .present = {L"g.txt"}},
-        {.name = "a destination that cannot be made",
-         .operation = kMoveDir,
-         .source = L"nothing",
-         .destination = L"no\\such\\x",
-         .answer = 0},
-        {.name = "an empty folder too long to walk",
-         .operation = kUnlink,
-         .source = kLongFolder.c_str(),
-         .answer = 1,
+        {.name = "a file",                      .operation = kMoveDir, .source = L"single.txt", .destination = L"g.txt", .answer = 1,
+         .gone = {L"single.txt"}, .present = {L"g.txt"}},
+        {.name = "a destination that cannot be made", .operation = kMoveDir, .source = L"nothing",
+         .destination = L"no\\such\\x", .answer = 0},
+        {.name = "an empty folder too long to walk",  .operation = kUnlink, .source = kLongFolder.c_str(), .answer = 1,
          .gone = {kLongFolder}},
-        {.name = "a folder too long to walk",
-         .operation = kMoveDir,
-         .source = kLongFolder.c_str(),
-         .destination = L"moved",
-         .answer = 1,
-         .present = {kLongFolder, L"moved"}},
+        {.name = "a folder too long to walk",         .operation = kMoveDir, .source = kLongFolder.c_str(),
+         .destination = L"moved", .answer = 1, .present = {kLongFolder, L"moved"}},
     };
+    // clang-format on
     ASSERT_EQ(Scratch(kLongFolder).size(), 258u);
     for (const FileOperationRow& row : rows) EXPECT_TRUE(Operates(row));
 }
@@ -195,8 +146,10 @@ TEST_F(HelpAPIFilesTest, InternalCreateFileMarksTheProductsOwnCreation) {
         int realTimeScan;
         CreateCall passed;
     } rows[] = {
-        {0, {L"\\kxtest\\own.bin", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 128, 0, 0}},
-        {1, {L"\\kxtest\\own.bin", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 128, 3, 3}},
+        // clang-format off
+        {.realTimeScan = 0, .passed = {L"\\kxtest\\own.bin", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 128, 0, 0}},
+        {.realTimeScan = 1, .passed = {L"\\kxtest\\own.bin", GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, 128, 3, 3}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         ASSERT_EQ(KxConfig::SetBeRealTimeScan(row.realTimeScan), KX_OK);

@@ -8,6 +8,13 @@
 
 #include <commctrl.h>
 
+// Rectangles compared and shown as the library's callers see them.
+static bool operator==(const RECT& left, const RECT& right) { return ::EqualRect(&left, &right); }
+static void PrintTo(const RECT& rect, std::ostream* out) {
+    *out << "{" << rect.left << ", " << rect.top << ", " << rect.right << ", " << rect.bottom
+         << "}";
+}
+
 namespace {
 
 HWND g_dialog = nullptr;
@@ -27,7 +34,7 @@ INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 // Reads each message box (the only dialogs this thread starts) once it is filled in, and answers
-// it No. (Each box still costs about 2 s: the test display's windows are managed ones.)
+// it No.
 LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     wchar_t title[2048] = L"", body[2048] = L"";
     const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lp);
@@ -42,11 +49,6 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     return ::CallNextHookEx(nullptr, code, wp, lp);
 }
 
-// A rectangle as "left top right bottom".
-std::string Text(const RECT& rect) {
-    return std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
-           std::to_string(rect.right) + " " + std::to_string(rect.bottom);
-}
 // A window's rectangle in the dialog's client coordinates (`to` null: on the screen).
 RECT At(HWND hwnd, HWND to = g_dialog) {
     RECT rect{};
@@ -54,7 +56,6 @@ RECT At(HWND hwnd, HWND to = g_dialog) {
     ::MapWindowPoints(nullptr, to, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-std::string Placed(HWND control) { return Text(At(control)); }
 HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
     return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, g_dialog,
                              reinterpret_cast<HMENU>(INT_PTR(id)), nullptr, nullptr);
@@ -116,10 +117,16 @@ TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
     const struct {
         unsigned width, height, length, style, limit;  // limit 0: shown whole
     } rows[] = {
-        {240, 320, 255, MB_OK, 0},         {240, 320, 256, MB_OK, 256},
-        {240, 320, 199, MB_YESNO, 0},      {240, 320, 200, MB_YESNO, 200},
-        {240, 320, 300, MB_OKCANCEL, 200}, {320, 240, 235, MB_OK, 0},       // landscape: 20 less
-        {320, 240, 236, MB_OK, 236},       {480, 319, 180, MB_YESNO, 180},  // by its height
+        // clang-format off
+        {.width = 240, .height = 320, .length = 255, .style = MB_OK,       .limit = 0},
+        {.width = 240, .height = 320, .length = 256, .style = MB_OK,       .limit = 256},
+        {.width = 240, .height = 320, .length = 199, .style = MB_YESNO,    .limit = 0},
+        {.width = 240, .height = 320, .length = 200, .style = MB_YESNO,    .limit = 200},
+        {.width = 240, .height = 320, .length = 300, .style = MB_OKCANCEL, .limit = 200},
+        {.width = 320, .height = 240, .length = 235, .style = MB_OK,       .limit = 0},  // landscape: 20 less
+        {.width = 320, .height = 240, .length = 236, .style = MB_OK,       .limit = 236},
+        {.width = 480, .height = 319, .length = 180, .style = MB_YESNO,    .limit = 180},  // by its height
+        // clang-format on
     };
     for (const auto& row : rows) {
         kxtest::StageProfileNumber(L"ScreenWidth", row.width);
@@ -155,49 +162,48 @@ TEST_F(UiTest, ListBoxGetsTheTextsOfItsIdentifiers) {
     EXPECT_EQ(items, L"Low|Normal||High|");
 }
 
-// In the tests below, `(Call(...), Placed(control))` is where the call left the control.
 TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
     const RECT now{10, 20, 110, 70}, client{0, 0, 240, 200};  // -1 keeps what is
-    EXPECT_EQ(Text(GeneralAdjustCtlLayout(5, -1, 50, -1)(now, client)), "5 20 55 70");
-    EXPECT_EQ(Text(GeneralAdjustCtlLayout(-1, 0, -1, 10)(now, client)), "10 0 110 10");
-    EXPECT_EQ(Text(GeneralAdjustCtlLayoutByPos(-1, -1, -1, -1)(now, client)), "10 20 110 70");
-    EXPECT_EQ(Text(GeneralAdjustCtlLayoutByPos(2, -1, 238, -1)(now, client)), "2 20 238 70");
+    EXPECT_EQ(GeneralAdjustCtlLayout(5, -1, 50, -1)(now, client), (RECT{5, 20, 55, 70}));
+    EXPECT_EQ(GeneralAdjustCtlLayout(-1, 0, -1, 10)(now, client), (RECT{10, 0, 110, 10}));
+    EXPECT_EQ(GeneralAdjustCtlLayoutByPos(-1, -1, -1, -1)(now, client), now);
+    EXPECT_EQ(GeneralAdjustCtlLayoutByPos(2, -1, 238, -1)(now, client), (RECT{2, 20, 238, 70}));
 
     HWND plain = Add(L"STATIC", 0, 50, 10, 20, 100, 30);
     HWND framed = Add(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 51, 10, 60, 100, 50);
+    const RECT nothing{0, 0, 0, 0};
     RECT rect{}, none{1, 1, 1, 1};
     GetRelativeRect(g_dialog, plain, rect);
-    EXPECT_EQ(Text(rect), "10 20 110 50");
+    EXPECT_EQ(rect, (RECT{10, 20, 110, 50}));
     GetRelativeRect(g_dialog, 51, rect);
-    EXPECT_EQ(Text(rect), "11 61 109 109");  // inside the border
+    EXPECT_EQ(rect, (RECT{11, 61, 109, 109}));  // inside the border
     GetRelativeRect(nullptr, plain, none);
-    EXPECT_EQ(Text(none), "0 0 0 0");
+    EXPECT_EQ(none, nothing);
     GetRelativeRect(g_dialog, 4242, rect);
-    EXPECT_EQ(Text(rect), "0 0 0 0");
+    EXPECT_EQ(rect, nothing);
     LayoutCtl(g_dialog, plain, -1, -1, -1, -1);
-    EXPECT_EQ(Placed(plain), "10 20 110 50");
+    EXPECT_EQ(At(plain), (RECT{10, 20, 110, 50}));
     // A bordered control takes its client rectangle as its new window rectangle.
     LayoutCtl(g_dialog, 51, -1, -1, -1, -1);
-    EXPECT_EQ(Placed(framed), "11 61 109 109");
+    EXPECT_EQ(At(framed), (RECT{11, 61, 109, 109}));
     LayoutCtl(g_dialog, 50, 0, -1, 200, -1);
-    EXPECT_EQ(Placed(plain), "0 20 200 50");
+    EXPECT_EQ(At(plain), (RECT{0, 20, 200, 50}));
     LayoutCtlByPos(g_dialog, plain, -1, 5, 150, -1);
-    EXPECT_EQ(Placed(plain), "0 5 150 50");
+    EXPECT_EQ(At(plain), (RECT{0, 5, 150, 50}));
     LayoutCtlByPos(g_dialog, 50, 3, -1, -1, 40);
-    EXPECT_EQ(Placed(plain), "3 5 150 40");
+    EXPECT_EQ(At(plain), (RECT{3, 5, 150, 40}));
 }
 
 TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 60, 0, 0, 80, 20);
     HWND spin = Add(UPDOWN_CLASSW, 0, 61, 90, 0, 16, 20);
     const int spinWidth = At(spin).right - At(spin).left;  // borderless: its client width
-    const auto both = [&] { return Placed(list) + " / " + Placed(spin); };
     LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24);
-    EXPECT_EQ(both(),
-              Text({10, 40, 160 - spinWidth, 64}) + " / " + Text({160 - spinWidth, 40, 160, 64}));
+    EXPECT_EQ(At(list), (RECT{10, 40, 160 - spinWidth, 64}));
+    EXPECT_EQ(At(spin), (RECT{160 - spinWidth, 40, 160, 64}));
     ChangeSpinWidth(g_dialog, 60, 61, 2, 200);
-    EXPECT_EQ(both(),
-              Text({2, 40, 202 - spinWidth, 64}) + " / " + Text({202 - spinWidth, 40, 202, 64}));
+    EXPECT_EQ(At(list), (RECT{2, 40, 202 - spinWidth, 64}));
+    EXPECT_EQ(At(spin), (RECT{202 - spinWidth, 40, 202, 64}));
 
     // Every child refitted to 4 pixels less than 200, for the scroll bar: a spin control after a
     // list box follows it (list boxes known by their class name in any case); one before any
@@ -208,13 +214,14 @@ TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     ::MoveWindow(spin, 80, 52, 16, 22, FALSE);
     RelayoutChildCtrls fit(g_dialog, 200, true);
     for (HWND child : {lone, label, list, spin}) EXPECT_FALSE(fit(child));
-    EXPECT_EQ(Placed(lone) + " / " + Placed(label), "100 0 296 20 / 10 30 206 46");
-    EXPECT_EQ(
-        Placed(list) + " / " + std::to_string(At(spin).left) + " " + std::to_string(At(spin).top),
-        Text({2, 52, 198 - spinWidth, 74}) + " / " + std::to_string(198 - spinWidth) + " 52");
+    EXPECT_EQ(At(lone), (RECT{100, 0, 296, 20}));
+    EXPECT_EQ(At(label), (RECT{10, 30, 206, 46}));
+    EXPECT_EQ(At(list), (RECT{2, 52, 198 - spinWidth, 74}));
+    EXPECT_EQ(At(spin).left, 198 - spinWidth) << "the spin control's left edge after the list";
+    EXPECT_EQ(At(spin).top, 52) << "the spin control's top beside the list";
     RelayoutChildCtrls narrow(g_dialog, 120, false);
     narrow(label);
-    EXPECT_EQ(Placed(label), "10 30 130 46");
+    EXPECT_EQ(At(label), (RECT{10, 30, 130, 46}));
 }
 
 TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
@@ -241,27 +248,49 @@ TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
     EXPECT_EQ(GetListSelectedItem(list), -1);
     EXPECT_TRUE(SetListSelectedItem(list, 1));
     EXPECT_EQ(::SendMessageW(list, LVM_GETITEMSTATE, 1, LVIS_FOCUSED), LVIS_FOCUSED);
-    // Deleting keeps a selection. Items 100..103; each row: the item selected first (-1: as it
-    // is), the item deleted (flag 0: none), then "count/selected/its data".
-    const struct {
-        int select, item, flag;
-        const char* after;
-    } rows[] = {
-        {-1, 1, 1, "3/1/102"},   // the item now at 1 is selected
-        {0, 2, 1, "2/1/102"},    // the last item: the new last one
-        {0, 5, 0, "2/1/102"},    // no deletion; an index past the end selects the last
-        {-1, -1, 1, "2/1/102"},  // no such item
-        {-1, 0, 1, "1/0/102"},  {-1, 0, 1, "0/-1/0"},  // nothing left to select
-    };
-    for (const auto& row : rows) {
-        if (row.select >= 0) SetListSelectedItem(list, row.select);
-        DelListItem(list, row.item, row.flag);
-        const int at = GetListSelectedItem(list);
-        EXPECT_EQ(std::to_string(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)) + "/" +
-                      std::to_string(at) + "/" + std::to_string(GetListItemLPARAM(list, at)),
-                  row.after)
-            << "deleting " << row.item;
+    EXPECT_EQ(GetListItemLPARAM(list, 2), 102) << "GetListItemLPARAM of the third item";
+}
+
+// Deleting keeps a selection. Each row starts from items 100 to 103 with the item `select`
+// selected, deletes `item` (`flag` 0: deletes nothing) and says what is left.
+struct DeleteRow {
+    const char* name;
+    int select, item, flag;
+    int count, selected, data;  // the items left, the one selected (-1: none) and its data
+};
+
+::testing::AssertionResult DeletesKeepingASelection(HWND list, const DeleteRow& row) {
+    ::SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int i = 0; i < 4; ++i) {
+        LVITEMW item{LVIF_PARAM, i, 0, 0, 0, nullptr, 0, 0, 100 + i};
+        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
+    SetListSelectedItem(list, row.select);
+    DelListItem(list, row.item, row.flag);
+    const int count = static_cast<int>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    const int selected = GetListSelectedItem(list), data = GetListItemLPARAM(list, selected);
+    if (count == row.count && selected == row.selected && data == row.data)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "DelListItem for " << row.name << " left " << count << " items with item " << selected
+           << " (data " << data << ") selected, expected " << row.count << " items with item "
+           << row.selected << " (data " << row.data << ")";
+}
+
+TEST_F(UiTest, DeletingAListItemKeepsASelection) {
+    HWND list = Add(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL, 40, 0, 0, 200, 150);
+    InsertListColumn(list, 0, 120, L"File", LVCFMT_LEFT);
+    // clang-format off
+    const DeleteRow rows[] = {
+        {.name = "a middle item",            .select = 1, .item = 1,  .flag = 1, .count = 3, .selected = 1,  .data = 102},
+        {.name = "the last item",            .select = 3, .item = 3,  .flag = 1, .count = 3, .selected = 2,  .data = 102},
+        {.name = "nothing, past the end",    .select = 0, .item = 5,  .flag = 0, .count = 4, .selected = 3,  .data = 103},
+        {.name = "no such item",             .select = 1, .item = -1, .flag = 1, .count = 4, .selected = 1,  .data = 101},
+    };
+    // clang-format on
+    for (const DeleteRow& row : rows) EXPECT_TRUE(DeletesKeepingASelection(list, row));
+    for (int left = 3; left >= 0; --left) DelListItem(list, 0, 1);
+    EXPECT_EQ(GetListSelectedItem(list), -1) << "GetListSelectedItem with no item left";
 }
 
 // The soft key of `command`: its label, " (off)" when disabled; "(no key)" when there is none.
@@ -331,13 +360,13 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const RECT before = At(g_dialog, nullptr);
     auto guard = std::make_unique<AvoidScrollBar>(g_dialog);
-    EXPECT_EQ(Text(At(g_dialog, nullptr)),
-              Text({before.left, before.top, before.left + work.right - work.left,
+    EXPECT_EQ(At(g_dialog, nullptr),
+              (RECT{before.left, before.top, before.left + work.right - work.left,
                     before.top + work.bottom - work.top - height}));
     ::GetClientRect(g_dialog, &inside);
     guard.reset();
-    EXPECT_EQ(Text(At(g_dialog, nullptr)),
-              Text({before.left, before.top, before.left + inside.right, before.top + 640}));
+    EXPECT_EQ(At(g_dialog, nullptr),
+              (RECT{before.left, before.top, before.left + inside.right, before.top + 640}));
     ::DestroyWindow(bar);
 }
 
@@ -367,26 +396,54 @@ TEST_F(UiTest, TitlesAndTextsComeFromTheResourceModule) {
     ::DestroyWindow(tray);
 }
 
+// Which of the neighbours are enabled: a label, the list box after it, the spin control after
+// that, and another control after them, the dialog's last child.
+struct Enabled {
+    bool label, list, spin, other;
+    bool operator==(const Enabled&) const = default;
+};
+std::ostream& operator<<(std::ostream& out, const Enabled& enabled) {
+    const auto state = [](bool on) { return on ? "enabled" : "disabled"; };
+    return out << "label " << state(enabled.label) << ", list " << state(enabled.list)
+               << ", spin control " << state(enabled.spin) << ", other " << state(enabled.other);
+}
+
+struct NeighboursRow {
+    const char* call;
+    bool startEnabled;  // every neighbour enabled before the call, or every one disabled
+    void (*enable)();
+    Enabled after;
+};
+
+// The spin control and the list before it; the last child, which has no next sibling.
 TEST_F(UiTest, NeighboursEnabledTogether) {
     HWND label = Add(L"STATIC", 0, 30, 0, 0, 50, 20);
     HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 31, 0, 20, 100, 60);
     HWND spin = Add(UPDOWN_CLASSW, 0, 32, 100, 20, 16, 60);
     HWND other = Add(L"BUTTON", 0, 33, 0, 90, 50, 20);
-    const auto states = [&] {  // label, list, spin control, other: 1 when enabled
-        return std::to_string(::IsWindowEnabled(label)) + std::to_string(::IsWindowEnabled(list)) +
-               std::to_string(::IsWindowEnabled(spin)) + std::to_string(::IsWindowEnabled(other));
+    // clang-format off
+    const NeighboursRow rows[] = {
+        {.call = "EnableSPLB off",          .startEnabled = true,  .enable = [] { EnableSPLB(g_dialog, 31, FALSE); },
+         .after = {.label = true,  .list = false, .spin = false, .other = true}},
+        {.call = "EnableSPLBAndStatic off", .startEnabled = true,  .enable = [] { EnableSPLBAndStatic(g_dialog, 31, FALSE); },
+         .after = {.label = false, .list = false, .spin = false, .other = true}},
+        {.call = "EnableSPLBAndStatic on",  .startEnabled = false, .enable = [] { EnableSPLBAndStatic(g_dialog, 31, TRUE); },
+         .after = {.label = true,  .list = true,  .spin = true,  .other = false}},
+        {.call = "EnablePair of the spin",  .startEnabled = true,  .enable = [] { EnablePair(::GetDlgItem(g_dialog, 32), FALSE, true); },
+         .after = {.label = true,  .list = false, .spin = false, .other = true}},
+        {.call = "EnablePair of the last",  .startEnabled = true,  .enable = [] { EnablePair(::GetDlgItem(g_dialog, 33), FALSE, false); },
+         .after = {.label = true,  .list = true,  .spin = true,  .other = false}},
     };
-    EnableSPLB(g_dialog, 31, FALSE);
-    EXPECT_EQ(states(), "1001");
-    EnableSPLBAndStatic(g_dialog, 31, FALSE);
-    EXPECT_EQ(states(), "0001");
-    EnableSPLBAndStatic(g_dialog, 31, TRUE);
-    EXPECT_EQ(states(), "1111");
-    // The spin control and the list before it; the last child, which has no next sibling.
-    EnablePair(spin, FALSE, true);
-    EXPECT_EQ(states(), "1001");
-    EnablePair(other, FALSE, false);
-    EXPECT_EQ(states(), "1000");
+    // clang-format on
+    for (const NeighboursRow& row : rows) {
+        for (HWND child : {label, list, spin, other}) ::EnableWindow(child, row.startEnabled);
+        row.enable();
+        const Enabled got{.label = ::IsWindowEnabled(label) != FALSE,
+                          .list = ::IsWindowEnabled(list) != FALSE,
+                          .spin = ::IsWindowEnabled(spin) != FALSE,
+                          .other = ::IsWindowEnabled(other) != FALSE};
+        EXPECT_EQ(got, row.after) << row.call << " left these enabled";
+    }
 }
 
 // A later instance hands its command line to the first; then dialogs are found and commanded

@@ -24,24 +24,43 @@ TEST_F(AppUtilTest, DirectoriesAndWhereProgramsAreLookedFor) {
     ASSERT_TRUE(::CopyFileW(kxtest::SiblingPath(L"kxtest_sleeper.exe").c_str(),
                             kxtest::MakeScratchFile(L"nap.exe").c_str(), FALSE));
     kxtest::RawSetValue(kxtest::kProductKey, L"WinPath", REG_SZ, L"\\kxtest", sizeof L"\\kxtest");
-    const auto path = [](void (*get)(int, unsigned short*), int which) {
+    const struct {
+        const char* call;
+        void (*get)(int, unsigned short*);
+        int selector;
+        const wchar_t* path;
+    } directories[] = {
+        // clang-format off
+        {.call = "GetOurPath of the system directory",   .get = GetOurPath,     .selector = KX_DIR_SYSTEM, .path = L"\\kxtest\\"},
+        {.call = "GetOurPath of an unknown selector",    .get = GetOurPath,     .selector = 0,             .path = L""},
+        {.call = "GetSpecialPath of the start-up folder", .get = GetSpecialPath, .selector = CSIDL_STARTUP, .path = L"\\Windows\\StartUp\\"},
+        {.call = "GetSpecialPath of a folder it lacks",  .get = GetSpecialPath, .selector = 0x3F,          .path = L""},
+        // clang-format on
+    };
+    for (const auto& row : directories) {
         unsigned short path[MAX_PATH] = {'x'};
-        get(which, path);
-        return Wide(path);
-    };
-    EXPECT_EQ(path(GetOurPath, KX_DIR_SYSTEM) + L"|" + path(GetOurPath, 0) + L"|" +
-                  path(GetSpecialPath, CSIDL_STARTUP) + L"|" + path(GetSpecialPath, 0x3F),
-              L"\\kxtest\\||\\Windows\\StartUp\\|");
+        row.get(row.selector, path);
+        EXPECT_EQ(Wide(path), row.path) << row.call;
+    }
     GetOurPath(KX_DIR_SYSTEM, nullptr);  // left alone, no fault
-    // 1 for each program started: in the system directory; no directory, the name is the path;
-    // missing; not in the (unset) application directory; a path too long.
-    const auto run = [](const std::wstring& program, int selector) {
-        return RunApp(Units(program), Units(L"nap.exe 10"), 10000, selector) != 0 ? "1" : "0";
+    const struct {
+        const char* name;
+        std::wstring program;
+        int selector;
+        bool started;
+    } programs[] = {
+        // clang-format off
+        {.name = "in the system directory",        .program = L"nap.exe",             .selector = KX_DIR_SYSTEM, .started = true},
+        {.name = "no directory: the name is the path", .program = L"\\kxtest\\nap.exe", .selector = KX_DIR_NONE, .started = true},
+        {.name = "missing",                        .program = L"absent.exe",          .selector = KX_DIR_SYSTEM, .started = false},
+        {.name = "not in the (unset) application directory", .program = L"nap.exe",   .selector = KX_DIR_APP,    .started = false},
+        {.name = "a path too long", .program = std::wstring(300, L'n') + L".exe",     .selector = KX_DIR_SYSTEM, .started = false},
+        // clang-format on
     };
-    EXPECT_EQ(std::string(run(L"nap.exe", KX_DIR_SYSTEM)) + run(L"\\kxtest\\nap.exe", KX_DIR_NONE) +
-                  run(L"absent.exe", KX_DIR_SYSTEM) + run(L"nap.exe", KX_DIR_APP) +
-                  run(std::wstring(300, L'n') + L".exe", KX_DIR_SYSTEM),
-              "11000");
+    for (const auto& row : programs)
+        EXPECT_EQ(RunApp(Units(row.program), Units(L"nap.exe 10"), 10000, row.selector) != 0,
+                  row.started)
+            << "whether RunApp started a program " << row.name;
 }
 
 // The program gets the caller's command line as it is (the helper signals `ready` only when it
@@ -89,12 +108,24 @@ TEST_F(AppUtilTest, RunAppAndMutexLockAcrossProcesses) {
 // odd byte ignored. Resources are found by number and type, whole; a file made from one replaces
 // the old one whole, a missing resource empties it, a missing folder fails.
 TEST_F(AppUtilTest, ResourcesAndByteTexts) {
-    // Mark and A, mark and A unchanged, a mark alone (kept), A B and an odd byte, nothing.
     unsigned char bytes[] = {0xFF, 0xFE, 0x41, 0, 0x42, 0, 0x43};
-    const auto text = CreateStringFromByteBuf;
-    EXPECT_EQ(text(bytes, 4, true) + L"|" + text(bytes, 4, false) + L"|" + text(bytes, 2, true) +
-                  L"|" + text(bytes + 2, 5, false) + L"|" + text(bytes, 0, false),
-              L"A|\uFEFFA|\uFEFF|AB|");
+    const struct {
+        const char* name;
+        int from, count;
+        bool dropMark;
+        const wchar_t* text;
+    } texts[] = {
+        // clang-format off
+        {.name = "the mark and A, dropped",   .from = 0, .count = 4, .dropMark = true,  .text = L"A"},
+        {.name = "the mark and A, kept",      .from = 0, .count = 4, .dropMark = false, .text = L"\uFEFFA"},
+        {.name = "the mark alone",            .from = 0, .count = 2, .dropMark = true,  .text = L"\uFEFF"},
+        {.name = "A, B and an odd byte",      .from = 2, .count = 5, .dropMark = false, .text = L"AB"},
+        {.name = "nothing",                   .from = 0, .count = 0, .dropMark = false, .text = L""},
+        // clang-format on
+    };
+    for (const auto& row : texts)
+        EXPECT_EQ(CreateStringFromByteBuf(bytes + row.from, row.count, row.dropMark), row.text)
+            << "CreateStringFromByteBuf of " << row.name;
     HINSTANCE module = ::LoadLibraryExW(kxtest::SiblingPath(L"kxtest_resmodule.dll").c_str(),
                                         nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
@@ -105,14 +136,12 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
     EXPECT_EQ(versions, decltype(versions)({{0x20000, 0x103FD}, {0, 0}, {0, 0}}));
     const auto* data = reinterpret_cast<const unsigned short*>(RT_RCDATA);
     const auto custom = GetResource(module, 102, Units(L"KXDATA"));
-    EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second) +
-                  std::to_string(GetResource(module, 101, data).second),
-              "hello6");
+    EXPECT_EQ(std::string(static_cast<const char*>(custom.first), custom.second), "hello");
+    EXPECT_EQ(GetResource(module, 101, data).second, 6u) << "the size of resource 101";
     EXPECT_EQ(GetResource(module, 999, data), decltype(custom)(nullptr, 0));
-    EXPECT_EQ(CreateStringFromRes(module, 101, data, true) + L"|" +
-                  CreateStringFromRes(module, 101, data, false) + L"|" +
-                  CreateStringFromRes(module, 999, data, true),
-              L"AB|\uFEFFAB|");
+    EXPECT_EQ(CreateStringFromRes(module, 101, data, true), L"AB");
+    EXPECT_EQ(CreateStringFromRes(module, 101, data, false), L"\uFEFFAB");
+    EXPECT_EQ(CreateStringFromRes(module, 999, data, true), L"");
     const std::wstring out = kxtest::MakeScratchFile(L"out.bin", "previous, longer content");
     EXPECT_TRUE(CreateFileFromRes(Units(out), module, 102, Units(L"KXDATA")));
     EXPECT_EQ(kxtest::ReadDeviceFile(out), "hello");
@@ -127,10 +156,12 @@ TEST_F(AppUtilTest, ResourcesAndByteTexts) {
 // (%s takes a wide text), the buffer left alone for a missing string, 0xFFFFFFFF when cut.
 TEST_F(AppUtilTest, ResourceStringsAndMessages) {
     wchar_t text[64], small[4], none[4] = L"old";
-    EXPECT_EQ(UI_LoadString(100, text, 64) * 100 + UI_LoadString(100, small, 4) * 10 +
-                  UI_LoadString(9999, none, 4),
-              730);
-    EXPECT_EQ(std::wstring(text) + L"|" + small + L"|" + none, L"Scutara|Scu|");
+    EXPECT_EQ(UI_LoadString(100, text, 64), 7);
+    EXPECT_STREQ(text, L"Scutara");
+    EXPECT_EQ(UI_LoadString(100, small, 4), 3) << "UI_LoadString into 4 characters";
+    EXPECT_STREQ(small, L"Scu");
+    EXPECT_EQ(UI_LoadString(9999, none, 4), 0) << "UI_LoadString of a missing string";
+    EXPECT_STREQ(none, L"");
     std::vector<unsigned short> buffer(65, kFill);
     EXPECT_EQ(ResFmtMessage(buffer.data(), 64, 9999, 1), 0ul);
     EXPECT_EQ(buffer[0], kFill) << "a missing string leaves the buffer";
@@ -158,4 +189,60 @@ TEST_F(AppUtilTest, DebugLogRecords) {
     const std::wstring text = std::wstring(1023, L'z') + L"\naXb 5\n\n";
     EXPECT_EQ(kxtest::ReadDeviceFile(kxtest::kDebugLog),
               std::string(reinterpret_cast<const char*>(text.data()), 2 * text.size()));
+}
+
+// What a shipped file's version resource says: the fixed record's file and product versions, and
+// the texts of its original file name and product version.
+struct VersionResource {
+    std::wstring fileVersion, productVersion, originalFilename, productVersionText;
+    bool operator==(const VersionResource&) const = default;
+};
+
+static std::ostream& operator<<(std::ostream& out, const VersionResource& resource) {
+    return out << "file version " << testing::PrintToString(resource.fileVersion)
+               << ", product version " << testing::PrintToString(resource.productVersion)
+               << ", original file name " << testing::PrintToString(resource.originalFilename)
+               << ", product version text " << testing::PrintToString(resource.productVersionText);
+}
+
+static std::wstring Dotted(DWORD high, DWORD low) {
+    return std::to_wstring(HIWORD(high)) + L"." + std::to_wstring(LOWORD(high)) + L"." +
+           std::to_wstring(HIWORD(low)) + L"." + std::to_wstring(LOWORD(low));
+}
+
+static ::testing::AssertionResult CarriesTheProjectVersion(const wchar_t* file) {
+    const std::wstring path = kxtest::SiblingPath(file), version = L"" KX_PROJECT_VERSION;
+    std::vector<BYTE> data(::GetFileVersionInfoSizeW(path.c_str(), nullptr) + 1);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    if (!::GetFileVersionInfoW(path.c_str(), 0, DWORD(data.size()), data.data()) ||
+        !::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &size))
+        return ::testing::AssertionFailure() << testing::PrintToString(path) << " has no version";
+    const auto text = [&data](const wchar_t* name) {
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        ::VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length);
+        return std::wstring(value ? value : L"<none>");
+    };
+    const VersionResource got{
+        .fileVersion = Dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS),
+        .productVersion = Dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS),
+        .originalFilename = text(L"OriginalFilename"),
+        .productVersionText = text(L"ProductVersion")};
+    const VersionResource expected{.fileVersion = version,
+                                   .productVersion = version,
+                                   .originalFilename = file,
+                                   .productVersionText = version};
+    if (got == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the version resource of " << testing::PrintToString(path) << " says " << got
+           << ", expected " << expected;
+}
+
+// Every DLL and program the project ships carries the one project version and its own name.
+TEST(VersionResourceTest, EveryShippedFileCarriesTheProjectVersion) {
+    for (const wchar_t* file : {L"kxcommon.dll", L"kxctl.exe", L"kxsvchost.exe", L"KXSVC.dll",
+                                L"KxHookLoader.exe", L"KXSMSLsn2.dll", L"KXSC_SP_Res.dll"})
+        EXPECT_TRUE(CarriesTheProjectVersion(file));
 }

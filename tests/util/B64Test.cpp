@@ -4,20 +4,34 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using Text = std::basic_string<unsigned short>;
 static constexpr unsigned short kFill = 0xBDBD;
 
 static Text Digits(const std::string& text) { return Text(text.begin(), text.end()); }
 
-// "text|result" of encoding into `size` units ("#": the buffer left alone).
-static std::string Encode(const std::string& data, unsigned size) {
+// What encoding into `size` units answered and wrote (null: the buffer left alone); nothing may
+// be written past them.
+struct Encoded {
+    int result;
+    std::optional<std::string> text;
+    bool operator==(const Encoded&) const = default;
+};
+static std::ostream& operator<<(std::ostream& out, const Encoded& encoded) {
+    return out << encoded.result << " writing "
+               << (encoded.text ? "\"" + *encoded.text + "\"" : std::string("nothing"));
+}
+
+static Encoded Encode(const std::string& data, unsigned size) {
     std::vector<unsigned short> out(size + 1, kFill);
     std::vector<unsigned char> bytes(data.begin(), data.end());
     const int result = B64::BinaryToBase64(bytes.data(), bytes.size(), out.data(), size);
-    EXPECT_EQ(out[size], kFill) << "written past the buffer";
-    std::string text = out[0] == kFill ? "#" : "";
+    EXPECT_EQ(out[size], kFill) << "BinaryToBase64 wrote past the buffer of " << size;
+    if (out[0] == kFill) return {result, std::nullopt};
+    std::string text;
     for (size_t i = 0; i < size && out[i] != 0 && out[i] != kFill; ++i) text += char(out[i]);
-    return text + "|" + std::to_string(result);
+    return {result, text};
 }
 
 // Decodes into `size` bytes; checks that nothing is written past the bytes it reports.
@@ -31,17 +45,21 @@ static std::string Decode(const Text& text, unsigned size) {
 }
 
 // The result is the length rounded up to whole groups of three; only whole groups that fit
-// with the terminator are written ("#": the buffer left alone).
+// with the terminator are written.
 TEST(B64, Encoding) {
     const struct Row {
         const char* data;
         unsigned size;
-        const char* expected;
+        Encoded expected;
     } rows[] = {
-        {"fo", 64, "Zm8=|3"},  // one pad; none and two pads in the last row
-        {"", 8, "#|0"},           {"foobar!", 0, "#|0"},
-        {"foobar!", 4, "|0"},  // a group without room for the terminator
-        {"foobar!", 5, "Zm9v|3"}, {"foobar!", 13, "Zm9vYmFyIQ==|9"},
+        // clang-format off
+        {.data = "fo",      .size = 64, .expected = {.result = 3, .text = "Zm8="}},  // one pad; none and two in the last row
+        {.data = "",        .size = 8,  .expected = {.result = 0, .text = std::nullopt}},
+        {.data = "foobar!", .size = 0,  .expected = {.result = 0, .text = std::nullopt}},
+        {.data = "foobar!", .size = 4,  .expected = {.result = 0, .text = ""}},  // no room for the terminator
+        {.data = "foobar!", .size = 5,  .expected = {.result = 3, .text = "Zm9v"}},
+        {.data = "foobar!", .size = 13, .expected = {.result = 9, .text = "Zm9vYmFyIQ=="}},
+        // clang-format on
     };
     for (const Row& row : rows)
         EXPECT_EQ(Encode(row.data, row.size), row.expected)
@@ -67,20 +85,22 @@ TEST(B64, Decoding) {
         unsigned size;
         std::string bytes;
     } rows[] = {
-        {Digits("Zm8="), 64, "fo"},  // one pad; two pads and none in the round trip
-        {Digits(""), 16, ""},
-        {Digits("Zm9vYmF"), 16, ""},
-        {Digits("Zg==Zm9v"), 16, "f"},
-        {Digits("Zm9vZ==="), 16, "foo"},
-        {Digits("Zm9vZm\r\n"), 16, "foof"},
-        {Digits("Zm9vZm9 "), 16, "foofo"},
-        {Digits("=m9vZm9v"), 16, ""},
-        {nonZ, 16, ""},
-        {nonM, 16, "f"},
-        {Digits("Zm9vYmFy"), 3, ""},
-        {Digits("Zm9vYmFy"), 4, "foob"},
-        {Digits("Zm9v"), 1, "f"},
-        {Digits(Encode(all, 345).substr(0, 344)), 256, all},
+        // clang-format off
+        {.text = Digits("Zm8="), .size = 64, .bytes = "fo"},  // one pad; two pads and none in the round trip
+        {.text = Digits(""), .size = 16, .bytes = ""},
+        {.text = Digits("Zm9vYmF"), .size = 16, .bytes = ""},
+        {.text = Digits("Zg==Zm9v"), .size = 16, .bytes = "f"},
+        {.text = Digits("Zm9vZ==="), .size = 16, .bytes = "foo"},
+        {.text = Digits("Zm9vZm\r\n"), .size = 16, .bytes = "foof"},
+        {.text = Digits("Zm9vZm9 "), .size = 16, .bytes = "foofo"},
+        {.text = Digits("=m9vZm9v"), .size = 16, .bytes = ""},
+        {.text = nonZ, .size = 16, .bytes = ""},
+        {.text = nonM, .size = 16, .bytes = "f"},
+        {.text = Digits("Zm9vYmFy"), .size = 3, .bytes = ""},
+        {.text = Digits("Zm9vYmFy"), .size = 4, .bytes = "foob"},
+        {.text = Digits("Zm9v"), .size = 1, .bytes = "f"},
+        {.text = Digits(Encode(all, 345).text.value_or("")), .size = 256, .bytes = all},
+        // clang-format on
     };
     for (const Row& row : rows)
         EXPECT_EQ(Decode(row.text, row.size), row.bytes)

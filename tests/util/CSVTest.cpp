@@ -4,29 +4,43 @@
 
 #include <gtest/gtest.h>
 
-// The fields joined by '|', each read as stored and trimmed ("stored/trimmed"), and the reads
-// before and after them.
-static std::wstring Fields(const wchar_t* text, wchar_t separator) {
+// A field as read: as stored, and trimmed.
+struct Field {
+    std::wstring stored, trimmed;
+    bool operator==(const Field&) const = default;
+};
+static void PrintTo(const Field& field, std::ostream* out) {
+    *out << testing::PrintToString(field.stored) << " trimmed "
+         << testing::PrintToString(field.trimmed);
+}
+
+// The fields of a text; reads before the first and after the last give nothing.
+static std::vector<Field> Fields(const wchar_t* text, wchar_t separator) {
     const CSV csv(reinterpret_cast<const unsigned short*>(text), separator);
-    std::wstring all = csv.get(-1, 0) + csv.get(csv.size(), 1);
-    for (int i = 0; i < csv.size(); ++i) all += L"|" + csv.get(i, 0) + L"/" + csv.get(i, 7);
-    return all;
+    std::vector<Field> fields;
+    for (int i = 0; i < csv.size(); ++i) fields.push_back({csv.get(i, 0), csv.get(i, 7)});
+    EXPECT_EQ(csv.get(-1, 0) + csv.get(csv.size(), 1), L"") << "CSV::get outside its fields";
+    return fields;
 }
 
 TEST(CSV, SplitsAtEverySeparator) {
     struct Row {
         const wchar_t* text;
         wchar_t separator;
-        const wchar_t* fields;
+        std::vector<Field> fields;
     } const rows[] = {
-        {L"a,,c", L',', L"|a/a|/|c/c"},
-        {L"a,b,", L',', L"|a/a|b/b"},  // a trailing separator adds no empty field
-        {L",a", L',', L"|/|a/a"},
-        {L"", L',', L""},
-        {nullptr, L',', L""},
-        {L"\"a,b\", c ", L',', L"|\"a/\"a|b\"/b\"| c /c"},  // no quoting; trimming on request
-        {L" \tproxy.example \r\n,  ", L',', L"| \tproxy.example \r\n/proxy.example|  /"},
-        {L"a\tb", L'\t', L"|a/a|b/b"},
+        // clang-format off
+        {.text = L"a,,c", .separator = L',', .fields = {{L"a", L"a"}, {L"", L""}, {L"c", L"c"}}},
+        {.text = L"a,b,", .separator = L',', .fields = {{L"a", L"a"}, {L"b", L"b"}}},  // a trailing separator adds no field
+        {.text = L",a",   .separator = L',', .fields = {{L"", L""}, {L"a", L"a"}}},
+        {.text = L"",     .separator = L',', .fields = {}},
+        {.text = nullptr, .separator = L',', .fields = {}},
+        {.text = L"\"a,b\", c ", .separator = L',',  // no quoting; trimming on request
+         .fields = {{L"\"a", L"\"a"}, {L"b\"", L"b\""}, {L" c ", L"c"}}},
+        {.text = L" \tproxy.example \r\n,  ", .separator = L',',
+         .fields = {{L" \tproxy.example \r\n", L"proxy.example"}, {L"  ", L""}}},
+        {.text = L"a\tb", .separator = L'\t', .fields = {{L"a", L"a"}, {L"b", L"b"}}},
+        // clang-format on
     };
     for (const Row& row : rows)
         EXPECT_EQ(Fields(row.text, row.separator), row.fields)

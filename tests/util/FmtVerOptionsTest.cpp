@@ -4,20 +4,35 @@
 #include <kxcommon/FmtVer.h>
 #include <kxcommon/Options.h>
 
+#include <optional>
+
 static constexpr unsigned short kFill = 0xBDBD;
 
-static std::basic_string<unsigned short> U(const std::string& s) { return {s.begin(), s.end()}; }
+static std::basic_string<unsigned short> Digits(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
-// "result:text" of formatting into `size` units ("#": the buffer left alone); nothing may be
-// written past them.
-static std::string Format(bool pattern, unsigned long high, unsigned long low, unsigned size) {
+// What formatting into `size` units answered and wrote (null: the buffer left alone); nothing
+// may be written past them.
+struct Formatted {
+    int result;
+    std::optional<std::string> text;
+    bool operator==(const Formatted&) const = default;
+};
+static std::ostream& operator<<(std::ostream& out, const Formatted& formatted) {
+    return out << formatted.result << " writing "
+               << (formatted.text ? "\"" + *formatted.text + "\"" : std::string("nothing"));
+}
+
+static Formatted Format(bool pattern, unsigned long high, unsigned long low, unsigned size) {
     std::vector<unsigned short> text(size + 1, kFill);
     const int result = pattern ? FmtVer::ConvertPattern(high, text.data(), size)
                                : FmtVer::Convert(high, low, text.data(), size);
-    std::string s = std::to_string(result) + ":" + (text[0] == kFill ? "#" : "");
-    EXPECT_EQ(text[size], kFill) << "written past the buffer";
-    for (size_t i = 0; i < size && text[i] != 0 && text[i] != kFill; ++i) s += char(text[i]);
-    return s;
+    EXPECT_EQ(text[size], kFill) << "FmtVer wrote past the buffer of " << size;
+    if (text[0] == kFill) return {result, std::nullopt};
+    std::string written;
+    for (size_t i = 0; i < size && text[i] != 0 && text[i] != kFill; ++i) written += char(text[i]);
+    return {result, written};
 }
 
 // Packed versions and pattern numbers to text, within the caller's buffer: -1 when it did not
@@ -26,21 +41,25 @@ TEST(FmtVer, Formatting) {
     struct Row {
         bool pattern;
         unsigned long high, low, size;
-        const char* expected;
+        Formatted expected;
     } const rows[] = {
-        {false, 0x20000, 1050, 32, "10:2.0.0.1050"},
-        {false, 0xFFFFFFFF, 0xFFFFFFFF, 32, "23:65535.65535.65535.65535"},
-        {false, 0x20000, 1050, 7, "-1:2.0.0."},
-        {false, 1, 1, 0, "-1:#"},
-        {true, 7, 0, 32, "3:007"},
-        {true, 999, 0, 32, "3:999"},
-        {true, 1000, 0, 32, "8:0.010.00"},
-        {true, 312345, 0, 32, "8:3.123.45"},
-        {true, 1000000, 0, 32, "9:10.000.00"},
-        {true, 312345, 0, 4, "-1:3.1"},
+        // clang-format off
+        {.pattern = false, .high = 0x20000,    .low = 1050,       .size = 32, .expected = {10, "2.0.0.1050"}},
+        {.pattern = false, .high = 0xFFFFFFFF, .low = 0xFFFFFFFF, .size = 32, .expected = {23, "65535.65535.65535.65535"}},
+        {.pattern = false, .high = 0x20000,    .low = 1050,       .size = 7,  .expected = {-1, "2.0.0."}},
+        {.pattern = false, .high = 1,          .low = 1,          .size = 0,  .expected = {-1, std::nullopt}},
+        {.pattern = true,  .high = 7,          .low = 0,          .size = 32, .expected = {3, "007"}},
+        {.pattern = true,  .high = 999,        .low = 0,          .size = 32, .expected = {3, "999"}},
+        {.pattern = true,  .high = 1000,       .low = 0,          .size = 32, .expected = {8, "0.010.00"}},
+        {.pattern = true,  .high = 312345,     .low = 0,          .size = 32, .expected = {8, "3.123.45"}},
+        {.pattern = true,  .high = 1000000,    .low = 0,          .size = 32, .expected = {9, "10.000.00"}},
+        {.pattern = true,  .high = 312345,     .low = 0,          .size = 4,  .expected = {-1, "3.1"}},
+        // clang-format on
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(Format(r.pattern, r.high, r.low, r.size), r.expected) << r.high << "/" << r.size;
+    for (const Row& row : rows)
+        EXPECT_EQ(Format(row.pattern, row.high, row.low, row.size), row.expected)
+            << (row.pattern ? "ConvertPattern of " : "Convert of ") << row.high << " and "
+            << row.low << " into " << row.size << " units";
     EXPECT_EQ(FmtVer::Convert(1ul, 1ul, nullptr, 8), -1);
 }
 
@@ -51,38 +70,72 @@ TEST(FmtVer, Scanning) {
         int parts;
         unsigned long high, low;
     } const rows[] = {
-        {"1.2", 2, 0x10002, 0},
-        {"65537.1.2.3", 4, 0x10001, 0x20003},
-        {"1.2.3.4.5", 4, 0x10002, 0x30004},
-        {"1.x.3", 1, 0x10000, 0},
-        {" 3. 4", 2, 0x30004, 0},
-        {"abc", 0, 0, 0},
-        {"", -1, 0, 0},
-        {"   ", -1, 0, 0},
-        {"-1.0", 2, 0xFFFF0000, 0},
+        // clang-format off
+        {.text = "1.2",         .parts = 2,  .high = 0x10002,    .low = 0},
+        {.text = "65537.1.2.3", .parts = 4,  .high = 0x10001,    .low = 0x20003},
+        {.text = "1.2.3.4.5",   .parts = 4,  .high = 0x10002,    .low = 0x30004},
+        {.text = "1.x.3",       .parts = 1,  .high = 0x10000,    .low = 0},
+        {.text = " 3. 4",       .parts = 2,  .high = 0x30004,    .low = 0},
+        {.text = "abc",         .parts = 0,  .high = 0,          .low = 0},
+        {.text = "",            .parts = -1, .high = 0,          .low = 0},
+        {.text = "   ",         .parts = -1, .high = 0,          .low = 0},
+        {.text = "-1.0",        .parts = 2,  .high = 0xFFFF0000, .low = 0},
+        // clang-format on
     };
-    for (const Row& r : rows) {
+    for (const Row& row : rows) {
         unsigned long high = 0xDEAD, low = 0xBEEF;
-        const int parts = FmtVer::Convert(U(r.text).c_str(), high, low);
-        EXPECT_EQ(std::tuple(parts, high, low), std::tuple(r.parts, r.high, r.low)) << r.text;
+        const int parts = FmtVer::Convert(Digits(row.text).c_str(), high, low);
+        EXPECT_EQ(std::tuple(parts, high, low), std::tuple(row.parts, row.high, row.low))
+            << "FmtVer::Convert of \"" << row.text << "\": parts, high and low";
     }
     unsigned long major = 9, minor = 9, build = 9;
     EXPECT_EQ(FmtVer::ConvertPattern(999ul, major, minor, build), 0);
-    EXPECT_EQ(major + minor + build, 0ul);
+    EXPECT_EQ(std::tuple(major, minor, build), std::tuple(0ul, 0ul, 0ul)) << "the parts of 999";
     EXPECT_EQ(FmtVer::ConvertPattern(312345ul, major, minor, build), 0);
-    EXPECT_EQ(major * 1000000 + minor * 1000 + build, 3123045ul);
+    EXPECT_EQ(std::tuple(major, minor, build), std::tuple(3ul, 123ul, 45ul))
+        << "the parts of 312345";
 }
 
 // Index to option value (to = true) and back; unknown entries give 0. Scan levels are kept
 // within 1 to 3.
+struct OptionTable {
+    const char* name;
+    unsigned long (*convert)(unsigned long, bool);
+};
+const OptionTable kFileTypes{"ConvertBetweenIndexAndFT", AVOpt::ConvertBetweenIndexAndFT};
+const OptionTable kRealTime{"ConvertBetweenIndexAndRTOpt", AVOpt::ConvertBetweenIndexAndRTOpt};
+const OptionTable kFrequency{"ConvertBetweenIndexAndFrequency",
+                             SUOpt::ConvertBetweenIndexAndFrequency};
+
 TEST(Options, Tables) {
-    const auto check = [](auto table, std::vector<std::vector<unsigned long>> rows) {
-        for (const auto& r : rows) EXPECT_EQ(table(r[0], r[1] != 0), r[2]) << r[0] << " " << r[1];
+    const struct {
+        OptionTable table;
+        unsigned long from;
+        bool toValue;
+        unsigned long result;
+    } rows[] = {
+        // clang-format off
+        {.table = kFileTypes, .from = 2,  .toValue = true,  .result = 0x7FFFFFFF},
+        {.table = kFileTypes, .from = 3,  .toValue = true,  .result = 0},
+        {.table = kFileTypes, .from = 3,  .toValue = false, .result = 1},
+        {.table = kFileTypes, .from = 5,  .toValue = false, .result = 0},
+        {.table = kRealTime,  .from = 1,  .toValue = true,  .result = 2},
+        {.table = kRealTime,  .from = 2,  .toValue = false, .result = 1},
+        {.table = kFrequency, .from = 3,  .toValue = true,  .result = 30},
+        {.table = kFrequency, .from = 14, .toValue = false, .result = 2},
+        {.table = kFrequency, .from = 10, .toValue = false, .result = 0},
+        // clang-format on
     };
-    // Rows of index or value, `to`, result.
-    check(AVOpt::ConvertBetweenIndexAndFT, {{2, 1, 0x7FFFFFFF}, {3, 1, 0}, {3, 0, 1}, {5, 0, 0}});
-    check(AVOpt::ConvertBetweenIndexAndRTOpt, {{1, 1, 2}, {2, 0, 1}});
-    check(SUOpt::ConvertBetweenIndexAndFrequency, {{3, 1, 30}, {14, 0, 2}, {10, 0, 0}});
-    check([](unsigned long level, bool) { return AVOpt::CheckScanLevel(level); },
-          {{0, 0, 1}, {1, 0, 1}, {3, 0, 3}, {4, 0, 3}});
+    for (const auto& row : rows)
+        EXPECT_EQ(row.table.convert(row.from, row.toValue), row.result)
+            << row.table.name << "(" << row.from
+            << (row.toValue ? ", to the value)" : ", to the index)");
+    const struct {
+        unsigned long level, kept;
+        // clang-format off
+    } levels[] = {{.level = 0, .kept = 1}, {.level = 1, .kept = 1}, {.level = 3, .kept = 3}, {.level = 4, .kept = 3}};
+    // clang-format on
+    for (const auto& row : levels)
+        EXPECT_EQ(AVOpt::CheckScanLevel(row.level), row.kept)
+            << "CheckScanLevel(" << row.level << ")";
 }

@@ -39,27 +39,40 @@ TEST(UTFConvert, Conversions) {
         int room, result, consumed;
         Bytes in, out;
     } rows[] = {
+        // clang-format off
         // A low surrogate alone is converted as its own value; a high one needs a low one next.
-        {"reversed", kLE8, 16, -2, 4, U16({0x41, 0xDC00, 0xD800, 0x41}), {0x41, 0xED, 0xB0, 0x80}},
-        {"two highs", kLE8, 32, -2, 0, U16({0xD800, 0xD800, 0xDC00}), {}},
+        {.name = "reversed", .convert = kLE8, .room = 16, .result = -2, .consumed = 4,
+         .in = U16({0x41, 0xDC00, 0xD800, 0x41}), .out = {0x41, 0xED, 0xB0, 0x80}},
+        {.name = "two highs", .convert = kLE8, .room = 32, .result = -2, .consumed = 0,
+         .in = U16({0xD800, 0xD800, 0xDC00}), .out = {}},
         // A trailing high surrogate may be completed by the next piece of a little-endian stream.
-        {"trailing high LE", kLE8, 16, 0, 2, U16({0x41, 0xD83D}), {0x41}},
-        {"trailing high BE", kBE8, 16, -2, 2, U16({0x41, 0xD83D}, true), {0x41}},
+        {.name = "trailing high LE", .convert = kLE8, .room = 16, .result = 0, .consumed = 2,
+         .in = U16({0x41, 0xD83D}), .out = {0x41}},
+        {.name = "trailing high BE", .convert = kBE8, .room = 16, .result = -2, .consumed = 2,
+         .in = U16({0x41, 0xD83D}, true), .out = {0x41}},
         // An odd last byte is dropped first, here from the low half of a pair.
-        {"utf16 cut in the pair", kLE8, 32, 0, 2, pair.substr(0, 5), {0x41}},
+        {.name = "utf16 cut in the pair", .convert = kLE8, .room = 32, .result = 0, .consumed = 2,
+         .in = pair.substr(0, 5), .out = {0x41}},
         // A character is started only with six bytes of room, whatever its length.
-        {"room 6, four", kLE8, 6, 0, 4, U16({0xD83D, 0xDE00, 0x41}), {0xF0, 0x9F, 0x98, 0x80}},
-        {"room 5", kLE8, 5, 0, 0, U16({0x41}), {}},
+        {.name = "room 6, four", .convert = kLE8, .room = 6, .result = 0, .consumed = 4,
+         .in = U16({0xD83D, 0xDE00, 0x41}), .out = {0xF0, 0x9F, 0x98, 0x80}},
+        {.name = "room 5", .convert = kLE8, .room = 5, .result = 0, .consumed = 0, .in = U16({0x41}), .out = {}},
         // A pair needs room for both units.
-        {"room 1", kLE16, 1, 0, 0, mixed, {}},
-        {"room 5", kLE16, 5, 0, 1, mixed, U16({'A'})},
-        {"room 6", kLE16, 6, 0, 5, mixed, pair},
-        {"lone continuation", kLE16, 16, -2, 0, {0x80}, {}},
-        {"no lead byte of five", kLE16, 16, -2, 0, {0xF8, 0x80, 0x80, 0x80}, {}},
-        {"lead without continuation", kLE16, 16, -2, 1, {0x41, 0xC3, 0x41}, U16({'A'})},
-        {"above U+10FFFF stops", kLE16, 16, 0, 0, {0xF4, 0x90, 0x80, 0x80}, {}},
+        {.name = "room 1", .convert = kLE16, .room = 1, .result = 0, .consumed = 0, .in = mixed, .out = {}},
+        {.name = "room 5", .convert = kLE16, .room = 5, .result = 0, .consumed = 1, .in = mixed, .out = U16({'A'})},
+        {.name = "room 6", .convert = kLE16, .room = 6, .result = 0, .consumed = 5, .in = mixed, .out = pair},
+        {.name = "lone continuation", .convert = kLE16, .room = 16, .result = -2, .consumed = 0,
+         .in = {0x80}, .out = {}},
+        {.name = "no lead byte of five", .convert = kLE16, .room = 16, .result = -2, .consumed = 0,
+         .in = {0xF8, 0x80, 0x80, 0x80}, .out = {}},
+        {.name = "lead without continuation", .convert = kLE16, .room = 16, .result = -2, .consumed = 1,
+         .in = {0x41, 0xC3, 0x41}, .out = U16({'A'})},
+        {.name = "above U+10FFFF stops", .convert = kLE16, .room = 16, .result = 0, .consumed = 0,
+         .in = {0xF4, 0x90, 0x80, 0x80}, .out = {}},
         // Overlong forms and encoded surrogates are written as computed.
-        {"encoded surrogate", kBE16, 8, 0, 3, {0xED, 0xA0, 0x80}, {0xD8, 0x00}},
+        {.name = "encoded surrogate", .convert = kBE16, .room = 8, .result = 0, .consumed = 3,
+         .in = {0xED, 0xA0, 0x80}, .out = {0xD8, 0x00}},
+        // clang-format on
     };
     for (const Row& row : rows)
         EXPECT_EQ(Convert(row.convert, row.in, row.room),

@@ -13,29 +13,21 @@ TEST(Bit32, SingleBitsWithinTheWord) {
         unsigned long start, value;
         void (*operation)(Bit32&);
     } const rows[] = {
-        {"set 31, 32 and 40", 1, 0x80000001,
-         [](Bit32& bits) {
-             bits.Set(31);
-             bits.Set(32);
-             bits.Set(40);
-         }},
-        {"reset 31 and 32", 0xFFFFFFFF, 0x7FFFFFFF,
-         [](Bit32& bits) {
-             bits.Reset(31);
-             bits.Reset(32);
-         }},
-        {"set all", 0, 0xFFFFFFFF, [](Bit32& bits) { bits.Set(); }},
-        {"reset all", 0x1234, 0, [](Bit32& bits) { bits.Reset(); }},
-        {"value and copy", 0, 0x1234,
-         [](Bit32& bits) {
-             bits.Value(0x1234);
-             bits = Bit32(bits);
-         }},
+        // clang-format off
+        {.name = "set 31, 32 and 40", .start = 1,          .value = 0x80000001,
+         .operation = [](Bit32& bits) { bits.Set(31); bits.Set(32); bits.Set(40); }},
+        {.name = "reset 31 and 32",   .start = 0xFFFFFFFF, .value = 0x7FFFFFFF,
+         .operation = [](Bit32& bits) { bits.Reset(31); bits.Reset(32); }},
+        {.name = "set all",           .start = 0,          .value = 0xFFFFFFFF, .operation = [](Bit32& bits) { bits.Set(); }},
+        {.name = "reset all",         .start = 0x1234,     .value = 0, .operation = [](Bit32& bits) { bits.Reset(); }},
+        {.name = "value and copy",    .start = 0,          .value = 0x1234,
+         .operation = [](Bit32& bits) { bits.Value(0x1234); bits = Bit32(bits); }},
         // The proxy yields the value assigned, also beyond bit 31; one proxy copies another's bit.
-        {"proxy", 0x10, 8,
-         [](Bit32& bits) { EXPECT_TRUE((bits[3] = true) && !(bits[4] = false)); }},
-        {"proxy 33, copy", 2, 0x22,
-         [](Bit32& bits) { EXPECT_TRUE((bits[33] = true) && (bits[5] = bits[1])); }},
+        {.name = "proxy",             .start = 0x10,       .value = 8,
+         .operation = [](Bit32& bits) { EXPECT_TRUE((bits[3] = true) && !(bits[4] = false)); }},
+        {.name = "proxy 33, copy",    .start = 2,          .value = 0x22,
+         .operation = [](Bit32& bits) { EXPECT_TRUE((bits[33] = true) && (bits[5] = bits[1])); }},
+        // clang-format on
     };
     for (const Row& row : rows) {
         Bit32 bits(row.start);
@@ -88,12 +80,14 @@ TEST_F(DynamicLoadLibraryTest, WhatItLoadsAndFrees) {
         const wchar_t *name, *module, *from;
         bool fromAppDir, loadedBefore;
     } const rows[] = {
-        {L"\\nowhere\\kxtest_loadprobe.dll", kProbe, L"\\", true, true},  // by file name alone
-        {kAppOnlyProbe, kAppOnlyProbe, nullptr, false, false},
-        {kAppOnlyProbe, kAppOnlyProbe, L"\\kxtest\\", true, false},
-        {kProbe, kProbe, L"\\", true, false},
-        {L"kxtest_no_such_module.dll", L"kxtest_no_such_module.dll", nullptr, true, false},
-        {nullptr, kProbe, nullptr, true, false},
+        // clang-format off
+        {.name = L"\\nowhere\\kxtest_loadprobe.dll", .module = kProbe, .from = L"\\", .fromAppDir = true, .loadedBefore = true},  // by file name alone
+        {.name = kAppOnlyProbe, .module = kAppOnlyProbe, .from = nullptr,         .fromAppDir = false},
+        {.name = kAppOnlyProbe, .module = kAppOnlyProbe, .from = L"\\kxtest\\", .fromAppDir = true},
+        {.name = kProbe,        .module = kProbe,        .from = L"\\",           .fromAppDir = true},
+        {.name = L"kxtest_no_such_module.dll", .module = L"kxtest_no_such_module.dll", .from = nullptr, .fromAppDir = true},
+        {.name = nullptr,       .module = kProbe,        .from = nullptr,         .fromAppDir = true},
+        // clang-format on
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.name));

@@ -55,20 +55,19 @@ struct SearchRow {
 // "item" too, but is not its own descendant.
 TEST_F(KxXmlTest, SearchesFindDescendantsInOrderWithTheirAttributes) {
     const char* catalog = kCatalog.c_str();
+    // clang-format off
     const SearchRow rows[] = {
-        {.file = catalog, .tag = L"item", .attribute = L"name", .found = {L"first", L"nested"}},
-        {.file = catalog,
-         .tag = L"*",
-         .attribute = L"name",
-         .found = {L"first", L"", L"nested", L"x"}},
-        {.file = catalog, .tag = L"missing", .attribute = L"name", .found = {}},
-        {.file = catalog, .tag = L"item", .attribute = L"empty", .found = {L"", L""}},
-        {.file = catalog, .tag = L"item", .attribute = nullptr, .found = {L"", L""}},
-        {.file = catalog, .tag = L"other", .attribute = L"long", .found = {kLong}},
-        {.file = nullptr, .tag = L"*", .attribute = L"n", .found = {}},
+        {.file = catalog, .tag = L"item",    .attribute = L"name",  .found = {L"first", L"nested"}},
+        {.file = catalog, .tag = L"*",       .attribute = L"name",  .found = {L"first", L"", L"nested", L"x"}},
+        {.file = catalog, .tag = L"missing", .attribute = L"name",  .found = {}},
+        {.file = catalog, .tag = L"item",    .attribute = L"empty", .found = {L"", L""}},
+        {.file = catalog, .tag = L"item",    .attribute = nullptr,  .found = {L"", L""}},
+        {.file = catalog, .tag = L"other",   .attribute = L"long",  .found = {kLong}},
+        {.file = nullptr, .tag = L"*",       .attribute = L"n",     .found = {}},
         // A file that is not well formed stands for every parse failure.
         {.file = "<a><i n=\"x\"></a>", .tag = L"*", .attribute = L"n", .found = {}},
     };
+    // clang-format on
     for (const SearchRow& row : rows) EXPECT_TRUE(Searches(row));
     KxXmlDocument never;  // a document never loaded
     EXPECT_EQ(never.LoadFile(nullptr), 0) << "LoadFile without a path";
