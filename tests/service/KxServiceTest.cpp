@@ -47,7 +47,7 @@ std::string Hosts(int count) { return std::to_string(count) + " service hosts ru
 
 // What a row starts from on a clean device: nothing running, the service loaded by a client
 // gone since, loaded and running for the row's own client, or impossible to load.
-enum class Start { Clean, Loaded, Running, Blocked };
+enum Start { kClean, kLoaded, kRunning, kBlocked };
 struct LoadingRow {
     const char* name;  // the call and its case
     Start start;
@@ -82,44 +82,74 @@ int CountTooLong(KxService& client) {
 TEST_F(KxServiceTest, EveryCallsAnswerAndTheServiceItLeavesLoaded) {
     // clang-format off
     const LoadingRow rows[] = {
-        {.name = "GetHandle never loads it",          .start = Start::Clean,   .status = KX_OK,                  .hosts = 0, .call = [](KxService& client) -> int { client.GetHandle(); return KX_OK; }},
-        {.name = "CloseSrvHandle unloads nothing",    .start = Start::Running, .status = KX_OK,                  .hosts = 1, .call = [](KxService& client) { return client.CloseSrvHandle(); }},
-        {.name = "Release unloads it",                .start = Start::Loaded,  .status = KX_OK,                  .hosts = 0, .call = [](KxService& client) { return client.Release(); }},
-        {.name = "cannot load: MsgSvcSize",           .start = Start::Blocked, .status = KX_E_SERVICE_NOT_FOUND, .hosts = 0, .call = [](KxService& client) { return static_cast<int>(client.MsgSvcSize()); }},
-        {.name = "cannot load: ScanFile",             .start = Start::Blocked, .status = KX_E_SERVICE_REQUEST,   .hosts = 0, .call = [](KxService& client) { FileScan_tag record = Scan(L"\\kxtest\\absent.txt"); return client.ScanFile(&record); }},
-        {.name = "ScanFile, running only, none runs", .start = Start::Clean,   .status = KX_E_SERVICE_REQUEST,   .hosts = 0, .call = [](KxService& client) { FileScan_tag record = Scan(L"\\kxtest\\absent.txt"); record.runningOnly = 1; return client.ScanFile(&record); }},
-        {.name = "ScanFile without a record",         .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.ScanFile(nullptr); }},
-        {.name = "ScanSMS without a record",          .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.ScanSMS(nullptr); }},
-        {.name = "ScanSCProtect without a record",    .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.ScanSCProtect(nullptr); }},
-        {.name = "GetZRAPIVersion without a record",  .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.GetZRAPIVersion(nullptr); }},
-        {.name = "GetVirusInPat without a record",    .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.GetVirusInPat(0, nullptr); }},
+        {.name = "GetHandle never loads it",          .start = kClean,   .status = KX_OK,                  .hosts = 0,
+         .call = [](KxService& client) -> int { client.GetHandle(); return KX_OK; }},
+        {.name = "CloseSrvHandle unloads nothing",    .start = kRunning, .status = KX_OK,                  .hosts = 1,
+         .call = [](KxService& client) { return client.CloseSrvHandle(); }},
+        {.name = "Release unloads it",                .start = kLoaded,  .status = KX_OK,                  .hosts = 0,
+         .call = [](KxService& client) { return client.Release(); }},
+        {.name = "cannot load: MsgSvcSize",           .start = kBlocked, .status = KX_E_SERVICE_NOT_FOUND, .hosts = 0,
+         .call = [](KxService& client) { return static_cast<int>(client.MsgSvcSize()); }},
+        {.name = "cannot load: ScanFile",             .start = kBlocked, .status = KX_E_SERVICE_REQUEST,   .hosts = 0,
+         .call = [](KxService& client) { FileScan_tag record = Scan(L"\\kxtest\\absent.txt");
+                                         return client.ScanFile(&record); }},
+        {.name = "ScanFile, running only, none runs", .start = kClean,   .status = KX_E_SERVICE_REQUEST,   .hosts = 0,
+         .call = [](KxService& client) { FileScan_tag record = Scan(L"\\kxtest\\absent.txt"); record.runningOnly = 1;
+                                         return client.ScanFile(&record); }},
+        {.name = "ScanFile without a record",         .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.ScanFile(nullptr); }},
+        {.name = "ScanSMS without a record",          .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.ScanSMS(nullptr); }},
+        {.name = "ScanSCProtect without a record",    .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.ScanSCProtect(nullptr); }},
+        {.name = "GetZRAPIVersion without a record",  .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.GetZRAPIVersion(nullptr); }},
+        {.name = "GetVirusInPat without a record",    .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.GetVirusInPat(0, nullptr); }},
         // A missing line counts as a line of no bytes: an empty line is refused the same way.
-        {.name = "WriteDebugLog without a line",      .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.WriteDebugLog(nullptr); }},
-        {.name = "MsgSvcPush without a text",         .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.MsgSvcPush(nullptr); }},
-        {.name = "MsgSvcPop without a buffer",        .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.MsgSvcPop(nullptr); }},
-        {.name = "QuarantineFile without a path",     .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.QuarantineFile(nullptr, L"V"); }},
-        {.name = "QuarantineFile, path of 261",       .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.QuarantineFile((kPath260 + L"p").c_str(), L"V"); }},
-        {.name = "QuarantineFile, virus name of 21",  .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.QuarantineFile(kQuarantined, std::wstring(21, L'v').c_str()); }},
-        {.name = "RestoreFile, path of 261",          .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.RestoreFile((kPath260 + L"p").c_str(), L"", 0, &kNewest); }},
-        {.name = "RestoreFile, destination of 261",   .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.RestoreFile(L"\\a", (kPath260 + L"p").c_str(), 0, &kNewest); }},
-        {.name = "RestoreFile without a time",        .start = Start::Clean,   .status = KX_E_INVALIDARG,        .hosts = 0, .call = [](KxService& client) { return client.RestoreFile(L"\\a", L"", 0, nullptr); }},
+        {.name = "WriteDebugLog without a line",      .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.WriteDebugLog(nullptr); }},
+        {.name = "MsgSvcPush without a text",         .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.MsgSvcPush(nullptr); }},
+        {.name = "MsgSvcPop without a buffer",        .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.MsgSvcPop(nullptr); }},
+        {.name = "QuarantineFile without a path",     .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.QuarantineFile(nullptr, L"V"); }},
+        {.name = "QuarantineFile, path of 261",       .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.QuarantineFile((kPath260 + L"p").c_str(), L"V"); }},
+        {.name = "QuarantineFile, virus name of 21",  .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.QuarantineFile(kQuarantined, std::wstring(21, L'v').c_str()); }},
+        {.name = "RestoreFile, path of 261",          .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.RestoreFile((kPath260 + L"p").c_str(), L"", 0, &kNewest); }},
+        {.name = "RestoreFile, destination of 261",   .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.RestoreFile(L"\\a", (kPath260 + L"p").c_str(), 0, &kNewest); }},
+        {.name = "RestoreFile without a time",        .start = kClean,   .status = KX_E_INVALIDARG,        .hosts = 0,
+         .call = [](KxService& client) { return client.RestoreFile(L"\\a", L"", 0, nullptr); }},
         // Both limits are one constant of RestoreFile's: the quarantine path's row shows 260 sent.
-        {.name = "QuarantineFile, virus name of 20",  .start = Start::Clean,   .status = 2,                      .hosts = 1, .call = [](KxService& client) { return client.QuarantineFile(kQuarantined, std::wstring(20, L'v').c_str()); }},
-        {.name = "QuarantineFile, path of 260",       .start = Start::Clean,   .status = 2,                      .hosts = 1, .call = [](KxService& client) { return client.QuarantineFile(kPath260.c_str(), L"V"); }},
-        {.name = "Stop of a stopped service",         .start = Start::Running, .status = 1,                      .hosts = 1, .call = [](KxService& client) { client.Stop(); return client.Stop(); }},
-        {.name = "ScanFile of part of a record",      .start = Start::Running, .status = KX_E_SERVICE_REQUEST,   .hosts = 1, .call = ScanPartOfARecord},
-        {.name = "Start, answer too short",           .start = Start::Running, .status = KX_E_SERVICE_REQUEST,   .hosts = 1, .call = [](KxService& client) { ArmFault(KXSVC_START, KXSVC_FAULT_SHORT_ANSWER, 1); return client.Start(); }},
-        {.name = "GetVirusInPatCount, too long",      .start = Start::Running, .status = KX_E_SERVICE_REQUEST,   .hosts = 1, .call = CountTooLong},
-        {.name = "MsgSvcSize, refused",               .start = Start::Running, .status = -1,                     .hosts = 1, .call = [](KxService& client) { ArmFault(KXSVC_MSG_SIZE, KXSVC_FAULT_REFUSE, 1); return static_cast<int>(client.MsgSvcSize()); }},
+        {.name = "QuarantineFile, virus name of 20",  .start = kClean,   .status = 2,                      .hosts = 1,
+         .call = [](KxService& client) { return client.QuarantineFile(kQuarantined, std::wstring(20, L'v').c_str()); }},
+        {.name = "QuarantineFile, path of 260",       .start = kClean,   .status = 2,                      .hosts = 1,
+         .call = [](KxService& client) { return client.QuarantineFile(kPath260.c_str(), L"V"); }},
+        {.name = "Stop of a stopped service",         .start = kRunning, .status = 1,                      .hosts = 1,
+         .call = [](KxService& client) { client.Stop(); return client.Stop(); }},
+        {.name = "ScanFile of part of a record",      .start = kRunning, .status = KX_E_SERVICE_REQUEST,   .hosts = 1,
+         .call = ScanPartOfARecord},
+        {.name = "Start, answer too short",           .start = kRunning, .status = KX_E_SERVICE_REQUEST,   .hosts = 1,
+         .call = [](KxService& client) { ArmFault(KXSVC_START, KXSVC_FAULT_SHORT_ANSWER, 1); return client.Start(); }},
+        {.name = "GetVirusInPatCount, too long",      .start = kRunning, .status = KX_E_SERVICE_REQUEST,   .hosts = 1,
+         .call = CountTooLong},
+        {.name = "MsgSvcSize, refused",               .start = kRunning, .status = -1,                     .hosts = 1,
+         .call = [](KxService& client) { ArmFault(KXSVC_MSG_SIZE, KXSVC_FAULT_REFUSE, 1);
+                                         return static_cast<int>(client.MsgSvcSize()); }},
     };
     // clang-format on
     for (const LoadingRow& row : rows) {
         ResetDevice();
         KxService client;
-        if (row.start == Start::Loaded) ASSERT_EQ(KxService().Start(), 1) << row.name;
-        if (row.start == Start::Running) ASSERT_EQ(client.Start(), 1) << row.name;
+        if (row.start == kLoaded) ASSERT_EQ(KxService().Start(), 1) << row.name;
+        if (row.start == kRunning) ASSERT_EQ(client.Start(), 1) << row.name;
         std::optional<BlockServiceLoading> blocked;
-        if (row.start == Start::Blocked) blocked.emplace();
+        if (row.start == kBlocked) blocked.emplace();
         const int status = row.call(client);
         EXPECT_TRUE(
             Answered(row.name, status, Hosts(CountServiceHosts()), row.status, Hosts(row.hosts)));
@@ -127,7 +157,8 @@ TEST_F(KxServiceTest, EveryCallsAnswerAndTheServiceItLeavesLoaded) {
 }
 
 // Detections by the built-in test file (up to 128 bytes) and by the pattern's digests in any
-// case: every row scans a fresh file with the pattern below. A changed pattern is read again.
+// case: every row scans a fresh file with the pattern below. The service's answer replaces the
+// record but for its path and size word, which stay as sent. A changed pattern is read again.
 struct ScanRow {
     const char* name;
     std::string content;     // of the file scanned
@@ -138,16 +169,21 @@ TEST_F(KxServiceTest, ScansFindTheTestFileAndThePatternsDigests) {
     WritePattern("version 1\nmd5 900150983CD24FB0D6963F7D28E17F72 Trojan.Abc\n");
     // clang-format off
     const ScanRow rows[] = {
-        {.name = "ScanFile of the test file padded to 128 bytes", .content = kEicar + std::string(60, ' '), .virusName = L"EICAR-Test-File"},
+        {.name = "ScanFile of the test file padded to 128 bytes", .content = kEicar + std::string(60, ' '),
+         .virusName = L"EICAR-Test-File"},
         // The digest of "abc" (RFC 1321), written in upper case in the pattern.
-        {.name = "ScanFile of a file of the pattern",             .content = "abc",                         .virusName = L"Trojan.Abc"},
+        {.name = "ScanFile of a file of the pattern", .content = "abc", .virusName = L"Trojan.Abc"},
     };
     // clang-format on
     KxService client;
     for (const ScanRow& row : rows) {
-        FileScan_tag record = Scan(MakeScratchFile(L"scanned.bin", row.content));
+        const std::wstring path = MakeScratchFile(L"scanned.bin", row.content);
+        FileScan_tag record = Scan(path);
         const int status = client.ScanFile(&record);
-        EXPECT_TRUE(Answered(row.name, status, "virus \"" + Narrow(record.virusName) + "\"", KX_OK,
+        const bool kept = record.path == path && record.size == sizeof record;
+        const std::string virus = "virus \"" + Narrow(record.virusName) + "\"";
+        EXPECT_TRUE(Answered(row.name, status,
+                             virus + (kept ? "" : ", its path or size word changed"), KX_OK,
                              "virus \"" + Narrow(row.virusName) + "\""));
     }
     WritePattern("version 2\n");
@@ -156,20 +192,27 @@ TEST_F(KxServiceTest, ScansFindTheTestFileAndThePatternsDigests) {
     EXPECT_EQ(record.scanResult, KXSVC_VERDICT_CLEAN) << "the changed pattern was not read again";
 }
 
-// What a request carries goes out and comes back as it is: the virus count; a text message's
-// verdict and answer, the answer field zero-filled after its text; a protect record whole, by
-// its length word.
+// What a request carries goes out and comes back as it is: a debug line, without its
+// terminator, into the service's log; the virus count; a text message's verdict and answer, the
+// answer field zero-filled after its text, the message part untouched and the record's size word
+// written; a protect record whole, by its length word.
 TEST_F(KxServiceTest, RequestsCarryTheirRecordsAsTheyAre) {
     WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
     KxService client;
+    ASSERT_EQ(client.WriteDebugLog(L"scan started"), KX_OK);
+    EXPECT_EQ(ReadDeviceFile(kServiceLog), "scan started\r\n")
+        << "WriteDebugLog: the service's log holds another line than the one given";
     unsigned long count = 0;
     EXPECT_EQ(client.GetVirusInPatCount(count), KX_OK);
     EXPECT_EQ(count, 2u) << "GetVirusInPatCount: the built-in test file and the pattern's entry";
     SMSScan_tag sms{};
     const std::wstring infected = L"see " + std::wstring(kEicar, kEicar + 68);
     std::wcscpy(reinterpret_cast<wchar_t*>(sms.message), infected.c_str());
+    sms.message[999] = 0x5A;
     std::wcscpy(sms.answer, L"stale answer that is long");
     ASSERT_EQ(client.ScanSMS(&sms), KX_OK);
+    EXPECT_EQ(sms.size, sizeof sms) << "ScanSMS did not write the record's size word";
+    EXPECT_EQ(sms.message[999], 0x5A) << "ScanSMS changed the message part of the record";
     EXPECT_EQ(sms.scanResult, KXSVC_VERDICT_INFECTED) << "ScanSMS";
     EXPECT_EQ(std::wstring(sms.answer, 26), L"EICAR-Test-File" + std::wstring(11, 0)) << "ScanSMS";
     SCPROTECT_Tag protect[4] = {{sizeof protect}};  // a record with content after its head
@@ -195,10 +238,11 @@ std::string Popped(const wchar_t* text, bool guardKept) {
 TEST_F(KxServiceTest, MessagesQueueFirstInFirstOut) {
     // clang-format off
     const QueueRow rows[] = {
-        {.name = "MsgSvcPop, the oldest first",        .pushed = {L"first", L"second"},      .popStatus = KX_OK,                .popped = L"first"},
-        {.name = "MsgSvcPop, the terminator alone",    .pushed = {L""},                      .popStatus = KX_OK,                .popped = L""},
-        {.name = "MsgSvcPop, longer than a pop takes", .pushed = {std::wstring(1100, L'm')}, .popStatus = KX_OK,                .popped = std::wstring(1023, L'm')},
-        {.name = "MsgSvcPop of an empty queue",        .pushed = {},                         .popStatus = KX_E_SERVICE_REQUEST, .popped = L"-"},
+        {.name = "MsgSvcPop, oldest first", .pushed = {L"first", L"second"}, .popStatus = KX_OK, .popped = L"first"},
+        {.name = "MsgSvcPop, the terminator alone", .pushed = {L""}, .popStatus = KX_OK, .popped = L""},
+        {.name = "MsgSvcPop, longer than a pop takes", .pushed = {std::wstring(1100, L'm')},
+         .popStatus = KX_OK, .popped = std::wstring(1023, L'm')},
+        {.name = "MsgSvcPop of an empty queue", .pushed = {}, .popStatus = KX_E_SERVICE_REQUEST, .popped = L"-"},
     };
     // clang-format on
     KxService client;
@@ -246,9 +290,12 @@ TEST_F(KxServiceTest, TheShippedServiceKnowsNoTestControls) {
     const DWORD context = init(1);
     // clang-format off
     const ShippedRow rows[] = {
-        {.name = "fault injection",   .code = KXSVC_TEST_FAULT,      .inBytes = sizeof(KxServiceFault), .outBytes = 0,                      .error = ERROR_INVALID_FUNCTION},
-        {.name = "inner state",       .code = KXSVC_TEST_STATE,      .inBytes = 0,                      .outBytes = sizeof(KxServiceState), .error = ERROR_INVALID_FUNCTION},
-        {.name = "a product request", .code = KXSVC_GET_VIRUS_COUNT, .inBytes = 0,                      .outBytes = sizeof(DWORD),          .error = ERROR_SUCCESS},
+        {.name = "fault injection",   .code = KXSVC_TEST_FAULT,      .inBytes = sizeof(KxServiceFault), .outBytes = 0,
+         .error = ERROR_INVALID_FUNCTION},
+        {.name = "inner state",       .code = KXSVC_TEST_STATE,      .inBytes = 0, .outBytes = sizeof(KxServiceState),
+         .error = ERROR_INVALID_FUNCTION},
+        {.name = "a product request", .code = KXSVC_GET_VIRUS_COUNT, .inBytes = 0, .outBytes = sizeof(DWORD),
+         .error = ERROR_SUCCESS},
     };
     // clang-format on
     for (const ShippedRow& row : rows) {
@@ -297,18 +344,40 @@ int RestoreAfterAHostDied(KxService& client) {
 TEST_F(KxServiceTest, QuarantineKeepsEveryFileAndRestoreGivesItBack) {
     // clang-format off
     const StoreRow rows[] = {
-        {.name = "QuarantineFile of a path quarantined before", .stored = {"older"},          .inPlace = "newer", .answer = 0, .checked = kQuarantined, .content = kGone,   .call = QuarantineA},
-        {.name = "QuarantineFile without an answer word",       .stored = {},                 .inPlace = "first", .answer = 0, .checked = kQuarantined, .content = kGone,   .call = [](KxService& client) { ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_NO_ANSWER, 1); return QuarantineA(client); }},
-        {.name = "RestoreFile to the file's own path",          .stored = {"first"},          .inPlace = kGone,   .answer = 0, .checked = kQuarantined, .content = "first", .call = RestoreA},
-        {.name = "RestoreFile without an answer word",          .stored = {"first"},          .inPlace = kGone,   .answer = 0, .checked = kQuarantined, .content = "first", .call = [](KxService& client) { ArmFault(KXSVC_RESTORE_FILE, KXSVC_FAULT_NO_ANSWER, 1); return RestoreA(client); }},
-        {.name = "RestoreFile of a file given back already",    .stored = {"first"},          .inPlace = kGone,   .answer = 2, .checked = kQuarantined, .content = "first", .call = [](KxService& client) { RestoreA(client); return RestoreA(client); }},
-        {.name = "RestoreFile over an existing file",           .stored = {"first"},          .inPlace = "new",   .answer = 4, .checked = kQuarantined, .content = "new",   .call = RestoreA},
-        {.name = "RestoreFile replacing an existing file",      .stored = {"first"},          .inPlace = "new",   .answer = 0, .checked = kQuarantined, .content = "first", .call = [](KxService& client) { return client.RestoreFile(kQuarantined, L"", 1, &kNewest); }},
-        {.name = "RestoreFile to another path",                 .stored = {"first"},          .inPlace = kGone,   .answer = 0, .checked = kElsewhere,   .content = "first", .call = [](KxService& client) { return client.RestoreFile(kQuarantined, kElsewhere, 0, &kNewest); }},
-        {.name = "RestoreFile of its path in another case",     .stored = {"first"},          .inPlace = kGone,   .answer = 0, .checked = kQuarantined, .content = "first", .call = [](KxService& client) { return client.RestoreFile(L"\\KXTEST\\A.EXE", L"", 0, &kNewest); }},
-        {.name = "RestoreFile with time 0 takes the newest",    .stored = {"older", "newer"}, .inPlace = kGone,   .answer = 0, .checked = kQuarantined, .content = "newer", .call = RestoreA},
-        {.name = "RestoreFile by a time no entry has",          .stored = {"older", "newer"}, .inPlace = kGone,   .answer = 2, .checked = kQuarantined, .content = kGone,   .call = [](KxService& client) { const FILETIME noEntrys{1, 0}; return client.RestoreFile(kQuarantined, L"", 0, &noEntrys); }},
-        {.name = "RestoreFile after a host died midway",        .stored = {},                 .inPlace = "first", .answer = 0, .checked = kQuarantined, .content = "first", .call = RestoreAfterAHostDied},
+        {.name = "QuarantineFile of a path quarantined before", .stored = {"older"},          .inPlace = "newer",
+         .answer = 0, .checked = kQuarantined, .content = kGone,   .call = QuarantineA},
+        {.name = "QuarantineFile without an answer word",       .stored = {},                 .inPlace = "first",
+         .answer = 0, .checked = kQuarantined, .content = kGone,
+         .call = [](KxService& client) { ArmFault(KXSVC_QUARANTINE_FILE, KXSVC_FAULT_NO_ANSWER, 1);
+                                         return QuarantineA(client); }},
+        {.name = "RestoreFile to the file's own path",          .stored = {"first"},          .inPlace = kGone,
+         .answer = 0, .checked = kQuarantined, .content = "first", .call = RestoreA},
+        {.name = "RestoreFile without an answer word",          .stored = {"first"},          .inPlace = kGone,
+         .answer = 0, .checked = kQuarantined, .content = "first",
+         .call = [](KxService& client) { ArmFault(KXSVC_RESTORE_FILE, KXSVC_FAULT_NO_ANSWER, 1);
+                                         return RestoreA(client); }},
+        {.name = "RestoreFile of a file given back already",    .stored = {"first"},          .inPlace = kGone,
+         .answer = 2, .checked = kQuarantined, .content = "first",
+         .call = [](KxService& client) { RestoreA(client); return RestoreA(client); }},
+        {.name = "RestoreFile over an existing file",           .stored = {"first"},          .inPlace = "new",
+         .answer = 4, .checked = kQuarantined, .content = "new",   .call = RestoreA},
+        {.name = "RestoreFile replacing an existing file",      .stored = {"first"},          .inPlace = "new",
+         .answer = 0, .checked = kQuarantined, .content = "first",
+         .call = [](KxService& client) { return client.RestoreFile(kQuarantined, L"", 1, &kNewest); }},
+        {.name = "RestoreFile to another path",                 .stored = {"first"},          .inPlace = kGone,
+         .answer = 0, .checked = kElsewhere,   .content = "first",
+         .call = [](KxService& client) { return client.RestoreFile(kQuarantined, kElsewhere, 0, &kNewest); }},
+        {.name = "RestoreFile of its path in another case",     .stored = {"first"},          .inPlace = kGone,
+         .answer = 0, .checked = kQuarantined, .content = "first",
+         .call = [](KxService& client) { return client.RestoreFile(L"\\KXTEST\\A.EXE", L"", 0, &kNewest); }},
+        {.name = "RestoreFile with time 0 takes the newest",    .stored = {"older", "newer"}, .inPlace = kGone,
+         .answer = 0, .checked = kQuarantined, .content = "newer", .call = RestoreA},
+        {.name = "RestoreFile by a time no entry has",          .stored = {"older", "newer"}, .inPlace = kGone,
+         .answer = 2, .checked = kQuarantined, .content = kGone,
+         .call = [](KxService& client) { const FILETIME unknownTime{1, 0};
+                                         return client.RestoreFile(kQuarantined, L"", 0, &unknownTime); }},
+        {.name = "RestoreFile after a host died midway",        .stored = {},                 .inPlace = "first",
+         .answer = 0, .checked = kQuarantined, .content = "first", .call = RestoreAfterAHostDied},
     };
     // clang-format on
     for (const StoreRow& row : rows) {
