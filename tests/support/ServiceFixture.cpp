@@ -3,10 +3,9 @@
 namespace kxtest {
 namespace {
 
-wchar_t kInstance[] = L"SAV0:";
-
 bool Control(DWORD code, void* in, DWORD inBytes, void* out, DWORD outBytes) {
-    HANDLE service = ::GetServiceHandle(kInstance, nullptr, nullptr);
+    wchar_t instance[] = L"SAV0:";
+    HANDLE service = ::GetServiceHandle(instance, nullptr, nullptr);
     if (service == INVALID_HANDLE_VALUE) return false;
     DWORD returned = 0;
     return ::ServiceIoControl(service, code, in, inBytes, out, outBytes, &returned, nullptr) &&

@@ -25,9 +25,8 @@ bool ReadServiceState(ServiceSnapshot* state);
 
 // While it lives, the scan service cannot be loaded: the instance is claimed by the test.
 struct BlockServiceLoading {
-    BlockServiceLoading() : claim(::CreateMutexW(nullptr, FALSE, L"kxce-service-SAV0")) {}
+    const HANDLE claim = ::CreateMutexW(nullptr, FALSE, L"kxce-service-SAV0");
     ~BlockServiceLoading() { ::CloseHandle(claim); }
-    const HANDLE claim;
 };
 
 class ServiceTest : public DeviceTest {};
