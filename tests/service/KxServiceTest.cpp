@@ -199,14 +199,15 @@ TEST_F(KxServiceTest, ScansFindTheTestFileAndThePatternsDigests) {
 TEST_F(KxServiceTest, RequestsCarryTheirRecordsAsTheyAre) {
     WritePattern("md5 900150983cd24fb0d6963f7d28e17f72 Trojan.Abc\n");
     KxService client;
+    ASSERT_EQ(client.WriteDebugLog(L"scan started"), KX_OK);
     // A line the service has no memory for is refused and leaves the log free for the lines
     // after it. Six characters are held without memory, so the log is open by then.
     ASSERT_TRUE(ArmFault(KXSVC_WRITE_DEBUG_LOG, KXSVC_FAULT_NO_MEMORY, 1));
     EXPECT_EQ(client.WriteDebugLog(L"failed"), KX_E_SERVICE_REQUEST)
         << "WriteDebugLog of a line the service has no memory for was not refused";
-    ASSERT_EQ(client.WriteDebugLog(L"scan started"), KX_OK);
-    EXPECT_EQ(ReadDeviceFile(kServiceLog), "scan started\r\n")
-        << "WriteDebugLog: the service's log holds another line than the one given";
+    ASSERT_EQ(client.WriteDebugLog(L"ended"), KX_OK);
+    EXPECT_EQ(ReadDeviceFile(kServiceLog), "scan started\r\nended\r\n")
+        << "WriteDebugLog: the service's log holds other lines than the ones given";
     unsigned long count = 0;
     EXPECT_EQ(client.GetVirusInPatCount(count), KX_OK);
     EXPECT_EQ(count, 2u) << "GetVirusInPatCount: the built-in test file and the pattern's entry";
