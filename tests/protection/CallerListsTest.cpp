@@ -11,42 +11,46 @@
 
 namespace {
 
-constexpr KXSTATUS kOk = KX_OK, kNo = KX_E_NO_MATCH, kReg = KX_E_REGISTRY, kArg = KX_E_INVALIDARG;
 using Info = CallerInfo_tag;
-using K = KxConfig;
 
 // A record; a null number fills its field unterminated, as does a name of "(full)".
 Info Entry(const wchar_t* number, const wchar_t* name = L"") {
-    Info e;
-    std::wmemset(e.Number, L'7', KX_CALLER_NUMBER_CHARS);
-    std::wmemset(e.Name, L'n', KX_CALLER_NAME_CHARS);
-    if (number != nullptr) std::wcscpy(e.Number, number);
-    if (std::wcscmp(name, L"(full)") != 0) std::wcscpy(e.Name, name);
-    return e;
+    Info entry;
+    std::wmemset(entry.Number, L'7', KX_CALLER_NUMBER_CHARS);
+    std::wmemset(entry.Name, L'n', KX_CALLER_NAME_CHARS);
+    if (number != nullptr) std::wcscpy(entry.Number, number);
+    if (std::wcscmp(name, L"(full)") != 0) std::wcscpy(entry.Name, name);
+    return entry;
 }
 // Whether a record still holds nothing but the 0xBD fill.
-bool IsFilled(const Info& e) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&e);
-    return std::count(bytes, bytes + sizeof e, 0xBD) == sizeof e;
+bool IsFilled(const Info& entry) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&entry);
+    return std::count(bytes, bytes + sizeof entry, 0xBD) == sizeof entry;
 }
 
 struct List {
     const char* key;  // below the product's key
     // The accept and reject lists look up a record, and they alone test containment (fuzzy);
     // the WAP-push ones look up the number alone.
-    KXSTATUS (*add)(Info&), (*del)(Info&), (*lookUp)(Info&), (*byNumber)(const wchar_t*);
-    KXSTATUS (*enumerate)(Info*, unsigned long&), (*fuzzy)(Info&, int&);
+    KXSTATUS (*add)(Info&);
+    KXSTATUS (*del)(Info&);
+    KXSTATUS (*lookUp)(Info&) = nullptr;
+    KXSTATUS (*byNumber)(const wchar_t*) = nullptr;
+    KXSTATUS (*enumerate)(Info*, unsigned long&);
+    KXSTATUS (*fuzzy)(Info&, int&) = nullptr;
 };
+// clang-format off
 const List kLists[] = {
-    {"AcceptList\\", K::AddAccepter, K::DelAccepter, K::GetAcceptr, nullptr, K::GetAcceptList,
-     K::InAccepterFuzzy},
-    {"RejectList\\", K::AddRejecter, K::DelRejecter, K::GetRejecter, nullptr, K::GetRejectList,
-     K::InRejecterFuzzy},
-    {"WapPush\\AcceptList\\", K::AddWapPushAccepter, K::DelWapPushAccepter, nullptr,
-     K::GetWapPushAcceptr, K::GetWapPushAcceptList},
-    {"WapPush\\ForceList\\", K::AddForceListAccepter, K::DelForceListAccepter, nullptr,
-     K::GetForceListAcceptr, K::GetForceAcceptList},
+    {.key = "AcceptList\\", .add = KxConfig::AddAccepter, .del = KxConfig::DelAccepter,
+     .lookUp = KxConfig::GetAcceptr, .enumerate = KxConfig::GetAcceptList, .fuzzy = KxConfig::InAccepterFuzzy},
+    {.key = "RejectList\\", .add = KxConfig::AddRejecter, .del = KxConfig::DelRejecter,
+     .lookUp = KxConfig::GetRejecter, .enumerate = KxConfig::GetRejectList, .fuzzy = KxConfig::InRejecterFuzzy},
+    {.key = "WapPush\\AcceptList\\", .add = KxConfig::AddWapPushAccepter, .del = KxConfig::DelWapPushAccepter,
+     .byNumber = KxConfig::GetWapPushAcceptr, .enumerate = KxConfig::GetWapPushAcceptList},
+    {.key = "WapPush\\ForceList\\", .add = KxConfig::AddForceListAccepter, .del = KxConfig::DelForceListAccepter,
+     .byNumber = KxConfig::GetForceListAcceptr, .enumerate = KxConfig::GetForceAcceptList},
 };
+// clang-format on
 
 class CallerListsTest : public kxtest::DeviceTest {};
 
@@ -66,16 +70,16 @@ TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
     const std::vector<std::string> two = {"+44 20-7946 = text \"\"", "0912345678 = text \"Bob\""};
     // clang-format off
     const ListChange rows[] = {
-        {.name = "delete, never written", .add = false, .entry = Entry(L"0912345678"), .status = kReg, .entries = {}},
-        {.name = "unterminated number", .add = true, .entry = Entry(nullptr), .status = kArg, .entries = {}},
-        {.name = "unterminated name", .add = true, .entry = Entry(L"5551234", L"(full)"), .status = kArg, .entries = {}},
-        {.name = "add", .add = true, .entry = alice, .status = kOk, .entries = {"0912345678 = text \"Alice\""}},
-        {.name = "as given", .before = {alice}, .add = true, .entry = london, .status = kOk,
+        {.name = "delete, never written", .add = false, .entry = Entry(L"0912345678"), .status = KX_E_REGISTRY, .entries = {}},
+        {.name = "unterminated number", .add = true, .entry = Entry(nullptr), .status = KX_E_INVALIDARG, .entries = {}},
+        {.name = "unterminated name", .add = true, .entry = Entry(L"5551234", L"(full)"), .status = KX_E_INVALIDARG, .entries = {}},
+        {.name = "add", .add = true, .entry = alice, .status = KX_OK, .entries = {"0912345678 = text \"Alice\""}},
+        {.name = "as given", .before = {alice}, .add = true, .entry = london, .status = KX_OK,
          .entries = {"+44 20-7946 = text \"\"", "0912345678 = text \"Alice\""}},
-        {.name = "again replaces the name", .before = {alice, london}, .add = true, .entry = bob, .status = kOk, .entries = two},
+        {.name = "again replaces the name", .before = {alice, london}, .add = true, .entry = bob, .status = KX_OK, .entries = two},
         {.name = "deletes the exact number only", .before = {bob, london}, .add = false, .entry = Entry(L"+886912345678"),
-         .status = kReg, .entries = two},
-        {.name = "delete", .before = {bob, london}, .add = false, .entry = Entry(L"0912345678"), .status = kOk,
+         .status = KX_E_REGISTRY, .entries = two},
+        {.name = "delete", .before = {bob, london}, .add = false, .entry = Entry(L"0912345678"), .status = KX_OK,
          .entries = {"+44 20-7946 = text \"\""}},
     };
     // clang-format on
@@ -110,15 +114,15 @@ struct LookUpRow {
 TEST_F(CallerListsTest, LookUpAndContainment) {
     // clang-format off
     const LookUpRow rows[] = {
-        {.stored = nullptr,           .caller = L"0912345678",    .lookUp = kReg, .fuzzy = kReg, .found = 0},
-        {.stored = L"0912345678",     .caller = L"0912345678",    .lookUp = kOk,  .fuzzy = kOk,  .found = 1},
-        {.stored = L"0912345678",     .caller = L"+886912345678", .lookUp = kOk,  .fuzzy = kOk,  .found = 0},  // the last seven
+        {.stored = nullptr,           .caller = L"0912345678",    .lookUp = KX_E_REGISTRY, .fuzzy = KX_E_REGISTRY, .found = 0},
+        {.stored = L"0912345678",     .caller = L"0912345678",    .lookUp = KX_OK,  .fuzzy = KX_OK,  .found = 1},
+        {.stored = L"0912345678",     .caller = L"+886912345678", .lookUp = KX_OK,  .fuzzy = KX_OK,  .found = 0},  // the last seven
         // The caller within the stored number; seven characters have no tail rule.
-        {.stored = L"0912345678",     .caller = L"2345678",       .lookUp = kNo,  .fuzzy = kOk,  .found = 1},
-        {.stored = L"0912345678",     .caller = L"00912345678",   .lookUp = kOk,  .fuzzy = kOk,  .found = 1},  // stored within
-        {.stored = L"sender-ABCDEFG", .caller = L"abcdefg",       .lookUp = kNo,  .fuzzy = kOk,  .found = 0},  // case counts
-        {.stored = L"12345",          .caller = L"4499999",       .lookUp = kNo,  .fuzzy = kOk,  .found = 0},  // the stored name
-        {.stored = L"12345",          .caller = nullptr,          .lookUp = kArg, .fuzzy = kArg, .found = 0},
+        {.stored = L"0912345678",     .caller = L"2345678",       .lookUp = KX_E_NO_MATCH,  .fuzzy = KX_OK,  .found = 1},
+        {.stored = L"0912345678",     .caller = L"00912345678",   .lookUp = KX_OK,  .fuzzy = KX_OK,  .found = 1},  // stored within
+        {.stored = L"sender-ABCDEFG", .caller = L"abcdefg",       .lookUp = KX_E_NO_MATCH,  .fuzzy = KX_OK,  .found = 0},  // case counts
+        {.stored = L"12345",          .caller = L"4499999",       .lookUp = KX_E_NO_MATCH,  .fuzzy = KX_OK,  .found = 0},  // the stored name
+        {.stored = L"12345",          .caller = nullptr,          .lookUp = KX_E_INVALIDARG, .fuzzy = KX_E_INVALIDARG, .found = 0},
     };
     // clang-format on
     for (const List& list : kLists)
@@ -159,13 +163,13 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
     const Info three[] = {Entry(number.c_str(), name.c_str()), Entry(L"555", L"Bob"), Entry(L"+8")};
     // clang-format off
     const EnumerationRow rows[] = {
-        {.name = "never written", .list = ListState::kNeverWritten, .room = 5, .status = kReg, .count = 5, .untouched = 5},
+        {.name = "never written", .list = ListState::kNeverWritten, .room = 5, .status = KX_E_REGISTRY, .count = 5, .untouched = 5},
         {.name = "no room",                                 .room = 0, .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
         {.name = "room for two",                            .room = 2, .status = KX_E_ARRAY_TOO_SMALL, .count = 3, .untouched = 5},
-        {.name = "room for exactly three",                  .room = 3, .status = kOk,                  .count = 3, .untouched = 2},
-        {.name = "room for five",                           .room = 5, .status = kOk,                  .count = 3, .untouched = 2},
-        {.name = "null array", .nullArray = true,           .room = 4, .status = kArg,                 .count = 4, .untouched = 5},
-        {.name = "emptied, null array", .list = ListState::kEmptied, .nullArray = true, .room = 4, .status = kOk, .count = 0,
+        {.name = "room for exactly three",                  .room = 3, .status = KX_OK,                  .count = 3, .untouched = 2},
+        {.name = "room for five",                           .room = 5, .status = KX_OK,                  .count = 3, .untouched = 2},
+        {.name = "null array", .nullArray = true,           .room = 4, .status = KX_E_INVALIDARG,                 .count = 4, .untouched = 5},
+        {.name = "emptied, null array", .list = ListState::kEmptied, .nullArray = true, .room = 4, .status = KX_OK, .count = 0,
          .untouched = 5},
     };
     // clang-format on
@@ -185,7 +189,7 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
                 << list.key << ", " << row.name << ": answered " << status << " with count "
                 << count << ", " << untouched << " of 5 entries untouched; expected " << row.status
                 << " with count " << row.count << ", " << row.untouched;
-            if (row.status != kOk || row.nullArray) continue;  // no entries to look at
+            if (row.status != KX_OK || row.nullArray) continue;  // no entries to look at
             std::set<std::wstring> seen;
             for (int i = 0; i < 3; ++i)
                 seen.insert(std::wstring(array[i].Number) + L"=" + array[i].Name);
@@ -209,8 +213,9 @@ TEST_F(CallerListsTest, TwoWritersAtOnceLoseNoEntry) {
     ::CloseHandle(start);
     std::vector<Info> entries(201);
     unsigned long count = 201;
-    const KXSTATUS status = K::GetAcceptList(entries.data(), count);
-    EXPECT_EQ(std::make_tuple(lost[0], lost[1], status, count), std::make_tuple(0, 0, kOk, 200ul));
+    const KXSTATUS status = KxConfig::GetAcceptList(entries.data(), count);
+    EXPECT_EQ(std::make_tuple(lost[0], lost[1], status, count),
+              std::make_tuple(0, 0, KX_OK, 200ul));
 }
 
 }  // namespace
