@@ -107,6 +107,8 @@ TEST_F(KxctlTest, SettingsAndRegistry) {
          .output = "LogFileSize = 32768 (0x8000)\n", .value = L"LogFileSize", .stored = L"32768"},
         {.name = "set goes through the setting's accessor", .command = L"set RealTimeScan 5",
          .output = "RealTimeScan = 1\n", .value = L"RealTimeScan", .stored = L"1"},
+        {.name = "a quoted text", .command = L"set TaskLogFilename \"a b.log\"",
+         .output = "TaskLogFilename = \"a b.log\"\n", .value = L"TaskLogFilename", .stored = L"a b.log"},
         {.name = "not a number", .command = L"set RealTimeScan yes", .exitCode = 2,
          .output = "kxctl: 'yes' is not a 32-bit number (decimal or 0x hex); nothing written\n",
          .value = L"RealTimeScan"},
@@ -125,6 +127,10 @@ TEST_F(KxctlTest, SettingsAndRegistry) {
         {.name = "reg add num", .command = L"reg add hklm\\SOFTWARE\\Quorlend\\kxctl N num 0x8000",
          .output = "written: HKLM\\SOFTWARE\\Quorlend\\kxctl\\N\n", .value = L"N",
          .stored = L"32768", .key = kRegKey},
+        {.name = "reg query of a missing key", .command = L"reg query SOFTWARE\\Quorlend\\none", .exitCode = 1,
+         .output = "kxctl: opening SOFTWARE\\Quorlend\\none failed with status 0x30000\n"},
+        {.name = "reg delete", .command = L"reg delete SOFTWARE\\Quorlend\\Scutara\\2.0 StartupTemp",
+         .output = "deleted: HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\StartupTemp\n", .value = L"StartupTemp"},
         {.name = "reg query", .command = L"reg query SOFTWARE\\Quorlend\\Scutara\\2.0\\AcceptList",
          .output = "HKLM\\SOFTWARE\\Quorlend\\Scutara\\2.0\\AcceptList\n"
                    "    0912345678  text  \"Alice\"\n"},
@@ -168,6 +174,8 @@ TEST_F(KxctlTest, StartupProcessesAndHandset) {
     ExpectRows({
         {.name = "startup check", .command = L"startup check \\Windows\\StartUp\\x.exe",
          .output = "\\Windows\\StartUp\\x.exe: in the Startup folder\n"},
+        {.name = "classify gives each reason and the verdict", .command = L"classify \\kxtest\\x.exe",
+         .outputHas = "  in ROM or unreadable:       yes\n  the system's service host:  no\n"},
         {.name = "startup check outside", .command = L"startup check \\kxtest\\x.exe",
          .exitCode = 1, .output = "\\kxtest\\x.exe: not in the Startup folder\n"},
         {.name = "realtime", .command = L"realtime on --wait",
