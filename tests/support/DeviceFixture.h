@@ -17,6 +17,8 @@
 #include <cstring>
 #include <cwchar>
 #include <initializer_list>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,18 @@
 #include "internal/RegistryValue.h"
 
 namespace kxtest {
+
+// What a call that writes a text into the caller's buffer answered, and what it wrote (none: the
+// buffer was left alone).
+struct Written {
+    int result;
+    std::optional<std::string> text;
+    bool operator==(const Written&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Written& written) {
+    return out << written.result << " writing "
+               << (written.text ? "\"" + *written.text + "\"" : std::string("nothing"));
+}
 
 // A status or platform code as failure messages show it: "0x30000".
 inline std::string Hex(unsigned long code) {

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "DeviceFixture.h"
+
 using Text = std::basic_string<unsigned short>;
 static constexpr unsigned short kFill = 0xBDBD;
 
@@ -13,15 +15,7 @@ static Text Digits(const std::string& text) { return Text(text.begin(), text.end
 
 // What encoding into `size` units answered and wrote (null: the buffer left alone); nothing may
 // be written past them.
-struct Encoded {
-    int result;
-    std::optional<std::string> text;
-    bool operator==(const Encoded&) const = default;
-};
-static std::ostream& operator<<(std::ostream& out, const Encoded& encoded) {
-    return out << encoded.result << " writing "
-               << (encoded.text ? "\"" + *encoded.text + "\"" : std::string("nothing"));
-}
+using Encoded = kxtest::Written;
 
 static Encoded Encode(const std::string& data, unsigned size) {
     std::vector<unsigned short> out(size + 1, kFill);

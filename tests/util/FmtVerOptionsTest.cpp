@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "DeviceFixture.h"
+
 static constexpr unsigned short kFill = 0xBDBD;
 
 static std::basic_string<unsigned short> Digits(const std::string& text) {
@@ -14,15 +16,7 @@ static std::basic_string<unsigned short> Digits(const std::string& text) {
 
 // What formatting into `size` units answered and wrote (null: the buffer left alone); nothing
 // may be written past them.
-struct Formatted {
-    int result;
-    std::optional<std::string> text;
-    bool operator==(const Formatted&) const = default;
-};
-static std::ostream& operator<<(std::ostream& out, const Formatted& formatted) {
-    return out << formatted.result << " writing "
-               << (formatted.text ? "\"" + *formatted.text + "\"" : std::string("nothing"));
-}
+using Formatted = kxtest::Written;
 
 static Formatted Format(bool pattern, unsigned long high, unsigned long low, unsigned size) {
     std::vector<unsigned short> text(size + 1, kFill);
