@@ -68,9 +68,10 @@ struct FileOperationRow {
     for (const std::wstring& entry : row.present)
         if (attributes(entry) == INVALID_FILE_ATTRIBUTES)
             wrong << "; " << testing::PrintToString(entry) << " is missing";
-    for (const std::wstring& entry : row.readOnly)
-        if (!(attributes(entry) & FILE_ATTRIBUTE_READONLY))
-            wrong << "; " << testing::PrintToString(entry) << " is not read-only";
+    for (const std::wstring& entry : row.readOnly)  // a missing entry's answer has every bit set
+        if (attributes(entry) == INVALID_FILE_ATTRIBUTES ||
+            !(attributes(entry) & FILE_ATTRIBUTE_READONLY))
+            wrong << "; " << testing::PrintToString(entry) << " is missing or not read-only";
     if (answer == row.answer && wrong.str().empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << row.operation.name << " for " << row.name << " answered " << answer << ", expected "
@@ -78,11 +79,11 @@ struct FileOperationRow {
 }
 
 // Read-only files are deleted and moved over; a moved file keeps its attributes; a failed move
-// leaves the source read-only as it was. A tree with read-only files goes whole; entries whose
-// names start with a dot are left while every other entry is still tried. MoveDir moves every
-// entry but dot entries; the source folder stays; a missing source makes the destination. A
-// folder too long to walk is removed by UnlinkDir when empty; MoveDir makes the destination and
-// has nothing to move.
+// leaves the source read-only as it was, and a missing source the destination. A tree with
+// read-only files goes whole; entries whose names start with a dot are left while every other entry
+// is still tried. MoveDir moves every entry but dot entries; the source folder stays; a missing
+// source makes the destination. A folder too long to walk is removed by UnlinkDir when empty;
+// MoveDir makes the destination and has nothing to move.
 TEST_F(HelpAPIFilesTest, ForcedOperationsAndTreeWalks) {
     // clang-format off
     const FileOperationRow rows[] = {
@@ -93,7 +94,8 @@ TEST_F(HelpAPIFilesTest, ForcedOperationsAndTreeWalks) {
          .answer = 1, .gone = {L"new.txt"}, .readOnly = {L"old.txt"}},
         {.name = "a missing folder",            .operation = kForceMove, .source = L"keep.txt", .destination = L"no\\such\\keep.txt",
          .answer = 0, .readOnly = {L"keep.txt"}},
-        {.name = "a missing source",            .operation = kForceMove, .source = L"absent", .destination = L"x", .answer = 0},
+        {.name = "a missing source",            .operation = kForceMove, .source = L"absent", .destination = L"old.txt", .answer = 0,
+         .readOnly = {L"old.txt"}},
         {.name = "a tree with read-only files", .operation = kUnlink, .source = L"tree\\", .answer = 1, .gone = {L"tree"}},
         {.name = "a folder with a dot entry",   .operation = kUnlink, .source = L"dots", .answer = 0,
          .gone = {L"dots\\plain.txt"}, .present = {L"dots\\.hidden"}},

@@ -1,6 +1,6 @@
 // Which files a scan takes: device names, the storage manager, the product's own files and the
 // file-type choice (ROM files and fixed names are with the path helpers).
-#include "DeviceFixture.h"
+#include "RegistryRows.h"
 
 #include <kxcommon/HelpAPI.h>
 
@@ -8,15 +8,7 @@
 
 namespace {
 
-using kxtest::kProductKey;
-using kxtest::MakeScratchFile;
-using kxtest::RawSetValue;
-
 class ScanTargetsTest : public kxtest::DeviceTest {};
-
-void SetText(const wchar_t* name, const std::wstring& text) {
-    RawSetValue(kProductKey, name, REG_SZ, text.c_str(), DWORD(text.size() * 2 + 2));
-}
 
 struct OwnFileRow {
     const wchar_t* path;
@@ -33,8 +25,8 @@ struct OwnFileRow {
 // The own-files list is made once per process, from both directories, even when eight threads
 // ask at once; a later change of directory does not change it.
 TEST_F(ScanTargetsTest, OwnFilesAreListedOnceFromBothDirectories) {
-    SetText(L"AppPath", L"\\Program Files\\Scutara");
-    SetText(L"WinPath", L"\\Windows");
+    kxtest::StoreText(kxtest::kProductKey, L"AppPath", L"\\Program Files\\Scutara");
+    kxtest::StoreText(kxtest::kProductKey, L"WinPath", L"\\Windows");
     std::vector<int> answers(8, -1);
     std::vector<std::thread> threads;
     for (int& answer : answers)
@@ -42,7 +34,7 @@ TEST_F(ScanTargetsTest, OwnFilesAreListedOnceFromBothDirectories) {
             [&answer] { answer = HelpAPI::IsOurFile(L"\\Program Files\\Scutara\\KXMAIN.EXE"); });
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(answers, std::vector<int>(8, 1)) << "IsOurFile asked from eight threads at once";
-    SetText(L"AppPath", L"\\Elsewhere");
+    kxtest::StoreText(kxtest::kProductKey, L"AppPath", L"\\Elsewhere");
     const OwnFileRow rows[] = {
         {.path = L"\\program files\\scutara\\debug.log", .ours = true},
         {.path = L"\\Windows\\KxMsgSvr.exe", .ours = true},
@@ -76,14 +68,14 @@ struct SkipRow {
 // Whether a file is skipped, and whether it was looked at, with programs chosen as the type:
 // empty names, ROM modules, device names and the storage manager's folder are skipped unlooked.
 TEST_F(ScanTargetsTest, SkipScanFileBranchesAndTheFlagEachLeaves) {
-    const std::wstring program = MakeScratchFile(L"a.exe"), text = MakeScratchFile(L"b.txt");
-    const std::wstring rom = MakeScratchFile(L"c.dll");
+    const std::wstring program = kxtest::MakeScratchFile(L"a.exe");
+    const std::wstring text = kxtest::MakeScratchFile(L"b.txt");
+    const std::wstring rom = kxtest::MakeScratchFile(L"c.dll");
     ASSERT_TRUE(WinceMarkRomFile(rom.c_str(), FILE_ATTRIBUTE_ROMMODULE));
     ::CreateDirectoryW(L"\\StoreMgr", nullptr);
     ::CloseHandle(
         ::CreateFileW(L"\\storemgr\\d.exe", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    const DWORD programs = 1;
-    RawSetValue(kProductKey, L"FileScanType", REG_DWORD, &programs, 4);
+    kxtest::StoreNumber(kxtest::kProductKey, L"FileScanType", 1);  // programs
     const SkipRow rows[] = {
         {.path = L"", .checkType = 1, .skip = 1, .checked = 0},
         {.path = L"\\kxtest\\absent.exe", .checkType = 1, .skip = 1, .checked = 1},  // unreadable

@@ -53,9 +53,6 @@ protected:
     }
 };
 
-int StartRt(int wait) { return KxConfig::StartRealTimeScan(wait, 0); }
-int StartRtAtBoot(int wait) { return KxConfig::StartRealTimeScan(wait, 1); }
-
 struct Switch {
     const char* keyword;  // what the loader must be given
     int (*call)(int wait);
@@ -92,10 +89,10 @@ Run RunSwitch(const Switch& row, DWORD waitAnswers, int wait, const wchar_t* sys
 TEST_F(HookLoaderTest, EachSwitchSendsItsKeywordAndReportsItsOwnTimeOut) {
     // clang-format off
     const Switch rows[] = {
-        {.keyword = "ENABLE_REALTIME", .call = StartRt, .timedOut = KX_E_RTSCAN_START_TIMEOUT,
-         .notStarted = KX_E_PROGRAM_NOT_STARTED},
-        {.keyword = "STARTUP_ENABLE_REALTIME", .call = StartRtAtBoot, .timedOut = KX_E_RTSCAN_START_TIMEOUT,
-         .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "ENABLE_REALTIME", .call = [](int wait) { return KxConfig::StartRealTimeScan(wait, 0); },
+         .timedOut = KX_E_RTSCAN_START_TIMEOUT, .notStarted = KX_E_PROGRAM_NOT_STARTED},
+        {.keyword = "STARTUP_ENABLE_REALTIME", .call = [](int wait) { return KxConfig::StartRealTimeScan(wait, 1); },
+         .timedOut = KX_E_RTSCAN_START_TIMEOUT, .notStarted = KX_E_PROGRAM_NOT_STARTED},
         {.keyword = "DISABLE_REALTIME", .call = KxConfig::StopRealTimeScan, .timedOut = KX_E_RTSCAN_STOP_TIMEOUT,
          .notStarted = KX_E_PROGRAM_NOT_STARTED},
         {.keyword = "ENABLE_WapPushFilter", .call = KxConfig::StartWapPushFilter,

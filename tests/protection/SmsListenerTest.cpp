@@ -58,8 +58,9 @@ TEST_F(SmsListenerTest, RegistrationReachesTheListenersEntryPoints) {
     }
 }
 // Release 5 and later keep the providers under HKLM\Comm\Cellular, earlier ones under HKCU, with
-// no fall-back to the other; a module name longer than the buffer is refused and leaves it. The
-// seven protocols share one reader: WDP and Status stand for them.
+// no fall-back to the other; a buffer without room is refused and left as it was (a name longer
+// than the buffer is the registry layer's refusal). The seven protocols share one reader: WDP and
+// Status stand for them.
 struct ProviderRow {
     DWORD major;  // the platform release
     KXSTATUS (*get)(wchar_t*, int);
@@ -80,7 +81,6 @@ TEST_F(SmsListenerTest, ProviderPathsByPlatformRelease) {
     const ProviderRow rows[] = {
         {.major = 4, .get = wdp, .capacity = 16, .status = KX_OK, .path = L"4-WDP"},
         {.major = 4, .get = status, .capacity = 16, .status = KX_E_REGISTRY, .path = L"untouched"},
-        {.major = 4, .get = wdp, .capacity = 5, .status = KX_E_REGISTRY, .path = L"untouched"},
         {.major = 5, .get = wdp, .capacity = 16, .status = KX_OK, .path = L"5-WDP"},
         {.major = 5, .get = status, .capacity = 16, .status = KX_OK, .path = L"5-Status"},
         {.major = 5, .get = wdp, .capacity = 0, .status = KX_E_REGISTRY, .path = L"untouched"},
