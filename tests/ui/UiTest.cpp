@@ -8,6 +8,8 @@
 
 #include <commctrl.h>
 
+#include <functional>
+
 // Rectangles compared and shown as the library's callers see them.
 static bool operator==(const RECT& left, const RECT& right) { return ::EqualRect(&left, &right); }
 static void PrintTo(const RECT& rect, std::ostream* out) {
@@ -17,19 +19,45 @@ static void PrintTo(const RECT& rect, std::ostream* out) {
 
 namespace {
 
+// A message box as the user saw it.
+struct Box {
+    std::wstring title, body;
+    bool yesNo = false;  // it offered Yes and No
+    bool operator==(const Box&) const = default;
+};
+void PrintTo(const Box& box, std::ostream* out) {
+    *out << "a box titled " << testing::PrintToString(box.title) << " saying "
+         << testing::PrintToString(box.body) << (box.yesNo ? " with Yes and No" : "");
+}
+
+// What a WM_COPYDATA handed the dialog.
+struct Handed {
+    ULONG_PTR identifier;
+    DWORD bytes;
+    std::wstring text;
+    bool operator==(const Handed&) const = default;
+};
+void PrintTo(const Handed& handed, std::ostream* out) {
+    *out << "identifier 0x" << std::hex << handed.identifier << std::dec << ", " << handed.bytes
+         << " bytes, the text " << testing::PrintToString(handed.text);
+}
+
 HWND g_dialog = nullptr;
-std::vector<WPARAM> g_appCodes;     // the WM_APP codes the dialog received
-std::wstring g_copy;                // the last WM_COPYDATA: "identifier bytes text"
-const void* g_copyData = nullptr;   // where the last WM_COPYDATA's text was
-std::vector<std::wstring> g_boxes;  // the message boxes shown: "title|body", "|yes/no" added
+std::vector<WPARAM> g_appCodes;    // the WM_APP codes the dialog received
+std::optional<Handed> g_handed;    // the last WM_COPYDATA
+const void* g_handedAt = nullptr;  // where its text was
+std::vector<Box> g_boxes;          // the message boxes shown
 
 INT_PTR CALLBACK DialogProc(HWND, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_APP) g_appCodes.push_back(wp);
     const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lp);
-    if (msg == WM_COPYDATA) g_copyData = data->lpData;
-    if (msg == WM_COPYDATA)
-        g_copy = std::to_wstring(data->dwData) + L" " + std::to_wstring(data->cbData) + L" " +
-                 std::wstring(static_cast<const wchar_t*>(data->lpData), data->cbData / 2);
+    if (msg == WM_COPYDATA) {
+        g_handedAt = data->lpData;
+        g_handed = Handed{
+            .identifier = data->dwData,
+            .bytes = data->cbData,
+            .text = std::wstring(static_cast<const wchar_t*>(data->lpData), data->cbData / 2)};
+    }
     return msg == WM_APP || msg == WM_COPYDATA;
 }
 
@@ -42,11 +70,19 @@ LRESULT CALLBACK BoxHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HC_ACTION && call->message == WM_INITDIALOG) {
         ::GetWindowTextW(box, title, 2048);
         ::GetDlgItemTextW(box, 0xFFFF, body, 2048);  // the box's text control
-        g_boxes.push_back(std::wstring(title) + L"|" + body +
-                          (::GetDlgItem(box, IDYES) ? L"|yes/no" : L""));
+        g_boxes.push_back(
+            {.title = title, .body = body, .yesNo = ::GetDlgItem(box, IDYES) != nullptr});
         ::PostMessageW(box, WM_COMMAND, IDNO, 0);
     }
     return ::CallNextHookEx(nullptr, code, wp, lp);
+}
+
+// `what` came back as `got`; `expected` was expected.
+template <typename Value>
+::testing::AssertionResult Is(const char* what, const Value& got, const Value& expected) {
+    if (got == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << what << ": " << testing::PrintToString(got)
+                                         << ", expected " << testing::PrintToString(expected);
 }
 
 // A window's rectangle in the dialog's client coordinates (`to` null: on the screen).
@@ -81,7 +117,6 @@ struct UiTest : kxtest::DeviceTest {
     static void TearDownTestSuite() { ::DestroyWindow(g_dialog); }
     void SetUp() override {
         DeviceTest::SetUp();
-        g_boxes.clear();
         g_appCodes.clear();
     }
     void TearDown() override {
@@ -91,53 +126,81 @@ struct UiTest : kxtest::DeviceTest {
     }
 };
 
-TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
-    HMODULE res = ::LoadLibraryW(L"KXSC_SP_Res.dll");
-    const std::wstring body = Body(1500);
-    EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_SCAN_DONE, MB_OK, 12, 3), IDNO);
-    UI_MsgBox(nullptr, 0u, IDS_VIRUS_FOUND, MB_OK, L"EICAR");  // untitled: the platform's title
-    UI_MsgBox(nullptr, 9999u, IDS_REALTIME_ON, MB_OK);         // a title without text
-    UI_MsgBox(nullptr, res, IDS_PRODUCT_NAME, IDS_CONFIRM_DELETE, MB_YESNO, L"a.txt");
-    UI_MsgBox(nullptr, L"Title", L"%d-%s", MB_OK, 7, L"x");
-    UI_MsgBox(nullptr, static_cast<LPCWSTR>(nullptr), L"plain", MB_OK);
-    // Cut at 1023 characters, then trimmed: the tail kept is the cut body's.
-    UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, body.c_str());
-    // No format, or an empty body: no box.
-    EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, 9999u, MB_OK), 0);
-    EXPECT_EQ(UI_MsgBox(nullptr, res, IDS_PRODUCT_NAME, 9999u, MB_OK), 0);
-    EXPECT_EQ(UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, L""), 0);
-    EXPECT_EQ(g_boxes, (std::vector<std::wstring>{
-                           L"Scutara|Scan finished: 12 files scanned, 3 infected.",
-                           L"Error|Virus found: EICAR", L"|Real-time scanning is on.",
-                           L"Scutara|Delete a.txt?|yes/no", L"Title|7-x", L"Error|plain",
-                           L"Scutara|" + Shortened(body.substr(0, 1023), 256)}));
+// A call that may show a message box, and the box it shows (none: it answers 0; a box shown is
+// answered No).
+struct BoxRow {
+    const char* call;
+    std::function<int()> show;
+    std::vector<Box> shown;
+};
+
+::testing::AssertionResult Shows(const BoxRow& row) {
+    g_boxes.clear();
+    const int answer = row.show(), expected = row.shown.empty() ? 0 : IDNO;
+    if (answer == expected && g_boxes == row.shown) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << row.call << " answered " << answer << " showing " << testing::PrintToString(g_boxes)
+           << ", expected " << expected << " showing " << testing::PrintToString(row.shown);
 }
 
-TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
-    const struct {
-        unsigned width, height, length, style, limit;  // limit 0: shown whole
-    } rows[] = {
-        // clang-format off
-        {.width = 240, .height = 320, .length = 255, .style = MB_OK,       .limit = 0},
-        {.width = 240, .height = 320, .length = 256, .style = MB_OK,       .limit = 256},
-        {.width = 240, .height = 320, .length = 199, .style = MB_YESNO,    .limit = 0},
-        {.width = 240, .height = 320, .length = 200, .style = MB_YESNO,    .limit = 200},
-        {.width = 240, .height = 320, .length = 300, .style = MB_OKCANCEL, .limit = 200},
-        {.width = 320, .height = 240, .length = 235, .style = MB_OK,       .limit = 0},  // landscape: 20 less
-        {.width = 320, .height = 240, .length = 236, .style = MB_OK,       .limit = 236},
-        {.width = 480, .height = 319, .length = 180, .style = MB_YESNO,    .limit = 180},  // by its height
-        // clang-format on
+// Titles and formats by identifier come from the resource module (or the given module), texts
+// are formatted; no title shows the platform's own, no format or an empty body shows no box.
+TEST_F(UiTest, MessageBoxesShowTheirTitleAndFormattedBody) {
+    static const HMODULE res = ::LoadLibraryW(L"KXSC_SP_Res.dll");
+    // clang-format off
+    const BoxRow rows[] = {
+        {.call = "UI_MsgBox of a title and format by identifier", .show = [] { return UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_SCAN_DONE, MB_OK, 12, 3); },
+         .shown = {Box{.title = L"Scutara", .body = L"Scan finished: 12 files scanned, 3 infected."}}},
+        {.call = "UI_MsgBox without a title", .show = [] { return UI_MsgBox(nullptr, 0u, IDS_VIRUS_FOUND, MB_OK, L"EICAR"); },
+         .shown = {Box{.title = L"Error", .body = L"Virus found: EICAR"}}},
+        {.call = "UI_MsgBox of a title without text", .show = [] { return UI_MsgBox(nullptr, 9999u, IDS_REALTIME_ON, MB_OK); },
+         .shown = {Box{.title = L"", .body = L"Real-time scanning is on."}}},
+        {.call = "UI_MsgBox of the given module's texts", .show = [] { return UI_MsgBox(nullptr, res, IDS_PRODUCT_NAME, IDS_CONFIRM_DELETE, MB_YESNO, L"a.txt"); },
+         .shown = {Box{.title = L"Scutara", .body = L"Delete a.txt?", .yesNo = true}}},
+        {.call = "UI_MsgBox of a title and format as texts", .show = [] { return UI_MsgBox(nullptr, L"Title", L"%d-%s", MB_OK, 7, L"x"); },
+         .shown = {Box{.title = L"Title", .body = L"7-x"}}},
+        {.call = "UI_MsgBox of a format text without a title", .show = [] { return UI_MsgBox(nullptr, static_cast<LPCWSTR>(nullptr), L"plain", MB_OK); },
+         .shown = {Box{.title = L"Error", .body = L"plain"}}},
+        {.call = "UI_MsgBox of a missing format", .show = [] { return UI_MsgBox(nullptr, IDS_PRODUCT_NAME, 9999u, MB_OK); }, .shown = {}},
+        {.call = "UI_MsgBox of an empty body", .show = [] { return UI_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, MB_OK, L""); }, .shown = {}},
     };
-    for (const auto& row : rows) {
+    // clang-format on
+    for (const BoxRow& row : rows) EXPECT_TRUE(Shows(row));
+}
+
+// A body of the limit's length or more is shortened to its head, "..." and its last 20
+// characters; a box with buttons has a lower limit than an OK box, a landscape screen (one less
+// than 320 pixels high) 20 less. The body was cut at 1023 characters before.
+struct TrimRow {
+    const char* name;
+    unsigned width, height, length, style;
+    unsigned limit;  // 0: shown whole
+};
+
+TEST_F(UiTest, TrimLimitsFollowTheButtonsAndTheScreen) {
+    // clang-format off
+    const TrimRow rows[] = {
+        {.name = "an OK box below its limit",   .width = 240, .height = 320, .length = 255,  .style = MB_OK,       .limit = 0},
+        {.name = "an OK box at its limit",      .width = 240, .height = 320, .length = 256,  .style = MB_OK,       .limit = 256},
+        {.name = "a body cut at 1023 first",    .width = 240, .height = 320, .length = 1500, .style = MB_OK,       .limit = 256},
+        {.name = "a box with buttons",          .width = 240, .height = 320, .length = 200,  .style = MB_OKCANCEL, .limit = 200},
+        {.name = "an OK box on a landscape screen",       .width = 320, .height = 240, .length = 236, .style = MB_OK,    .limit = 236},
+        {.name = "a Yes/No box landscape by its height",  .width = 480, .height = 319, .length = 180, .style = MB_YESNO, .limit = 180},
+    };
+    // clang-format on
+    for (const TrimRow& row : rows) {
         kxtest::StageProfileNumber(L"ScreenWidth", row.width);
         kxtest::StageProfileNumber(L"ScreenHeight", row.height);
-        const std::wstring body = Body(row.length);
-        g_boxes.clear();
-        UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE, row.style, body.c_str());
-        const std::wstring shown = row.limit ? Shortened(body, row.limit) : body;
-        EXPECT_EQ(g_boxes, std::vector<std::wstring>{L"Scutara|" + shown +
-                                                     (row.style == MB_YESNO ? L"|yes/no" : L"")})
-            << row.length << " style " << row.style << " on " << row.width;
+        const std::wstring body = Body(row.length), cut = body.substr(0, 1023);
+        EXPECT_TRUE(Shows({.call = row.name,
+                           .show =
+                               [&] {
+                                   return UI_Trim_MsgBox(nullptr, IDS_PRODUCT_NAME, IDS_MESSAGE,
+                                                         row.style, body.c_str());
+                               },
+                           .shown = {Box{.title = L"Scutara",
+                                         .body = row.limit ? Shortened(cut, row.limit) : cut,
+                                         .yesNo = row.style == MB_YESNO}}}));
     }
 }
 
@@ -151,47 +214,40 @@ TEST_F(UiTest, PortraitTurnsAStagedLandscapeScreen) {
     }
 }
 
+// The identifiers end at the first 0; a missing text adds an empty item.
 TEST_F(UiTest, ListBoxGetsTheTextsOfItsIdentifiers) {
     HWND list = Add(L"LISTBOX", 0, 10, 0, 0, 100, 100);
-    UI_AddStringToLB(list, 0u, IDS_LEVEL_LOW, 0u);  // the identifiers end at the first 0
+    UI_AddStringToLB(list, 0u, IDS_LEVEL_LOW, 0u);
     UI_AddStringToLB(list, IDS_LEVEL_LOW, IDS_LEVEL_NORMAL, 9999u, IDS_LEVEL_HIGH, 0u);
     wchar_t text[64];
-    std::wstring items;
+    std::vector<std::wstring> items;
     for (int i = 0; ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text)) >= 0; ++i)
-        items += std::wstring(text) + L"|";
-    EXPECT_EQ(items, L"Low|Normal||High|");
+        items.push_back(text);
+    EXPECT_TRUE(Is("the list box's items after UI_AddStringToLB", items,
+                   std::vector<std::wstring>{L"Low", L"Normal", L"", L"High"}));
 }
 
 TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
-    const RECT now{10, 20, 110, 70}, client{0, 0, 240, 200};  // -1 keeps what is
-    EXPECT_EQ(GeneralAdjustCtlLayout(5, -1, 50, -1)(now, client), (RECT{5, 20, 55, 70}));
-    EXPECT_EQ(GeneralAdjustCtlLayout(-1, 0, -1, 10)(now, client), (RECT{10, 0, 110, 10}));
-    EXPECT_EQ(GeneralAdjustCtlLayoutByPos(-1, -1, -1, -1)(now, client), now);
-    EXPECT_EQ(GeneralAdjustCtlLayoutByPos(2, -1, 238, -1)(now, client), (RECT{2, 20, 238, 70}));
-
     HWND plain = Add(L"STATIC", 0, 50, 10, 20, 100, 30);
     HWND framed = Add(L"LISTBOX", WS_BORDER | LBS_NOINTEGRALHEIGHT, 51, 10, 60, 100, 50);
     const RECT nothing{0, 0, 0, 0};
     RECT rect{}, none{1, 1, 1, 1};
-    GetRelativeRect(g_dialog, plain, rect);
-    EXPECT_EQ(rect, (RECT{10, 20, 110, 50}));
     GetRelativeRect(g_dialog, 51, rect);
     EXPECT_EQ(rect, (RECT{11, 61, 109, 109}));  // inside the border
     GetRelativeRect(nullptr, plain, none);
     EXPECT_EQ(none, nothing);
     GetRelativeRect(g_dialog, 4242, rect);
     EXPECT_EQ(rect, nothing);
-    LayoutCtl(g_dialog, plain, -1, -1, -1, -1);
-    EXPECT_EQ(At(plain), (RECT{10, 20, 110, 50}));
-    // A bordered control takes its client rectangle as its new window rectangle.
+    // -1 keeps what is; a bordered control takes its client rectangle as its new window
+    // rectangle.
     LayoutCtl(g_dialog, 51, -1, -1, -1, -1);
     EXPECT_EQ(At(framed), (RECT{11, 61, 109, 109}));
-    LayoutCtl(g_dialog, 50, 0, -1, 200, -1);
-    EXPECT_EQ(At(plain), (RECT{0, 20, 200, 50}));
-    LayoutCtlByPos(g_dialog, plain, -1, 5, 150, -1);
-    EXPECT_EQ(At(plain), (RECT{0, 5, 150, 50}));
+    LayoutCtl(g_dialog, 50, 0, 5, 200, 40);
+    EXPECT_EQ(At(plain), (RECT{0, 5, 200, 45}));
+    LayoutCtlByPos(g_dialog, plain, -1, 8, 150, -1);
+    EXPECT_EQ(At(plain), (RECT{0, 8, 150, 45}));
     LayoutCtlByPos(g_dialog, 50, 3, -1, -1, 40);
-    EXPECT_EQ(At(plain), (RECT{3, 5, 150, 40}));
+    EXPECT_EQ(At(plain), (RECT{3, 8, 150, 40}));
 }
 
 TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
@@ -224,31 +280,36 @@ TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     EXPECT_EQ(At(label), (RECT{10, 30, 130, 46}));
 }
 
-TEST_F(UiTest, ListViewColumnsItemsAndSelection) {
+// A list view column as the list shows it.
+struct Column {
+    std::wstring title;
+    int width;
+    bool operator==(const Column&) const = default;
+};
+void PrintTo(const Column& column, std::ostream* out) {
+    *out << testing::PrintToString(column.title) << " " << column.width << " pixels wide";
+}
+Column ColumnOf(HWND list, int index) {
+    wchar_t text[32] = L"";
+    LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH, 0, 0, text, 32};
+    ::SendMessageW(list, LVM_GETCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
+    return {.title = text, .width = column.cx};
+}
+
+// The column may take the client width while the items fit one page.
+TEST_F(UiTest, ListViewColumns) {
     HWND list = Add(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL, 40, 0, 0, 200, 150);
     EXPECT_EQ(InsertListColumn(list, 0, 120, IDS_COLUMN_FILE, LVCFMT_LEFT), 0);
     EXPECT_EQ(InsertListColumn(list, 1, 60, L"Result", LVCFMT_RIGHT), 1);
     EXPECT_EQ(InsertListColumn(nullptr, 0, 10, L"x", LVCFMT_LEFT), -1);
     EXPECT_TRUE(SetListColumnWidth(list, 1, 75));
-    EXPECT_EQ(::SendMessageW(list, LVM_GETCOLUMNWIDTH, 1, 0), 75);
-    wchar_t text[32] = L"";
-    LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH, 0, 0, text, 32};
-    ::SendMessageW(list, LVM_GETCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-    EXPECT_EQ(std::wstring(text) + L" " + std::to_wstring(column.cx), L"File 120");
-    // The column may take the client width while the items fit one page.
+    EXPECT_TRUE(Is("the column inserted by identifier", ColumnOf(list, 0),
+                   Column{.title = L"File", .width = 120}));
+    EXPECT_TRUE(Is("the column given its width by SetListColumnWidth", ColumnOf(list, 1),
+                   Column{.title = L"Result", .width = 75}));
     const int page = static_cast<int>(::SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
     EXPECT_EQ(GetListColumnWidth(list, page), 200);  // its client width: it has no border
     EXPECT_EQ(GetListColumnWidth(list, page + 1), 200 - ::GetSystemMetrics(SM_CXVSCROLL));
-
-    for (int i = 0; i < 4; ++i) {
-        LVITEMW item{LVIF_TEXT | LVIF_PARAM, i, 0, 0, 0, text, 0, 0, 100 + i};
-        ::SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    EXPECT_EQ(GetListItemLPARAM(list, 7), 0);
-    EXPECT_EQ(GetListSelectedItem(list), -1);
-    EXPECT_TRUE(SetListSelectedItem(list, 1));
-    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMSTATE, 1, LVIS_FOCUSED), LVIS_FOCUSED);
-    EXPECT_EQ(GetListItemLPARAM(list, 2), 102) << "GetListItemLPARAM of the third item";
 }
 
 // Deleting keeps a selection. Each row starts from items 100 to 103 with the item `select`
@@ -277,7 +338,7 @@ struct DeleteRow {
            << row.selected << " (data " << row.data << ")";
 }
 
-TEST_F(UiTest, DeletingAListItemKeepsASelection) {
+TEST_F(UiTest, ListItemsSelectedAndDeleted) {
     HWND list = Add(WC_LISTVIEWW, LVS_REPORT | LVS_SINGLESEL, 40, 0, 0, 200, 150);
     InsertListColumn(list, 0, 120, L"File", LVCFMT_LEFT);
     // clang-format off
@@ -289,17 +350,53 @@ TEST_F(UiTest, DeletingAListItemKeepsASelection) {
     };
     // clang-format on
     for (const DeleteRow& row : rows) EXPECT_TRUE(DeletesKeepingASelection(list, row));
+    EXPECT_EQ(GetListItemLPARAM(list, 7), 0) << "GetListItemLPARAM of a missing item";
+    EXPECT_TRUE(SetListSelectedItem(list, 2));
+    EXPECT_EQ(::SendMessageW(list, LVM_GETITEMSTATE, 2, LVIS_FOCUSED), LVIS_FOCUSED)
+        << "SetListSelectedItem left the item without the focus";
     for (int left = 3; left >= 0; --left) DelListItem(list, 0, 1);
     EXPECT_EQ(GetListSelectedItem(list), -1) << "GetListSelectedItem with no item left";
 }
 
-// The soft key of `command`: its label, " (off)" when disabled; "(no key)" when there is none.
-std::wstring Key(HWND bar, int command) {
+// A soft key as the user sees it.
+struct SoftKey {
+    bool exists = true;  // false: no key has the command
+    std::wstring label;
+    bool enabled = true;
+    bool operator==(const SoftKey&) const = default;
+};
+void PrintTo(const SoftKey& key, std::ostream* out) {
+    if (!key.exists) *out << "no key";
+    if (key.exists) *out << testing::PrintToString(key.label) << (key.enabled ? "" : ", disabled");
+}
+SoftKey KeyOf(HWND bar, int command) {
     wchar_t text[64] = L"";
     TBBUTTONINFOW info{sizeof info, TBIF_TEXT | TBIF_STATE, 0, 0, 0, 0, 0, 0, text, 64};
     if (::SendMessageW(bar, TB_GETBUTTONINFOW, command, reinterpret_cast<LPARAM>(&info)) < 0)
-        return L"(no key)";
-    return text + std::wstring(info.fsState & TBSTATE_ENABLED ? L"" : L" (off)");
+        return {.exists = false};
+    return {.label = text, .enabled = (info.fsState & TBSTATE_ENABLED) != 0};
+}
+
+// The marks of a menu item.
+struct ItemMarks {
+    bool checked, isDefault, grayed;
+    bool operator==(const ItemMarks&) const = default;
+};
+void PrintTo(const ItemMarks& marks, std::ostream* out) {
+    *out << (marks.checked ? "checked" : "not checked") << (marks.isDefault ? ", default" : "")
+         << (marks.grayed ? ", grayed" : ", enabled");
+}
+
+// Where the menu bar lies below the dialog's client area, and what can be used.
+struct BarPlace {
+    int below;  // pixels from the client area's bottom to the bar's top
+    bool barEnabled, dialogVisible;
+    bool operator==(const BarPlace&) const = default;
+};
+void PrintTo(const BarPlace& place, std::ostream* out) {
+    *out << "the bar " << place.below << " pixels below the client area, "
+         << (place.barEnabled ? "enabled" : "disabled") << ", the dialog "
+         << (place.dialogVisible ? "visible" : "hidden");
 }
 
 TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
@@ -308,51 +405,59 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     HWND old = info.hwndMB, bar = SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
     EXPECT_FALSE(::IsWindow(old)) << "a new menu bar replaces the old one";
     EnableMBButton(g_dialog, IDM_DONE, FALSE);
-    EXPECT_EQ(Key(bar, IDM_DONE) + L"|" + Key(bar, IDM_MENU), L"Done (off)|Menu");
+    EXPECT_TRUE(Is("the Done key after EnableMBButton(FALSE)", KeyOf(bar, IDM_DONE),
+                   SoftKey{.label = L"Done", .enabled = false}));
     EnableMBButton(g_dialog, IDM_DONE, TRUE);
     SwitchSoftKey(g_dialog, IDM_SCAN, ::GetModuleHandleW(nullptr), IDS_KEY_SCAN, IDM_DONE);
     EnableMBButton(g_dialog, IDM_DONE, FALSE);  // the old command no longer finds the key
-    EXPECT_EQ(Key(bar, IDM_SCAN) + L"|" + Key(bar, IDM_DONE), L"Scan|(no key)");
+    EXPECT_TRUE(Is("the key SwitchSoftKey gave the Scan command", KeyOf(bar, IDM_SCAN),
+                   SoftKey{.label = L"Scan"}));
+    EXPECT_TRUE(
+        Is("the key of the Done command it had", KeyOf(bar, IDM_DONE), SoftKey{.exists = false}));
 
     // Menu items change their grey state only.
     HMENU menu = reinterpret_cast<HMENU>(::SendMessageW(bar, SHCMBM_GETSUBMENU, 0, IDM_MENU));
     ::SetMenuDefaultItem(menu, IDM_CHECKED, FALSE);
-    const auto state = [menu](UINT id) { return ::GetMenuState(menu, id, MF_BYCOMMAND); };
-    const UINT was = MFS_CHECKED | MFS_DEFAULT;
-    ASSERT_EQ(state(IDM_CHECKED), was);
-    EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, TRUE);
-    EXPECT_EQ(state(IDM_CHECKED), was);
+    const auto marks = [menu] {
+        const UINT state = ::GetMenuState(menu, IDM_CHECKED, MF_BYCOMMAND);
+        return ItemMarks{.checked = (state & MF_CHECKED) != 0,
+                         .isDefault = (state & MFS_DEFAULT) != 0,
+                         .grayed = (state & MF_GRAYED) != 0};
+    };
     EnableMBMenuItem(g_dialog, IDM_MENU, IDM_CHECKED, FALSE);
-    EXPECT_EQ(state(IDM_CHECKED), was | MF_GRAYED);
+    EXPECT_TRUE(Is("the checked item after EnableMBMenuItem(FALSE)", marks(),
+                   ItemMarks{.checked = true, .isDefault = true, .grayed = true}));
     EnableMBMenuItem(menu, IDM_CHECKED, TRUE);
-    EXPECT_EQ(state(IDM_CHECKED), was);
-    EnableMBMenuItem(g_dialog, IDM_MENU, IDM_GRAYED, TRUE);
-    EXPECT_EQ(state(IDM_GRAYED), 0u);
+    EXPECT_TRUE(Is("the checked item after EnableMBMenuItem(TRUE) of its menu", marks(),
+                   ItemMarks{.checked = true, .isDefault = true, .grayed = false}));
     InsertMBMenuItem(g_dialog, IDM_MENU, 1, IDM_INSERTED, L"Inserted", MF_BYPOSITION | MF_STRING);
     RemoveMBMenuItem(g_dialog, IDM_MENU, IDM_PLAIN, MF_BYCOMMAND);
     RemoveMBMenuItem(g_dialog, IDM_DONE, 0, MF_BYPOSITION);  // a key without a menu: nothing
     std::vector<UINT> ids;
     for (int i = 0; i < ::GetMenuItemCount(menu); ++i) ids.push_back(::GetMenuItemID(menu, i));
-    EXPECT_EQ(ids, (std::vector<UINT>{IDM_CHECKED, IDM_INSERTED, IDM_GRAYED}));
+    EXPECT_TRUE(Is("the menu's item identifiers after inserting one and removing one", ids,
+                   std::vector<UINT>{IDM_CHECKED, IDM_INSERTED, IDM_GRAYED}));
 
     // Hidden, the dialog takes its menu bar, disabled, one bar's height further down.
-    // where(): how far below the dialog's client area the bar's top lies.
     RECT client{};
     ::GetClientRect(g_dialog, &client);
     ::MapWindowPoints(g_dialog, nullptr, reinterpret_cast<POINT*>(&client), 2);
     const int height = At(bar, nullptr).bottom - At(bar, nullptr).top;
-    const auto where = [bar, bottom = client.bottom] {
-        return std::to_string(At(bar, nullptr).top - bottom) +
-               (::IsWindowEnabled(bar) ? "" : " off") +
-               (::IsWindowVisible(g_dialog) ? "" : " hidden");
+    const auto place = [bar, bottom = client.bottom] {
+        return BarPlace{.below = At(bar, nullptr).top - bottom,
+                        .barEnabled = ::IsWindowEnabled(bar) != FALSE,
+                        .dialogVisible = ::IsWindowVisible(g_dialog) != FALSE};
     };
     UI_HideWindow(g_dialog);
-    EXPECT_EQ(where(), std::to_string(height) + " off hidden");
+    EXPECT_TRUE(Is("after UI_HideWindow", place(),
+                   BarPlace{.below = height, .barEnabled = false, .dialogVisible = false}));
     UI_ShowWindow(g_dialog);
-    EXPECT_EQ(where(), "0");
+    EXPECT_TRUE(Is("after UI_ShowWindow", place(),
+                   BarPlace{.below = 0, .barEnabled = true, .dialogVisible = true}));
     // Any other command shows the dialog but leaves the bar disabled in place.
     UI_ShowWindow(g_dialog, SW_SHOWNA);
-    EXPECT_EQ(where(), "0 off");
+    EXPECT_TRUE(Is("after UI_ShowWindow(SW_SHOWNA)", place(),
+                   BarPlace{.below = 0, .barEnabled = false, .dialogVisible = true}));
 
     // While the guard lives the dialog fits the work area above its menu bar; afterwards it has
     // the client width it had then and the height of a scrolling page.
@@ -370,29 +475,52 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     ::DestroyWindow(bar);
 }
 
+// A text set by identifier comes from the resource module; the device's task bar is told
+// (WM_USER 4 posted) when a dialog's title changed. Each row starts from the dialog's title
+// "kxtest" and an empty label.
+struct TextRow {
+    const char* call;
+    void (*set)();
+    bool ofLabel;  // the label's text changes, else the dialog's title
+    std::wstring text;
+    bool trayTold;
+};
+
+::testing::AssertionResult Sets(HWND tray, HWND label, const TextRow& row) {
+    ::SetWindowTextW(g_dialog, L"kxtest");
+    ::SetWindowTextW(label, L"");
+    row.set();
+    wchar_t text[64] = L"";
+    ::GetWindowTextW(row.ofLabel ? label : g_dialog, text, 64);
+    std::vector<WPARAM> told, expected;
+    for (MSG msg; ::PeekMessageW(&msg, tray, WM_USER, WM_USER, PM_REMOVE);)
+        told.push_back(msg.wParam);
+    if (row.trayTold) expected.push_back(4);
+    if (text == row.text && told == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << row.call << " left the text " << testing::PrintToString(std::wstring(text))
+           << " and told the task bar " << testing::PrintToString(told) << ", expected "
+           << testing::PrintToString(row.text) << " and " << testing::PrintToString(expected);
+}
+
 TEST_F(UiTest, TitlesAndTextsComeFromTheResourceModule) {
-    // The device's task bar is told (WM_USER 4 posted) when a dialog's title changed.
     WNDCLASSW cls{0, ::DefWindowProcW, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, L"tray"};
     ::RegisterClassW(&cls);
     HWND tray = ::CreateWindowW(L"tray", L"tray", WS_POPUP, 0, 0, 1, 1, 0, 0, 0, 0);
-    const auto now = [tray](HWND hwnd = g_dialog) {
-        std::wstring told(64, L'\0');
-        told.resize(::GetWindowTextW(hwnd, &told[0], 64));
-        for (MSG msg; ::PeekMessageW(&msg, tray, WM_USER, WM_USER, PM_REMOVE);)
-            told += L" told " + std::to_wstring(msg.wParam);
-        return told;
-    };
-    UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE);
-    EXPECT_EQ(now(), L"Scan settings told 4");
-    UI_SetDlgTitle(g_dialog, 0u);
-    EXPECT_EQ(now(), L"Scan settings");  // no identifier
-    UI_SetDlgTitle(g_dialog, L"Given");
-    EXPECT_EQ(now(), L"Given told 4");
     HWND label = Add(L"STATIC", 0, 20, 0, 0, 80, 20);
-    UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL);
-    EXPECT_EQ(now(label), L"Scan level:");
-    UI_SetWindowText(label, IDS_LEVEL_HIGH);
-    EXPECT_EQ(now(label), L"High");
+    // clang-format off
+    const TextRow rows[] = {
+        {.call = "UI_SetDlgTitle by identifier",  .set = [] { UI_SetDlgTitle(g_dialog, IDS_SETTINGS_TITLE); },
+         .ofLabel = false, .text = L"Scan settings", .trayTold = true},
+        {.call = "UI_SetDlgTitle of identifier 0", .set = [] { UI_SetDlgTitle(g_dialog, 0u); },
+         .ofLabel = false, .text = L"kxtest",        .trayTold = false},
+        {.call = "UI_SetDlgTitle of a text",       .set = [] { UI_SetDlgTitle(g_dialog, L"Given"); },
+         .ofLabel = false, .text = L"Given",         .trayTold = true},
+        {.call = "UI_SetDlgItemText",              .set = [] { UI_SetDlgItemText(g_dialog, 20, IDS_SCAN_LEVEL); },
+         .ofLabel = true,  .text = L"Scan level:",   .trayTold = false},
+    };
+    // clang-format on
+    for (const TextRow& row : rows) EXPECT_TRUE(Sets(tray, label, row));
     ::DestroyWindow(tray);
 }
 
@@ -415,7 +543,8 @@ struct NeighboursRow {
     Enabled after;
 };
 
-// The spin control and the list before it; the last child, which has no next sibling.
+// The list with the spin control after it, the label before them too; the spin control with the
+// list before it.
 TEST_F(UiTest, NeighboursEnabledTogether) {
     HWND label = Add(L"STATIC", 0, 30, 0, 0, 50, 20);
     HWND list = Add(L"LISTBOX", LBS_NOINTEGRALHEIGHT, 31, 0, 20, 100, 60);
@@ -431,8 +560,6 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
          .after = {.label = true,  .list = true,  .spin = true,  .other = false}},
         {.call = "EnablePair of the spin",  .startEnabled = true,  .enable = [] { EnablePair(::GetDlgItem(g_dialog, 32), FALSE, true); },
          .after = {.label = true,  .list = false, .spin = false, .other = true}},
-        {.call = "EnablePair of the last",  .startEnabled = true,  .enable = [] { EnablePair(::GetDlgItem(g_dialog, 33), FALSE, false); },
-         .after = {.label = true,  .list = true,  .spin = true,  .other = false}},
     };
     // clang-format on
     for (const NeighboursRow& row : rows) {
@@ -442,7 +569,7 @@ TEST_F(UiTest, NeighboursEnabledTogether) {
                           .list = ::IsWindowEnabled(list) != FALSE,
                           .spin = ::IsWindowEnabled(spin) != FALSE,
                           .other = ::IsWindowEnabled(other) != FALSE};
-        EXPECT_EQ(got, row.after) << row.call << " left these enabled";
+        EXPECT_TRUE(Is(row.call, got, row.after));
     }
 }
 
@@ -459,27 +586,30 @@ TEST_F(UiTest, DialogsFoundAndCommandedByTitle) {
     // its second title too.
     ::SetWindowTextW(g_dialog, L"Scutara");
     const wchar_t commandLine[] = L"/scan \\My Docs";
+    g_handed.reset();
     EXPECT_FALSE(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_PRODUCT_NAME, commandLine));
-    EXPECT_EQ(g_copy, std::to_wstring(UI_COPYDATA_CMDLINE) + L" 28 /scan \\My Docs");
-    EXPECT_NE(g_copyData, commandLine) << "the caller's own text was handed to the dialog";
+    EXPECT_TRUE(
+        Is("what ActivatePreviousInstance handed the first instance's dialog", g_handed,
+           std::optional(Handed{
+               .identifier = UI_COPYDATA_CMDLINE, .bytes = 28, .text = L"/scan \\My Docs"})));
+    EXPECT_NE(g_handedAt, commandLine) << "the caller's own text was handed to the dialog";
     for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
     EXPECT_EQ(ActivatePreviousInstance(9999, 0, L"", IDS_PRODUCT_NAME), nullptr);
     ::CloseHandle(first);
     // The mutex went with the first instance.
     EXPECT_TRUE(::CloseHandle(ActivatePreviousInstance(IDS_PRODUCT_NAME, IDS_SCANNING_TITLE, L"")));
     // Dialogs found and commanded by their titles.
-    EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), nullptr);
     ::SetWindowTextW(g_dialog, L"Scanning");
     EXPECT_EQ(UI_FindWindow(IDS_SCANNING_TITLE), g_dialog);
-    EXPECT_EQ(UI_FindWindow(9999u), nullptr);
     UI_ActiveWindow(g_dialog, true);
     UI_DestroyWindow(g_dialog, false);  // posted: arrives with the next messages
     UI_DestroyWindow(IDS_SCANNING_TITLE, true);
     UI_DestroyWindow(0u, true);                // no identifier: nothing
     UI_DestroyWindow(IDS_PRODUCT_NAME, true);  // no such dialog: nothing
     for (MSG msg; ::PeekMessageW(&msg, g_dialog, 0, 0, PM_REMOVE);) ::DispatchMessageW(&msg);
-    EXPECT_EQ(g_appCodes, (std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE,
-                                               UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_CLOSE}));
+    EXPECT_TRUE(Is("the commands the dialog received", g_appCodes,
+                   std::vector<WPARAM>{UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_ACTIVATE,
+                                       UI_CMD_ACTIVATE, UI_CMD_CLOSE, UI_CMD_CLOSE}));
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST(B64, Encoding) {
 // trip.
 TEST(B64, Decoding) {
     // U+015A is not 'Z', though its low byte is.
-    const Text nonZ = {0x015A, 'm', '9', 'v'}, nonM = {'Z', 'm', 0x0139, 'v'};
+    const Text nonZ = {0x015A, 'm', '9', 'v'};
     std::string all;  // every byte value, through the encoder and back
     for (unsigned i = 0; i < 256; ++i) all += char(255 - i);
     const struct Row {
@@ -81,18 +81,13 @@ TEST(B64, Decoding) {
     } rows[] = {
         // clang-format off
         {.text = Digits("Zm8="), .size = 64, .bytes = "fo"},  // one pad; two pads and none in the round trip
-        {.text = Digits(""), .size = 16, .bytes = ""},
         {.text = Digits("Zm9vYmF"), .size = 16, .bytes = ""},
         {.text = Digits("Zg==Zm9v"), .size = 16, .bytes = "f"},
         {.text = Digits("Zm9vZ==="), .size = 16, .bytes = "foo"},
-        {.text = Digits("Zm9vZm\r\n"), .size = 16, .bytes = "foof"},
-        {.text = Digits("Zm9vZm9 "), .size = 16, .bytes = "foofo"},
         {.text = Digits("=m9vZm9v"), .size = 16, .bytes = ""},
         {.text = nonZ, .size = 16, .bytes = ""},
-        {.text = nonM, .size = 16, .bytes = "f"},
         {.text = Digits("Zm9vYmFy"), .size = 3, .bytes = ""},
         {.text = Digits("Zm9vYmFy"), .size = 4, .bytes = "foob"},
-        {.text = Digits("Zm9v"), .size = 1, .bytes = "f"},
         {.text = Digits(Encode(all, 345).text.value_or("")), .size = 256, .bytes = all},
         // clang-format on
     };
