@@ -100,7 +100,9 @@ bool RawGetValue(const wchar_t* path, const wchar_t* name, DWORD* type, std::str
 void StageHandset(const wchar_t* name) {
     ASSERT_TRUE(WinceStageHandset(name)) << "cannot stage handset, error " << ::GetLastError();
 }
-void StageProfileNumber(const wchar_t* name, DWORD n) { Profile(name, REG_DWORD, &n, sizeof n); }
+void StageProfileNumber(const wchar_t* name, DWORD number) {
+    Profile(name, REG_DWORD, &number, sizeof number);
+}
 void StageProfileText(const wchar_t* name, const wchar_t* text) {
     Profile(name, REG_SZ, text, (std::wcslen(text) + 1) * sizeof(wchar_t));
 }

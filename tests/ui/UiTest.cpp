@@ -92,9 +92,11 @@ RECT At(HWND hwnd, HWND to = g_dialog) {
     ::MapWindowPoints(nullptr, to, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-HWND Add(const wchar_t* cls, DWORD style, int id, int x, int y, int w, int h) {
-    return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, y, w, h, g_dialog,
-                             reinterpret_cast<HMENU>(INT_PTR(id)), nullptr, nullptr);
+HWND Add(const wchar_t* windowClass, DWORD style, int id, int left, int top, int width,
+         int height) {
+    return ::CreateWindowExW(0, windowClass, L"", WS_CHILD | WS_VISIBLE | style, left, top, width,
+                             height, g_dialog, reinterpret_cast<HMENU>(INT_PTR(id)), nullptr,
+                             nullptr);
 }
 
 // A body of `length` characters whose head and tail are recognisable, and its shortened form.
@@ -233,21 +235,25 @@ TEST_F(UiTest, ControlsArePlacedByRulesInsideTheirBorder) {
     const RECT nothing{0, 0, 0, 0};
     RECT rect{}, none{1, 1, 1, 1};
     GetRelativeRect(g_dialog, 51, rect);
-    EXPECT_EQ(rect, (RECT{11, 61, 109, 109}));  // inside the border
+    EXPECT_TRUE(Is("GetRelativeRect of the bordered list, inside its border", rect,
+                   RECT{11, 61, 109, 109}));
     GetRelativeRect(nullptr, plain, none);
-    EXPECT_EQ(none, nothing);
+    EXPECT_TRUE(Is("GetRelativeRect without a dialog", none, nothing));
     GetRelativeRect(g_dialog, 4242, rect);
-    EXPECT_EQ(rect, nothing);
+    EXPECT_TRUE(Is("GetRelativeRect of a missing control", rect, nothing));
     // -1 keeps what is; a bordered control takes its client rectangle as its new window
     // rectangle.
     LayoutCtl(g_dialog, 51, -1, -1, -1, -1);
-    EXPECT_EQ(At(framed), (RECT{11, 61, 109, 109}));
+    EXPECT_TRUE(Is("the bordered list after LayoutCtl keeping every edge", At(framed),
+                   RECT{11, 61, 109, 109}));
     LayoutCtl(g_dialog, 50, 0, 5, 200, 40);
-    EXPECT_EQ(At(plain), (RECT{0, 5, 200, 45}));
+    EXPECT_TRUE(Is("the label after LayoutCtl to 0, 5, 200 by 40", At(plain), RECT{0, 5, 200, 45}));
     LayoutCtlByPos(g_dialog, plain, -1, 8, 150, -1);
-    EXPECT_EQ(At(plain), (RECT{0, 8, 150, 45}));
+    EXPECT_TRUE(
+        Is("the label after LayoutCtlByPos of its top and width", At(plain), RECT{0, 8, 150, 45}));
     LayoutCtlByPos(g_dialog, 50, 3, -1, -1, 40);
-    EXPECT_EQ(At(plain), (RECT{3, 8, 150, 40}));
+    EXPECT_TRUE(Is("the label after LayoutCtlByPos of its left and height", At(plain),
+                   RECT{3, 8, 150, 40}));
 }
 
 TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
@@ -255,11 +261,11 @@ TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     HWND spin = Add(UPDOWN_CLASSW, 0, 61, 90, 0, 16, 20);
     const int spinWidth = At(spin).right - At(spin).left;  // borderless: its client width
     LayoutSpin(g_dialog, list, spin, 10, 40, 150, 24);
-    EXPECT_EQ(At(list), (RECT{10, 40, 160 - spinWidth, 64}));
-    EXPECT_EQ(At(spin), (RECT{160 - spinWidth, 40, 160, 64}));
+    EXPECT_TRUE(Is("the list after LayoutSpin", At(list), RECT{10, 40, 160 - spinWidth, 64}));
+    EXPECT_TRUE(Is("the spin after LayoutSpin", At(spin), RECT{160 - spinWidth, 40, 160, 64}));
     ChangeSpinWidth(g_dialog, 60, 61, 2, 200);
-    EXPECT_EQ(At(list), (RECT{2, 40, 202 - spinWidth, 64}));
-    EXPECT_EQ(At(spin), (RECT{202 - spinWidth, 40, 202, 64}));
+    EXPECT_TRUE(Is("the list after ChangeSpinWidth", At(list), RECT{2, 40, 202 - spinWidth, 64}));
+    EXPECT_TRUE(Is("the spin after ChangeSpinWidth", At(spin), RECT{202 - spinWidth, 40, 202, 64}));
 
     // Every child refitted to 4 pixels less than 200, for the scroll bar: a spin control after a
     // list box follows it (list boxes known by their class name in any case); one before any
@@ -270,14 +276,16 @@ TEST_F(UiTest, SpinSitsAtTheListsRightEdge) {
     ::MoveWindow(spin, 80, 52, 16, 22, FALSE);
     RelayoutChildCtrls fit(g_dialog, 200, true);
     for (HWND child : {lone, label, list, spin}) EXPECT_FALSE(fit(child));
-    EXPECT_EQ(At(lone), (RECT{100, 0, 296, 20}));
-    EXPECT_EQ(At(label), (RECT{10, 30, 206, 46}));
-    EXPECT_EQ(At(list), (RECT{2, 52, 198 - spinWidth, 74}));
+    EXPECT_TRUE(Is("a spin before any list, refitted", At(lone), RECT{100, 0, 296, 20}));
+    EXPECT_TRUE(Is("the label refitted to 200 with room for the scroll bar", At(label),
+                   RECT{10, 30, 206, 46}));
+    EXPECT_TRUE(Is("the list refitted", At(list), RECT{2, 52, 198 - spinWidth, 74}));
     EXPECT_EQ(At(spin).left, 198 - spinWidth) << "the spin control's left edge after the list";
     EXPECT_EQ(At(spin).top, 52) << "the spin control's top beside the list";
     RelayoutChildCtrls narrow(g_dialog, 120, false);
     narrow(label);
-    EXPECT_EQ(At(label), (RECT{10, 30, 130, 46}));
+    EXPECT_TRUE(
+        Is("the label refitted to 120 without the scroll bar", At(label), RECT{10, 30, 130, 46}));
 }
 
 // A list view column as the list shows it.
@@ -465,13 +473,13 @@ TEST_F(UiTest, MenuBarKeysMenusAndPlace) {
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const RECT before = At(g_dialog, nullptr);
     auto guard = std::make_unique<AvoidScrollBar>(g_dialog);
-    EXPECT_EQ(At(g_dialog, nullptr),
-              (RECT{before.left, before.top, before.left + work.right - work.left,
-                    before.top + work.bottom - work.top - height}));
+    EXPECT_TRUE(Is("the dialog while AvoidScrollBar lives", At(g_dialog, nullptr),
+                   RECT{before.left, before.top, before.left + work.right - work.left,
+                        before.top + work.bottom - work.top - height}));
     ::GetClientRect(g_dialog, &inside);
     guard.reset();
-    EXPECT_EQ(At(g_dialog, nullptr),
-              (RECT{before.left, before.top, before.left + inside.right, before.top + 640}));
+    EXPECT_TRUE(Is("the dialog after AvoidScrollBar ended", At(g_dialog, nullptr),
+                   RECT{before.left, before.top, before.left + inside.right, before.top + 640}));
     ::DestroyWindow(bar);
 }
 
