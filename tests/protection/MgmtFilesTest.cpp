@@ -126,31 +126,33 @@ TEST_F(MgmtTest, RecoveredDocumentIsAppliedOnce) {
 
 unsigned char* Bytes(std::string& text) { return reinterpret_cast<unsigned char*>(&text[0]); }
 
-// What GetRsaKeyEx read into buffers one byte larger than the capacities it was given.
-struct KeyRead {
-    int result;
-    std::string first, second;  // up to the lengths it answered
-    int flag;
-    bool wrotePast;  // a byte past a capacity changed
-};
-KeyRead ReadKey(unsigned long firstCapacity, unsigned long secondCapacity) {
-    std::string first(firstCapacity + 1, '#'), second(secondCapacity + 1, '#');
-    unsigned char flag = 9;
-    unsigned long firstLength = firstCapacity, secondLength = secondCapacity;
-    const int result =
-        KxConfig::GetRsaKeyEx(Bytes(first), firstLength, Bytes(second), secondLength, flag);
-    const bool wrotePast = first.back() != '#' || second.back() != '#';
-    if (result != 1) return {result, "", "", flag, wrotePast};
-    return {result, first.substr(0, firstLength), second.substr(0, secondLength), flag, wrotePast};
-}
-
+// A key file's content and the capacities GetRsaKeyEx is given (the key's own sizes unless a row
+// says), and what it then answers and reads.
 struct KeyFileRow {
     const char* name;
     std::string file;
-    unsigned long firstCapacity = 128, secondCapacity = 3;  // the key's own sizes unless a row says
-    int result;
-    int flag = 0;  // when read
+    unsigned long firstCapacity = 128, secondCapacity = 3;
+    std::string read;
 };
+
+// What GetRsaKeyEx answered and read, in words, into buffers one byte larger than the capacities
+// it was given; `first` and `second` are the components of the key written.
+std::string ReadKey(const KeyFileRow& row, const std::string& first, const std::string& second) {
+    std::string firstRead(row.firstCapacity + 1, '#'), secondRead(row.secondCapacity + 1, '#');
+    unsigned long firstLength = row.firstCapacity, secondLength = row.secondCapacity;
+    unsigned char flag = 9;
+    const int result =
+        KxConfig::GetRsaKeyEx(Bytes(firstRead), firstLength, Bytes(secondRead), secondLength, flag);
+    std::string read = "answered " + std::to_string(result);
+    if (result == 1 && firstRead.substr(0, firstLength) == first &&
+        secondRead.substr(0, secondLength) == second)
+        read += " with both components, flag " + std::to_string(flag);
+    else if (result == 1)
+        read += " with other components";
+    if (firstRead.back() != '#' || secondRead.back() != '#') read += ", writing past a buffer";
+    return read;
+}
+
 TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
     std::string first(128, 0), second = "\xc8\xcf\xd6";
     for (int i = 0; i < 128; ++i) first[i] = char(1 + i * 7);
@@ -162,32 +164,23 @@ TEST_F(MgmtTest, KeyComesBackWholeAndWhatDoesNotFitIsRefused) {
     const std::string good = kxtest::ReadDeviceFile(kKeyFile);
     EXPECT_EQ(good, std::string("\x80\0\0\0", 4) + first + std::string("\x03\0\0\0", 4) + second +
                         "\x01");
+    const std::string whole = "answered 1 with both components, flag 1", refused = "answered 0";
     // clang-format off
     const KeyFileRow rows[] = {
-        {.name = "whole",                         .file = good,                                  .result = 1, .flag = 1},
-        {.name = "no flag byte",                  .file = good.substr(0, 139),                   .result = 1, .flag = 0},
-        {.name = "cut in the second component",   .file = good.substr(0, 138),                   .result = 0},
-        {.name = "cut in the first length",       .file = good.substr(0, 2),                     .result = 0},
-        {.name = "second larger than its buffer", .file = good, .secondCapacity = 2,             .result = 0},
-        {.name = "zero first length",             .file = std::string(4, '\0') + good.substr(4), .result = 0},
-        {.name = "a length far beyond the file",  .file = "\xff\xff\xff\x7f" + good.substr(4), .firstCapacity = 4096, .result = 0},
-        {.name = "no key file",                   .file = "",                                    .result = 0},
+        {.name = "whole",                         .file = good,                                  .read = whole},
+        {.name = "no flag byte",                  .file = good.substr(0, 139),
+         .read = "answered 1 with both components, flag 0"},
+        {.name = "cut in the second component",   .file = good.substr(0, 138),                   .read = refused},
+        {.name = "cut in the first length",       .file = good.substr(0, 2),                     .read = refused},
+        {.name = "second larger than its buffer", .file = good, .secondCapacity = 2,             .read = refused},
+        {.name = "zero first length",             .file = std::string(4, '\0') + good.substr(4), .read = refused},
+        {.name = "no key file",                   .file = "",                                    .read = refused},
     };
     // clang-format on
     for (const KeyFileRow& row : rows) {
         ::DeleteFileW(kKeyFile);
         if (!row.file.empty()) kxtest::MakeScratchFile(L"mgi.key", row.file);
-        const KeyRead got = ReadKey(row.firstCapacity, row.secondCapacity);
-        const bool read = got.result == 1;
-        EXPECT_TRUE(got.result == row.result && !got.wrotePast &&
-                    (!read || (got.first == first && got.second == second && got.flag == row.flag)))
-            << "GetRsaKeyEx, " << row.name << ": answered " << got.result
-            << (read ? (got.first == first && got.second == second ? " with both components"
-                                                                   : " with other components")
-                     : "")
-            << (read ? ", flag " + std::to_string(got.flag) : "")
-            << (got.wrotePast ? ", writing past a buffer" : "") << "; expected " << row.result
-            << (row.result == 1 ? ", flag " + std::to_string(row.flag) : "");
+        EXPECT_EQ(ReadKey(row, first, second), row.read) << "GetRsaKeyEx, " << row.name;
     }
 }
 
@@ -221,7 +214,6 @@ TEST_F(MgmtTest, TheFirstProviderTakesTheGivenAttributes) {
     const std::vector<const wchar_t*> plain = {L"1", L"2", L"3", L"4"};
     // clang-format off
     const SubscriptionRow rows[] = {
-        {.name = "all four", .file = original, .given = plain, .result = 1, .saved = Document("1", "2", "3", "4")},
         {.name = "null or empty kept", .file = original, .given = {nullptr, L"", nullptr, L"5"}, .result = 1,
          .saved = Document("1111", "2222", "SUB", "5")},
         {.name = "escaped, at any depth", .file = "<a><b><ServiceProvider/></b></a>",

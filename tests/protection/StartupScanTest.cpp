@@ -55,8 +55,6 @@ TEST_F(StartupScanTest, ScanItEndsAndQuarantinesWhatIsInfected) {
         {.path = toEvil.c_str(),  .status = 0, .scannedLeft = false, .programLeft = false, .programRuns = false},
         {.path = clean.c_str(),   .status = 0, .scannedLeft = true,  .programLeft = true,  .programRuns = true},
         {.path = toClean.c_str(), .status = 0, .scannedLeft = true,  .programLeft = true,  .programRuns = true},
-        // A shortcut that resolves to nothing.
-        {.path = L"\\kxtest\\broken.LnK", .status = 0, .scannedLeft = false, .programLeft = true, .programRuns = true},
         {.path = L"a.b", .status = KX_E_PATH_TOO_SHORT, .scannedLeft = false, .programLeft = true, .programRuns = true},
         {.path = nullptr, .status = KX_E_PATH_TOO_SHORT, .scannedLeft = false, .programLeft = true, .programRuns = true},
     };
@@ -118,7 +116,8 @@ TEST_F(StartupScanTest, IsInStartupComparesThePrefixAndScanStartupTakesTheFolder
     EXPECT_EQ(std::make_pair(Exists(program.c_str()), Exists(note.c_str())), std::make_pair(0, 1));
 }
 
-// FileScanType: 1 programs, 2 libraries, 4 archives; 0x7FFFFFFF every file.
+// FileScanType: 1 programs, 2 libraries, 4 archives; 0x7FFFFFFF every file. The extension is
+// HelpAPI::GetFileExt's, whose own rows show hidden files and dots in folder names.
 constexpr DWORD kUnset = 0;  // as FileScanType: nothing stored
 struct FileTypeRow {
     DWORD types;  // the stored FileScanType
@@ -137,8 +136,6 @@ TEST_F(StartupScanTest, FileTypesFollowFileScanType) {
         {.types = 4,          .path = L"d.ZIP",              .status = 0,               .match = 1},
         {.types = 0x7FFFFFFF, .path = L"noextension",        .status = 0,               .match = 1},
         {.types = 1,          .path = L"x.e x e",            .status = 0,               .match = 1},  // blanks skipped
-        {.types = 3,          .path = L".exe",               .status = 0,               .match = 0},
-        {.types = 4,          .path = L"\\dir.zip\\file",    .status = 0,               .match = 0},
     };
     // clang-format on
     for (const FileTypeRow& row : rows) {

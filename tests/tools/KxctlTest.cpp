@@ -4,6 +4,7 @@
 // library's own rules are its tests' job: a row here shows what the front end adds (parsing,
 // output, exit codes, the verb reaching its library call) and that a refused command writes
 // nothing.
+#include "RegistryRows.h"
 #include "ServiceFixture.h"
 
 #include <kxcommon/KxRegUtil.h>
@@ -42,31 +43,20 @@ struct Row {
     unsigned long exitCode = 0;  // what kxctl exits with
     const char* output = "";     // its whole output (standard output and error)
     const char* outputHas = "";  // or, when set, a part of it
-    // A registry value the command writes, or must leave alone, and how it then reads (a number in
-    // decimal); null when it must be missing.
+    // A registry value the command writes, or must leave alone, and how it then reads.
     const wchar_t* value = nullptr;
-    const wchar_t* stored = nullptr;
+    const char* stored = "(missing)";
     const wchar_t* key = kProductKey;
 };
-
-// A registry value (a number or a text) as Row::stored spells it, or "(missing)".
-std::wstring ReadValue(const wchar_t* key, const wchar_t* name) {
-    DWORD type = 0;
-    std::string bytes;
-    if (!RawGetValue(key, name, &type, &bytes)) return L"(missing)";
-    if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<const DWORD*>(bytes.data()));
-    return reinterpret_cast<const wchar_t*>((bytes + '\0' + '\0').c_str());
-}
 
 // Runs the row's command on the installed device and compares what it did with the row.
 ::testing::AssertionResult Runs(const Row& row) {
     ResetDevice();
     Install();
     const KxctlRun run = RunKxctl(row.command);
-    const std::wstring stored = row.value ? ReadValue(row.key, row.value) : L"";
-    const std::wstring expected = row.value ? (row.stored ? row.stored : L"(missing)") : L"";
+    const std::string stored = row.value ? Stored(row.key, row.value) : row.stored;
     const bool part = *row.outputHas != '\0';
-    if (run.failure.empty() && run.exitCode == row.exitCode && stored == expected &&
+    if (run.failure.empty() && run.exitCode == row.exitCode && stored == row.stored &&
         (part ? run.output.find(row.outputHas) != std::string::npos : run.output == row.output))
         return ::testing::AssertionSuccess();
     auto failure = ::testing::AssertionFailure()
@@ -74,7 +64,8 @@ std::wstring ReadValue(const wchar_t* key, const wchar_t* name) {
                    << run.exitCode << " and printed \"" << run.output << "\"; expected exit code "
                    << row.exitCode << (part ? " and output with \"" : " and the output \"")
                    << (part ? row.outputHas : row.output) << "\"";
-    if (row.value) failure << "; " << row.value << " then reads " << stored << ", not " << expected;
+    if (row.value)
+        failure << "; " << row.value << " then reads " << stored << ", not " << row.stored;
     return failure;
 }
 
@@ -104,11 +95,11 @@ TEST_F(KxctlTest, SettingsAndRegistry) {
         {.name = "get of a setting not stored", .command = L"get TaskLogFilename", .exitCode = 1,
          .output = "TaskLogFilename  (not set)\n"},
         {.name = "a name in any case, a number in hex", .command = L"set logfilesize 0x8000",
-         .output = "LogFileSize = 32768 (0x8000)\n", .value = L"LogFileSize", .stored = L"32768"},
+         .output = "LogFileSize = 32768 (0x8000)\n", .value = L"LogFileSize", .stored = "number 0x8000"},
         {.name = "set goes through the setting's accessor", .command = L"set RealTimeScan 5",
-         .output = "RealTimeScan = 1\n", .value = L"RealTimeScan", .stored = L"1"},
+         .output = "RealTimeScan = 1\n", .value = L"RealTimeScan", .stored = "number 0x1"},
         {.name = "a quoted text", .command = L"set TaskLogFilename \"a b.log\"",
-         .output = "TaskLogFilename = \"a b.log\"\n", .value = L"TaskLogFilename", .stored = L"a b.log"},
+         .output = "TaskLogFilename = \"a b.log\"\n", .value = L"TaskLogFilename", .stored = "text \"a b.log\""},
         {.name = "not a number", .command = L"set RealTimeScan yes", .exitCode = 2,
          .output = "kxctl: 'yes' is not a 32-bit number (decimal or 0x hex); nothing written\n",
          .value = L"RealTimeScan"},
@@ -118,15 +109,15 @@ TEST_F(KxctlTest, SettingsAndRegistry) {
          .value = L"StartupTemp"},
         {.name = "version bump", .command = L"version bump", .output = "2.0.2.1021  (high "
          "0x00020000, low 0x000203FD, product version 0x00020000000203FD)\n",
-         .value = L"FullVersionNum", .stored = L"2.0.2.1021"},
+         .value = L"FullVersionNum", .stored = "text \"2.0.2.1021\""},
         // reg: a key with either root, in any case, or none.
         {.name = "reg add text",
          .command = L"reg add HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorlend\\kxctl T text \"a b\"",
          .output = "written: HKLM\\SOFTWARE\\Quorlend\\kxctl\\T\n", .value = L"T",
-         .stored = L"a b", .key = kRegKey},
+         .stored = "text \"a b\"", .key = kRegKey},
         {.name = "reg add num", .command = L"reg add hklm\\SOFTWARE\\Quorlend\\kxctl N num 0x8000",
          .output = "written: HKLM\\SOFTWARE\\Quorlend\\kxctl\\N\n", .value = L"N",
-         .stored = L"32768", .key = kRegKey},
+         .stored = "number 0x8000", .key = kRegKey},
         {.name = "reg query of a missing key", .command = L"reg query SOFTWARE\\Quorlend\\none", .exitCode = 1,
          .output = "kxctl: opening SOFTWARE\\Quorlend\\none failed with status 0x30000\n"},
         {.name = "reg delete", .command = L"reg delete SOFTWARE\\Quorlend\\Scutara\\2.0 StartupTemp",
@@ -141,7 +132,7 @@ TEST_F(KxctlTest, CallerLists) {
     ExpectRows({
         {.name = "add to the list named", .command = L"add wap-force sms.example.com Push",
          .output = "added to the WAP-push force list: sms.example.com  \"Push\"\n",
-         .value = L"sms.example.com", .stored = L"Push",
+         .value = L"sms.example.com", .stored = "text \"Push\"",
          .key = L"SOFTWARE\\Quorlend\\Scutara\\2.0\\WapPush\\ForceList"},
         {.name = "a number too long", .command = L"add accept " + std::wstring(260, L'1'),
          .exitCode = 2, .outputHas = "kxctl: a number holds at most 259 characters"},
@@ -180,9 +171,9 @@ TEST_F(KxctlTest, StartupProcessesAndHandset) {
          .exitCode = 1, .output = "\\kxtest\\x.exe: not in the Startup folder\n"},
         {.name = "realtime", .command = L"realtime on --wait",
          .output = "real-time scanning on: the hook loader has done its work\n",
-         .value = L"LastCommandLine", .stored = L"ENABLE_REALTIME", .key = kHookLoader},
+         .value = L"LastCommandLine", .stored = "text \"ENABLE_REALTIME\"", .key = kHookLoader},
         {.name = "sms register", .command = L"sms register", .output = "SMS listener registered\n",
-         .value = L"Registered", .stored = L"1", .key = kSmsListenerKey},
+         .value = L"Registered", .stored = "number 0x1", .key = kSmsListenerKey},
         {.name = "proxy", .command = L"proxy",
          .outputHas = "\nSOCKS 5 proxy: socks.corvia.example:1080, user ks620, password set\n"},
     });
@@ -191,7 +182,7 @@ TEST_F(KxctlTest, StartupProcessesAndHandset) {
 TEST_F(KxctlTest, UpdatesManagementAndFiles) {
     ExpectRows({
         {.name = "update versions", .command = L"update versions", .outputHas = "versions recorded",
-         .value = L"ZRAPIPatternVer", .stored = L"77"},
+         .value = L"ZRAPIPatternVer", .stored = "number 0x4d"},
         {.name = "xml", .command = L"xml \\kxtest\\sub.xml ServiceProvider A",
          .output = "2 elements ServiceProvider\n[0] A=\"1\"\n[1] A=\"\"\n"},
         {.name = "md5", .command = L"md5 \\kxtest\\bin.dat",
