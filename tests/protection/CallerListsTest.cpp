@@ -90,9 +90,9 @@ TEST_F(CallerListsTest, EachListStoresEntriesUnderItsOwnKey) {
             for (const std::string& line : row.entries) expected += list.key + line + "\n";
             const std::string tree = kxtest::Dump(kxtest::kProductKey, true);
             EXPECT_TRUE(status == row.status && tree == expected)
-                << list.key << ", " << row.name << ": answered " << status
+                << list.key << ", " << row.name << ": answered " << kxtest::Hex(status)
                 << " leaving the product's tree as\n"
-                << tree << "expected " << row.status << " and\n"
+                << tree << "expected " << kxtest::Hex(row.status) << " and\n"
                 << expected;
         }
     }
@@ -136,8 +136,9 @@ TEST_F(CallerListsTest, LookUpAndContainment) {
                 << list.key << ", caller "
                 << (row.caller ? kxtest::Narrow(row.caller) : "unterminated") << " against "
                 << (row.stored ? kxtest::Narrow(row.stored) : "no list") << ": look-up answered "
-                << lookUp << ", containment " << fuzzy << " with found " << found << "; expected "
-                << row.lookUp << ", " << row.fuzzy << " with " << row.found;
+                << kxtest::Hex(lookUp) << ", containment " << kxtest::Hex(fuzzy) << " with found "
+                << found << "; expected " << kxtest::Hex(row.lookUp) << ", "
+                << kxtest::Hex(row.fuzzy) << " with " << row.found;
         }
 }
 
@@ -182,9 +183,10 @@ TEST_F(CallerListsTest, EnumerationAnswersTheCountNeededAndNeverWritesPastTheArr
             const KXSTATUS status = list.enumerate(row.nullArray ? nullptr : array, count);
             const int untouched = int(std::count_if(array, array + 5, IsFilled));
             EXPECT_TRUE(status == row.status && count == row.count && untouched == row.untouched)
-                << list.key << ", " << row.name << ": answered " << status << " with count "
-                << count << ", " << untouched << " of 5 entries untouched; expected " << row.status
-                << " with count " << row.count << ", " << row.untouched;
+                << list.key << ", " << row.name << ": answered " << kxtest::Hex(status)
+                << " with count " << count << ", " << untouched
+                << " of 5 entries untouched; expected " << kxtest::Hex(row.status) << " with count "
+                << row.count << ", " << row.untouched;
             if (row.status != KX_OK || row.nullArray) continue;  // no entries to look at
             std::set<std::wstring> seen;
             for (int i = 0; i < 3; ++i)
