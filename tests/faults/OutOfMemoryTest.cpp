@@ -462,8 +462,8 @@ const Site kSites[] = {
     {.drives = {"KxService::Release", "KxService::GetHandle"}, .stage = ServiceLoaded,
      .call = [] { return long(KxService().Release()); }, .answers = {.whenDone = KX_OK, .whenRefused = {KX_OK}},
      .shows = [] { return CountServiceHosts() == 0; }, .leftAlone = [](long) { return CountServiceHosts() == 1; }},
-    // The service's requests that touch no file.
-    // All are asked, in this order, and none touches the device's files; the first that fails
+    // The service's requests that change no file.
+    // All are asked, in this order, and none changes the device's files; the first that fails
     // gives the answer.
     {.drives = {"KxService::Stop", "KxService::Start", "KxService::SetArchiveFlag", "KxService::SetNotification",
                 "KxService::SetUpdateSchedule", "KxService::MsgSvcClean", "KxService::MgiClean", "KxService::ScanSMS",
@@ -795,7 +795,7 @@ const NotWalked kNotWalked[] = {
      .exports = {"KxRegUtil::GetValue(wchar_t const*, wchar_t const*, unsigned char*, unsigned long, HKEY__*)",
                  "KxRegUtil::InternalGetValue"}},
     {.reason = "service requests, whose only allocations are the request path's, walked above through QuarantineFile "
-               "and the requests that touch no file (among them SetUpdateSchedule and GetZRAPIVersion, which the two "
+               "and the requests that change no file (among them SetUpdateSchedule and GetZRAPIVersion, which the two "
                "settings make); around the request they check arguments in place and read or write numbers and texts "
                "through fixed buffers",
      .walkedThrough = "KxService::QuarantineFile",

@@ -131,14 +131,22 @@ TEST_F(SettingsTest, EveryNumberSettingUnderItsOwnKeyAndName) {
         {.name = L"PromptSendLog", .get = nullptr, .set = Config::SetMamoPromptSendLog, .key = kAgentKey},
         {.name = L"UpdateLogUpload", .get = nullptr, .set = NumberSetter<Config::SetMamoSendUpdateLog>, .key = kAgentKey},
     };
+    // clang-format on
     for (const NumberSetting& row : rows) {
         if (row.set)
-            EXPECT_TRUE(FollowsItsRule({.name = row.name, .set = row.set, .given = 1, .leaves = "number 0x1", .key = row.key}));
+            EXPECT_TRUE(FollowsItsRule({.name = row.name,
+                                        .set = row.set,
+                                        .given = 1,
+                                        .leaves = "number 0x1",
+                                        .key = row.key}));
         if (row.get)
-            EXPECT_TRUE(FollowsItsRule({.name = row.name, .get = row.get, .stored = 1, .output = 1, .leaves = "number 0x1",
+            EXPECT_TRUE(FollowsItsRule({.name = row.name,
+                                        .get = row.get,
+                                        .stored = 1,
+                                        .output = 1,
+                                        .leaves = "number 0x1",
                                         .key = row.key}));
     }
-    // clang-format on
 }
 
 TEST_F(SettingsTest, GettersSettersAndDeletersFollowTheirRules) {

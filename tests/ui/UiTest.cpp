@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <optional>
 
 // Rectangles compared and shown as the library's callers see them.
 static bool operator==(const RECT& left, const RECT& right) { return ::EqualRect(&left, &right); }
